@@ -1,0 +1,41 @@
+# The two commands of README.md, plus a few for developers.
+JOBS ?= $(shell nproc)
+RELEASE_DIR := build/release
+TEST_DIR := build/asan
+FUZZ_DIR := build/fuzz
+CMAKE_GEN := -G Ninja
+
+.PHONY: deps run build test fuzz bench clean
+
+deps:
+	@bash scripts/install-deps
+
+$(RELEASE_DIR)/build.ninja: | deps
+	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(RELEASE_DIR)/build.ninja
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+run: build
+	$(RELEASE_DIR)/bin/stikko
+
+$(TEST_DIR)/build.ninja: | deps
+	cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSTIKKO_SANITIZE=ON
+
+test: deps $(TEST_DIR)/build.ninja
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# FUZZ_SECONDS bounds each fuzz target's run.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTIKKO_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	bash scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+bench: deps $(RELEASE_DIR)/build.ninja
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target benchmarks
+	bash scripts/run-benchmarks $(RELEASE_DIR)
+
+clean:
+	rm -rf build

@@ -1,0 +1,35 @@
+#pragma once
+// What a note window asks of the program around it. The note window lives below the tray,
+// the registry and the dialogs, so it reaches them only through this interface; the main
+// form implements it, and tests give a recording fake.
+
+#include <QString>
+
+namespace stikko {
+
+class TfrmStikko_sub;
+
+class NoteHost {
+public:
+    virtual ~NoteHost() = default;
+
+    // Registry operations, by note id.
+    virtual void CloseNoteWindow(const char* id) = 0; // hide: writes isshow 0, closes, leaves the list
+    virtual void DeleteNote(const char* id) = 0;      // removes both files, closes without writing
+
+    // A note window that closed in some other way (window system, destruction) leaves the list.
+    virtual void noteWindowGone(TfrmStikko_sub* note) = 0;
+
+    // The settings dialog in per-note mode, shown modally; page 0 = general, 1 = alarm.
+    virtual void openNoteSettingsDialog(TfrmStikko_sub* note, int page) = 0;
+    // The print preview of a note whose body has just been saved to its doc_name.
+    virtual void openPrintPreview(TfrmStikko_sub* note) = 0;
+
+    // Opens a web address in the desktop's browser (never through a shell).
+    virtual void OpenWebAddress(const QString& address) = 0;
+
+    // A note's files could not be written; the user is told once, the note keeps its text.
+    virtual void reportWriteFailure(const QString& path) = 0;
+};
+
+} // namespace stikko

@@ -1,0 +1,38 @@
+#pragma once
+// Code page 949 (Korean): the byte strings of note records and RTF bodies.
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+
+namespace stikko::cp949 {
+
+// True for a byte that begins a double-byte character (0x81-0xFE).
+bool isLeadByte(unsigned char byte);
+
+// CP949 bytes to text; bytes that are not CP949 become U+FFFD.
+QString decode(QByteArrayView bytes);
+// Text to CP949 bytes; characters without a CP949 form become '?'.
+QByteArray encode(QStringView text);
+// True when `bytes` decode as CP949 without error.
+bool isValid(QByteArrayView bytes);
+
+// Copies `bytes` into a fixed field of `capacity` bytes (terminator included): cut so it
+// never overruns and never ends on the lead byte of a split character; always terminated.
+void copyToField(char* field, std::size_t capacity, QByteArrayView bytes);
+template <std::size_t N> void copyToField(char (&field)[N], QByteArrayView bytes) {
+    copyToField(field, N, bytes);
+}
+// Same, from text.
+template <std::size_t N> void copyToField(char (&field)[N], QStringView text) {
+    copyToField(field, N, encode(text));
+}
+// The text of a zero-terminated field (never reads past the field).
+template <std::size_t N> QString fieldText(const char (&field)[N]) {
+    std::size_t len = 0;
+    while (len < N && field[len] != '\0')
+        ++len;
+    return decode(QByteArrayView(field, static_cast<qsizetype>(len)));
+}
+
+} // namespace stikko::cp949

@@ -1,0 +1,24 @@
+#pragma once
+// Rich Text Format for note bodies: the dialect a Windows rich-edit control writes (code page
+// 949 text, font and colour tables, bullets) to and from a QTextDocument. Knows nothing of notes.
+
+#include <QByteArray>
+#include <QString>
+
+class QTextDocument;
+
+namespace stikko::rtf {
+
+// Replaces the document's contents with what `bytes` hold. Never fails: broken input gives as
+// much text as can be recovered; bytes without "{\rtf" load as plain text.
+void read(const QByteArray& bytes, QTextDocument& document);
+
+// The document as RTF bytes.
+QByteArray write(const QTextDocument& document);
+
+// File helpers. load: false when the file cannot be read (the document is left untouched).
+// save: atomic (temporary file + rename); false when it fails, the old file then intact.
+bool loadFile(const QString& path, QTextDocument& document);
+bool saveFile(const QString& path, const QTextDocument& document, QString* error = nullptr);
+
+} // namespace stikko::rtf
