@@ -1,0 +1,1 @@
+// Gives every layer library at least one translation unit, whatever its folder holds yet.
