@@ -1,0 +1,79 @@
+// The program's own pictures: every index of the menu image list is a distinct 16 x 16 picture,
+// and the tray icon offers the two sizes the notification area asks for.
+#include "theme/icons.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QSet>
+#include <QTest>
+
+using namespace stikko;
+
+class IconsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyMenuIndex_isADistinctPicture() {
+        QSet<QByteArray> seen;
+        for (int index = 0; index <= 18; ++index) {
+            const QPixmap pixmap = icons::editIcon(index);
+            QVERIFY2(!pixmap.isNull(), qPrintable(QString::number(index)));
+            QCOMPARE(pixmap.size(), QSize(16, 16));
+            const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+            int opaque = 0;
+            for (int y = 0; y < 16; ++y) {
+                for (int x = 0; x < 16; ++x) {
+                    opaque += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
+                }
+            }
+            // Something is drawn, and it is not a filled square.
+            QVERIFY2(opaque > 20 && opaque < 256, qPrintable(QString::number(index)));
+            const QByteArray bytes(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+            QVERIFY2(!seen.contains(bytes), qPrintable(QString::number(index)));
+            seen.insert(bytes);
+        }
+    }
+
+    void unknownIndexes_giveNullPixmaps() {
+        QVERIFY(icons::editIcon(-1).isNull());
+        QVERIFY(icons::editIcon(19).isNull());
+    }
+
+    void trayIcon_hasBothSizes_withAYellowNote() {
+        const QIcon icon = icons::trayIcon();
+        const QList<QSize> sizes = icon.availableSizes();
+        QVERIFY(sizes.contains(QSize(32, 32)));
+        QVERIFY(sizes.contains(QSize(48, 48)));
+        const QImage image = icon.pixmap(QSize(48, 48)).toImage();
+        const QColor middle = image.pixelColor(14, 38);
+        QVERIFY(middle.red() > 200 && middle.green() > 180 && middle.blue() < 120);
+    }
+
+    // With STIKKO_ICON_SHEET=<file.png> the pictures are also saved as one enlarged sheet,
+    // so that a person can look at them.
+    void contactSheet() {
+        const QString target = qEnvironmentVariable("STIKKO_ICON_SHEET");
+        if (target.isEmpty()) {
+            QSKIP("STIKKO_ICON_SHEET not set");
+        }
+        const int scale = 4;
+        QImage sheet(19 * 20 * scale, 60 * scale + 60, QImage::Format_ARGB32);
+        sheet.fill(QColor(0xf0, 0xf0, 0xf0));
+        QPainter p(&sheet);
+        for (int index = 0; index <= 18; ++index) {
+            const QImage image = icons::editIcon(index).toImage();
+            p.drawImage(QRect(index * 20 * scale, 0, 16 * scale, 16 * scale), image);
+            p.drawImage(QPoint(index * 20 * scale + 24, 16 * scale + 8), image);
+            p.drawText(index * 20 * scale + 2, 16 * scale + 40, QString::number(index));
+        }
+        const QIcon tray = icons::trayIcon();
+        p.drawPixmap(0, 20 * scale + 40, tray.pixmap(48, 48));
+        p.drawPixmap(60, 20 * scale + 40, tray.pixmap(32, 32));
+        p.drawPixmap(100, 20 * scale + 40, tray.pixmap(22, 22));
+        p.drawImage(QRect(140, 20 * scale + 40, 48 * 3, 48 * 3), tray.pixmap(48, 48).toImage());
+        p.end();
+        QVERIFY(sheet.save(target));
+    }
+};
+
+QTEST_MAIN(IconsTest)
+#include "icons_test.moc"
