@@ -1,0 +1,285 @@
+#include "store/subfunction.h"
+
+#include "platform/appenv.h"
+#include "platform/codepage.h"
+#include "platform/ini.h"
+
+#include <QDir>
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <iterator>
+#include <optional>
+
+namespace stikko {
+namespace {
+
+constexpr char kValue[] = "VALUE_SECTION";
+constexpr char kColor[] = "VALUE_COLOR_SECTION";
+constexpr char kAlarm[] = "VALUE_ALRAM_SECTION";
+
+// Where a key's value comes from when the file does not have it.
+enum class Fallback { NotRead, Defaults, Empty, Zero, One, WorkAreaX, WorkAreaY, SoundFile, Today, Now };
+
+struct KeyDef {
+    const char* section;
+    const char* key;
+    bool text;
+    std::size_t offset;
+    std::size_t size;
+    Fallback fallback;
+    bool noteFileOnly; // one of the alarm keys, written only into a note's own file
+};
+
+#define STIKKO_KEY(section, field, text, fallback, noteOnly)                                                 \
+    KeyDef {                                                                                                 \
+        section, #field, text, offsetof(NoteRecord, field), sizeof(NoteRecord::field), fallback, noteOnly    \
+    }
+#define TEXT_KEY(section, field, fallback) STIKKO_KEY(section, field, true, Fallback::fallback, false)
+#define INT_KEY(section, field, fallback) STIKKO_KEY(section, field, false, Fallback::fallback, false)
+#define ALARM_TEXT_KEY(field, fallback) STIKKO_KEY(kAlarm, field, true, Fallback::fallback, true)
+#define ALARM_INT_KEY(field, fallback) STIKKO_KEY(kAlarm, field, false, Fallback::fallback, true)
+
+// The order in which a new file gets its sections and keys.
+const KeyDef kKeys[] = {
+    TEXT_KEY(kValue, oid, NotRead),
+    TEXT_KEY(kValue, ini_name, NotRead),
+    TEXT_KEY(kValue, doc_name, NotRead),
+    TEXT_KEY(kValue, title, Defaults),
+    TEXT_KEY(kValue, chknext, Empty),
+    TEXT_KEY(kValue, chkdate, Empty),
+    TEXT_KEY(kValue, chktime, Empty),
+    TEXT_KEY(kValue, wdate, Empty),
+    TEXT_KEY(kValue, edate, Empty),
+    TEXT_KEY(kValue, left_homepage, Defaults),
+    TEXT_KEY(kValue, right_homepage, Defaults),
+    TEXT_KEY(kValue, right_homepage_image, Defaults),
+    TEXT_KEY(kValue, right_homepage_hint, Defaults),
+    INT_KEY(kValue, scr_x, WorkAreaX),
+    INT_KEY(kValue, scr_y, WorkAreaY),
+    INT_KEY(kValue, scr_width, Defaults),
+    INT_KEY(kValue, scr_height, Defaults),
+    INT_KEY(kValue, chk, Zero),
+    INT_KEY(kValue, chkstep, Zero),
+    INT_KEY(kValue, soundcht, Zero),
+    INT_KEY(kValue, istop, Zero),
+    INT_KEY(kValue, isshow, One),
+    INT_KEY(kValue, isshow_toolbar, Defaults),
+    INT_KEY(kValue, ismini, Zero),
+    INT_KEY(kValue, trash, Zero),
+    INT_KEY(kColor, title_color, Defaults),
+    INT_KEY(kColor, titlebk_color, Defaults),
+    INT_KEY(kColor, batang_color, Defaults),
+    INT_KEY(kColor, bottom_color, Defaults),
+    INT_KEY(kColor, opt_color, Defaults),
+    INT_KEY(kAlarm, is_sound, Defaults),
+    TEXT_KEY(kAlarm, sound_file, SoundFile),
+    ALARM_INT_KEY(isalram, Zero),
+    ALARM_INT_KEY(alram_h, Defaults),
+    ALARM_INT_KEY(alram_m, Defaults),
+    ALARM_INT_KEY(alram_repeat, Defaults),
+    ALARM_TEXT_KEY(alram_date, Today),
+    ALARM_TEXT_KEY(alram_datetime, Now),
+    ALARM_TEXT_KEY(alram_timemode, Defaults),
+};
+static_assert(std::size(kKeys) == 39, "one key per record field");
+
+#undef ALARM_INT_KEY
+#undef ALARM_TEXT_KEY
+#undef INT_KEY
+#undef TEXT_KEY
+#undef STIKKO_KEY
+
+char* textField(NoteRecord& record, const KeyDef& def) {
+    return reinterpret_cast<char*>(&record) + def.offset;
+}
+const char* textField(const NoteRecord& record, const KeyDef& def) {
+    return reinterpret_cast<const char*>(&record) + def.offset;
+}
+int32_t& intField(NoteRecord& record, const KeyDef& def) {
+    return *reinterpret_cast<int32_t*>(reinterpret_cast<char*>(&record) + def.offset);
+}
+int32_t intField(const NoteRecord& record, const KeyDef& def) {
+    int32_t value;
+    std::memcpy(&value, reinterpret_cast<const char*>(&record) + def.offset, sizeof value);
+    return value;
+}
+
+// The bytes of a zero-terminated field, never reading past it.
+QByteArrayView fieldBytes(const char* field, std::size_t size) {
+    return QByteArrayView(field, static_cast<qsizetype>(strnlen(field, size)));
+}
+QByteArrayView fieldBytes(const NoteRecord& record, const KeyDef& def) {
+    return fieldBytes(textField(record, def), def.size);
+}
+
+// The program folder as a record stores it, or nothing when the folder has no exact
+// code-page form (a path with '?' in place of a character would name another folder).
+std::optional<QByteArray> encodedProgramFolder() {
+    const QString folder = env::programFolder();
+    QByteArray bytes = cp949::encode(folder);
+    if (cp949::decode(bytes) != folder)
+        return std::nullopt;
+    return bytes;
+}
+
+// The "which file" rule shared by loading and saving.
+QString resolveFile(const char* name, const NoteRecord& record) {
+    if (!name)
+        return cp949::fieldText(record.ini_name);
+    const QString relative = cp949::decode(QByteArrayView(name, static_cast<qsizetype>(std::strlen(name))));
+    if (std::strstr(name, "default"))
+        return env::programFolder() + relative;
+    return env::programFolder() + QLatin1String(kDataFolder) + relative;
+}
+
+// A path into a 255-byte field, or an empty field when it would not fit: a cut path would
+// name a different file, and an empty one makes loads read fallbacks and saves fail.
+template <std::size_t N> void setPathField(char (&field)[N], const QByteArray& path) {
+    if (path.size() >= static_cast<qsizetype>(N))
+        std::memset(field, 0, N);
+    else
+        cp949::copyToField(field, path);
+}
+
+const NoteRecord* g_defaults = nullptr;
+
+} // namespace
+
+void SetDefaultsRecord(const NoteRecord* defaults) {
+    g_defaults = defaults;
+}
+
+const NoteRecord& DefaultsRecord() {
+    static const NoteRecord zero{};
+    return g_defaults ? *g_defaults : zero;
+}
+
+void InitNoteRecord(NoteRecord& record, const char* id) {
+    std::memset(&record, 0, sizeof record);
+    const QByteArrayView idBytes =
+        id ? QByteArrayView(id, static_cast<qsizetype>(std::strlen(id))) : QByteArrayView();
+    cp949::copyToField(record.oid, idBytes);
+    const std::optional<QByteArray> folder = encodedProgramFolder();
+    if (!folder)
+        return;
+    const QByteArray base = *folder + kDataFolder + idBytes.toByteArray();
+    setPathField(record.ini_name, base + ".ini");
+    setPathField(record.doc_name, base + ".rtf");
+}
+
+void LoadNoteRecord(NoteRecord& record, const char* source) {
+    // `record` may be the defaults record itself: take the fallbacks from a copy made first.
+    const NoteRecord defaults = DefaultsRecord();
+    const IniFile ini(resolveFile(source, record));
+
+    const QSize area = env::workArea();
+    const QDateTime now = env::now();
+    const QByteArray today = now.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+    const QByteArray moment = now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+    QByteArray sound = fieldBytes(defaults.sound_file, sizeof defaults.sound_file).toByteArray();
+    if (!sound.contains(".wav"))
+        sound = encodedProgramFolder().value_or(QByteArray()) + kSoundFolder + "alram.wav";
+
+    for (const KeyDef& def : kKeys) {
+        if (def.fallback == Fallback::NotRead)
+            continue;
+        if (def.text) {
+            QByteArray fallback;
+            switch (def.fallback) {
+            case Fallback::Defaults:
+                fallback = fieldBytes(defaults, def).toByteArray();
+                break;
+            case Fallback::SoundFile:
+                fallback = sound;
+                break;
+            case Fallback::Today:
+                fallback = today;
+                break;
+            case Fallback::Now:
+                fallback = moment;
+                break;
+            default:
+                break;
+            }
+            cp949::copyToField(textField(record, def), def.size,
+                               ini.readString(def.section, def.key, fallback));
+        } else {
+            int32_t fallback = 0;
+            switch (def.fallback) {
+            case Fallback::Defaults:
+                fallback = intField(defaults, def);
+                break;
+            case Fallback::One:
+                fallback = 1;
+                break;
+            case Fallback::WorkAreaX:
+                fallback = area.width() - 300;
+                break;
+            case Fallback::WorkAreaY:
+                fallback = area.height() - 200;
+                break;
+            default:
+                break;
+            }
+            intField(record, def) = ini.readInteger(def.section, def.key, fallback);
+        }
+    }
+}
+
+bool SaveNoteRecord(const char* target, NoteRecord record) {
+    const bool ownFile = target == nullptr;
+    IniFile ini(resolveFile(target, record));
+    for (const KeyDef& def : kKeys) {
+        if (def.noteFileOnly && !ownFile)
+            continue;
+        if (def.text)
+            ini.writeString(def.section, def.key, fieldBytes(record, def));
+        else
+            ini.writeInteger(def.section, def.key, intField(record, def));
+    }
+    return ini.save();
+}
+
+void ListFiles(const QString& folder, const QString& pattern, QStringList& list) {
+    list.clear();
+    // Name filters match without regard to case, so "X.INI" is a note file too.
+    const QStringList names =
+        QDir(folder).entryList(QStringList{pattern}, QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        if (name.startsWith(u'.') || name.contains(QLatin1String("default"), Qt::CaseSensitive))
+            continue;
+        list.append(name);
+    }
+}
+
+const char* TruncateText(const char* text, int limit) {
+    static char buffer[256];
+    std::memset(buffer, 0, sizeof buffer);
+    if (!text)
+        return buffer;
+    const std::size_t room = static_cast<std::size_t>(std::clamp(limit, 0, int(sizeof buffer) - 1));
+    // Looking one byte past the limit tells whether the text is longer than it.
+    const std::size_t length = strnlen(text, room + 1);
+    cp949::copyToField(buffer, room + 1, QByteArrayView(text, static_cast<qsizetype>(length)));
+
+    std::size_t begin = 0;
+    std::size_t end = strnlen(buffer, sizeof buffer);
+    while (begin < end && static_cast<unsigned char>(buffer[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(buffer[end - 1]) <= 32)
+        --end;
+    std::memmove(buffer, buffer + begin, end - begin);
+    std::memset(buffer + (end - begin), 0, sizeof buffer - (end - begin));
+    return buffer;
+}
+
+QByteArray MakeNoteId(const QDateTime& moment) {
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    return QString::asprintf("%04d%02d%02d_%02d%02d%02d_%02d", date.year(), date.month(), date.day(),
+                             time.hour(), time.minute(), time.second(), time.msec() / 10)
+        .toLatin1();
+}
+
+} // namespace stikko

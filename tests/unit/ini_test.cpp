@@ -1,0 +1,264 @@
+#include "platform/ini.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using stikko::IniFile;
+using stikko::test::readAll;
+
+class IniTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void lookup_ignoresAsciiCaseOnly();
+    void duplicates_firstSectionAndFirstKeyCount();
+    void readInteger_data();
+    void readInteger();
+    void missingKeySectionOrFile_givesFallback();
+    void write_replacesInPlaceAppendsToSectionOrFile();
+    void write_keepsEveryUntouchedLineByteForByte();
+    void lineEnds_stayAsTheFileHasThem();
+    void byteOrderMark_toleratedAndKept();
+    void nulAndStrayHighBytes_neverCrash();
+    void hugeLine_readAndKept();
+    void valueWithLineBreak_staysOneLine();
+    void save_replacesFileAtomically();
+    void save_failsWithoutFolderOrOverDirectory();
+    void save_failedWrite_leavesOldFileIntact();
+    void save_unreadableFile_isNotOverwritten();
+};
+
+void IniTest::lookup_ignoresAsciiCaseOnly() {
+    IniFile ini = IniFile::fromBytes("[Value_Section]\nTITLE = abc\n[x]\n\xC0=upper\n\xE0=lower\n");
+    QCOMPARE(ini.readString("VALUE_SECTION", "title"), QByteArray("abc"));
+    QCOMPARE(ini.readString("value_section", "Title"), QByteArray("abc"));
+    // Bytes above 0x7F belong to double-byte characters: never folded.
+    QCOMPARE(ini.readString("X", "\xE0"), QByteArray("lower"));
+    QCOMPARE(ini.readString("X", "\xC0"), QByteArray("upper"));
+
+    ini.writeString("VALUE_SECTION", "title", "new");
+    QCOMPARE(ini.toBytes(), QByteArray("[Value_Section]\nTITLE=new\n[x]\n\xC0=upper\n\xE0=lower\n"));
+}
+
+void IniTest::duplicates_firstSectionAndFirstKeyCount() {
+    IniFile ini = IniFile::fromBytes("[s]\nk=1\nk=2\n[t]\n[S]\nk=3\nonly=4\n");
+    QCOMPARE(ini.readInteger("s", "k", -1), 1);
+    QCOMPARE(ini.readInteger("s", "only", -1), -1); // lives in the second [S], which is never read
+    ini.writeInteger("s", "k", 9);
+    ini.writeInteger("s", "only", 5);
+    QCOMPARE(ini.toBytes(), QByteArray("[s]\nk=9\nk=2\nonly=5\n[t]\n[S]\nk=3\nonly=4\n"));
+}
+
+void IniTest::readInteger_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("expected");
+    const int fb = -77;
+    QTest::newRow("plain") << QByteArray("12") << 12;
+    QTest::newRow("blanks and sign") << QByteArray(" \t-5 ") << -5;
+    QTest::newRow("plus") << QByteArray("+7") << 7;
+    QTest::newRow("system colour") << QByteArray("-2147483633") << -2147483633;
+    QTest::newRow("max") << QByteArray("2147483647") << 2147483647;
+    QTest::newRow("min") << QByteArray("-2147483648") << int(-2147483647 - 1);
+    QTest::newRow("just over max") << QByteArray("2147483648") << fb;
+    QTest::newRow("just under min") << QByteArray("-2147483649") << fb;
+    QTest::newRow("20 digits") << QByteArray("12345678901234567890") << fb;
+    QTest::newRow("20 nines") << QByteArray("99999999999999999999") << fb;
+    QTest::newRow("garbage") << QByteArray("abc") << fb;
+    QTest::newRow("trailing garbage") << QByteArray("12abc") << fb;
+    QTest::newRow("inner blank") << QByteArray("1 2") << fb;
+    QTest::newRow("hex") << QByteArray("0x10") << fb;
+    QTest::newRow("sign only") << QByteArray("-") << fb;
+    QTest::newRow("empty") << QByteArray("") << fb;
+}
+
+void IniTest::readInteger() {
+    QFETCH(QByteArray, value);
+    QFETCH(int, expected);
+    const IniFile ini = IniFile::fromBytes("[s]\nn=" + value + "\n");
+    QCOMPARE(ini.readInteger("s", "n", -77), expected);
+}
+
+void IniTest::missingKeySectionOrFile_givesFallback() {
+    const IniFile ini = IniFile::fromBytes("[s]\nk=v\nnovalue\n; c=1\n");
+    QCOMPARE(ini.readString("s", "x", "fb"), QByteArray("fb"));
+    QCOMPARE(ini.readString("t", "k", "fb"), QByteArray("fb"));
+    QCOMPARE(ini.readString("s", "novalue", "fb"), QByteArray("fb"));
+    QCOMPARE(ini.readString("s", "; c", "fb"), QByteArray("fb"));
+    QCOMPARE(ini.readString("s", "k", "fb"), QByteArray("v"));
+
+    QTemporaryDir dir;
+    const IniFile missing(dir.path() + "/nofolder/none.ini");
+    QVERIFY(!missing.existed());
+    QCOMPARE(missing.readInteger("s", "k", 42), 42);
+    QVERIFY(!QFileInfo::exists(dir.path() + "/nofolder"));
+}
+
+void IniTest::write_replacesInPlaceAppendsToSectionOrFile() {
+    IniFile ini = IniFile::fromBytes("[a]\nx=1\ny = 2\n\n[b]\nz=3");
+    ini.writeInteger("a", "y", 20);    // in place
+    ini.writeInteger("a", "w", 4);     // after the last filled line of [a], before the blank line
+    ini.writeString("b", "v", "text"); // [b] ends without a line end
+    ini.writeString("c", "u", "new");  // new section at the end
+    QCOMPARE(ini.toBytes(), QByteArray("[a]\nx=1\ny=20\nw=4\n\n[b]\nz=3\nv=text\n[c]\nu=new\n"));
+
+    IniFile empty = IniFile::fromBytes({});
+    empty.writeString("s", "k", "");
+    QCOMPARE(empty.toBytes(), QByteArray("[s]\nk=\n"));
+}
+
+void IniTest::write_keepsEveryUntouchedLineByteForByte() {
+    const QByteArray before = "; a comment\n"
+                              "orphan=before any section\n"
+                              "[s]\n"
+                              "  unknown =  spaced value  \n"
+                              "a line without an equals sign\n"
+                              "k=old\n"
+                              "[other]\n"
+                              "keep=me\n";
+    IniFile ini = IniFile::fromBytes(before);
+    ini.writeString("s", "k", "new");
+    QByteArray expected = before;
+    expected.replace("k=old", "k=new");
+    QCOMPARE(ini.toBytes(), expected);
+    QCOMPARE(ini.readString("s", "unknown"), QByteArray("spaced value"));
+}
+
+void IniTest::lineEnds_stayAsTheFileHasThem() {
+    IniFile crlf = IniFile::fromBytes("[s]\r\nk=1\r\n");
+    QCOMPARE(crlf.readInteger("s", "k", 0), 1); // no '\r' left on the value
+    crlf.writeInteger("s", "k", 2);
+    crlf.writeInteger("s", "n", 3);
+    crlf.writeInteger("t", "m", 4);
+    QCOMPARE(crlf.toBytes(), QByteArray("[s]\r\nk=2\r\nn=3\r\n[t]\r\nm=4\r\n"));
+
+    // Each existing line keeps its own end; new lines take the first one seen.
+    IniFile mixed = IniFile::fromBytes("[s]\nk=1\r\nj=2\n");
+    mixed.writeInteger("s", "k", 5);
+    mixed.writeInteger("s", "n", 6);
+    QCOMPARE(mixed.toBytes(), QByteArray("[s]\nk=5\r\nj=2\nn=6\n"));
+}
+
+void IniTest::byteOrderMark_toleratedAndKept() {
+    IniFile ini = IniFile::fromBytes("\xEF\xBB\xBF[VALUE_SECTION]\r\ntitle=x\r\n");
+    QCOMPARE(ini.readString("VALUE_SECTION", "title"), QByteArray("x"));
+    ini.writeString("VALUE_SECTION", "title", "y");
+    QCOMPARE(ini.toBytes(), QByteArray("\xEF\xBB\xBF[VALUE_SECTION]\r\ntitle=y\r\n"));
+}
+
+void IniTest::nulAndStrayHighBytes_neverCrash() {
+    const QByteArray nul(1, '\0');
+    const QByteArray bytes =
+        "[s]\nk=a" + nul + "b\n\xFF\xFE\x80=\x81\n[" + nul + "\xFF\nn=" + nul + "5\nz=\xB0\n";
+    IniFile ini = IniFile::fromBytes(bytes);
+    QCOMPARE(ini.readString("s", "k"), QByteArray("a\0b", 3));
+    QCOMPARE(ini.readString("s", "\xFF\xFE\x80"), QByteArray("\x81"));
+    QCOMPARE(ini.readInteger(QByteArrayView("\0\xFF", 2), "n", -1), -1);
+    QCOMPARE(ini.readString(QByteArrayView("\0\xFF", 2), "z"), QByteArray("\xB0"));
+    ini.writeInteger("s", "k", 1);
+    QByteArray expected = bytes;
+    expected.replace(QByteArray("k=a\0b", 5), "k=1");
+    QCOMPARE(ini.toBytes(), expected);
+}
+
+void IniTest::hugeLine_readAndKept() {
+    const QByteArray big(1 << 20, 'x');
+    IniFile ini = IniFile::fromBytes("[s]\nbig=" + big + "\nk=1\n");
+    QCOMPARE(ini.readString("s", "big").size(), big.size());
+    ini.writeInteger("s", "k", 2);
+    QCOMPARE(ini.toBytes(), "[s]\nbig=" + big + "\nk=2\n");
+}
+
+void IniTest::valueWithLineBreak_staysOneLine() {
+    IniFile ini = IniFile::fromBytes("[s]\n");
+    ini.writeString("s", "title", "a\r\n[evil]\nisshow=0");
+    QCOMPARE(ini.toBytes(), QByteArray("[s]\ntitle=a  [evil] isshow=0\n"));
+    QVERIFY(!ini.hasKey("evil", "isshow"));
+}
+
+void IniTest::save_replacesFileAtomically() {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/a.ini";
+    {
+        IniFile ini(path);
+        QVERIFY(!ini.existed());
+        ini.writeString("s", "k", "v");
+        QVERIFY2(ini.save(), qPrintable(ini.errorString()));
+    }
+    QCOMPARE(readAll(path), QByteArray("[s]\nk=v\n"));
+    IniFile again(path);
+    QVERIFY(again.existed());
+    again.writeString("s", "k", "w");
+    QVERIFY(again.save());
+    QCOMPARE(readAll(path), QByteArray("[s]\nk=w\n"));
+    // Nothing is left behind but the file itself.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.ini"});
+}
+
+void IniTest::save_failsWithoutFolderOrOverDirectory() {
+    QTemporaryDir dir;
+    IniFile noFolder(dir.path() + "/missing/a.ini");
+    noFolder.writeString("s", "k", "v");
+    QVERIFY(!noFolder.save());
+    QVERIFY(!noFolder.errorString().isEmpty());
+    QVERIFY(!QFileInfo::exists(dir.path() + "/missing"));
+
+    QDir(dir.path()).mkdir("b.ini");
+    IniFile overDir(dir.path() + "/b.ini");
+    overDir.writeString("s", "k", "v");
+    QVERIFY(!overDir.save());
+    QVERIFY(QFileInfo(dir.path() + "/b.ini").isDir());
+
+    QVERIFY(!IniFile::fromBytes("[s]\n").save()); // no file name
+}
+
+void IniTest::save_failedWrite_leavesOldFileIntact() {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/a.ini";
+    const QByteArray old = "[s]\nk=old\n";
+    // A small document fails only when the last buffered bytes are flushed; a big one at once.
+    for (const qsizetype size : {qsizetype(600), qsizetype(64 * 1024)}) {
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(old);
+        }
+        IniFile ini(path);
+        ini.writeString("s", "k", QByteArray(size, 'n'));
+        {
+            // The new contents cannot be written in full: the disk "fills up" halfway.
+            stikko::test::FileSizeLimit limit(size / 2);
+            QVERIFY(limit.isActive());
+            QVERIFY(!ini.save());
+            QVERIFY(!ini.errorString().isEmpty());
+        }
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.ini"});
+        QVERIFY(ini.save()); // the same document goes through once the disk has room
+        QCOMPARE(readAll(path), "[s]\nk=" + QByteArray(size, 'n') + "\n");
+    }
+}
+
+void IniTest::save_unreadableFile_isNotOverwritten() {
+    if (stikko::test::ignoresFileModes())
+        QSKIP("file modes do not bind this user (root)");
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/a.ini";
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[s]\nprecious=1\n");
+    }
+    QFile::setPermissions(path, QFile::WriteOwner);
+    IniFile ini(path);
+    ini.writeString("s", "k", "v");
+    QVERIFY(!ini.save());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(readAll(path), QByteArray("[s]\nprecious=1\n"));
+}
+
+QTEST_GUILESS_MAIN(IniTest)
+#include "ini_test.moc"
