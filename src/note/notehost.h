@@ -10,7 +10,7 @@ namespace stikko {
 class TfrmStikko_sub;
 
 class NoteHost {
-public:
+  public:
     virtual ~NoteHost() = default;
 
     // Registry operations, by note id.
@@ -18,6 +18,8 @@ public:
     virtual void DeleteNote(const char* id) = 0;      // removes both files, closes without writing
 
     // A note window that closed in some other way (window system, destruction) leaves the list.
+    // The window calls it when the window system closed it; its destruction is seen through
+    // QObject::destroyed (the window never calls its host from its destructor).
     virtual void noteWindowGone(TfrmStikko_sub* note) = 0;
 
     // The settings dialog in per-note mode, shown modally; page 0 = general, 1 = alarm.
@@ -29,6 +31,8 @@ public:
     virtual void OpenWebAddress(const QString& address) = 0;
 
     // A note's files could not be written; the user is told once, the note keeps its text.
+    // A note window whose close-time save failed refuses the close (close() returns false)
+    // and stays open with its text; a host that keeps such a window in its list loses nothing.
     virtual void reportWriteFailure(const QString& path) = 0;
 };
 

@@ -1,23 +1,39 @@
 #pragma once
-// CONTRACT STUB — the note window's public face as the main form, the settings dialog and the
-// print preview use it. The note-window work fills in the implementation (and may add members),
-// keeping these names and meanings. This comment goes when the class is built.
+// The note window: a frameless tool window with a coloured title bar, a rich-text body and a
+// bottom tool bar, built from and written back to the note's record. The main form creates
+// it, fills `record` (oid, ini_name, doc_name), calls showNote() and then ApplyStayOnTop().
+//
+// The class is split by concern: stikko_sub.cpp (building, showing, title, saving),
+// stikko_sub_geometry.cpp (moving, resizing, folding), stikko_sub_editing.cpp (formatting
+// commands), stikko_sub_commands.cpp (hide, delete, print, settings, links) and
+// stikko_sub_alarm.cpp (the alarm).
 
 #include "store/subfunction.h"
 
+#include <QPoint>
+#include <QPointer>
 #include <QWidget>
+#include <cstdint>
 
+class QAction;
 class QLabel;
+class QMenu;
+class QMouseEvent;
 class QTextEdit;
 class QTimer;
 
 namespace stikko {
 
+class ClickLabel;
+class ImageBox;
+class NoteEditor;
 class NoteHost;
+class Panel;
+class SpeedButton;
 
 class TfrmStikko_sub : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `owner` is the main form's widget (destroys the window with it); `host` its services.
     TfrmStikko_sub(QWidget* owner, NoteHost* host);
     ~TfrmStikko_sub() override;
@@ -27,15 +43,29 @@ public:
     bool isdeleted = false;
     bool ismodified = false;
     bool isringing = false;
+    bool isdragging = false;
+    bool issyncing = false;
+    int32_t drag_x = 0;
+    int32_t drag_y = 0;
 
     // FormShow: reload the record from its file (or the defaults file) and apply it, then show.
     void showNote();
     void ApplyNoteRecord();
+    void ApplyGeometry();
     void ApplyStayOnTop();
+    void ArmAlarm();
     void UpdateTitleFromText();
-    void SaveOnClose();
+    // Saves the body (when changed) and the record once; later calls do nothing. Returns false
+    // when a file could not be written: the window then counts as not yet saved, so a later
+    // close tries again, and the user has been told through the host.
+    bool SaveOnClose();
     // Writes the record to the note's own file; false when it could not be written.
     bool writeRecord();
+    // Writes the body to doc_name now (atomically); false when it could not be written.
+    bool saveBody();
+
+    // The host stops being called (the main form detaches before it destroys its windows).
+    void setHost(NoteHost* host) { host_ = host; }
 
     // Live preview hooks for the settings dialog (per-note mode).
     void setTitleColors(int32_t background, int32_t text);
@@ -46,6 +76,139 @@ public:
 
     QString titleCaption() const;
     QTextEdit* editor() const;
+
+    // Commits text the input method is still composing in the body.
+    void commitComposition();
+
+    // Milliseconds of quiet after the last change before the body is saved on its own.
+    static constexpr int kAutosaveDelayMs = 2000;
+
+    // --- Controls (named as the note's layout names them) -------------------------------
+    Panel* pnBase = nullptr;
+    Panel* pnTitle = nullptr;
+    QLabel* labTitle = nullptr; // the title bar's caption
+    ImageBox* imgZem = nullptr;
+    ImageBox* imgTime = nullptr;
+    ImageBox* imgMax = nullptr;
+    ImageBox* imgVanto = nullptr;
+    Panel* pnClient = nullptr;
+    Panel* pnDoc = nullptr;
+    NoteEditor* reDoc = nullptr;
+    Panel* pnBottom0 = nullptr;
+    ImageBox* Image1 = nullptr; // grip on the thin strip
+    Panel* pnBottom = nullptr;
+    ImageBox* imgSize = nullptr; // grip on the tool bar
+    ClickLabel* labFont = nullptr;
+    ClickLabel* labBold = nullptr;
+    ClickLabel* labItalic = nullptr;
+    ClickLabel* labUnderline = nullptr;
+    SpeedButton* sbColor = nullptr;
+    SpeedButton* sbBullets = nullptr;
+    SpeedButton* sbUndo = nullptr;
+    SpeedButton* sbCut = nullptr;
+    SpeedButton* sbCopy = nullptr;
+    SpeedButton* sbPaste = nullptr;
+    SpeedButton* sbDelete = nullptr;
+    SpeedButton* sbPrint = nullptr;
+    SpeedButton* sbClose = nullptr;
+    QTimer* timCheck = nullptr;
+    QTimer* timCheckRepeat = nullptr;
+    QTimer* timAutosave = nullptr;
+
+    // The note menu (right click on imgZem).
+    QMenu* puConfig = nullptr;
+    QAction* nnConfig = nullptr;
+    QAction* nnTop = nullptr;
+    QAction* nnAlarm = nullptr;
+    QAction* nnCut = nullptr;
+    QAction* nnCopy = nullptr;
+    QAction* nnPaste = nullptr;
+    QAction* nnPrint = nullptr;
+    QAction* nnSizeHide = nullptr;
+    QAction* N9 = nullptr;
+    // The editor menu (right click in the body); its shortcuts act while the body has focus.
+    QMenu* puEdit = nullptr;
+    QAction* nnStep = nullptr;
+    QAction* nnCopy2 = nullptr;
+    QAction* nnCut2 = nullptr;
+    QAction* nnPaste2 = nullptr;
+    QAction* nnFont = nullptr;
+    QAction* nnBold = nullptr;
+    QAction* nnS = nullptr;
+    QAction* nnUnderline = nullptr;
+    QAction* nnPrint2 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N7 = nullptr;
+
+    // --- Handlers ----------------------------------------------------------------------
+    // Change tracking.
+    void reDocChange();
+    void reDocExit();
+    // Moving, resizing, folding. Positions are in the receiving control's coordinates
+    // (title bar) or on the screen (grips).
+    void pnTitleMouseDown(Qt::MouseButton button, QPoint pos);
+    void pnTitleMouseMove(QPoint pos);
+    void pnTitleMouseUp(QPoint pos);
+    void pnTitleDblClick();
+    void imgSizeMouseDown(Qt::MouseButton button, QPoint globalPos);
+    void imgSizeMouseMove(QPoint globalPos);
+    void imgSizeMouseUp(QPoint globalPos);
+    void imgMaxClick();
+    void DragTitleTo(int x, int y);
+    void ResizeStep(QPoint globalPos);
+    // Editing.
+    void SelectionChange();
+    void labBoldClick();
+    void labItalicClick();
+    void labUnderlineClick();
+    void labFontClick();
+    void sbColorClick();
+    void sbBulletsClick();
+    void nnStepClick();
+    void sbUndoClick();
+    void sbCutClick();
+    void sbCopyClick();
+    void sbPasteClick();
+    // Note commands.
+    void sbCloseClick();
+    void sbDeleteClick();
+    void sbPrintClick();
+    void nnTopClick();
+    void nnConfigClick();
+    void nnAlarmClick();
+    void OpenNoteSettings(int page);
+    void imgZemClick();
+    void imgVantoClick();
+
+    // The built-in address of the maker's home page (left title image without a configured one).
+    static const char* const kMakerHomePage;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildControls();
+    void buildToolbar();
+    void buildMenus();
+    void layoutPanels();
+    void layoutTitleBar();
+    void layoutToolbar();
+    void setCaption(const QString& text);
+    void addDateLine();
+    void autosaveTimeout();
+    void applyStyleToggle(ClickLabel* label, int style);
+    void endGestureCursor();
+    void setGestureCursor(Qt::CursorShape shape);
+    void reportFailure(const QString& path);
+    QString lineText(int line) const;
+    int lineCount() const;
+
+    NoteHost* host_ = nullptr;
+    bool showing_ = false;     // showNote has started: changes count from here on
+    bool loadingBody_ = false; // reading the body file is not a change
+    bool cursorOverridden_ = false;
 };
 
 } // namespace stikko

@@ -1,0 +1,45 @@
+#include "note/notedialogs.h"
+
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+
+namespace stikko {
+
+namespace {
+NoteDialogs*& installed() {
+    static NoteDialogs* dialogs = nullptr;
+    return dialogs;
+}
+} // namespace
+
+bool NoteDialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text) {
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<QFont> NoteDialogs::chooseFont(QWidget* parent, const QFont& initial) {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok)
+        return std::nullopt;
+    return font;
+}
+
+std::optional<QColor> NoteDialogs::chooseColor(QWidget* parent, const QColor& initial) {
+    const QColor color = QColorDialog::getColor(initial, parent);
+    if (!color.isValid())
+        return std::nullopt;
+    return color;
+}
+
+NoteDialogs& noteDialogs() {
+    static NoteDialogs standard;
+    return installed() ? *installed() : standard;
+}
+
+void setNoteDialogs(NoteDialogs* dialogs) {
+    installed() = dialogs;
+}
+
+} // namespace stikko

@@ -1,0 +1,126 @@
+#include "note/notepictures.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+// Flat pictures sized for a 16-pixel title bar: a white or pale fill with a dark outline, so
+// they read on any title-bar colour the user picks.
+
+namespace stikko::notepictures {
+
+namespace {
+const QColor kInk(0x2b, 0x33, 0x3b);
+const QColor kPaper(0xff, 0xff, 0xff);
+const QColor kNote(0xff, 0xe2, 0x6a);
+const QColor kAccent(0xd9, 0x46, 0x3e);
+
+QImage blank(int w, int h) {
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+QPen pen(const QColor& color, qreal width = 1.0) {
+    QPen p(color, width);
+    p.setCapStyle(Qt::FlatCap);
+    p.setJoinStyle(Qt::MiterJoin);
+    return p;
+}
+} // namespace
+
+QPixmap makerMark() {
+    // A small yellow note with a folded corner and a red pin, then two text strokes.
+    static const QImage picture = [] {
+        QImage pixmap = blank(26, 16);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath note;
+        note.moveTo(3.5, 2.5);
+        note.lineTo(17.5, 2.5);
+        note.lineTo(17.5, 10.5);
+        note.lineTo(13.5, 14.5);
+        note.lineTo(3.5, 14.5);
+        note.closeSubpath();
+        p.setPen(pen(kInk));
+        p.setBrush(kNote);
+        p.drawPath(note);
+        p.setBrush(kPaper);
+        QPainterPath fold;
+        fold.moveTo(17.5, 10.5);
+        fold.lineTo(13.5, 10.5);
+        fold.lineTo(13.5, 14.5);
+        fold.closeSubpath();
+        p.drawPath(fold);
+        p.setPen(pen(kInk));
+        p.drawLine(QPointF(6, 7.5), QPointF(14, 7.5));
+        p.drawLine(QPointF(6, 10.5), QPointF(11, 10.5));
+        p.setPen(Qt::NoPen);
+        p.setBrush(kAccent);
+        p.drawEllipse(QPointF(20.5, 4.5), 2.6, 2.6);
+        p.setPen(pen(kInk, 1.2));
+        p.drawLine(QPointF(19.0, 6.2), QPointF(16.5, 9.0));
+        return pixmap;
+    }();
+    return QPixmap::fromImage(picture);
+}
+
+QPixmap alarmClock() {
+    static const QImage picture = [] {
+        QImage pixmap = blank(16, 16);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(pen(kInk));
+        p.setBrush(kAccent);
+        p.drawEllipse(QPointF(3.5, 3.5), 2.0, 2.0); // bells
+        p.drawEllipse(QPointF(12.5, 3.5), 2.0, 2.0);
+        p.setBrush(kPaper);
+        p.drawEllipse(QPointF(8.0, 8.5), 5.5, 5.5);
+        p.drawLine(QPointF(8.0, 8.5), QPointF(8.0, 5.0)); // hands at ten past twelve
+        p.drawLine(QPointF(8.0, 8.5), QPointF(10.5, 9.5));
+        p.drawLine(QPointF(4.5, 14.5), QPointF(3.0, 15.5)); // feet
+        p.drawLine(QPointF(11.5, 14.5), QPointF(13.0, 15.5));
+        return pixmap;
+    }();
+    return QPixmap::fromImage(picture);
+}
+
+QPixmap maximize() {
+    // A window frame with a thick top edge and a small arrow towards the top right.
+    static const QImage picture = [] {
+        QImage pixmap = blank(16, 16);
+        QPainter p(&pixmap);
+        p.setPen(pen(kInk));
+        p.setBrush(kPaper);
+        p.drawRect(QRectF(2.5, 3.5, 11, 10));
+        p.fillRect(QRectF(3, 4, 10, 2), kInk);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.drawLine(QPointF(6, 11), QPointF(10.5, 7.5));
+        p.drawLine(QPointF(10.5, 7.5), QPointF(8, 7.5));
+        p.drawLine(QPointF(10.5, 7.5), QPointF(10.5, 10));
+        return pixmap;
+    }();
+    return QPixmap::fromImage(picture);
+}
+
+QPixmap sizeGrip() {
+    // Three diagonal rows of dots falling to the bottom-right corner.
+    static const QImage picture = [] {
+        QImage pixmap = blank(16, 16);
+        QPainter p(&pixmap);
+        const QColor light(0xff, 0xff, 0xff);
+        const QColor dark(0x5a, 0x5a, 0x5a);
+        for (int row = 0; row < 3; ++row) {
+            for (int i = 0; i <= row; ++i) {
+                const int x = 13 - 4 * (row - i);
+                const int y = 13 - 4 * i;
+                p.fillRect(x, y, 2, 2, dark);
+                p.fillRect(x - 1, y - 1, 1, 1, light);
+            }
+        }
+        return pixmap;
+    }();
+    return QPixmap::fromImage(picture);
+}
+
+} // namespace stikko::notepictures

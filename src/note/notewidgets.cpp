@@ -1,0 +1,246 @@
+#include "note/notewidgets.h"
+
+#include "platform/rtf.h"
+#include "theme/colors.h"
+
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+namespace stikko {
+
+namespace {
+// RTF on the clipboard, for word processors that prefer it to HTML.
+const QString kRtfMime = QStringLiteral("text/rtf");
+const QString kRtfMimeAlt = QStringLiteral("application/rtf");
+} // namespace
+
+// --- Panel --------------------------------------------------------------------------------
+
+Panel::Panel(QWidget* parent) : QWidget(parent), color_(palette().color(QPalette::Window)) {}
+
+void Panel::setColor(const QColor& color) {
+    if (color_ == color)
+        return;
+    color_ = color;
+    update();
+}
+
+void Panel::setBevel(Bevel bevel) {
+    bevel_ = bevel;
+    update();
+}
+
+void Panel::setBorderWidth(int width) {
+    borderWidth_ = std::max(0, width);
+    update();
+}
+
+QRect Panel::innerRect() const {
+    const int inset = (bevel_ == Bevel::Raised ? 1 : 0) + borderWidth_;
+    return rect().adjusted(inset, inset, -inset, -inset);
+}
+
+void Panel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), color_);
+    if (bevel_ == Bevel::Raised && width() > 0 && height() > 0) {
+        // Light edge at the top and left, shadow at the bottom and right.
+        const QRect r = rect();
+        p.setPen(palette().color(QPalette::Light));
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(colors::toQColor(int32_t(0x80000000u | colors::kButtonShadow)));
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+    }
+}
+
+void Panel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    emit resized();
+}
+
+// --- ImageBox -----------------------------------------------------------------------------
+
+ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
+
+void ImageBox::setPicture(const QPixmap& picture) {
+    picture_ = picture;
+    update();
+}
+
+void ImageBox::paintEvent(QPaintEvent*) {
+    if (picture_.isNull())
+        return;
+    QPainter p(this);
+    // Centred, never scaled: the pictures are drawn at the control's size.
+    const QSize size = picture_.deviceIndependentSize().toSize();
+    p.drawPixmap((width() - size.width()) / 2, (height() - size.height()) / 2, picture_);
+}
+
+void ImageBox::mousePressEvent(QMouseEvent* event) {
+    pressedInside_ = true;
+    event->accept();
+}
+
+void ImageBox::mouseReleaseEvent(QMouseEvent* event) {
+    const bool inside = rect().contains(event->position().toPoint());
+    if (pressedInside_ && inside)
+        emit clicked(event->button());
+    pressedInside_ = false;
+    event->accept();
+}
+
+// --- SpeedButton --------------------------------------------------------------------------
+
+SpeedButton::SpeedButton(QWidget* parent) : QAbstractButton(parent) {
+    setFocusPolicy(Qt::NoFocus); // the body keeps the focus while a button acts on it
+    setIconSize(QSize(16, 16));
+    resize(18, 17);
+}
+
+void SpeedButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRect r = rect().adjusted(0, 0, -1, -1);
+    const bool sunken = isDown() || isChecked();
+    if (sunken) {
+        p.fillRect(rect(), palette().color(QPalette::Button).lighter(110));
+        p.setPen(palette().color(QPalette::Dark));
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(palette().color(QPalette::Light));
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+    } else if (hovered_ && isEnabled()) {
+        p.setPen(palette().color(QPalette::Light));
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(palette().color(QPalette::Dark));
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+    }
+    const QPixmap pixmap =
+        icon().pixmap(iconSize(), devicePixelRatio(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    if (!pixmap.isNull()) {
+        const QSize size = pixmap.deviceIndependentSize().toSize();
+        const int shift = sunken ? 1 : 0;
+        p.drawPixmap((width() - size.width()) / 2 + shift, (height() - size.height()) / 2 + shift, pixmap);
+    }
+}
+
+void SpeedButton::enterEvent(QEnterEvent* event) {
+    hovered_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void SpeedButton::leaveEvent(QEvent* event) {
+    hovered_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+// --- ClickLabel ---------------------------------------------------------------------------
+
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setCursor(Qt::PointingHandCursor);
+    setFontColor(0);
+}
+
+void ClickLabel::setFontColor(int32_t value) {
+    fontColor_ = value;
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, colors::toQColor(value));
+    setPalette(pal);
+}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        pressedInside_ = true;
+    event->accept();
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool inside = rect().contains(event->position().toPoint());
+    const bool click = pressedInside_ && inside && event->button() == Qt::LeftButton;
+    pressedInside_ = false;
+    event->accept();
+    if (click)
+        emit clicked();
+}
+
+// --- NoteEditor ---------------------------------------------------------------------------
+
+NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
+    setAttribute(Qt::WA_InputMethodEnabled, true);
+}
+
+void NoteEditor::inputMethodEvent(QInputMethodEvent* event) {
+    QTextEdit::inputMethodEvent(event);
+    preedit_ = event->preeditString();
+}
+
+bool NoteEditor::commitComposition() {
+    if (preedit_.isEmpty())
+        return false;
+    // The input method commits its own composition when it can (it then sends the commit
+    // event to the focused editor). When it could not, or the editor was not its focus,
+    // the editor commits what it showed, and the input method forgets its state so the
+    // syllable is not committed twice.
+    if (hasFocus())
+        QGuiApplication::inputMethod()->commit();
+    if (!preedit_.isEmpty()) {
+        const QString text = preedit_;
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        inputMethodEvent(&commit);
+        if (hasFocus())
+            QGuiApplication::inputMethod()->reset();
+    }
+    return true;
+}
+
+void NoteEditor::focusOutEvent(QFocusEvent* event) {
+    commitComposition();
+    QTextEdit::focusOutEvent(event);
+    emit focusLost();
+}
+
+QMimeData* NoteEditor::createMimeDataFromSelection() const {
+    QMimeData* data = QTextEdit::createMimeDataFromSelection();
+    const QTextCursor cursor = textCursor();
+    if (data && cursor.hasSelection()) {
+        QTextDocument fragment;
+        QTextCursor(&fragment).insertFragment(cursor.selection());
+        const QByteArray rtfBytes = rtf::write(fragment);
+        data->setData(kRtfMime, rtfBytes);
+        data->setData(kRtfMimeAlt, rtfBytes);
+    }
+    return data;
+}
+
+void NoteEditor::insertFromMimeData(const QMimeData* source) {
+    // Rich formats the editor reads itself (its own format, HTML) come first; RTF from a
+    // program that offers nothing richer is read through the note's own RTF reader.
+    const bool hasRtf = source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt);
+    if (hasRtf && !source->hasHtml() && !source->hasFormat(QStringLiteral("application/x-qrichtext"))) {
+        const QByteArray bytes =
+            source->hasFormat(kRtfMime) ? source->data(kRtfMime) : source->data(kRtfMimeAlt);
+        QTextDocument fragment;
+        rtf::read(bytes, fragment);
+        textCursor().insertFragment(QTextDocumentFragment(&fragment));
+        ensureCursorVisible();
+        return;
+    }
+    QTextEdit::insertFromMimeData(source);
+}
+
+} // namespace stikko

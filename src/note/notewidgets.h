@@ -1,0 +1,129 @@
+#pragma once
+// Small controls the note window is built from, where Qt's own lack a property the note needs:
+// a panel with a colour, a bevel and a border width; a picture that reports clicks; a flat
+// tool-bar button with a down state; a label whose font colour is its state; and the body
+// editor, which keeps track of the syllable the input method is still composing.
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QPixmap>
+#include <QTextEdit>
+#include <QWidget>
+#include <cstdint>
+
+namespace stikko {
+
+// A plain coloured rectangle. Its contents start inside the bevel and the border width, so
+// children placed at contentsRect() sit where they would on a framed panel.
+class Panel : public QWidget {
+    Q_OBJECT
+  public:
+    enum class Bevel { None, Raised };
+    explicit Panel(QWidget* parent = nullptr);
+
+    void setColor(const QColor& color);
+    QColor color() const { return color_; }
+    void setBevel(Bevel bevel);
+    void setBorderWidth(int width);
+    // Inner rectangle (inside bevel and border) in the panel's own coordinates.
+    QRect innerRect() const;
+
+  signals:
+    void resized();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    QColor color_;
+    Bevel bevel_ = Bevel::None;
+    int borderWidth_ = 0;
+};
+
+// A picture that tells of presses, releases, moves, clicks and double clicks; the note window
+// decides what each means. Mouse events it reports are accepted.
+class ImageBox : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ImageBox(QWidget* parent = nullptr);
+    void setPicture(const QPixmap& picture);
+    QPixmap picture() const { return picture_; }
+
+  signals:
+    void clicked(Qt::MouseButton button);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    QPixmap picture_;
+    bool pressedInside_ = false;
+};
+
+// A flat 18 x 17 tool-bar button: no frame until the pointer is over it, sunken while down.
+// Checkable buttons keep their down state like a grouped speed button that may be all up.
+class SpeedButton : public QAbstractButton {
+    Q_OBJECT
+  public:
+    explicit SpeedButton(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {18, 17}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+  private:
+    bool hovered_ = false;
+};
+
+// A label that reports a click (press and release inside it). Its font colour, a 0x00BBGGRR
+// value, is readable back: the style labels of the tool bar use it as their on/off state.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+  public:
+    explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
+    void setFontColor(int32_t value);
+    int32_t fontColor() const { return fontColor_; }
+
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    int32_t fontColor_ = 0;
+    bool pressedInside_ = false;
+};
+
+// The body editor. Text that the input method is still composing lives only in the editor's
+// layout, not in the document; commitComposition() turns it into document text, so a save,
+// a command or a loss of focus never drops the syllable being typed.
+class NoteEditor : public QTextEdit {
+    Q_OBJECT
+  public:
+    explicit NoteEditor(QWidget* parent = nullptr);
+
+    QString preeditText() const { return preedit_; }
+    // Commits a pending composition; true when there was one.
+    bool commitComposition();
+
+  signals:
+    void focusLost();
+
+  protected:
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+
+  private:
+    QString preedit_;
+};
+
+} // namespace stikko

@@ -1,0 +1,719 @@
+#include "note/stikko_sub.h"
+
+#include "note/notedefaults.h"
+#include "note/notehost.h"
+#include "note/notelayout.h"
+#include "note/notepictures.h"
+#include "note/notewidgets.h"
+#include "platform/appenv.h"
+#include "platform/codepage.h"
+#include "platform/rtf.h"
+#include "store/dm.h"
+#include "theme/colors.h"
+#include "theme/icons.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMenu>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+
+namespace stikko {
+
+namespace {
+
+constexpr char kDefaultTitle[] = "Orbindo Stikko";
+constexpr int kTitleLimit = 30; // bytes of a line that make the title
+
+using notelayout::kDesignHeight;
+using notelayout::kDesignWidth;
+
+// Design sizes of the title bar and the two bottom strips.
+constexpr int kTitleHeight = 16;
+constexpr int kToolbarHeight = 18;
+constexpr int kStripHeight = 16;
+// The tool bar's width at design; right-end controls keep their distance to its right edge.
+constexpr int kToolbarDesignWidth = 267;
+
+// Colours at design, 0x00BBGGRR.
+constexpr int32_t kBaseColor = 11056317;
+constexpr int32_t kTitleColor = 5467961;
+constexpr int32_t kDocPanelColor = 16185078;
+constexpr int32_t kEditorColor = 12382189;
+constexpr int32_t kStripColor = 11781840;
+constexpr int32_t kWhite = 0x00FFFFFF;
+
+// The fixed-pitch and proportional faces the note names; stand-ins are registered once.
+const QString kFixedFace = QStringLiteral("굴림체");
+const QString kPropFace = QStringLiteral("굴림");
+
+void registerFontSubstitutes() {
+    static const bool done = [] {
+        QFont::insertSubstitution(kFixedFace, QStringLiteral("NanumGothicCoding"));
+        QFont::insertSubstitution(kPropFace, QStringLiteral("NanumGothic"));
+        return true;
+    }();
+    (void)done;
+}
+
+QFont noteFont() {
+    QFont font(kFixedFace);
+    font.setPixelSize(12);
+    return font;
+}
+
+QByteArray fieldBytes(const char* field, std::size_t capacity) {
+    std::size_t len = 0;
+    while (len < capacity && field[len] != '\0')
+        ++len;
+    return QByteArray(field, qsizetype(len));
+}
+template <std::size_t N> QByteArray fieldBytes(const char (&field)[N]) {
+    return fieldBytes(field, N);
+}
+
+} // namespace
+
+const NoteRecord& noteDefaults() {
+    return Dm ? Dm->defaults : DefaultsRecord();
+}
+
+const char* const TfrmStikko_sub::kMakerHomePage = "https://stikko.example.org/";
+
+TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), host_(host) {
+    registerFontSubstitutes();
+    std::memset(&record, 0, sizeof record);
+    isdragging = false;
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFont(noteFont());
+    resize(kDesignWidth, kDesignHeight);
+    buildControls();
+    buildToolbar();
+    buildMenus();
+    layoutPanels();
+
+    // The right link image answers clicks only when the defaults give it an address.
+    if (fieldBytes(noteDefaults().right_homepage).size() > 4)
+        imgVanto->setCursor(Qt::PointingHandCursor);
+    reDoc->clear();
+    SelectionChange(); // FormCreate: the style labels start in step with the empty editor
+}
+
+TfrmStikko_sub::~TfrmStikko_sub() {
+    endGestureCursor();
+    // FormDestroy: nothing left to do when the close already saved. The host may be going
+    // too (it destroys its windows with itself), so it is not called from here; it learns
+    // of the window's end through QObject::destroyed.
+    host_ = nullptr;
+    SaveOnClose();
+}
+
+// --- Building -----------------------------------------------------------------------------
+
+void TfrmStikko_sub::buildControls() {
+    // The form's own colour shows as a one-pixel ring around the base panel.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colors::toQColor(int32_t(0x80000000u | colors::kButtonFace)));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    pnBase = new Panel(this);
+    pnBase->setObjectName(QStringLiteral("pnBase"));
+    pnBase->setBevel(Panel::Bevel::Raised);
+    pnBase->setBorderWidth(1);
+    pnBase->setColor(colors::toQColor(kBaseColor));
+
+    pnTitle = new Panel(pnBase);
+    pnTitle->setObjectName(QStringLiteral("pnTitle"));
+    pnTitle->setColor(colors::toQColor(kTitleColor));
+    pnTitle->setToolTip(QStringLiteral("더블클릭\n= 최소화"));
+    pnTitle->installEventFilter(this);
+
+    labTitle = new QLabel(QStringLiteral("메모란을 맹글어 보자"), pnTitle);
+    labTitle->setObjectName(QStringLiteral("labTitle"));
+    labTitle->setAlignment(Qt::AlignCenter);
+    labTitle->setFont(noteFont());
+    labTitle->setAttribute(Qt::WA_TransparentForMouseEvents); // presses belong to the title bar
+    QPalette titlePal = labTitle->palette();
+    titlePal.setColor(QPalette::WindowText, Qt::white);
+    labTitle->setPalette(titlePal);
+
+    imgZem = new ImageBox(pnTitle);
+    imgZem->setObjectName(QStringLiteral("imgZem"));
+    imgZem->resize(26, 16);
+    imgZem->setPicture(notepictures::makerMark());
+    imgZem->setCursor(Qt::PointingHandCursor);
+    imgZem->setToolTip(QStringLiteral("제작사 홈페이지"));
+
+    imgTime = new ImageBox(pnTitle);
+    imgTime->setObjectName(QStringLiteral("imgTime"));
+    imgTime->resize(16, 16);
+    imgTime->setPicture(notepictures::alarmClock());
+    imgTime->hide();
+
+    imgMax = new ImageBox(pnTitle);
+    imgMax->setObjectName(QStringLiteral("imgMax"));
+    imgMax->resize(16, 16);
+    imgMax->setPicture(notepictures::maximize());
+    imgMax->setToolTip(QStringLiteral("확대\n축소"));
+
+    imgVanto = new ImageBox(pnTitle);
+    imgVanto->setObjectName(QStringLiteral("imgVanto"));
+    imgVanto->resize(26, 16);
+
+    connect(pnTitle, &Panel::resized, this, &TfrmStikko_sub::layoutTitleBar);
+
+    pnClient = new Panel(pnBase);
+    pnClient->setObjectName(QStringLiteral("pnClient"));
+    pnClient->setBorderWidth(1);
+    pnClient->setColor(colors::toQColor(kTitleColor));
+
+    pnDoc = new Panel(pnClient);
+    pnDoc->setObjectName(QStringLiteral("pnDoc"));
+    pnDoc->setColor(colors::toQColor(kDocPanelColor));
+
+    reDoc = new NoteEditor(pnDoc);
+    reDoc->setObjectName(QStringLiteral("reDoc"));
+    reDoc->setFrameShape(QFrame::NoFrame);
+    reDoc->setFont(noteFont());
+    reDoc->document()->setDefaultFont(noteFont());
+    reDoc->setAcceptRichText(true);
+    reDoc->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    reDoc->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    reDoc->setContextMenuPolicy(Qt::CustomContextMenu);
+    reDoc->setLocale(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    setBodyColor(kEditorColor);
+    connect(reDoc, &QTextEdit::textChanged, this, &TfrmStikko_sub::reDocChange);
+    connect(reDoc, &NoteEditor::focusLost, this, &TfrmStikko_sub::reDocExit);
+    connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
+    connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
+    connect(reDoc, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { puEdit->popup(reDoc->viewport()->mapToGlobal(pos)); });
+
+    pnBottom0 = new Panel(pnClient);
+    pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
+    pnBottom0->setColor(colors::toQColor(kStripColor));
+    Image1 = new ImageBox(pnBottom0);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->resize(16, 16);
+    Image1->setPicture(notepictures::sizeGrip());
+    Image1->setCursor(Qt::SizeFDiagCursor);
+    Image1->installEventFilter(this);
+    connect(pnBottom0, &Panel::resized, this,
+            [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
+
+    pnBottom = new Panel(pnClient);
+    pnBottom->setObjectName(QStringLiteral("pnBottom"));
+    pnBottom->setColor(pnClient->color());
+    pnBottom0->hide();
+
+    timCheck = new QTimer(this);
+    timCheck->setInterval(60000);
+    timCheckRepeat = new QTimer(this);
+    timAutosave = new QTimer(this);
+    timAutosave->setSingleShot(true);
+    timAutosave->setInterval(kAutosaveDelayMs);
+    connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
+    connect(imgZem, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgZemClick();
+        else if (button == Qt::RightButton)
+            puConfig->popup(QCursor::pos());
+    });
+    connect(imgVanto, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgVantoClick();
+    });
+    connect(imgTime, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            nnAlarmClick();
+    });
+    connect(imgMax, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgMaxClick();
+    });
+}
+
+void TfrmStikko_sub::buildToolbar() {
+    auto styleLabel = [this](const QString& text, const QString& name, int left, int width,
+                             const QString& hint) {
+        auto* label = new ClickLabel(text, pnBottom);
+        label->setObjectName(name);
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(left, 2, width, 14);
+        label->setToolTip(hint);
+        return label;
+    };
+
+    labFont = new ClickLabel(QStringLiteral("[Font]"), pnBottom);
+    labFont->setObjectName(QStringLiteral("labFont"));
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(12);
+    labFont->setFont(arial);
+    labFont->setFontColor(kWhite);
+    labFont->adjustSize();
+    labFont->move(3, 2);
+
+    labBold = styleLabel(QStringLiteral("B"), QStringLiteral("labBold"), 36, 10, QStringLiteral("진하게"));
+    QFont bold = noteFont();
+    bold.setBold(true);
+    labBold->setFont(bold);
+    labItalic = styleLabel(QStringLiteral("/"), QStringLiteral("labItalic"), 47, 9, QStringLiteral("기울임"));
+    labUnderline =
+        styleLabel(QStringLiteral("U"), QStringLiteral("labUnderline"), 57, 9, QStringLiteral("밑줄"));
+    QFont underline = noteFont();
+    underline.setUnderline(true);
+    labUnderline->setFont(underline);
+
+    auto button = [this](const QString& name, int left, int icon, const QString& hint) {
+        auto* b = new SpeedButton(pnBottom);
+        b->setObjectName(name);
+        b->setGeometry(left, 1, 18, 17);
+        b->setIcon(QIcon(icons::editIcon(icon)));
+        b->setToolTip(hint);
+        return b;
+    };
+    sbColor = button(QStringLiteral("sbColor"), 71, 0, QStringLiteral("글자색"));
+    sbBullets = button(QStringLiteral("sbBullets"), 92, 1, QStringLiteral("들여쓰기"));
+    sbBullets->setCheckable(true);
+    sbUndo = button(QStringLiteral("sbUndo"), 117, 2, QStringLiteral("되돌리기"));
+    sbCut = button(QStringLiteral("sbCut"), 135, 4, QStringLiteral("자르기"));
+    sbCopy = button(QStringLiteral("sbCopy"), 153, 3, QStringLiteral("복사"));
+    sbPaste = button(QStringLiteral("sbPaste"), 171, 5, QStringLiteral("붙이기"));
+    sbDelete = button(QStringLiteral("sbDelete"), 197, 12, QStringLiteral("삭제"));
+    sbPrint = button(QStringLiteral("sbPrint"), 215, 10, QStringLiteral("프린트"));
+    sbClose = button(QStringLiteral("sbClose"), 233, 11, QStringLiteral("숨김"));
+
+    imgSize = new ImageBox(pnBottom);
+    imgSize->setObjectName(QStringLiteral("imgSize"));
+    imgSize->resize(16, 16);
+    imgSize->setPicture(notepictures::sizeGrip());
+    imgSize->setCursor(Qt::SizeFDiagCursor);
+    imgSize->installEventFilter(this);
+
+    connect(pnBottom, &Panel::resized, this, &TfrmStikko_sub::layoutToolbar);
+
+    connect(labBold, &ClickLabel::clicked, this, &TfrmStikko_sub::labBoldClick);
+    connect(labItalic, &ClickLabel::clicked, this, &TfrmStikko_sub::labItalicClick);
+    connect(labUnderline, &ClickLabel::clicked, this, &TfrmStikko_sub::labUnderlineClick);
+    connect(labFont, &ClickLabel::clicked, this, &TfrmStikko_sub::labFontClick);
+    connect(sbColor, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbColorClick);
+    connect(sbBullets, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbBulletsClick);
+    connect(sbUndo, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbUndoClick);
+    connect(sbCut, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCutClick);
+    connect(sbCopy, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCopyClick);
+    connect(sbPaste, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbPasteClick);
+    connect(sbDelete, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbDeleteClick);
+    connect(sbPrint, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbPrintClick);
+    connect(sbClose, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCloseClick);
+}
+
+void TfrmStikko_sub::buildMenus() {
+    auto item = [](QMenu* menu, const QString& name, const QString& caption, int icon,
+                   const QKeySequence& shortcut = {}) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(name);
+        if (icon >= 0)
+            action->setIcon(QIcon(icons::editIcon(icon)));
+        if (!shortcut.isEmpty()) {
+            action->setShortcut(shortcut);
+            action->setShortcutVisibleInContextMenu(true);
+        }
+        return action;
+    };
+    auto separator = [](QMenu* menu, const QString& name) { menu->addSeparator()->setObjectName(name); };
+
+    puConfig = new QMenu(this);
+    puConfig->setObjectName(QStringLiteral("puConfig"));
+    nnConfig = item(puConfig, QStringLiteral("nnConfig"), QStringLiteral("환경설정"), 13);
+    separator(puConfig, QStringLiteral("N4"));
+    nnTop = item(puConfig, QStringLiteral("nnTop"), QStringLiteral("언제나 화면의 최상단에 위치"), -1);
+    nnTop->setCheckable(true);
+    nnAlarm = item(puConfig, QStringLiteral("nnAlarm"), QStringLiteral("알람( Alarm) 설정"), 14);
+    separator(puConfig, QStringLiteral("N1"));
+    nnCut = item(puConfig, QStringLiteral("nnCut"), QStringLiteral("자르기"), 4,
+                 QKeySequence(Qt::CTRL | Qt::Key_X));
+    nnCopy = item(puConfig, QStringLiteral("nnCopy"), QStringLiteral("복사"), 3,
+                  QKeySequence(Qt::CTRL | Qt::Key_C));
+    nnPaste = item(puConfig, QStringLiteral("nnPaste"), QStringLiteral("붙이기"), 5,
+                   QKeySequence(Qt::CTRL | Qt::Key_V));
+    separator(puConfig, QStringLiteral("N2"));
+    nnPrint = item(puConfig, QStringLiteral("nnPrint"), QStringLiteral("프린트"), 10,
+                   QKeySequence(Qt::CTRL | Qt::Key_P));
+    separator(puConfig, QStringLiteral("N8"));
+    nnSizeHide = item(puConfig, QStringLiteral("nnSizeHide"), QStringLiteral("숨기기"), 15);
+    N9 = item(puConfig, QStringLiteral("N9"), QStringLiteral("완전 삭제"), 12);
+    // The note menu's shortcuts are shown, not bound: the editor menu owns the same keys.
+    for (QAction* a : puConfig->actions())
+        a->setShortcutContext(Qt::WidgetShortcut);
+
+    connect(nnConfig, &QAction::triggered, this, &TfrmStikko_sub::nnConfigClick);
+    connect(nnTop, &QAction::triggered, this, [this] {
+        // The menu has already flipped the check mark; nnTopClick flips it itself.
+        nnTop->setChecked(!nnTop->isChecked());
+        nnTopClick();
+    });
+    connect(nnAlarm, &QAction::triggered, this, &TfrmStikko_sub::nnAlarmClick);
+    // Cut, copy, paste and print of the note menu act on the body like the editor menu's.
+    connect(nnCut, &QAction::triggered, this, &TfrmStikko_sub::sbCutClick);
+    connect(nnCopy, &QAction::triggered, this, &TfrmStikko_sub::sbCopyClick);
+    connect(nnPaste, &QAction::triggered, this, &TfrmStikko_sub::sbPasteClick);
+    connect(nnPrint, &QAction::triggered, this, &TfrmStikko_sub::sbPrintClick);
+    connect(nnSizeHide, &QAction::triggered, this, &TfrmStikko_sub::sbCloseClick);
+    connect(N9, &QAction::triggered, this, &TfrmStikko_sub::sbDeleteClick);
+
+    puEdit = new QMenu(this);
+    puEdit->setObjectName(QStringLiteral("puEdit"));
+    nnStep = item(puEdit, QStringLiteral("nnStep"), QStringLiteral("들여쓰기/바로쓰기"), 1,
+                  QKeySequence(Qt::CTRL | Qt::Key_T));
+    separator(puEdit, QStringLiteral("nnLine"));
+    nnCopy2 = item(puEdit, QStringLiteral("nnCopy2"), QStringLiteral("복사"), 3,
+                   QKeySequence(Qt::CTRL | Qt::Key_C));
+    nnCut2 = item(puEdit, QStringLiteral("nnCut2"), QStringLiteral("자르기"), 4,
+                  QKeySequence(Qt::CTRL | Qt::Key_X));
+    nnPaste2 = item(puEdit, QStringLiteral("nnPaste2"), QStringLiteral("붙이기"), 5,
+                    QKeySequence(Qt::CTRL | Qt::Key_V));
+    separator(puEdit, QStringLiteral("N5"));
+    nnFont =
+        item(puEdit, QStringLiteral("nnFont"), QStringLiteral("폰트"), 8, QKeySequence(Qt::CTRL | Qt::Key_F));
+    nnBold = item(puEdit, QStringLiteral("nnBold"), QStringLiteral("진하게"), 7,
+                  QKeySequence(Qt::CTRL | Qt::Key_B));
+    nnS = item(puEdit, QStringLiteral("nnS"), QStringLiteral("기울이기"), 9,
+               QKeySequence(Qt::CTRL | Qt::Key_S));
+    nnUnderline = item(puEdit, QStringLiteral("nnUnderline"), QStringLiteral("밑줄"), 6,
+                       QKeySequence(Qt::CTRL | Qt::Key_U));
+    separator(puEdit, QStringLiteral("N3"));
+    nnPrint2 = item(puEdit, QStringLiteral("nnPrint2"), QStringLiteral("프린트"), 10,
+                    QKeySequence(Qt::CTRL | Qt::Key_P));
+    N6 = item(puEdit, QStringLiteral("N6"), QStringLiteral("화면에서 숨기기"), 11);
+    N7 = item(puEdit, QStringLiteral("N7"), QStringLiteral("완전 삭제"), 12);
+    // The editor menu's shortcuts act while the body has the focus.
+    for (QAction* a : puEdit->actions()) {
+        if (a->isSeparator())
+            continue;
+        a->setShortcutContext(Qt::WidgetShortcut);
+        reDoc->addAction(a);
+    }
+
+    connect(nnStep, &QAction::triggered, this, &TfrmStikko_sub::nnStepClick);
+    connect(nnCopy2, &QAction::triggered, this, &TfrmStikko_sub::sbCopyClick);
+    connect(nnCut2, &QAction::triggered, this, &TfrmStikko_sub::sbCutClick);
+    connect(nnPaste2, &QAction::triggered, this, &TfrmStikko_sub::sbPasteClick);
+    connect(nnFont, &QAction::triggered, this, &TfrmStikko_sub::labFontClick);
+    connect(nnBold, &QAction::triggered, this, &TfrmStikko_sub::labBoldClick);
+    connect(nnS, &QAction::triggered, this, &TfrmStikko_sub::labItalicClick);
+    connect(nnUnderline, &QAction::triggered, this, &TfrmStikko_sub::labUnderlineClick);
+    connect(nnPrint2, &QAction::triggered, this, &TfrmStikko_sub::sbPrintClick);
+    connect(N6, &QAction::triggered, this, &TfrmStikko_sub::sbCloseClick);
+    connect(N7, &QAction::triggered, this, &TfrmStikko_sub::sbDeleteClick);
+}
+
+// --- Layout -------------------------------------------------------------------------------
+// Panels are placed by hand, as aligned panels would be: each fills what its parent leaves,
+// and shrinking the window (down to the folded 20 pixels) clips the lower ones instead of
+// pushing back on the window's size.
+
+void TfrmStikko_sub::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutPanels();
+}
+
+void TfrmStikko_sub::layoutPanels() {
+    auto clampHeight = [](int h) { return std::max(0, h); };
+    const QRect base = rect().adjusted(1, 1, -1, -1); // the form's border width
+    pnBase->setGeometry(base.x(), base.y(), std::max(0, base.width()), clampHeight(base.height()));
+
+    const QRect inner = pnBase->innerRect();
+    const int titleHeight = std::min(kTitleHeight, clampHeight(inner.height()));
+    pnTitle->setGeometry(inner.x(), inner.y(), std::max(0, inner.width()), titleHeight);
+    pnClient->setGeometry(inner.x(), inner.y() + titleHeight, std::max(0, inner.width()),
+                          clampHeight(inner.height() - titleHeight));
+
+    const QRect client = pnClient->innerRect();
+    const bool toolbar = !pnBottom->isHidden();
+    Panel* strip = toolbar ? pnBottom : pnBottom0;
+    const int stripHeight = std::min(toolbar ? kToolbarHeight : kStripHeight, clampHeight(client.height()));
+    const int docHeight = clampHeight(client.height() - stripHeight);
+    pnDoc->setGeometry(client.x(), client.y(), std::max(0, client.width()), docHeight);
+    strip->setGeometry(client.x(), client.y() + docHeight, std::max(0, client.width()), stripHeight);
+    reDoc->setGeometry(pnDoc->innerRect());
+}
+
+void TfrmStikko_sub::layoutTitleBar() {
+    const int w = pnTitle->width();
+    imgZem->move(0, 0);
+    int left = imgZem->width();
+    if (!imgTime->isHidden()) {
+        imgTime->move(left, 0);
+        left += imgTime->width();
+    }
+    int right = w;
+    if (!imgVanto->isHidden()) {
+        right -= imgVanto->width();
+        imgVanto->move(right, 0);
+    }
+    right -= imgMax->width();
+    imgMax->move(right, 0);
+    labTitle->setGeometry(left, 0, std::max(0, right - left), pnTitle->height());
+}
+
+void TfrmStikko_sub::layoutToolbar() {
+    const int w = pnBottom->width();
+    for (SpeedButton* b : {sbDelete, sbPrint, sbClose}) {
+        static const int designLeft[] = {197, 215, 233};
+        const int index = b == sbDelete ? 0 : b == sbPrint ? 1 : 2;
+        b->move(w - (kToolbarDesignWidth - designLeft[index]), b->y());
+    }
+    imgSize->move(w - imgSize->width(), pnBottom->height() - imgSize->height());
+}
+
+// --- Showing ------------------------------------------------------------------------------
+
+void TfrmStikko_sub::showNote() {
+    isclosed = false;
+    isdeleted = false;
+    ismodified = false;
+    isringing = false;
+    showing_ = true;
+
+    if (QFileInfo::exists(cp949::fieldText(record.ini_name)))
+        LoadNoteRecord(record, nullptr);
+    else
+        LoadNoteRecord(record, kDefaultsFile);
+    ApplyNoteRecord();
+    show();
+}
+
+void TfrmStikko_sub::ApplyNoteRecord() {
+    move(record.scr_x, record.scr_y);
+    ApplyGeometry();
+
+    // The right link image: a picture in the system folder named by the record.
+    const QByteArray imageName = fieldBytes(record.right_homepage_image);
+    const QString imagePath = env::programFolder() + QLatin1String(kSystemFolder) + cp949::decode(imageName);
+    QPixmap picture;
+    if (imageName.size() > 5 && QFileInfo(imagePath).isFile())
+        picture.load(imagePath);
+    if (!picture.isNull()) {
+        imgVanto->setPicture(picture);
+        imgVanto->setToolTip(cp949::fieldText(record.right_homepage_hint));
+        imgVanto->show();
+    } else {
+        imgVanto->hide();
+    }
+    layoutTitleBar();
+
+    setCaption(cp949::fieldText(record.title));
+    setWindowTitle(cp949::fieldText(record.title));
+
+    const QString docPath = cp949::fieldText(record.doc_name);
+    if (QFileInfo::exists(docPath)) {
+        loadingBody_ = true;
+        rtf::loadFile(docPath, *reDoc->document());
+        loadingBody_ = false;
+    } else {
+        addDateLine();
+    }
+    reDoc->document()->clearUndoRedoStacks();
+    reDoc->moveCursor(QTextCursor::Start);
+
+    nnTop->setChecked(record.istop != 0);
+    setTitleColors(record.titlebk_color, record.title_color);
+    setBodyColor(record.batang_color);
+    setBottomColor(record.bottom_color);
+    setToolbarVisible(record.isshow_toolbar != 0);
+    ArmAlarm();
+    setOpacityValue(record.opt_color);
+    UpdateTitleFromText();
+    SelectionChange();
+}
+
+void TfrmStikko_sub::addDateLine() {
+    // Two-digit year, month and day, the Korean before/after-noon word, then the time.
+    const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
+    const QString stamp = korean.toString(env::now(), QStringLiteral("yy/MM/dd AP hh:mm:ss"));
+    QTextCursor cursor(reDoc->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringLiteral("작성일:") + stamp);
+}
+
+// --- Colours, tool bar, opacity -----------------------------------------------------------
+
+void TfrmStikko_sub::setTitleColors(int32_t background, int32_t text) {
+    pnTitle->setColor(colors::toQColor(background));
+    QPalette pal = labTitle->palette();
+    pal.setColor(QPalette::WindowText, colors::toQColor(text));
+    labTitle->setPalette(pal);
+}
+
+void TfrmStikko_sub::setBodyColor(int32_t color) {
+    const QColor c = colors::toQColor(color);
+    QPalette pal = reDoc->palette();
+    pal.setColor(QPalette::Base, c);
+    pal.setColor(QPalette::Window, c);
+    reDoc->setPalette(pal);
+    if (pnBottom0)
+        pnBottom0->setColor(c);
+}
+
+void TfrmStikko_sub::setBottomColor(int32_t color) {
+    const QColor c = colors::toQColor(color);
+    pnBottom->setColor(c);
+    pnClient->setColor(c);
+}
+
+void TfrmStikko_sub::setToolbarVisible(bool shown) {
+    pnBottom->setVisible(shown);
+    pnBottom0->setVisible(!shown);
+    layoutPanels();
+}
+
+void TfrmStikko_sub::setOpacityValue(int32_t value) {
+    // Blending is on below 255 (a signed compare), with the value's low byte as alpha.
+    setWindowOpacity(value < 255 ? double(value & 0xFF) / 255.0 : 1.0);
+}
+
+// --- Title --------------------------------------------------------------------------------
+
+QString TfrmStikko_sub::titleCaption() const {
+    return labTitle->text();
+}
+QTextEdit* TfrmStikko_sub::editor() const {
+    return reDoc;
+}
+
+void TfrmStikko_sub::setCaption(const QString& text) {
+    labTitle->setText(text);
+}
+
+int TfrmStikko_sub::lineCount() const {
+    const QTextDocument* doc = reDoc->document();
+    return doc->isEmpty() ? 0 : doc->blockCount();
+}
+
+QString TfrmStikko_sub::lineText(int line) const {
+    return reDoc->document()->findBlockByNumber(line).text();
+}
+
+void TfrmStikko_sub::UpdateTitleFromText() {
+    const int lines = lineCount();
+    QByteArray title;
+    if (lines == 0) {
+        title = QByteArray(kDefaultTitle);
+    } else {
+        // The title is line 2 when there is one (line 1 is the date line of a new note).
+        const QByteArray line = cp949::encode(lineText(lines >= 2 ? 1 : 0));
+        // Bytes beyond the limit cannot change the result; keep the store's buffer small.
+        const QByteArray head = line.left(kTitleLimit + 2);
+        title = QByteArray(TruncateText(head.constData(), kTitleLimit));
+        if (title.isEmpty())
+            title = QByteArray(kDefaultTitle);
+        if (cp949::decode(title) == titleCaption())
+            return;
+    }
+    const QString text = cp949::decode(title);
+    setCaption(text);
+    cp949::copyToField(record.title, title);
+    setWindowTitle(cp949::fieldText(record.title));
+    writeRecord();
+}
+
+// --- Change tracking ----------------------------------------------------------------------
+
+void TfrmStikko_sub::reDocChange() {
+    if (loadingBody_ || !showing_ || isclosed)
+        return;
+    ismodified = true;
+    timAutosave->start();
+    if (reDoc->textCursor().blockNumber() <= 1)
+        UpdateTitleFromText();
+}
+
+void TfrmStikko_sub::reDocExit() {
+    if (lineCount() > 0)
+        setCaption(lineText(0));
+}
+
+void TfrmStikko_sub::commitComposition() {
+    reDoc->commitComposition();
+}
+
+// --- Saving -------------------------------------------------------------------------------
+
+void TfrmStikko_sub::reportFailure(const QString& path) {
+    if (host_)
+        host_->reportWriteFailure(path);
+}
+
+bool TfrmStikko_sub::writeRecord() {
+    if (isdeleted)
+        return true; // the files are gone on purpose; never bring them back
+    if (SaveNoteRecord(nullptr, record))
+        return true;
+    reportFailure(cp949::fieldText(record.ini_name));
+    return false;
+}
+
+bool TfrmStikko_sub::saveBody() {
+    if (isdeleted)
+        return true;
+    const QString path = cp949::fieldText(record.doc_name);
+    if (rtf::saveFile(path, *reDoc->document()))
+        return true;
+    reportFailure(path);
+    return false;
+}
+
+void TfrmStikko_sub::autosaveTimeout() {
+    // A composition in progress is left alone: committing it would break the syllable being
+    // typed. It is committed at close and on focus loss.
+    if (isclosed || isdeleted || !ismodified)
+        return;
+    if (saveBody())
+        ismodified = false;
+}
+
+bool TfrmStikko_sub::SaveOnClose() {
+    if (isclosed)
+        return true;
+    if (!isdeleted)
+        reDoc->commitComposition();
+    timCheck->stop();
+    timCheckRepeat->stop();
+    timAutosave->stop();
+    bool ok = true;
+    if (!isdeleted) {
+        if (ismodified) {
+            if (saveBody())
+                ismodified = false;
+            else
+                ok = false;
+        }
+        if (!writeRecord())
+            ok = false;
+    }
+    if (ok)
+        isclosed = true;
+    return ok;
+}
+
+void TfrmStikko_sub::closeEvent(QCloseEvent* event) {
+    endGestureCursor();
+    if (!SaveOnClose() && !isdeleted) {
+        // The note could not be written: it stays open with its text, and the user knows.
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // A close the window system started (not the host) still takes the note off the list.
+    if (event->spontaneous() && host_)
+        host_->noteWindowGone(this);
+}
+
+} // namespace stikko

@@ -1,0 +1,112 @@
+// Commands that act on the note as a whole: hide, delete, stay on top, print, the settings
+// dialog and the title bar's two link images. Hiding, deleting, the dialogs and the browser
+// belong to the program around the window; the window asks its host for them.
+
+#include "note/notedefaults.h"
+#include "note/notedialogs.h"
+#include "note/notehost.h"
+#include "note/notewidgets.h"
+#include "note/stikko_sub.h"
+#include "platform/codepage.h"
+
+#include <QAction>
+#include <QPointer>
+
+namespace stikko {
+
+namespace {
+// A field's bytes up to its terminator (never past the field).
+template <std::size_t N> QByteArray bytesOf(const char (&field)[N]) {
+    std::size_t len = 0;
+    while (len < N && field[len] != '\0')
+        ++len;
+    return QByteArray(field, qsizetype(len));
+}
+} // namespace
+
+void TfrmStikko_sub::sbCloseClick() {
+    commitComposition();
+    if (!host_)
+        return;
+    // The host closes and may destroy this window; the id must outlive it.
+    const QByteArray id = bytesOf(record.oid);
+    host_->CloseNoteWindow(id.constData());
+}
+
+void TfrmStikko_sub::sbDeleteClick() {
+    commitComposition();
+    const QString question =
+        QStringLiteral("메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. \n삭제하시겠습니까 ?");
+    if (!noteDialogs().askYesNo(this, QStringLiteral("확인"), question))
+        return;
+    if (!host_)
+        return;
+    const QByteArray id = bytesOf(record.oid);
+    host_->DeleteNote(id.constData());
+}
+
+void TfrmStikko_sub::sbPrintClick() {
+    commitComposition();
+    // The preview reads the body file, so it is written first; ismodified keeps its value
+    // because the close-time save decides on its own.
+    const bool wasModified = ismodified;
+    if (!saveBody())
+        return; // the host has told the user; no preview of a stale file
+    ismodified = wasModified;
+    if (host_)
+        host_->openPrintPreview(this);
+}
+
+void TfrmStikko_sub::ApplyStayOnTop() {
+    const bool top = nnTop->isChecked();
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == top)
+        return;
+    // Changing a shown window's flags hides it; show it again where it was.
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, top);
+    if (wasVisible)
+        show();
+}
+
+void TfrmStikko_sub::nnTopClick() {
+    commitComposition();
+    nnTop->setChecked(!nnTop->isChecked());
+    ApplyStayOnTop();
+    record.istop = nnTop->isChecked() ? 1 : 0;
+    writeRecord();
+}
+
+void TfrmStikko_sub::nnConfigClick() {
+    OpenNoteSettings(0);
+}
+void TfrmStikko_sub::nnAlarmClick() {
+    OpenNoteSettings(1);
+}
+
+void TfrmStikko_sub::OpenNoteSettings(int page) {
+    commitComposition();
+    setTitleColors(record.titlebk_color, record.title_color); // undo an alarm blink
+    QPointer<TfrmStikko_sub> self(this);
+    if (host_)
+        host_->openNoteSettingsDialog(this, page);
+    if (!self)
+        return; // the program ended while the dialog was open
+    writeRecord();
+    setTitleColors(record.titlebk_color, record.title_color);
+    ArmAlarm();
+}
+
+void TfrmStikko_sub::imgZemClick() {
+    const QByteArray address = bytesOf(noteDefaults().left_homepage);
+    if (!host_)
+        return;
+    host_->OpenWebAddress(address.size() > 4 ? cp949::decode(address) : QString::fromLatin1(kMakerHomePage));
+}
+
+void TfrmStikko_sub::imgVantoClick() {
+    const QByteArray address = bytesOf(noteDefaults().right_homepage);
+    if (host_ && address.size() > 4)
+        host_->OpenWebAddress(cp949::decode(address));
+}
+
+} // namespace stikko

@@ -1,0 +1,201 @@
+// Moving by the title bar, resizing by either grip, folding and maximising. Every finished
+// gesture stores the window's place or size in the record and writes it once.
+
+#include "note/notedefaults.h"
+#include "note/notelayout.h"
+#include "note/notewidgets.h"
+#include "note/stikko_sub.h"
+#include "platform/appenv.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+
+namespace stikko {
+
+using namespace notelayout;
+
+bool TfrmStikko_sub::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+                       type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick;
+    if (!mouse || (watched != pnTitle && watched != imgSize && watched != Image1))
+        return QWidget::eventFilter(watched, event);
+
+    auto* me = static_cast<QMouseEvent*>(event);
+    if (watched == pnTitle) {
+        const QPoint pos = me->position().toPoint();
+        switch (type) {
+        case QEvent::MouseButtonPress:
+            pnTitleMouseDown(me->button(), pos);
+            break;
+        case QEvent::MouseMove:
+            pnTitleMouseMove(pos);
+            break;
+        case QEvent::MouseButtonRelease:
+            pnTitleMouseUp(pos);
+            break;
+        default:
+            pnTitleDblClick();
+            break;
+        }
+        return true;
+    }
+
+    const QPoint global = me->globalPosition().toPoint();
+    switch (type) {
+    case QEvent::MouseButtonPress:
+        imgSizeMouseDown(me->button(), global);
+        break;
+    case QEvent::MouseMove:
+        imgSizeMouseMove(global);
+        break;
+    case QEvent::MouseButtonRelease:
+        imgSizeMouseUp(global);
+        break;
+    default: // the second press of a double click already started the gesture
+        break;
+    }
+    return true;
+}
+
+void TfrmStikko_sub::setGestureCursor(Qt::CursorShape shape) {
+    if (!cursorOverridden_) {
+        QGuiApplication::setOverrideCursor(QCursor(shape));
+        cursorOverridden_ = true;
+    } else {
+        QGuiApplication::changeOverrideCursor(QCursor(shape));
+    }
+}
+
+void TfrmStikko_sub::endGestureCursor() {
+    if (cursorOverridden_) {
+        QGuiApplication::restoreOverrideCursor();
+        cursorOverridden_ = false;
+    }
+}
+
+// --- Moving -------------------------------------------------------------------------------
+
+void TfrmStikko_sub::pnTitleMouseDown(Qt::MouseButton, QPoint pos) {
+    commitComposition();
+    isdragging = true;
+    setGestureCursor(Qt::DragMoveCursor);
+    drag_x = pos.x();
+    drag_y = pos.y();
+    record.scr_x = x();
+    record.scr_y = y();
+}
+
+void TfrmStikko_sub::pnTitleMouseMove(QPoint pos) {
+    if (isdragging)
+        DragTitleTo(pos.x(), pos.y());
+}
+
+void TfrmStikko_sub::pnTitleMouseUp(QPoint pos) {
+    if (!isdragging)
+        return; // a release whose press did not start a move here
+    isdragging = false;
+    DragTitleTo(pos.x(), pos.y());
+    endGestureCursor();
+    record.scr_x = x();
+    record.scr_y = y();
+    writeRecord();
+}
+
+void TfrmStikko_sub::DragTitleTo(int px, int py) {
+    // Only the work area's width and height count, as if it started at the screen's origin.
+    const QSize area = env::workArea();
+    const int left = x();
+    const int top = y();
+    setGestureCursor(Qt::DragMoveCursor);
+    const int sx = left + px;
+    const int sy = top + py;
+    if (sx >= kEdgeMargin && sx <= area.width() - kEdgeMargin && sy >= kEdgeMargin &&
+        sy <= area.height() - kEdgeMargin) {
+        // The pointer keeps its place on the title bar.
+        move(sx - drag_x, sy - drag_y);
+    }
+}
+
+// --- Resizing -----------------------------------------------------------------------------
+
+void TfrmStikko_sub::imgSizeMouseDown(Qt::MouseButton, QPoint globalPos) {
+    commitComposition();
+    isdragging = true;
+    setGestureCursor(Qt::SizeFDiagCursor);
+    drag_x = globalPos.x();
+    drag_y = globalPos.y();
+}
+
+void TfrmStikko_sub::imgSizeMouseMove(QPoint globalPos) {
+    if (!isdragging)
+        return;
+    if (width() < kMinWidth || height() < kMinHeight) {
+        // The step that went below the minimum is undone on the next move, without a step.
+        resize(std::max(width(), kMinWidth), std::max(height(), kMinHeight));
+        return;
+    }
+    ResizeStep(globalPos);
+}
+
+void TfrmStikko_sub::ResizeStep(QPoint globalPos) {
+    setGestureCursor(Qt::SizeFDiagCursor);
+    const int w = width() + globalPos.x() - drag_x;
+    drag_x = globalPos.x();
+    const int h = height() + globalPos.y() - drag_y;
+    drag_y = globalPos.y();
+    resize(std::max(1, w), std::max(1, h));
+}
+
+void TfrmStikko_sub::imgSizeMouseUp(QPoint) {
+    if (!isdragging)
+        return;
+    isdragging = false;
+    record.scr_width = width();
+    record.scr_height = height();
+    endGestureCursor();
+    writeRecord();
+}
+
+// --- Folding and maximising ---------------------------------------------------------------
+
+void TfrmStikko_sub::pnTitleDblClick() {
+    record.ismini = record.ismini == 0 ? 1 : 0;
+    ApplyGeometry();
+}
+
+void TfrmStikko_sub::imgMaxClick() {
+    commitComposition();
+    if (record.ismini == 1) {
+        record.ismini = 0; // a folded note only unfolds
+    } else {
+        const QSize area = env::workArea();
+        record.scr_x = 0;
+        record.scr_y = 0;
+        if (width() == area.width() && height() == area.height()) {
+            record.scr_width = noteDefaults().scr_width;
+            record.scr_height = noteDefaults().scr_height;
+        } else {
+            record.scr_width = area.width();
+            record.scr_height = area.height();
+        }
+    }
+    ApplyGeometry();
+}
+
+void TfrmStikko_sub::ApplyGeometry() {
+    move(record.scr_x, record.scr_y);
+    const NoteRecord& defaults = noteDefaults();
+    int w = record.ismini == 1 ? defaults.scr_width : record.scr_width;
+    int h = record.ismini == 1 ? kFoldedHeight : record.scr_height;
+    // A size no window can have (a broken or empty file) shows the note at a usable size;
+    // the record keeps what it holds until the user moves or resizes the note.
+    if (w <= 0)
+        w = defaults.scr_width > 0 ? defaults.scr_width : kDesignWidth;
+    if (h <= 0)
+        h = defaults.scr_height > 0 ? defaults.scr_height : kDesignHeight;
+    resize(w, h);
+    writeRecord();
+}
+
+} // namespace stikko

@@ -1,0 +1,55 @@
+#pragma once
+// A NoteHost for widget tests: records every call, and for hide and delete does what the main
+// form does (so a test sees the window close the way it would in the program). Also answers
+// the note window's dialogs without showing any.
+
+#include "note/notedialogs.h"
+#include "note/notehost.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace stikko::test {
+
+class FakeNoteHost : public NoteHost {
+  public:
+    void CloseNoteWindow(const char* id) override;
+    void DeleteNote(const char* id) override;
+    void noteWindowGone(TfrmStikko_sub* note) override;
+    void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override;
+    void openPrintPreview(TfrmStikko_sub* note) override;
+    void OpenWebAddress(const QString& address) override;
+    void reportWriteFailure(const QString& path) override;
+
+    // The window that hide and delete act on.
+    QPointer<TfrmStikko_sub> window;
+
+    QStringList closed, deleted, addresses, failures;
+    QList<int> settingsPages;
+    int printed = 0;
+    int gone = 0;
+    // The text the print preview found in the body file when it was opened.
+    QString bodyAtPrint;
+};
+
+// Answers the note's questions; install with setNoteDialogs(&answers).
+class FakeDialogs : public NoteDialogs {
+  public:
+    bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
+    std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
+    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
+
+    bool yes = false;
+    std::optional<QFont> font;   // nothing = cancel
+    std::optional<QColor> color; // nothing = cancel
+    QStringList questions;
+    QFont fontShown;
+    QColor colorShown;
+    int fontAsked = 0;
+    int colorAsked = 0;
+};
+
+} // namespace stikko::test
