@@ -112,6 +112,10 @@ TfrmStikko_sub::~TfrmStikko_sub() {
     // of the window's end through QObject::destroyed.
     host_ = nullptr;
     SaveOnClose();
+    // The controls outlive this part of the object while QWidget destroys them; their last
+    // signals (focus, selection) must not reach handlers of a window that is gone.
+    for (QObject* child : findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, this, nullptr);
 }
 
 // --- Building -----------------------------------------------------------------------------
