@@ -1,5 +1,7 @@
 #pragma once
 // Code page 949 (Korean): the byte strings of note records and RTF bodies.
+// Convert through these functions, not QStringEncoder("CP949") directly: under ICU that name
+// is IBM's table (backslash as 0x82, no extended Hangul syllables); these use Windows' table.
 
 #include <QByteArray>
 #include <QString>
