@@ -29,6 +29,7 @@ test: deps $(TEST_DIR)/build.ninja
 # FUZZ_SECONDS bounds each fuzz target's run.
 FUZZ_SECONDS ?= 60
 fuzz: deps
+	@bash scripts/install-deps extra/fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTIKKO_FUZZ=ON
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
 	bash scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
