@@ -186,6 +186,15 @@ void SubfunctionTest::initNoteRecord_refusesPathsThatDoNotFit() {
     QVERIFY(!SaveNoteRecord(nullptr, r));
     QCOMPARE(QDir(env_->folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
              3);
+
+    // Likewise a folder with no code-page form: '?' in its place would name another folder.
+    env::setProgramFolder(env_->folder() + QStringLiteral("caf\u00E9/"));
+    InitNoteRecord(r, kId);
+    QCOMPARE(r.ini_name[0], '\0');
+    // A Korean folder name is stored in code page 949 and names the same folder again.
+    env::setProgramFolder(env_->folder() + QStringLiteral("메모/"));
+    InitNoteRecord(r, kId);
+    QCOMPARE(cp949::fieldText(r.ini_name), env_->folder() + QStringLiteral("메모/./data/%1.ini").arg(kId));
 }
 
 void SubfunctionTest::missingFile_takesEveryFallback() {
