@@ -1,0 +1,388 @@
+// QTextDocument -> RTF bytes, in the dialect of the Windows rich-edit control: code page 949,
+// Korean fonts with \fcharset129, CP949 text as \'hh pairs, bullets as \pntext plus \pn.
+//
+// The output depends only on the document's content and formats, so writing what was read
+// from our own output gives the same bytes again.
+
+#include "platform/rtf.h"
+#include "platform/rtfcharsets.h"
+
+#include <QFont>
+#include <QHash>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextList>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace stikko::rtf {
+
+namespace {
+
+constexpr int kMaxTwips = 31680;
+constexpr int kBulletHang = 200; // twips from a bullet to its text, as the control writes it
+constexpr int kMinHalfPoints = 2;
+constexpr int kMaxHalfPoints = 3276;
+
+struct Props {
+    int font = 0;
+    int halfPoints = 24;
+    int fg = 0; // colour table index, 0 = automatic
+    int bg = 0;
+    int vertical = 0;
+    bool bold = false, italic = false, underline = false, strike = false;
+    bool operator==(const Props&) const = default;
+};
+
+struct Para {
+    int align = 0;
+    int left = 0, first = 0, right = 0, before = 0, after = 0;
+    bool bullet = false;
+    bool operator==(const Para&) const = default;
+};
+
+int toTwips(qreal pixels, int lo, int hi) {
+    const qreal twips = pixels * 15;
+    if (!std::isfinite(twips))
+        return 0;
+    return static_cast<int>(std::clamp<qreal>(std::round(twips), lo, hi));
+}
+
+class Writer {
+public:
+    explicit Writer(const QTextDocument& document);
+    QByteArray run();
+
+private:
+    Props propsOf(const QTextFormat& format, int formatIndex);
+    Para paraOf(const QTextBlock& block) const;
+    int fontIndex(const QString& family);
+    int colourIndex(const QBrush& brush);
+
+    void word(const char* name) {
+        body_ += '\\';
+        body_ += name;
+        needSpace_ = true;
+    }
+    void word(const char* name, int value) {
+        word(name);
+        body_ += QByteArray::number(value);
+    }
+    void raw(const char* text) {
+        body_ += text;
+        needSpace_ = false;
+    }
+    void switchTo(const Props& props);
+    // Writes `text` in `props`; the properties go out before the first character that is
+    // written, so a fragment that writes nothing leaves no trace. True when anything was written.
+    bool text(QStringView text, const Props& props, QByteArray& out, bool fontName = false);
+
+    const QTextDocument& document_;
+    QFont defaultFont_;
+    QString defaultFamily_;
+    QByteArray body_;
+    bool needSpace_ = false;
+
+    std::vector<QString> fonts_;
+    QHash<QString, int> fontIndex_;
+    int symbolFont_ = -1;
+    std::vector<QRgb> colours_;
+    QHash<QRgb, int> colourIndex_;
+    QHash<int, Props> propsCache_;
+
+    Props current_;
+    bool fontKnown_ = false, sizeKnown_ = false;
+};
+
+Writer::Writer(const QTextDocument& document) : document_(document), defaultFont_(document.defaultFont()) {
+    const QStringList families = defaultFont_.families();
+    defaultFamily_ = families.isEmpty() ? defaultFont_.family() : families.first();
+}
+
+int Writer::fontIndex(const QString& family) {
+    const auto found = fontIndex_.constFind(family);
+    if (found != fontIndex_.constEnd())
+        return *found;
+    const int index = static_cast<int>(fonts_.size()) + (symbolFont_ >= 0 ? 1 : 0);
+    fonts_.push_back(family);
+    fontIndex_.insert(family, index);
+    return index;
+}
+
+int Writer::colourIndex(const QBrush& brush) {
+    if (brush.style() == Qt::NoBrush || brush.color().alpha() == 0)
+        return 0;
+    const QRgb rgb = brush.color().rgb() | 0xFF000000u;
+    const auto found = colourIndex_.constFind(rgb);
+    if (found != colourIndex_.constEnd())
+        return *found;
+    colours_.push_back(rgb);
+    const int index = static_cast<int>(colours_.size());
+    colourIndex_.insert(rgb, index);
+    return index;
+}
+
+Props Writer::propsOf(const QTextFormat& base, int formatIndex) {
+    const auto cached = propsCache_.constFind(formatIndex);
+    if (cached != propsCache_.constEnd())
+        return *cached;
+    const QTextCharFormat format = base.toCharFormat();
+    Props p;
+    // The family the document names, never the face that displays it: a substituted Korean font
+    // keeps its own name in the file.
+    QString family;
+    const QStringList families = format.property(QTextFormat::FontFamilies).toStringList();
+    if (!families.isEmpty())
+        family = families.first();
+    if (family.isEmpty())
+        family = defaultFamily_;
+    p.font = fontIndex(family);
+
+    qreal points = 0;
+    if (format.hasProperty(QTextFormat::FontPointSize))
+        points = format.doubleProperty(QTextFormat::FontPointSize);
+    else if (format.hasProperty(QTextFormat::FontPixelSize))
+        points = format.intProperty(QTextFormat::FontPixelSize) * 0.75; // pixels at 96 dpi
+    else if (defaultFont_.pointSizeF() > 0)
+        points = defaultFont_.pointSizeF();
+    else
+        points = defaultFont_.pixelSize() * 0.75;
+    if (!(points > 0 && points < 100000))
+        points = 12;
+    p.halfPoints = std::clamp(static_cast<int>(std::lround(points * 2)), kMinHalfPoints, kMaxHalfPoints);
+
+    p.bold = format.hasProperty(QTextFormat::FontWeight) ? format.fontWeight() >= QFont::DemiBold
+                                                         : defaultFont_.weight() >= QFont::DemiBold;
+    p.italic = format.hasProperty(QTextFormat::FontItalic) ? format.fontItalic() : defaultFont_.italic();
+    if (format.hasProperty(QTextFormat::TextUnderlineStyle))
+        p.underline = format.underlineStyle() != QTextCharFormat::NoUnderline;
+    else if (format.hasProperty(QTextFormat::FontUnderline))
+        p.underline = format.boolProperty(QTextFormat::FontUnderline);
+    else
+        p.underline = defaultFont_.underline();
+    p.strike = format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut() : defaultFont_.strikeOut();
+    switch (format.verticalAlignment()) {
+    case QTextCharFormat::AlignSuperScript: p.vertical = 1; break;
+    case QTextCharFormat::AlignSubScript: p.vertical = 2; break;
+    default: break;
+    }
+    p.fg = colourIndex(format.foreground());
+    p.bg = colourIndex(format.background());
+    propsCache_.insert(formatIndex, p);
+    return p;
+}
+
+Para Writer::paraOf(const QTextBlock& block) const {
+    const QTextBlockFormat format = block.blockFormat();
+    Para p;
+    const Qt::Alignment align = format.alignment() & Qt::AlignHorizontal_Mask;
+    if (align & Qt::AlignHCenter)
+        p.align = 1;
+    else if (align & Qt::AlignJustify)
+        p.align = 3;
+    else if (align & Qt::AlignRight)
+        p.align = 2;
+    p.bullet = block.textList() != nullptr;
+    const int left = toTwips(format.leftMargin(), 0, kMaxTwips);
+    if (p.bullet) {
+        // The bullet hangs in the first-line indent; a first-line indent of its own has no place.
+        p.left = left + kBulletHang;
+        p.first = -kBulletHang;
+    } else {
+        p.left = left;
+        p.first = toTwips(format.textIndent(), -left, kMaxTwips);
+    }
+    p.right = toTwips(format.rightMargin(), 0, kMaxTwips);
+    p.before = toTwips(format.topMargin(), 0, kMaxTwips);
+    p.after = toTwips(format.bottomMargin(), 0, kMaxTwips);
+    return p;
+}
+
+void Writer::switchTo(const Props& p) {
+    if (!fontKnown_ || p.font != current_.font)
+        word("f", p.font);
+    if (!sizeKnown_ || p.halfPoints != current_.halfPoints)
+        word("fs", p.halfPoints);
+    fontKnown_ = sizeKnown_ = true;
+    if (p.fg != current_.fg)
+        word("cf", p.fg);
+    if (p.bg != current_.bg)
+        word("highlight", p.bg);
+    if (p.bold != current_.bold)
+        p.bold ? word("b") : word("b", 0);
+    if (p.italic != current_.italic)
+        p.italic ? word("i") : word("i", 0);
+    if (p.underline != current_.underline)
+        p.underline ? word("ul") : word("ulnone");
+    if (p.strike != current_.strike)
+        p.strike ? word("strike") : word("strike", 0);
+    if (p.vertical != current_.vertical)
+        word(p.vertical == 1 ? "super" : p.vertical == 2 ? "sub" : "nosupersub");
+    current_ = p;
+}
+
+bool Writer::text(QStringView text, const Props& props, QByteArray& out, bool fontName) {
+    static const char hex[] = "0123456789abcdef";
+    bool wrote = false;
+    const auto start = [&] {
+        if (!wrote && !fontName)
+            switchTo(props);
+        wrote = true;
+    };
+    const auto escape = [&](unsigned char byte) {
+        out += "\\'";
+        out += hex[byte >> 4];
+        out += hex[byte & 15];
+    };
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (c < 0x80) {
+            if (c == u'\t' && !fontName) {
+                start();
+                word("tab");
+            } else if (c < 0x20 || c == 0x7F) {
+                continue; // controls are not text
+            } else if (c == u'\\' || c == u'{' || c == u'}') {
+                start();
+                out += '\\';
+                out += char(c);
+                needSpace_ = false;
+            } else if (c == u';' && fontName) {
+                escape(';'); // a literal ';' would end the name
+            } else {
+                start();
+                if (needSpace_)
+                    out += ' ';
+                out += char(c);
+                needSpace_ = false;
+            }
+            continue;
+        }
+        if (c == 0x2028) {
+            if (!fontName) {
+                start();
+                word("line");
+            }
+            continue;
+        }
+        if (c == 0x2029 || c == 0xFFFC || c == 0xFDD0 || c == 0xFDD1)
+            continue; // separators and embedded objects have no text form here
+        start();
+        if (const std::uint16_t code = detail::cp949Code(c)) {
+            escape(code >> 8);
+            escape(code & 0xFF);
+        } else {
+            // \uc1 is in force: one '?' for readers without Unicode. An astral character is
+            // written as its two surrogates, each a signed 16-bit value.
+            out += "\\u";
+            out += QByteArray::number(static_cast<int>(static_cast<std::int16_t>(c)));
+            out += '?';
+        }
+        needSpace_ = false;
+    }
+    return wrote;
+}
+
+QByteArray Writer::run() {
+    body_.reserve(1024);
+    // Font 0 (\deff0) is the font the text begins with.
+    if (const QTextBlock first = document_.begin(); first.isValid()) {
+        const QTextBlock::iterator it = first.begin();
+        if (!it.atEnd() && it.fragment().isValid())
+            propsOf(it.fragment().charFormat(), it.fragment().charFormatIndex());
+        else
+            propsOf(first.charFormat(), first.charFormatIndex());
+    }
+
+    Para previous;
+    bool firstBlock = true;
+    for (QTextBlock block = document_.begin(); block.isValid(); block = block.next()) {
+        const Para para = paraOf(block);
+        const bool changed = firstBlock || !(para == previous);
+        firstBlock = false;
+        previous = para;
+        if (changed)
+            word("pard");
+        if (para.bullet && symbolFont_ < 0) {
+            symbolFont_ = static_cast<int>(fonts_.size());
+        }
+        if (para.bullet) {
+            raw("{\\pntext\\f");
+            body_ += QByteArray::number(symbolFont_);
+            raw("\\'B7\\tab}");
+        }
+        if (changed) {
+            if (para.bullet) {
+                raw("{\\*\\pn\\pnlvlblt\\pnf");
+                body_ += QByteArray::number(symbolFont_);
+                raw("\\pnindent0{\\pntxtb\\'B7}}");
+            }
+            if (para.first)
+                word("fi", para.first);
+            if (para.left)
+                word("li", para.left);
+            if (para.right)
+                word("ri", para.right);
+            if (para.before)
+                word("sb", para.before);
+            if (para.after)
+                word("sa", para.after);
+            if (para.align)
+                word(para.align == 1 ? "qc" : para.align == 2 ? "qr" : "qj");
+        }
+        bool wrote = false;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid())
+                continue;
+            const Props props = propsOf(fragment.charFormat(), fragment.charFormatIndex());
+            wrote |= text(fragment.text(), props, body_);
+        }
+        if (!wrote) // an empty line keeps the look the caret would type with
+            switchTo(propsOf(block.charFormat(), block.charFormatIndex()));
+        word("par");
+        raw("\r\n");
+    }
+
+    QByteArray out;
+    out.reserve(body_.size() + 512);
+    out += "{\\rtf1\\ansi\\ansicpg949\\deff0\\deflang1033\\deflangfe1042{\\fonttbl";
+    const int fontCount = static_cast<int>(fonts_.size()) + (symbolFont_ >= 0 ? 1 : 0);
+    for (int index = 0, named = 0; index < fontCount; ++index) {
+        out += "{\\f";
+        out += QByteArray::number(index);
+        if (index == symbolFont_) {
+            out += "\\fnil\\fcharset2 Symbol;}";
+            continue;
+        }
+        out += "\\fnil\\fcharset129 ";
+        needSpace_ = false;
+        text(fonts_[named++], Props{}, out, true);
+        out += ";}";
+    }
+    out += "}\r\n";
+    if (!colours_.empty()) {
+        out += "{\\colortbl ;";
+        for (const QRgb rgb : colours_) {
+            out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) + "\\blue" +
+                   QByteArray::number(qBlue(rgb)) + ';';
+        }
+        out += "}\r\n";
+    }
+    out += "\\viewkind4\\uc1";
+    out += body_;
+    out += "}\r\n";
+    return out;
+}
+
+} // namespace
+
+QByteArray write(const QTextDocument& document) {
+    Writer writer(document);
+    return writer.run();
+}
+
+} // namespace stikko::rtf
