@@ -84,6 +84,7 @@ struct State {
     std::int32_t uc = 1;
     Dest dest = Dest::Body;
     Dest uprOuter = Dest::Skip; // where a \ud inside a \upr group sends its text
+    bool fresh = false;         // nothing but \* has come since the group's brace
     bool starred = false;       // the group began with \*: its next word must be a known destination
 };
 
@@ -392,7 +393,7 @@ qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
         }
         if (skip_ > 0) {
             --skip_;
-            top().starred = false;
+            top().fresh = top().starred = false;
             return j;
         }
         word(name.size() <= kMaxWordLength ? name : std::string_view("?"), hasParam, param);
@@ -401,9 +402,9 @@ qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
     // Control symbols.
     if (c == '\'') {
         const int hi = i + 1 < n ? hexValue(static_cast<unsigned char>(p[i + 1])) : -1;
-        const int lo = i + 2 < n ? hexValue(static_cast<unsigned char>(p[i + 2])) : -1;
-        if (hi < 0 || lo < 0)
-            return i + 1; // not a byte: drop the escape, read on
+        const int lo = hi >= 0 && i + 2 < n ? hexValue(static_cast<unsigned char>(p[i + 2])) : -1;
+        if (lo < 0) // not a byte: drop the escape with what hex digit it has, read on
+            return i + (hi >= 0 ? 2 : 1);
         if (skip_ > 0) {
             --skip_;
         } else {
@@ -423,7 +424,10 @@ qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
     case '_': textChar(0x2011); break;
     case '\t': textChar(u'\t'); break;
     case '\r': case '\n': word("par", false, 0); break;
-    case '*': top().starred = true; break;
+    case '*': // marks an optional destination, and only at the start of a group
+        if (top().fresh)
+            top().starred = true;
+        break;
     default: break; // \- (optional hyphen), \|, \: and unknown symbols carry no text
     }
     return i + 1;
@@ -435,8 +439,9 @@ void Reader::openGroup() {
         ++excessDepth_;
         return;
     }
+    top().fresh = top().starred = false;
     State s = top();
-    s.starred = false;
+    s.fresh = true;
     stack_.push_back(s);
 }
 
@@ -460,7 +465,7 @@ void Reader::closeGroup() {
 void Reader::word(std::string_view name, bool hasParam, int param) {
     State& s = top();
     const bool starred = s.starred;
-    s.starred = false;
+    s.fresh = s.starred = false;
     const auto& table = keywords();
     const auto found = table.find(name);
     const Keyword key = found == table.end() ? Keyword{Kw::Unknown} : found->second;
@@ -646,6 +651,7 @@ void Reader::word(std::string_view name, bool hasParam, int param) {
 
 void Reader::textBytes(const char* p, qsizetype len, bool escaped) {
     State& s = top();
+    s.fresh = s.starred = false;
     switch (s.dest) {
     case Dest::Body:
     case Dest::PnText: {
@@ -687,6 +693,7 @@ void Reader::textBytes(const char* p, qsizetype len, bool escaped) {
 
 void Reader::textChar(char32_t ch) {
     State& s = top();
+    s.fresh = s.starred = false;
     char16_t units[2];
     qsizetype count = 1;
     if (ch > 0xFFFF) {
@@ -950,13 +957,14 @@ void readPlain(const QByteArray& bytes, QTextDocument& document) {
     }
 }
 
-bool looksLikeRtf(const QByteArray& bytes) {
+// Where the RTF group starts, or -1 when the bytes are no RTF.
+qsizetype rtfStart(const QByteArray& bytes) {
     qsizetype i = 0;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         i = 3;
     while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
         ++i;
-    return QByteArrayView(bytes).sliced(i).startsWith("{\\rtf");
+    return QByteArrayView(bytes).sliced(i).startsWith("{\\rtf") ? i : -1;
 }
 
 } // namespace
@@ -968,9 +976,9 @@ void read(const QByteArray& bytes, QTextDocument& document) {
     {
         QTextCursor batch(&document);
         batch.beginEditBlock();
-        if (looksLikeRtf(bytes)) {
+        if (const qsizetype start = rtfStart(bytes); start >= 0) {
             Reader reader(document);
-            reader.run(bytes.constData(), bytes.size());
+            reader.run(bytes.constData() + start, bytes.size() - start);
         } else {
             readPlain(bytes, document);
         }
