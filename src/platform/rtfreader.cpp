@@ -200,13 +200,13 @@ int hexValue(unsigned char c) {
     return -1;
 }
 
-// Characters the document model must not receive as text: controls (a tab excepted), the block
+// Characters the document model must not receive as text: controls and DEL (a tab excepted), the block
 // and frame separators it uses internally, the object marker, and lone surrogates. Decoder
 // substitutes (SUB) become U+FFFD so a bad byte stays visible.
 QString sanitized(QString text) {
     const auto bad = [](const QChar* s, qsizetype i, qsizetype n) {
         const char16_t c = s[i].unicode();
-        if (c < 0x20)
+        if (c < 0x20 || c == 0x7F)
             return c != u'\t';
         if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC || c == 0xFFFE || c == 0xFFFF)
             return true;
@@ -232,7 +232,7 @@ QString sanitized(QString text) {
             continue;
         }
         const char16_t c = s[i].unicode();
-        if (c >= 0x20 || c == 0x1A)
+        if ((c >= 0x20 && c != 0x7F) || c == 0x1A)
             out.append(QChar(QChar::ReplacementCharacter));
     }
     return out;

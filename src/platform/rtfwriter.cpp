@@ -341,8 +341,17 @@ QByteArray Writer::run() {
             const Props props = propsOf(fragment.charFormat(), fragment.charFormatIndex());
             wrote |= text(fragment.text(), props, body_);
         }
-        if (!wrote) // an empty line keeps the look the caret would type with
-            switchTo(propsOf(block.charFormat(), block.charFormatIndex()));
+        if (!wrote) { // an empty line keeps the look the caret would type with
+            Props mark = propsOf(block.charFormat(), block.charFormatIndex());
+            mark.vertical = 0;
+            switchTo(mark);
+        }
+        // Superscript never reaches a paragraph mark, where it shows nothing: some readers
+        // misplace the break or drop the line's text when it does.
+        if (current_.vertical) {
+            word("nosupersub");
+            current_.vertical = 0;
+        }
         word("par");
         raw("\r\n");
     }

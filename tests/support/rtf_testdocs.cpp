@@ -92,6 +92,7 @@ void fillRandomDocument(QTextDocument& document, unsigned seed) {
             return f;
         };
         charFormat = randomFormat();
+        charFormat.clearProperty(QTextFormat::TextVerticalAlignment); // invisible on an empty line
         if (b == 0) {
             cursor.setBlockFormat(blockFormat);
             cursor.setBlockCharFormat(charFormat);
