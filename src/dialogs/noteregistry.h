@@ -1,0 +1,20 @@
+#pragma once
+// The registry operations the dialogs need from the program's main form. The dialogs sit
+// below the application layer, so they reach the open note windows only through this
+// interface; the main form implements it, tests give a recording fake.
+
+namespace stikko {
+
+class NoteRegistry {
+public:
+    virtual ~NoteRegistry() = default;
+
+    // Opens the window of a stored note and writes isshow 1; nothing when it is open already.
+    virtual void OpenNoteWindow(const char* id) = 0;
+    // Hides an open note: isshow 0, its window closes and stores itself; nothing when not open.
+    virtual void CloseNoteWindow(const char* id) = 0;
+    // Removes the note's two files and closes an open window without storing anything.
+    virtual void DeleteNote(const char* id) = 0;
+};
+
+} // namespace stikko

@@ -1,0 +1,208 @@
+#include "dialogs/stikko_print.h"
+
+#include "dialogs/prompts.h"
+#include "platform/appenv.h"
+#include "platform/rtf.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <memory>
+
+namespace stikko {
+
+TfrmStikko_print* frmStikko_print = nullptr;
+
+namespace {
+
+QFont reportFont(double points, double dotsPerMm, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("굴림"), QStringLiteral("NanumGothic")});
+    font.setPixelSize(qMax(1, qRound(points / 72.0 * 25.4 * dotsPerMm)));
+    font.setBold(bold);
+    return font;
+}
+
+// The body's default font: 13 pixels of a 96-dpi screen.
+QFont bodyDefaultFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("굴림"), QStringLiteral("NanumGothic")});
+    font.setPointSizeF(13.0 * 72.0 / 96.0);
+    return font;
+}
+
+// The height of the part of `document` that shows whole lines only, at most `limit`.
+double wholeLinesHeight(QTextDocument& document, double limit) {
+    double cut = limit;
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block);
+        if (box.top() >= cut)
+            break;
+        const QTextLayout* lines = block.layout();
+        if (!lines)
+            continue;
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = box.top() + line.y();
+            if (top + line.height() > cut) {
+                cut = qMin(cut, top);
+                break;
+            }
+        }
+    }
+    return cut;
+}
+
+void paintBody(QPainter& painter, double dotsPerMm, const QTextDocument& body) {
+    using namespace report;
+    std::unique_ptr<QTextDocument> document(body.clone());
+    // Laid out for the painter's device, so point sizes are measured in its pixels.
+    document->documentLayout()->setPaintDevice(painter.device());
+    document->setDocumentMargin(0);
+    const double width = kBodyWidth * dotsPerMm;
+    document->setTextWidth(width);
+
+    const double left = kMargin + kBodyInset;
+    const double top = kMargin + kHeaderHeight + kBodyInset;
+    const double bandBottom = kMargin + kHeaderHeight + kTitleBandHeight;
+    const double boxHeight = qMin(kBodyHeight, bandBottom - top) * dotsPerMm;
+    const double shown = wholeLinesHeight(*document, boxHeight);
+    if (shown <= 0)
+        return;
+
+    painter.save();
+    painter.translate(left * dotsPerMm, top * dotsPerMm);
+    const QRectF clip(0, 0, width, shown);
+    painter.setClipRect(clip, Qt::IntersectClip);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = clip;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    document->documentLayout()->draw(&painter, context);
+    painter.restore();
+}
+
+} // namespace
+
+QString ReportDateText(const QDateTime& moment) {
+    const QLocale locale = QLocale::system();
+    return locale.toString(moment.date(), QLocale::ShortFormat) + u' ' +
+           locale.toString(moment.time(), QLocale::ShortFormat);
+}
+
+void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page) {
+    using namespace report;
+    const auto mm = [dotsPerMm](double length) { return length * dotsPerMm; };
+    const double left = kMargin;
+    const double right = kMargin + kBandWidth;
+    const double top = kMargin;
+    const double headerBottom = top + kHeaderHeight;
+    const double footerBottom = headerBottom + kTitleBandHeight + kFooterHeight;
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.fillRect(QRectF(mm(left), mm(top), mm(kBandWidth), mm(footerBottom - top)), Qt::white);
+
+    // The header's title and the date and time stay inside the header band.
+    painter.save();
+    painter.setClipRect(QRectF(mm(left), mm(top), mm(kBandWidth), mm(kHeaderHeight)));
+    painter.setPen(Qt::black);
+    painter.setFont(reportFont(14, dotsPerMm, true));
+    painter.drawText(QRectF(mm(left + kDateInset), mm(top + kTitleTop), mm(kBandWidth - 2 * kDateInset),
+                            mm(kHeaderHeight)),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, page.title);
+    painter.setFont(reportFont(10, dotsPerMm, false));
+    painter.drawText(QRectF(mm(left), mm(top + kDateTop), mm(kBandWidth - kDateInset), mm(kHeaderHeight)),
+                     Qt::AlignRight | Qt::AlignTop, page.printedAt);
+    painter.restore();
+
+    if (page.body)
+        paintBody(painter, dotsPerMm, *page.body);
+
+    // One box: the header's frame, the two side lines of all three bands, the footer's bottom.
+    QPen pen(Qt::black);
+    pen.setWidthF(qMax(1.0, mm(0.25)));
+    pen.setCapStyle(Qt::SquareCap);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(QPointF(mm(left), mm(top)), QPointF(mm(right), mm(footerBottom))));
+    painter.drawLine(QPointF(mm(left), mm(headerBottom)), QPointF(mm(right), mm(headerBottom)));
+    painter.restore();
+}
+
+void SetUpReportPrinter(QPrinter& printer) {
+    using namespace report;
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(kMargin, kMargin, kMargin, kMargin), QPageLayout::Millimeter));
+    printer.setFullPage(true);
+    printer.setCopyCount(1);
+    printer.setPaperSource(QPrinter::Auto);
+    printer.setDuplex(QPrinter::DuplexNone);
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setDocName(QStringLiteral("Stikko Print"));
+}
+
+bool PrintReport(QPrinter& printer, const ReportPage& page) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    PaintReportPage(painter, printer.resolution() / 25.4, page);
+    return painter.end();
+}
+
+TfrmStikko_print::TfrmStikko_print(QObject* owner) : QObject(owner), qrichDoc(new QTextDocument(this)) {
+    setObjectName(QStringLiteral("frmStikko_print"));
+    qrichDoc->setDefaultFont(bodyDefaultFont());
+}
+
+TfrmStikko_print::~TfrmStikko_print() {
+    if (frmStikko_print == this)
+        frmStikko_print = nullptr;
+}
+
+bool TfrmStikko_print::LoadBody(const QString& path) { return rtf::loadFile(path, *qrichDoc); }
+
+ReportPage TfrmStikko_print::page() const {
+    return ReportPage{qlabTitle, ReportDateText(env::now()), qrichDoc};
+}
+
+void TfrmStikko_print::Preview(QWidget* parent) {
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpReportPrinter(printer);
+    QPointer<QPrintPreviewDialog> dialog = new QPrintPreviewDialog(&printer, parent);
+    dialog->setWindowTitle(QStringLiteral("Stikko Print"));
+    dialog->setWindowState(Qt::WindowNoState);
+    connect(dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* target) { PrintReport(*target, page()); });
+    dialog->exec();
+    delete dialog.data(); // gone already when its parent went during the preview
+}
+
+bool ShowPrintPreview(QWidget* owner, const QString& title, const QString& docPath) {
+    if (frmStikko_print)
+        return false;
+    // The form belongs to this command, not to the note window: whatever happens to the
+    // window meanwhile, the form is freed here and the pointer cleared.
+    auto form = std::make_unique<TfrmStikko_print>();
+    frmStikko_print = form.get();
+    form->qlabTitle = title;
+    if (!form->LoadBody(docPath)) {
+        form.reset();
+        prompts::showError(owner, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1").arg(docPath));
+        return false;
+    }
+    QPointer<QWidget> parent(owner);
+    form->Preview(parent);
+    return true;
+}
+
+} // namespace stikko

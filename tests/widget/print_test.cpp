@@ -1,0 +1,268 @@
+// The printed page of a note, rendered to an image and to PDF, and the print command's
+// hand-off to the preview.
+
+#include "dialogs/prompts.h"
+#include "dialogs/stikko_print.h"
+#include "platform/appenv.h"
+
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QtTest>
+
+using namespace stikko;
+
+namespace {
+
+constexpr double kDotsPerMm = 10.0;
+
+QImage renderPage(const ReportPage& page) {
+    QImage image(qRound(210 * kDotsPerMm), qRound(297 * kDotsPerMm), QImage::Format_RGB32);
+    image.setDotsPerMeterX(qRound(kDotsPerMm * 1000));
+    image.setDotsPerMeterY(qRound(kDotsPerMm * 1000));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PaintReportPage(painter, kDotsPerMm, page);
+    return image;
+}
+
+bool dark(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 128; }
+
+// Centres, in millimetres, of the runs of dark pixels along a column or a row.
+QList<double> inkRuns(const QImage& image, bool alongColumn, double atMm) {
+    const int fixed = qRound(atMm * kDotsPerMm);
+    const int length = alongColumn ? image.height() : image.width();
+    QList<double> runs;
+    int start = -1;
+    for (int i = 0; i <= length; ++i) {
+        const bool ink = i < length && (alongColumn ? dark(image, fixed, i) : dark(image, i, fixed));
+        if (ink && start < 0)
+            start = i;
+        if (!ink && start >= 0) {
+            runs.append((start + i - 1) / 2.0 / kDotsPerMm);
+            start = -1;
+        }
+    }
+    return runs;
+}
+
+// The bounding box of the ink inside a rectangle given in millimetres, in millimetres.
+QRectF inkBox(const QImage& image, const QRectF& areaMm) {
+    const QRect area(qRound(areaMm.left() * kDotsPerMm), qRound(areaMm.top() * kDotsPerMm),
+                     qRound(areaMm.width() * kDotsPerMm), qRound(areaMm.height() * kDotsPerMm));
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (dark(image, x, y)) {
+                left = qMin(left, x);
+                right = qMax(right, x);
+                top = qMin(top, y);
+                bottom = qMax(bottom, y);
+            }
+    if (right < 0)
+        return {};
+    return QRectF(left / kDotsPerMm, top / kDotsPerMm, (right - left + 1) / kDotsPerMm,
+                  (bottom - top + 1) / kDotsPerMm);
+}
+
+void compareRuns(const QList<double>& actual, const QList<double>& expected) {
+    QCOMPARE(actual.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        QVERIFY2(qAbs(actual[i] - expected[i]) <= 0.5,
+                 qPrintable(QStringLiteral("line %1 at %2 mm, expected %3 mm").arg(i).arg(actual[i]).arg(expected[i])));
+}
+
+QString pdfText(const QString& pdf) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                                                QStringLiteral("-")});
+    if (!process.waitForFinished(30000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A body of `count` numbered lines.
+void fillLines(QTextDocument& document, int count) {
+    QTextCursor cursor(&document);
+    for (int i = 1; i <= count; ++i) {
+        if (i > 1)
+            cursor.insertBlock();
+        cursor.insertText(QStringLiteral("line %1 본문").arg(i, 3, 10, QChar(u'0')));
+    }
+}
+
+constexpr double kTop = 15.0, kHeaderBottom = 15.0 + 16.93, kBottom = 282.0, kLeft = 15.0, kRight = 195.0;
+constexpr double kBoxBottom = kHeaderBottom + 2.1 + 240.56;
+
+} // namespace
+
+class PrintTest : public QObject {
+    Q_OBJECT
+    QList<QString> errors_;
+
+private slots:
+    void init() {
+        errors_.clear();
+        prompts::setErrorHandler([this](QWidget*, const QString& text) { errors_.append(text); });
+        env::setClock([] { return QDateTime(QDate(2004, 2, 1), QTime(9, 5, 3)); });
+    }
+    void cleanup() {
+        prompts::setErrorHandler({});
+        env::setClock({});
+    }
+
+    void emptyBodyPrintsTheFramedPageWithTitleAndDate() {
+        const QImage image = renderPage({QStringLiteral("장보기 목록"), QStringLiteral("2004-02-01 09:05"), nullptr});
+        // Horizontal lines: the header's top and bottom and the footer's closing line; they end
+        // exactly on the margins, so the box fills the 180 x 267 mm between them.
+        compareRuns(inkRuns(image, true, 40.0), {kTop, kHeaderBottom, kBottom});
+        // Vertical lines: both sides, all the way down, and nothing else in the body.
+        compareRuns(inkRuns(image, false, 150.0), {kLeft, kRight});
+        compareRuns(inkRuns(image, false, 278.0), {kLeft, kRight});
+        QVERIFY(inkBox(image, QRectF(0, 0, 210, kTop - 0.5)).isEmpty());        // above the box
+        QVERIFY(inkBox(image, QRectF(0, kBottom + 0.5, 210, 14)).isEmpty());    // below it
+        QVERIFY(inkBox(image, QRectF(kLeft + 0.5, kHeaderBottom + 0.5, 179, kBottom - kHeaderBottom - 1)).isEmpty());
+
+        // The title: centred, its top near 5.3 mm below the band's top; the date: right-aligned
+        // 2.1 mm from the frame, its top near 10.6 mm below the band's top.
+        const QRectF title = inkBox(image, QRectF(kLeft + 0.5, kTop + 0.5, 179, 9.8));
+        QVERIFY(!title.isEmpty());
+        QVERIFY2(qAbs(title.center().x() - 105.0) < 1.0, qPrintable(QString::number(title.center().x())));
+        QVERIFY2(title.top() > kTop + 5.3 && title.top() < kTop + 6.8, qPrintable(QString::number(title.top())));
+        const QRectF date = inkBox(image, QRectF(120, kTop + 10.5, kRight - 0.5 - 120, 6.0));
+        QVERIFY(!date.isEmpty());
+        QVERIFY2(qAbs(date.right() - (kRight - 2.1)) < 0.8, qPrintable(QString::number(date.right())));
+        QVERIFY2(date.top() > kTop + 10.6 && date.top() < kTop + 12.0, qPrintable(QString::number(date.top())));
+        // 14-point bold title is taller than the 10-point date.
+        QVERIFY(title.height() > date.height());
+    }
+
+    void longBodyStopsAtItsBox() {
+        QTextDocument body;
+        fillLines(body, 300);
+        const QImage image = renderPage({QStringLiteral("long"), QStringLiteral("now"), &body});
+        // The body starts 2.1 mm inside the title band's corner.
+        const QRectF ink = inkBox(image, QRectF(kLeft + 0.5, kHeaderBottom + 0.5, 179, kBottom - kHeaderBottom - 1));
+        QVERIFY2(ink.left() >= kLeft + 2.1 && ink.left() < kLeft + 3.0, qPrintable(QString::number(ink.left())));
+        QVERIFY2(ink.top() >= kHeaderBottom + 2.1 && ink.top() < kHeaderBottom + 4.0,
+                 qPrintable(QString::number(ink.top())));
+        // It fills its box down to the last whole line, and nothing lies below the box.
+        QVERIFY2(ink.bottom() <= kBoxBottom && ink.bottom() > kBoxBottom - 8.0,
+                 qPrintable(QString::number(ink.bottom())));
+        QVERIFY(inkBox(image, QRectF(kLeft + 0.5, kBoxBottom, 179, kBottom - kBoxBottom - 0.5)).isEmpty());
+    }
+
+    void pdfHoldsTitleDateAndTheBodyThatFits() {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QFAIL("pdftotext (poppler-utils) is needed: make deps");
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("note.pdf"));
+        QTextDocument body;
+        fillLines(body, 300);
+        QPrinter printer(QPrinter::HighResolution);
+        SetUpReportPrinter(printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        const QString date = ReportDateText(env::now());
+        QVERIFY(PrintReport(printer, {QStringLiteral("장보기 목록"), date, &body}));
+
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("장보기 목록")), qPrintable(text.left(200)));
+        QVERIFY(text.contains(date));
+        QVERIFY(text.contains(QStringLiteral("line 001 본문")));
+        QVERIFY(!text.contains(QStringLiteral("line 300")));
+        QCOMPARE(text.count(QChar(u'\f')), 1); // one page
+
+        // The page is A4 portrait with 15 mm margins.
+        const QPageLayout layout = printer.pageLayout();
+        QCOMPARE(layout.pageSize().id(), QPageSize::A4);
+        QCOMPARE(layout.orientation(), QPageLayout::Portrait);
+        QCOMPARE(layout.margins(QPageLayout::Millimeter), QMarginsF(15, 15, 15, 15));
+    }
+
+    void bodyKeepsItsPointSizeOnPaper() {
+        // 12-point text is about 4.2 mm from line to line whatever the device's resolution.
+        QTextDocument body;
+        QFont font(QStringLiteral("NanumGothic"));
+        font.setPointSize(12);
+        body.setDefaultFont(font);
+        fillLines(body, 11);
+        const QImage image = renderPage({QString(), QString(), &body});
+        const QRectF ink = inkBox(image, QRectF(kLeft + 0.5, kHeaderBottom + 0.5, 179, 100));
+        const double pitch = (ink.height()) / 10.5; // ten gaps and most of one line
+        QVERIFY2(pitch > 3.8 && pitch < 5.2, qPrintable(QString::number(pitch)));
+    }
+
+    void previewShowsTheStoredBody() {
+        QTemporaryDir dir;
+        const QString doc = dir.filePath(QStringLiteral("note.rtf"));
+        {
+            QFile file(doc);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("plain body");
+        }
+        QWidget owner;
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            QVERIFY(frmStikko_print);
+            seen = preview->windowTitle() == QStringLiteral("Stikko Print") &&
+                   !(preview->windowState() & Qt::WindowMaximized) &&
+                   frmStikko_print->qlabTitle == QStringLiteral("제목") &&
+                   frmStikko_print->qrichDoc->toPlainText() == QStringLiteral("plain body") &&
+                   preview->printer()->pageLayout().pageSize().id() == QPageSize::A4 &&
+                   preview->printer()->copyCount() == 1 && preview->printer()->duplex() == QPrinter::DuplexNone;
+            preview->reject();
+        });
+        QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), doc));
+        QVERIFY(seen);
+        QCOMPARE(frmStikko_print, nullptr);
+        QVERIFY(errors_.isEmpty());
+    }
+
+    void unreadableBodyIsReportedOnceAndLeavesNoForm() {
+        QTemporaryDir dir;
+        QWidget owner;
+        bool previewShown = false;
+        QTimer::singleShot(0, [&] {
+            if (auto* modal = QApplication::activeModalWidget()) {
+                previewShown = true;
+                modal->close();
+            }
+        });
+        QVERIFY(!ShowPrintPreview(&owner, QStringLiteral("t"), dir.filePath(QStringLiteral("missing.rtf"))));
+        QCoreApplication::processEvents();
+        QVERIFY(!previewShown);
+        QCOMPARE(errors_.size(), 1);
+        QVERIFY(errors_[0].contains(QStringLiteral("missing.rtf")));
+        QCOMPARE(frmStikko_print, nullptr);
+        QVERIFY(owner.findChildren<QObject*>().isEmpty());
+    }
+
+    void ownerGoingAwayDuringThePreviewIsSafe() {
+        QTemporaryDir dir;
+        const QString doc = dir.filePath(QStringLiteral("note.rtf"));
+        {
+            QFile file(doc);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("x");
+        }
+        auto* owner = new QWidget;
+        QTimer::singleShot(0, [&] {
+            QVERIFY(QApplication::activeModalWidget());
+            delete owner; // e.g. the note was hidden from the tray meanwhile
+        });
+        QVERIFY(ShowPrintPreview(owner, QStringLiteral("t"), doc));
+        QCOMPARE(frmStikko_print, nullptr);
+    }
+};
+
+QTEST_MAIN(PrintTest)
+#include "print_test.moc"
