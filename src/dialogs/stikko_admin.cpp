@@ -204,8 +204,13 @@ void TfrmStikko_admin::buildForm() {
     connect(clbStikko, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { puEdit->popup(clbStikko->viewport()->mapToGlobal(at)); });
     connect(clbStikko, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (!filling_)
-            clbStikkoClickCheck(clbStikko->row(item));
+        if (filling_)
+            return;
+        // A line whose box the user ticks becomes the selected line, as the menu expects.
+        const int line = clbStikko->row(item);
+        if (selectedLine() != line)
+            clbStikko->setCurrentRow(line);
+        clbStikkoClickCheck(line);
     });
 }
 

@@ -28,9 +28,9 @@ struct Call {
 
 class RecordingRegistry : public NoteRegistry {
 public:
-    void OpenNoteWindow(const char* id) override { calls.append({"open", id}); }
-    void CloseNoteWindow(const char* id) override { calls.append({"close", id}); }
-    void DeleteNote(const char* id) override { calls.append({"delete", id}); }
+    void OpenNoteWindow(const char* id) override { calls.append(Call{"open", id}); }
+    void CloseNoteWindow(const char* id) override { calls.append(Call{"close", id}); }
+    void DeleteNote(const char* id) override { calls.append(Call{"delete", id}); }
     QList<Call> calls;
 };
 
@@ -140,8 +140,8 @@ private slots:
         QCOMPARE(form->puEdit->actions(), (QList<QAction*>{form->nnHide, form->nnDelete}));
         QCOMPARE(QFontInfo(form->clbStikko->font()).family(), QStringLiteral("NanumGothicCoding"));
 
-        // Bottom-right corner of the work area (1280 x 770 in the test set-up).
-        QCOMPARE(form->pos(), QPoint(1280 - 406, 770 - 293));
+        // The window, frame included, sits in the bottom-right corner of the 1280 x 770 work area.
+        QCOMPARE(form->frameGeometry().bottomRight(), QPoint(1279, 769));
 
         const QImage image = form->grab().toImage();
         const QColor frame(125, 107, 250);
@@ -278,8 +278,13 @@ private slots:
         QCOMPARE(registry.calls,
                  (QList<Call>{{"open", "20040102_080000_00"}, {"close", "20040101_080000_00"}}));
 
-        // A right click opens the menu but leaves the selection where it was.
-        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(2)).center());
+        // A right click on another line leaves the selection where it was; the window system's
+        // context-menu event that follows it opens the menu.
+        const QPoint onThird = list->visualItemRect(list->item(2)).center();
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, onThird);
+        QCOMPARE(form->selectedLine(), 0);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, onThird, list->viewport()->mapToGlobal(onThird));
+        QApplication::sendEvent(list->viewport(), &menuEvent);
         QTRY_VERIFY(form->puEdit->isVisible());
         form->puEdit->close();
         QCOMPARE(form->selectedLine(), 0);

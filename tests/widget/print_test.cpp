@@ -84,7 +84,9 @@ QString pdfText(const QString& pdf) {
                                                 QStringLiteral("-")});
     if (!process.waitForFinished(30000))
         return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    // The Korean fonts' blank glyph also serves control characters, and the PDF's glyph-to-text
+    // map names the first of them: read it as the blank it is.
+    return QString::fromUtf8(process.readAllStandardOutput()).replace(QChar(1), QChar(u' '));
 }
 
 // A body of `count` numbered lines.
