@@ -1,2 +1,6 @@
-// The program's entry; the application shell replaces this placeholder.
-int main() { return 0; }
+// The program's entry.
+#include "app/application.h"
+
+int main(int argc, char** argv) {
+    return stikko::runStikko(argc, argv);
+}

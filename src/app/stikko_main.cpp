@@ -1,0 +1,459 @@
+#include "app/stikko_main.h"
+
+#include "app/stikko_logo.h"
+#include "note/stikko_sub.h"
+#include "platform/appenv.h"
+#include "platform/codepage.h"
+#include "store/dm.h"
+#include "theme/icons.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QUrl>
+#include <cstring>
+
+namespace stikko {
+
+TfrmStikko_main* frmStikko_main = nullptr;
+
+namespace {
+
+// Length of a zero-terminated field, never reading past it.
+template <std::size_t N> std::size_t fieldLength(const char (&field)[N]) {
+    return strnlen(field, N);
+}
+
+// True when `id` may name files in the data folder: not empty, and no way out of the folder.
+bool isSafeId(const char* id) {
+    if (id == nullptr || *id == '\0') {
+        return false;
+    }
+    const std::string_view view(id);
+    return view != "." && view != ".." && view.find('/') == std::string_view::npos;
+}
+
+QString dataFolder() {
+    return env::programFolder() + QString::fromLatin1(kDataFolder);
+}
+
+} // namespace
+
+TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
+    frmStikko_main = this;
+    setWindowTitle(QStringLiteral("Orbindo Stikko"));
+    setWindowState(Qt::WindowMinimized);
+    buildTray();
+    if (Dm != nullptr) {
+        Dm->ReloadDefaults();
+    }
+}
+
+TfrmStikko_main::~TfrmStikko_main() {
+    // Children (the note windows) are destroyed by QWidget after this body; they may report
+    // their going, so the list must not hold them any more.
+    noteList.clear();
+    if (frmStikko_main == this) {
+        frmStikko_main = nullptr;
+    }
+}
+
+void TfrmStikko_main::setVisible(bool) {
+    // The main form only owns things; it never appears, whoever asks.
+    QWidget::setVisible(false);
+}
+
+void TfrmStikko_main::buildTray() {
+    puMain = new QMenu(this);
+    const auto add = [this](const char* caption, int icon, void (TfrmStikko_main::*handler)()) {
+        QAction* action = puMain->addAction(QString::fromUtf8(caption));
+        if (icon >= 0) {
+            action->setIcon(QIcon(icons::editIcon(icon)));
+        }
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    nnConfig = add("기본 환경 설정", 13, &TfrmStikko_main::nnConfigClick);
+    puMain->addSeparator();
+    nnAlladmin = add("전체 메모장 상태 보기", 18, &TfrmStikko_main::nnAlladminClick);
+    puMain->addSeparator();
+    nnAllhide = add("모든 메모장을 숨김", -1, &TfrmStikko_main::nnAllhideClick);
+    nnAllshow = add("숨겨진 모든 메모장 보이기", -1, &TfrmStikko_main::nnAllshowClick);
+    puMain->addSeparator();
+    nnStikkoResort = add("모든 메모장 재 정렬", -1, &TfrmStikko_main::nnStikkoResortClick);
+    puMain->addSeparator();
+    nnClose = add("종료", 11, &TfrmStikko_main::nnCloseClick);
+    puMain->addSeparator();
+    nnLogo = add("Orbindo Stikko  정보", 16, &TfrmStikko_main::nnLogoClick);
+    nnHomepage = add("제작사 홈페이지 방문", 17, &TfrmStikko_main::nnHomepageClick);
+
+    rxTray = new QSystemTrayIcon(icons::trayIcon(), this);
+    rxTray->setToolTip(QStringLiteral("Stikko"));
+    rxTray->setContextMenu(puMain);
+    connect(rxTray, &QSystemTrayIcon::activated, this, &TfrmStikko_main::trayActivated);
+    rxTray->show();
+}
+
+void TfrmStikko_main::trayActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger && trayEnabled_) {
+        rxTrayClick();
+    }
+}
+
+void TfrmStikko_main::setTrayEnabled(bool enabled) {
+    trayEnabled_ = enabled;
+    // Without a menu the icon has nothing to open on a right click.
+    if (rxTray != nullptr) {
+        rxTray->setContextMenu(enabled ? puMain : nullptr);
+    }
+}
+
+bool TfrmStikko_main::noteManagerOpen() const {
+    return adminRunning_;
+}
+
+void TfrmStikko_main::FormCreate() {
+    LoadAllNotes(0);
+}
+
+void TfrmStikko_main::FormClose() {
+    if (ending_) {
+        return;
+    }
+    ending_ = true;
+    // Last to first, as the notes were opened. Closing makes each note save itself once; the
+    // objects go later, so a note whose own handler is still running is never freed under it.
+    while (!noteList.isEmpty()) {
+        TfrmStikko_sub* note = noteList.takeLast();
+        note->close();
+        note->deleteLater();
+    }
+    if (rxTray != nullptr && rxTray->isVisible()) {
+        rxTray->hide();
+    }
+    emit ended();
+}
+
+// ---- registry --------------------------------------------------------------------------
+
+TfrmStikko_sub* TfrmStikko_main::FindNoteWindow(const char* id) const {
+    if (id == nullptr) {
+        return nullptr;
+    }
+    const std::size_t length = std::strlen(id);
+    for (auto it = noteList.crbegin(); it != noteList.crend(); ++it) {
+        const NoteRecord& record = (*it)->record;
+        if (fieldLength(record.oid) >= length && std::memcmp(record.oid, id, length) == 0) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
+
+void TfrmStikko_main::RemoveNoteWindow(const char* id) {
+    TfrmStikko_sub* note = FindNoteWindow(id);
+    if (note != nullptr) {
+        noteList.removeAt(noteList.lastIndexOf(note));
+    }
+}
+
+void TfrmStikko_main::CloseNoteWindow(const char* id) {
+    TfrmStikko_sub* note = FindNoteWindow(id);
+    if (note == nullptr) {
+        return;
+    }
+    note->isdeleted = false;
+    note->record.isshow = 0;
+    // Off the list first, and this very window: a second window whose id shares the prefix
+    // must not be dropped in its place.
+    noteList.removeAll(note);
+    note->close();
+    note->deleteLater();
+}
+
+void TfrmStikko_main::DeleteNote(const char* id) {
+    if (!isSafeId(id)) {
+        return;
+    }
+    TfrmStikko_sub* note = FindNoteWindow(id);
+    if (note != nullptr) {
+        QFile::remove(cp949::fieldText(note->record.ini_name));
+        QFile::remove(cp949::fieldText(note->record.doc_name));
+    } else {
+        const QString base = dataFolder() + cp949::decode(QByteArrayView(id));
+        QFile::remove(base + QStringLiteral(".ini"));
+        QFile::remove(base + QStringLiteral(".rtf"));
+    }
+    if (note != nullptr) {
+        note->isdeleted = true;
+        noteList.removeAll(note);
+        note->close();
+        note->deleteLater();
+    }
+}
+
+void TfrmStikko_main::OpenNoteWindow(const char* id) {
+    if (!isSafeId(id) || FindNoteWindow(id) != nullptr) {
+        return;
+    }
+    NoteRecord record{};
+    InitNoteRecord(record, id);
+    LoadNoteRecord(record, nullptr);
+    record.isshow = 1;
+    if (!SaveNoteRecord(nullptr, record)) {
+        reportWriteFailure(cp949::fieldText(record.ini_name));
+    }
+    TfrmStikko_sub* note = createNoteWindow();
+    note->record = record;
+    showAndRegister(note);
+}
+
+bool TfrmStikko_main::idInUse(const QByteArray& id) const {
+    for (const TfrmStikko_sub* note : noteList) {
+        if (id == QByteArrayView(note->record.oid, static_cast<qsizetype>(fieldLength(note->record.oid)))) {
+            return true;
+        }
+    }
+    return QFileInfo::exists(dataFolder() + QString::fromLatin1(id) + QStringLiteral(".ini"));
+}
+
+void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
+    // Ids come from the clock in hundredths of a second. Two notes made within the same
+    // hundredth would share their files, so the moment is moved on until the id is free.
+    QDateTime moment = env::now();
+    QByteArray id = MakeNoteId(moment);
+    for (int tries = 0; tries < 6000 && idInUse(id); ++tries) {
+        moment = moment.addMSecs(10);
+        id = MakeNoteId(moment);
+    }
+    InitNoteRecord(record, id.constData());
+}
+
+void TfrmStikko_main::LoadAllNotes(int mode) {
+    lbList.clear();
+    ListFiles(dataFolder(), QStringLiteral("*.ini"), lbList);
+    lbList.sort(Qt::CaseInsensitive);
+    const QStringList names = lbList;
+    for (const QString& name : names) {
+        const qsizetype cut = name.indexOf(QStringLiteral(".ini"), 0, Qt::CaseSensitive);
+        if (cut < 0) {
+            continue;
+        }
+        const QString idText = name.left(cut);
+        const QByteArray id = cp949::encode(idText);
+        // A name that the record's id field cannot hold, or that has no CP949 form, would make
+        // the record point at a different file than the one listed.
+        if (id.isEmpty() || static_cast<std::size_t>(id.size()) >= sizeof(NoteRecord::oid) ||
+            cp949::decode(id) != idText) {
+            continue;
+        }
+        if (FindNoteWindow(id.constData()) != nullptr) {
+            continue;
+        }
+        NoteRecord record{};
+        InitNoteRecord(record, id.constData());
+        LoadNoteRecord(record, nullptr);
+        if (mode == 0) {
+            if (record.isshow == 0) {
+                continue;
+            }
+        } else {
+            record.isshow = 1;
+        }
+        if (!SaveNoteRecord(nullptr, record)) {
+            reportWriteFailure(cp949::fieldText(record.ini_name));
+        }
+        TfrmStikko_sub* note = createNoteWindow();
+        note->record = record;
+        showAndRegister(note);
+    }
+    lbList.clear();
+}
+
+TfrmStikko_sub* TfrmStikko_main::createNoteWindow() {
+    auto* note = new TfrmStikko_sub(this, this);
+    watchNote(note);
+    return note;
+}
+
+void TfrmStikko_main::watchNote(TfrmStikko_sub* note) {
+    // Whatever way a window goes, it leaves the list; the pointer is only compared here.
+    connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
+}
+
+void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note) {
+    note->showNote();
+    note->ApplyStayOnTop();
+    noteList.append(note);
+}
+
+void TfrmStikko_main::noteWindowGone(TfrmStikko_sub* note) {
+    noteList.removeAll(note);
+}
+
+// ---- tray commands ---------------------------------------------------------------------
+
+void TfrmStikko_main::rxTrayClick() {
+    if (noteManagerOpen() || ending_) {
+        return;
+    }
+    TfrmStikko_sub* note = createNoteWindow();
+    NewNoteRecord(note->record);
+    LoadNoteRecord(note->record, kDefaultsFile);
+
+    const QSize area = env::workArea();
+    const int W = area.width();
+    const int H = area.height();
+    const int w = note->record.scr_width;
+    const int h = note->record.scr_height;
+    int x = W - w;
+    int y = H - h;
+    if (!noteList.isEmpty()) {
+        const NoteRecord& last = noteList.last()->record;
+        x = (W < last.scr_x + w + 4) ? W - w : last.scr_x + 4;
+        y = (H < last.scr_y + h + 20) ? H - h : last.scr_y + 20;
+    }
+    note->record.scr_x = x;
+    note->record.scr_y = y;
+    if (!SaveNoteRecord(nullptr, note->record)) {
+        reportWriteFailure(cp949::fieldText(note->record.ini_name));
+    }
+    showAndRegister(note);
+}
+
+void TfrmStikko_main::nnConfigClick() {
+    // TODO(settings dialog): run TfrmStikko_config here in defaults mode: re-read the defaults
+    // into Dm, copy them into the dialog, run it modally, copy its record back however it was
+    // closed, and rewrite ./system/default_config.ini without the alarm keys.
+}
+
+void TfrmStikko_main::nnAlladminClick() {
+    if (noteManagerOpen()) {
+        return;
+    }
+    setTrayEnabled(false);
+    adminRunning_ = true;
+    // TODO(note manager): create TfrmStikko_admin owned by this form, keep it in
+    // frmStikko_admin, run it modally, then free it and clear the pointer.
+    adminRunning_ = false;
+    setTrayEnabled(true);
+}
+
+void TfrmStikko_main::nnAllhideClick() {
+    if (noteManagerOpen()) {
+        return;
+    }
+    while (!noteList.isEmpty()) {
+        TfrmStikko_sub* note = noteList.takeLast();
+        note->isdeleted = false;
+        note->record.isshow = 0;
+        note->close();
+        note->deleteLater();
+    }
+}
+
+void TfrmStikko_main::nnAllshowClick() {
+    if (noteManagerOpen()) {
+        return;
+    }
+    LoadAllNotes(1);
+}
+
+void TfrmStikko_main::nnStikkoResortClick() {
+    const QSize area = env::workArea();
+    const int W = area.width();
+    const int H = area.height();
+    constexpr int kWidth = 300;
+    constexpr int kHeight = 200;
+    int x = W - kWidth;
+    int y = 0;
+    const QList<TfrmStikko_sub*> notes = noteList;
+    for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
+        TfrmStikko_sub* note = *it;
+        note->setGeometry(x, y, kWidth, kHeight);
+        note->record.scr_x = note->x();
+        note->record.scr_y = note->y();
+        note->record.scr_width = note->width();
+        note->record.scr_height = note->height();
+        note->record.ismini = 0;
+        note->show();
+        note->ApplyStayOnTop();
+        if (!note->writeRecord()) {
+            reportWriteFailure(cp949::fieldText(note->record.ini_name));
+        }
+        if (H < y + kHeight) {
+            x = (x - kWidth >= 0) ? x - kWidth : 0;
+            y = 0;
+        } else {
+            y += 22;
+        }
+    }
+}
+
+void TfrmStikko_main::nnCloseClick() {
+    FormClose();
+}
+
+void TfrmStikko_main::nnLogoClick() {
+    if (frmStikko_logo != nullptr) {
+        return;
+    }
+    auto* logo = new TfrmStikko_logo(this);
+    logo->exec();
+    delete logo;
+}
+
+void TfrmStikko_main::nnHomepageClick() {
+    const NoteRecord& defaults = Dm != nullptr ? Dm->defaults : DefaultsRecord();
+    if (fieldLength(defaults.left_homepage) > 4) {
+        OpenWebAddress(cp949::fieldText(defaults.left_homepage));
+    } else {
+        OpenWebAddress(QString::fromLatin1(kMakerHomePage));
+    }
+}
+
+// ---- services for the note windows -----------------------------------------------------
+
+void TfrmStikko_main::openNoteSettingsDialog(TfrmStikko_sub* note, int page) {
+    Q_UNUSED(note);
+    Q_UNUSED(page);
+    // TODO(settings dialog): run TfrmStikko_config for this note in per-note mode, on `page`.
+}
+
+void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
+    Q_UNUSED(note);
+    // TODO(print preview): run TfrmStikko_print on the note's saved body.
+}
+
+void TfrmStikko_main::OpenWebAddress(const QString& address) {
+    const QUrl url = webAddressUrl(address);
+    if (url.isValid()) {
+        QDesktopServices::openUrl(url);
+    }
+}
+
+void TfrmStikko_main::reportWriteFailure(const QString& path) {
+    // Said once per run: a full disk would otherwise repeat it for every note and every save.
+    if (writeFailureReported_) {
+        return;
+    }
+    writeFailureReported_ = true;
+    showTrayMessage(QStringLiteral("Stikko"),
+                    QStringLiteral("메모장을 저장하지 못했습니다.\n%1\n"
+                                   "메모장은 내용을 그대로 담은 채 열려 있습니다. "
+                                   "저장 공간과 폴더의 쓰기 권한을 확인해 주세요.")
+                        .arg(QDir::toNativeSeparators(path)));
+}
+
+void TfrmStikko_main::showTrayMessage(const QString& title, const QString& text) {
+    lastTrayMessageTitle = title;
+    lastTrayMessage = text;
+    if (rxTray != nullptr) {
+        rxTray->showMessage(title, text, QSystemTrayIcon::Warning, 15000);
+    }
+}
+
+} // namespace stikko

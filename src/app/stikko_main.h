@@ -1,0 +1,117 @@
+#pragma once
+// The hidden main form: the notification-area icon with its menu, the registry of open note
+// windows, the commands that act on all notes at once, and the services a note window asks of
+// the program (NoteHost). It is never shown; it exists to own the notes and the icon.
+
+#include "note/notehost.h"
+#include "store/subfunction.h"
+
+#include <QList>
+#include <QStringList>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+class QAction;
+class QMenu;
+
+namespace stikko {
+
+class TfrmStikko_sub;
+
+class TfrmStikko_main : public QWidget, public NoteHost {
+    Q_OBJECT
+public:
+    explicit TfrmStikko_main(QWidget* parent = nullptr);
+    ~TfrmStikko_main() override;
+
+    // Opens the stored notes whose files say they are shown (start-up load).
+    void FormCreate();
+    // The one orderly way to end: every open note saves once, the icon goes, the event loop
+    // ends. Runs at most once; later calls do nothing.
+    void FormClose();
+    bool isEnding() const { return ending_; }
+
+    // Never shown: whoever asks, the form stays hidden.
+    void setVisible(bool visible) override;
+
+    // Registry: the open note windows, in the order they were opened ("last" = newest).
+    QList<TfrmStikko_sub*> noteList;
+
+    TfrmStikko_sub* FindNoteWindow(const char* id) const;
+    void CloseNoteWindow(const char* id) override;
+    void DeleteNote(const char* id) override;
+    void RemoveNoteWindow(const char* id);
+    void OpenNoteWindow(const char* id);
+    void NewNoteRecord(NoteRecord& record) const;
+    // mode 0: start-up (notes marked hidden stay hidden); mode 1: show all.
+    void LoadAllNotes(int mode);
+
+    // Tray and menu commands.
+    void rxTrayClick();
+    void nnConfigClick();
+    void nnAlladminClick();
+    void nnAllhideClick();
+    void nnAllshowClick();
+    void nnStikkoResortClick();
+    void nnCloseClick();
+    void nnLogoClick();
+    void nnHomepageClick();
+
+    // The icon's enabled state: while off, clicks and the menu do nothing.
+    void setTrayEnabled(bool enabled);
+    bool trayEnabled() const { return trayEnabled_; }
+    // True while the note manager runs; the icon click, hide-all and show-all then refuse.
+    bool noteManagerOpen() const;
+
+    // NoteHost
+    void noteWindowGone(TfrmStikko_sub* note) override;
+    void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override;
+    void openPrintPreview(TfrmStikko_sub* note) override;
+    void OpenWebAddress(const QString& address) override;
+    void reportWriteFailure(const QString& path) override;
+
+    // The maker's home page, opened when the defaults name none.
+    static constexpr char kMakerHomePage[] = "https://stikko.app";
+
+    QSystemTrayIcon* rxTray = nullptr;
+    QMenu* puMain = nullptr;
+    QAction* nnConfig = nullptr;
+    QAction* nnAlladmin = nullptr;
+    QAction* nnAllhide = nullptr;
+    QAction* nnAllshow = nullptr;
+    QAction* nnStikkoResort = nullptr;
+    QAction* nnClose = nullptr;
+    QAction* nnLogo = nullptr;
+    QAction* nnHomepage = nullptr;
+
+    // Scratch list of file names while the stored notes are enumerated.
+    QStringList lbList;
+
+    // The last message shown through the icon (title, text); tests read it where no tray exists.
+    QString lastTrayMessageTitle;
+    QString lastTrayMessage;
+
+signals:
+    // Emitted once the orderly end has saved the notes and removed the icon.
+    void ended();
+
+private:
+    void buildTray();
+    void trayActivated(QSystemTrayIcon::ActivationReason reason);
+    TfrmStikko_sub* createNoteWindow();
+    // Shows a window whose record is filled, gives it its stay-on-top style and lists it.
+    void showAndRegister(TfrmStikko_sub* note);
+    void watchNote(TfrmStikko_sub* note);
+    bool idInUse(const QByteArray& id) const;
+    void showTrayMessage(const QString& title, const QString& text);
+
+    bool trayEnabled_ = true;
+    bool adminRunning_ = false;
+    bool ending_ = false;
+    bool writeFailureReported_ = false;
+};
+
+// Null while the main form does not exist.
+extern TfrmStikko_main* frmStikko_main;
+
+} // namespace stikko
