@@ -53,8 +53,12 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
 }
 
 TfrmStikko_main::~TfrmStikko_main() {
-    // Children (the note windows) are destroyed by QWidget after this body; they may report
-    // their going, so the list must not hold them any more.
+    // The note windows go first, while this form can still answer them: a window reports its
+    // going to its host, which must not be half destroyed by then.
+    const QList<TfrmStikko_sub*> notes = findChildren<TfrmStikko_sub*>(Qt::FindDirectChildrenOnly);
+    for (TfrmStikko_sub* note : notes) {
+        delete note;
+    }
     noteList.clear();
     if (frmStikko_main == this) {
         frmStikko_main = nullptr;

@@ -1,0 +1,238 @@
+# Shared by the end-to-end tests (source it): a private headless desktop — Xvfb on a display
+# it picks itself, trayer as the notification area, pulseaudio with a null sink, a private
+# XDG_RUNTIME_DIR and HOME — and a throwaway program folder holding a copy of $STIKKO_BIN with
+# its system/ and sound/ folders. On exit exactly the processes started here are stopped.
+#
+# Needs STIKKO_BIN (the built executable); tools/rtf2txt is looked for beside its build folder.
+
+set -euo pipefail
+
+E2E_PIDS=()
+E2E_TMP=""
+E2E_NAME="$(basename "${0%.sh}")"
+STIKKO_PID=""
+
+e2e_log() { printf '[%s] %s\n' "$E2E_NAME" "$*" >&2; }
+
+e2e_fail() {
+    e2e_log "FAIL: $*"
+    if [[ -n "$E2E_TMP" && -f "$E2E_TMP/stikko.log" ]]; then
+        e2e_log "program output:"
+        sed 's/^/    /' "$E2E_TMP/stikko.log" >&2 || true
+    fi
+    exit 1
+}
+
+e2e_cleanup() {
+    local status=$?
+    local i
+    # Newest first: the program, then the sound server, the tray, the X server.
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        kill "${E2E_PIDS[i]}" 2>/dev/null || true
+    done
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        wait "${E2E_PIDS[i]}" 2>/dev/null || true
+    done
+    if [[ -n "$E2E_TMP" && -d "$E2E_TMP" ]]; then
+        if [[ $status -ne 0 && -n "${E2E_KEEP:-}" ]]; then
+            e2e_log "kept $E2E_TMP"
+        else
+            rm -rf "$E2E_TMP"
+        fi
+    fi
+    exit $status
+}
+trap e2e_cleanup EXIT
+
+e2e_require() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || e2e_fail "missing tool '$tool' (run: make deps)"
+    done
+}
+
+# Runs "$@" every 0.1 s until it succeeds or `seconds` pass; returns its last status.
+e2e_wait_for() {
+    local seconds=$1
+    shift
+    local deadline=$((SECONDS + seconds))
+    while true; do
+        if "$@" >/dev/null 2>&1; then
+            return 0
+        fi
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+e2e_start_desktop() {
+    e2e_require Xvfb xdotool trayer xdpyinfo xwininfo pulseaudio
+    [[ -n "${STIKKO_BIN:-}" && -x "$STIKKO_BIN" ]] || e2e_fail "STIKKO_BIN is not an executable: ${STIKKO_BIN:-unset}"
+
+    E2E_TMP="$(mktemp -d "${TMPDIR:-/tmp}/stikko-e2e.XXXXXX")"
+    export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+    export HOME="$E2E_TMP/home"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME"
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
+    unset QT_QPA_PLATFORM SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
+
+    # Xvfb chooses a free display itself and writes its number to the given descriptor, so
+    # tests started side by side never share a display.
+    local displayfile="$E2E_TMP/display"
+    E2E_SCREEN_W=${E2E_SCREEN_W:-1280}
+    E2E_SCREEN_H=${E2E_SCREEN_H:-800}
+    Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN_W}x${E2E_SCREEN_H}x24" -nolisten tcp \
+        3>"$displayfile" >"$E2E_TMP/xvfb.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for 10 test -s "$displayfile" || e2e_fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$displayfile")"
+    e2e_wait_for 10 xdpyinfo || e2e_fail "display $DISPLAY does not answer"
+
+    trayer --edge bottom --align right --widthtype pixel --width 100 --height 24 \
+        --transparent false >"$E2E_TMP/trayer.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for 10 xdotool search --class trayer || e2e_fail "trayer did not start"
+
+    pulseaudio -n -F /dev/null --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+        --load="module-null-sink sink_name=nullsink" --load="module-native-protocol-unix" \
+        >"$E2E_TMP/pulse.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for 10 test -S "$XDG_RUNTIME_DIR/pulse/native" || e2e_log "pulseaudio did not start (sound not needed here)"
+
+    e2e_install_program
+}
+
+# A fresh program folder: the executable with system/ and sound/ beside it, no data yet.
+e2e_install_program() {
+    E2E_PROG="$E2E_TMP/prog"
+    local bindir
+    bindir="$(dirname "$STIKKO_BIN")"
+    mkdir -p "$E2E_PROG"
+    cp "$STIKKO_BIN" "$E2E_PROG/stikko"
+    cp -r "$bindir/system" "$bindir/sound" "$E2E_PROG/"
+    E2E_DATA="$E2E_PROG/data"
+    RTF2TXT="$(dirname "$bindir")/tools/rtf2txt"
+}
+
+e2e_start_stikko() {
+    "$E2E_PROG/stikko" >>"$E2E_TMP/stikko.log" 2>&1 &
+    STIKKO_PID=$!
+    E2E_PIDS+=("$STIKKO_PID")
+    e2e_wait_for 20 e2e_tray_icon || e2e_fail "the tray icon did not appear"
+}
+
+# Waits for the program to end (at most `seconds`) and checks its exit code is 0.
+e2e_wait_stikko_end() {
+    local seconds=${1:-20}
+    local deadline=$((SECONDS + seconds))
+    while kill -0 "$STIKKO_PID" 2>/dev/null; do
+        ((SECONDS < deadline)) || e2e_fail "the program did not end within ${seconds} s"
+        sleep 0.1
+    done
+    local code=0
+    wait "$STIKKO_PID" || code=$?
+    [[ $code -eq 0 ]] || e2e_fail "the program ended with code $code"
+}
+
+# The tray icon's window: the one child window of trayer's panel that belongs to us.
+e2e_tray_icon() {
+    local wid
+    for wid in $(xdotool search --onlyvisible --pid "$STIKKO_PID" 2>/dev/null); do
+        local geometry
+        geometry="$(xdotool getwindowgeometry "$wid" 2>/dev/null)" || continue
+        # Icons are small squares; notes and menus are larger.
+        if [[ "$geometry" =~ Geometry:\ ([0-9]+)x([0-9]+) ]] && ((BASH_REMATCH[1] <= 48 && BASH_REMATCH[2] <= 48)); then
+            echo "$wid"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Centre of the tray icon in root coordinates: "X Y".
+e2e_tray_icon_centre() {
+    local wid
+    wid="$(e2e_tray_icon)" || e2e_fail "no tray icon"
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
+}
+
+e2e_click_tray() {
+    local button=${1:-1}
+    local centre
+    centre="$(e2e_tray_icon_centre)"
+    # shellcheck disable=SC2086
+    xdotool mousemove $centre click "$button"
+}
+
+# Windows of the program whose title matches (note windows carry their note's title).
+e2e_note_windows() {
+    xdotool search --onlyvisible --pid "$STIKKO_PID" --name "${1:-.}" 2>/dev/null | while read -r wid; do
+        local geometry
+        geometry="$(xdotool getwindowgeometry "$wid" 2>/dev/null)" || continue
+        if [[ "$geometry" =~ Geometry:\ ([0-9]+)x([0-9]+) ]] && ((BASH_REMATCH[1] > 48 || BASH_REMATCH[2] > 48)); then
+            echo "$wid"
+        fi
+    done
+}
+
+e2e_count_notes() {
+    e2e_note_windows | wc -l
+}
+
+e2e_wait_notes() {
+    local count=$1
+    e2e_wait_for "${2:-10}" e2e_has_note_count "$count" ||
+        e2e_fail "expected $count note windows, saw $(e2e_count_notes)"
+}
+e2e_has_note_count() { [[ "$(e2e_count_notes)" -eq "$1" ]]; }
+
+# "X Y W H" of a window.
+e2e_geometry() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "$X $Y $WIDTH $HEIGHT"
+}
+
+# Picks a tray-menu item by its row (1 = first row); rows count separators as the menu draws
+# them, so the caller passes the item's caption and the menu is searched by keyboard instead:
+# the menu opens on the right button, then Up/Down walk the items and Return picks one.
+e2e_tray_menu() {
+    local steps_up=$1
+    e2e_click_tray 3
+    e2e_wait_for 5 e2e_menu_open || e2e_fail "the tray menu did not open"
+    local i
+    for ((i = 0; i < steps_up; i++)); do
+        xdotool key --clearmodifiers Up
+        sleep 0.05
+    done
+    xdotool key --clearmodifiers Return
+}
+e2e_menu_open() {
+    local wid
+    for wid in $(xdotool search --onlyvisible --pid "$STIKKO_PID" 2>/dev/null); do
+        local geometry
+        geometry="$(xdotool getwindowgeometry "$wid" 2>/dev/null)" || continue
+        [[ "$geometry" =~ Geometry:\ ([0-9]+)x([0-9]+) ]] || continue
+        # The menu is taller than any folded note and not a note window (no title of ours).
+        if ((BASH_REMATCH[2] > 150)) && [[ -z "$(xdotool getwindowname "$wid" 2>/dev/null)" ]]; then
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Text of a note body as UTF-8.
+e2e_rtf_text() {
+    [[ -x "$RTF2TXT" ]] || e2e_fail "rtf2txt not built at $RTF2TXT"
+    "$RTF2TXT" "$1"
+}
+
+# Value of an INI key (first match, any section), without carriage returns.
+e2e_ini_value() {
+    local file=$1 key=$2
+    grep -m1 -i "^${key}=" "$file" | cut -d= -f2- | tr -d '\r'
+}
+
+e2e_ids() {
+    find "$E2E_DATA" -maxdepth 1 -name '*.ini' -printf '%f\n' 2>/dev/null | sed 's/\.ini$//' | sort
+}

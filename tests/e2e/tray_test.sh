@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The icon appears; a click on it makes a note in the work area's bottom-right corner and the
+# next one stays inside it; a second start ends at once with code 0 and changes nothing.
+source "$(dirname "$0")/lib.sh"
+
+e2e_start_desktop
+e2e_start_stikko
+e2e_log "icon at $(e2e_tray_icon_centre)"
+[[ -d "$E2E_DATA" ]] || e2e_fail "the data folder was not made at start"
+[[ "$(e2e_count_notes)" -eq 0 ]] || e2e_fail "notes on screen before any click"
+
+e2e_click_tray 1
+e2e_wait_notes 1
+read -r x y w h < <(e2e_geometry "$(e2e_note_windows | head -n1)")
+e2e_log "first note at $x,$y ${w}x$h"
+((x + w == E2E_SCREEN_W && y + h == E2E_SCREEN_H)) ||
+    e2e_fail "first note's bottom-right corner is $((x + w)),$((y + h)), not ${E2E_SCREEN_W},${E2E_SCREEN_H}"
+[[ "$(e2e_ids | wc -l)" -eq 1 ]] || e2e_fail "expected one note file"
+id="$(e2e_ids)"
+[[ "$(e2e_ini_value "$E2E_DATA/$id.ini" scr_x)" -eq $x ]] || e2e_fail "stored scr_x differs from the window"
+[[ "$(e2e_ini_value "$E2E_DATA/$id.ini" isshow)" -eq 1 ]] || e2e_fail "a new note is not marked shown"
+
+# The next note would pass the corner: it is clamped to it.
+e2e_click_tray 1
+e2e_wait_notes 2
+while read -r wid; do
+    read -r x y w h < <(e2e_geometry "$wid")
+    ((x + w <= E2E_SCREEN_W && y + h <= E2E_SCREEN_H)) || e2e_fail "a note leaves the work area: $x,$y ${w}x$h"
+done < <(e2e_note_windows)
+[[ "$(e2e_ids | wc -l)" -eq 2 ]] || e2e_fail "expected two note files"
+
+# A second start: exit code 0 within a second, no window, no file touched.
+before="$(cd "$E2E_DATA" && md5sum ./* | sort)"
+start=$(date +%s%N)
+code=0
+timeout 5 "$E2E_PROG/stikko" >"$E2E_TMP/second.log" 2>&1 || code=$?
+elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+e2e_log "second start ended with $code after ${elapsed_ms} ms"
+[[ $code -eq 0 ]] || e2e_fail "second start ended with code $code"
+((elapsed_ms < 1000)) || e2e_fail "second start took ${elapsed_ms} ms"
+kill -0 "$STIKKO_PID" || e2e_fail "the running instance is gone"
+sleep 0.5
+[[ "$(e2e_count_notes)" -eq 2 ]] || e2e_fail "the second start changed the notes on screen"
+[[ "$(cd "$E2E_DATA" && md5sum ./* | sort)" == "$before" ]] || e2e_fail "the second start changed the data folder"
+
+# The about window from the menu, closed by a click on its picture.
+e2e_tray_menu 2
+e2e_wait_for 5 xdotool search --onlyvisible --pid "$STIKKO_PID" --name '^Orbindo Stikko$' ||
+    e2e_fail "the about window did not open"
+about="$(xdotool search --onlyvisible --pid "$STIKKO_PID" --name '^Orbindo Stikko$' | head -n1)"
+read -r x y w h < <(e2e_geometry "$about")
+((w == 271 && h == 272)) || e2e_fail "about window is ${w}x$h"
+((x == (E2E_SCREEN_W - 271) / 2 && y == (E2E_SCREEN_H - 272) / 2)) || e2e_fail "about window not centred: $x,$y"
+xdotool mousemove $((x + 135)) $((y + 135)) click 1
+e2e_wait_for 5 bash -c "! xdotool search --onlyvisible --pid $STIKKO_PID --name '^Orbindo Stikko\$'" ||
+    e2e_fail "a click on the logo did not close the about window"
+
+# Exit from the menu ends with code 0 and removes the icon.
+e2e_tray_menu 3
+e2e_wait_stikko_end 20
+e2e_log "ok"

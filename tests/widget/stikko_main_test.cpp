@@ -1,0 +1,435 @@
+// The hidden main form on the offscreen platform: the registry of open notes, the tray
+// commands (called directly, as there is no tray here), and the ending.
+#include "app/stikko_logo.h"
+#include "app/stikko_main.h"
+#include "note/stikko_sub.h"
+#include "platform/appenv.h"
+#include "platform/codepage.h"
+#include "store/dm.h"
+#include "store/subfunction.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace stikko;
+
+namespace {
+
+// Records the addresses handed to the desktop instead of starting a browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+QString dataPath(const QString& name) {
+    return env::programFolder() + QStringLiteral("./data/") + name;
+}
+
+// A stored note made through the store, as the program itself would leave it.
+void storeNote(const char* id, int isshow, int x = 10, int y = 20) {
+    NoteRecord record{};
+    InitNoteRecord(record, id);
+    LoadNoteRecord(record, kDefaultsFile);
+    record.isshow = isshow;
+    record.scr_x = x;
+    record.scr_y = y;
+    QVERIFY(SaveNoteRecord(nullptr, record));
+}
+
+NoteRecord readNote(const QByteArray& id) {
+    NoteRecord record{};
+    InitNoteRecord(record, id.constData());
+    LoadNoteRecord(record, nullptr);
+    return record;
+}
+
+QByteArray idOf(const TfrmStikko_sub* note) {
+    return QByteArray(note->record.oid);
+}
+
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class StikkoMainTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<TDm> dm;
+    std::unique_ptr<TfrmStikko_main> form;
+    NoteRecord defaults{};
+
+private slots:
+    void init() {
+        folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(folder->isValid());
+        const QString root = folder->path() + QLatin1Char('/');
+        QDir(root).mkpath(QStringLiteral("system"));
+        QDir(root).mkpath(QStringLiteral("data"));
+        const QString resources = QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/");
+        for (const QString& name : QDir(resources).entryList(QDir::Files)) {
+            QVERIFY(QFile::copy(resources + name, root + QStringLiteral("system/") + name));
+        }
+        env::setProgramFolder(root);
+        env::setWorkArea(QSize(1280, 738));
+        env::setClock([] { return QDateTime(QDate(2024, 5, 23), QTime(17, 40, 52, 70)); });
+        dm = std::make_unique<TDm>();
+        defaults = dm->defaults;
+        form = std::make_unique<TfrmStikko_main>();
+    }
+
+    void cleanup() {
+        form.reset();
+        flushDeletes();
+        dm.reset();
+        env::setClock({});
+        env::setWorkArea(QSize());
+        folder.reset();
+    }
+
+    void trayMenu_hasItsItemsInOrder() {
+        QStringList rows;
+        for (const QAction* action : form->puMain->actions()) {
+            rows << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        const QStringList expected = {
+            QStringLiteral("기본 환경 설정"), QStringLiteral("-"), QStringLiteral("전체 메모장 상태 보기"),
+            QStringLiteral("-"), QStringLiteral("모든 메모장을 숨김"), QStringLiteral("숨겨진 모든 메모장 보이기"),
+            QStringLiteral("-"), QStringLiteral("모든 메모장 재 정렬"), QStringLiteral("-"), QStringLiteral("종료"),
+            QStringLiteral("-"), QStringLiteral("Orbindo Stikko  정보"), QStringLiteral("제작사 홈페이지 방문")};
+        QCOMPARE(rows, expected);
+        QVERIFY(!form->nnConfig->icon().isNull());
+        QVERIFY(form->nnAllhide->icon().isNull());
+        QCOMPARE(form->rxTray->toolTip(), QStringLiteral("Stikko"));
+        QVERIFY(!form->isVisible());
+        form->show();
+        QVERIFY(!form->isVisible());
+    }
+
+    void trayClick_makesNote_onlyWhileEnabled() {
+        emit form->rxTray->activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(form->noteList.size(), 1);
+        emit form->rxTray->activated(QSystemTrayIcon::Context);
+        QCOMPARE(form->noteList.size(), 1);
+
+        form->setTrayEnabled(false);
+        QVERIFY(form->rxTray->contextMenu() == nullptr);
+        emit form->rxTray->activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(form->noteList.size(), 1);
+
+        form->setTrayEnabled(true);
+        QCOMPARE(form->rxTray->contextMenu(), form->puMain);
+        emit form->rxTray->activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(form->noteList.size(), 2);
+    }
+
+    void newNotes_cascadeFromTheBottomRight_andStayInside() {
+        const int W = 1280, H = 738;
+        const int w = defaults.scr_width, h = defaults.scr_height;
+        QVERIFY(w > 0 && h > 0);
+
+        form->rxTrayClick();
+        TfrmStikko_sub* first = form->noteList.last();
+        QCOMPARE(first->record.scr_x, W - w);
+        QCOMPARE(first->record.scr_y, H - h);
+        QCOMPARE(first->geometry().bottomRight(), QPoint(W - 1, H - 1));
+        const NoteRecord stored = readNote(idOf(first));
+        QCOMPARE(stored.scr_x, W - w);
+        QCOMPARE(stored.scr_y, H - h);
+        QCOMPARE(stored.isshow, 1);
+
+        // From wherever the last note is now: 4 right, 20 down.
+        first->record.scr_x = 100;
+        first->record.scr_y = 50;
+        form->rxTrayClick();
+        TfrmStikko_sub* second = form->noteList.last();
+        QCOMPARE(second->record.scr_x, 104);
+        QCOMPARE(second->record.scr_y, 70);
+
+        // Three pixels short of the right edge and ten of the bottom: clamped to both.
+        second->record.scr_x = W - w - 3;
+        second->record.scr_y = H - h - 19;
+        form->rxTrayClick();
+        TfrmStikko_sub* third = form->noteList.last();
+        QCOMPARE(third->record.scr_x, W - w);
+        QCOMPARE(third->record.scr_y, H - h);
+
+        // Exactly room for the step: not clamped.
+        third->record.scr_x = W - w - 4;
+        third->record.scr_y = H - h - 20;
+        form->rxTrayClick();
+        QCOMPARE(form->noteList.last()->record.scr_x, W - w);
+        QCOMPARE(form->noteList.last()->record.scr_y, H - h);
+
+        // The clock stood still through all four clicks, yet every note has files of its own.
+        QSet<QByteArray> ids;
+        for (const TfrmStikko_sub* note : form->noteList) {
+            ids.insert(idOf(note));
+            QVERIFY(QFile::exists(dataPath(QString::fromLatin1(idOf(note)) + QStringLiteral(".ini"))));
+        }
+        QCOMPARE(ids.size(), 4);
+        QVERIFY(ids.contains("20240523_174052_07"));
+    }
+
+    void rearrange_fillsColumnsOf26_newestFirst() {
+        for (int i = 0; i < 28; ++i) {
+            storeNote(QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(), 1);
+        }
+        form->LoadAllNotes(0);
+        QCOMPARE(form->noteList.size(), 28);
+        form->noteList.first()->record.ismini = 1;
+        form->nnStikkoResortClick();
+
+        const QList<TfrmStikko_sub*>& notes = form->noteList;
+        const auto placed = [&](int fromNewest) { return notes.at(notes.size() - 1 - fromNewest); };
+        QCOMPARE(placed(0)->geometry(), QRect(980, 0, 300, 200));
+        QCOMPARE(placed(1)->pos(), QPoint(980, 22));
+        QCOMPARE(placed(25)->pos(), QPoint(980, 550));
+        QCOMPARE(placed(26)->pos(), QPoint(680, 0));
+        QCOMPARE(placed(27)->pos(), QPoint(680, 22));
+
+        const NoteRecord oldest = readNote(idOf(placed(27)));
+        QCOMPARE(oldest.scr_x, 680);
+        QCOMPARE(oldest.scr_y, 22);
+        QCOMPARE(oldest.scr_width, 300);
+        QCOMPARE(oldest.scr_height, 200);
+        QCOMPARE(oldest.ismini, 0);
+    }
+
+    void rearrange_columnsStopAtTheLeftEdge() {
+        // Four notes to a column here (tops 0, 22, 44, 66), columns at 350, 50, then 0 for good.
+        env::setWorkArea(QSize(650, 250));
+        for (int i = 0; i < 14; ++i) {
+            storeNote(QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(), 1);
+        }
+        form->LoadAllNotes(0);
+        form->nnStikkoResortClick();
+        QList<QPoint> places;
+        for (auto it = form->noteList.crbegin(); it != form->noteList.crend(); ++it) {
+            places << (*it)->pos();
+        }
+        const QList<QPoint> expected = {{350, 0}, {350, 22}, {350, 44}, {350, 66}, {50, 0}, {50, 22}, {50, 44},
+                                        {50, 66},  {0, 0},    {0, 22},   {0, 44},   {0, 66},  {0, 0},  {0, 22}};
+        QCOMPARE(places, expected);
+    }
+
+    void startUp_opensShownNotesInIdOrder_andSkipsUpperCaseIni() {
+        storeNote("20240102_000000_00", 1);
+        storeNote("20240101_000000_00", 1);
+        storeNote("20240103_000000_00", 0);
+        storeNote("20240104_000000_00", 1);
+        QVERIFY(QFile::rename(dataPath(QStringLiteral("20240104_000000_00.ini")),
+                              dataPath(QStringLiteral("20240104_000000_00.INI"))));
+        QFile upper(dataPath(QStringLiteral("20240104_000000_00.INI")));
+        QVERIFY(upper.open(QIODevice::ReadOnly));
+        const QByteArray upperBefore = upper.readAll();
+        upper.close();
+
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(idOf(form->noteList.at(0)), QByteArray("20240101_000000_00"));
+        QCOMPARE(idOf(form->noteList.at(1)), QByteArray("20240102_000000_00"));
+
+        // Show-all opens the hidden note but still not the upper-case one, which stays as it was.
+        form->nnAllshowClick();
+        QCOMPARE(form->noteList.size(), 3);
+        QVERIFY(upper.open(QIODevice::ReadOnly));
+        QCOMPARE(upper.readAll(), upperBefore);
+        QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240104_000000_00.ini"))));
+    }
+
+    void idsMatchByPrefix_soAStrayShortNameStaysClosed() {
+        storeNote("20040523_174052_07", 1);
+        storeNote("20050101_000000_00", 1);
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(idOf(form->FindNoteWindow("2004")), QByteArray("20040523_174052_07"));
+        QCOMPARE(idOf(form->FindNoteWindow("20050101_000000_00")), QByteArray("20050101_000000_00"));
+        QVERIFY(form->FindNoteWindow("2006") == nullptr);
+        QVERIFY(form->FindNoteWindow("20040523_174052_07_longer") == nullptr);
+
+        // 2004.ini is taken for the note 2004… that is already open.
+        storeNote("2004", 0);
+        form->nnAllshowClick();
+        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(readNote("2004").isshow, 0);
+    }
+
+    void showAll_leavesOpenNotes_hideAll_writesHidden() {
+        storeNote("20240101_000000_00", 1);
+        storeNote("20240102_000000_00", 0);
+        storeNote("20240103_000000_00", 0);
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 1);
+        TfrmStikko_sub* open = form->noteList.first();
+        open->move(333, 111);
+        open->record.scr_x = 333;
+        open->record.scr_y = 111;
+
+        form->nnAllshowClick();
+        QCOMPARE(form->noteList.size(), 3);
+        QCOMPARE(form->noteList.first(), open);
+        QCOMPARE(open->pos(), QPoint(333, 111));
+        QCOMPARE(readNote("20240102_000000_00").isshow, 1);
+        QCOMPARE(readNote("20240103_000000_00").isshow, 1);
+
+        QPointer<TfrmStikko_sub> watched = open;
+        form->nnAllhideClick();
+        QVERIFY(form->noteList.isEmpty());
+        flushDeletes();
+        QVERIFY(watched.isNull());
+        for (const char* id : {"20240101_000000_00", "20240102_000000_00", "20240103_000000_00"}) {
+            QCOMPARE(readNote(id).isshow, 0);
+        }
+        QCOMPARE(readNote("20240101_000000_00").scr_x, 333);
+
+        // Nothing is open now, so the next start opens nothing.
+        form->FormCreate();
+        QVERIFY(form->noteList.isEmpty());
+    }
+
+    void closeAndOpen_moveANoteBetweenShownAndHidden() {
+        storeNote("20240101_000000_00", 1);
+        form->FormCreate();
+        form->CloseNoteWindow("20240101_000000_00");
+        QVERIFY(form->noteList.isEmpty());
+        QCOMPARE(readNote("20240101_000000_00").isshow, 0);
+        form->CloseNoteWindow("20240101_000000_00"); // no window: nothing happens
+
+        form->OpenNoteWindow("20240101_000000_00");
+        QCOMPARE(form->noteList.size(), 1);
+        QCOMPARE(readNote("20240101_000000_00").isshow, 1);
+        form->OpenNoteWindow("20240101_000000_00");
+        QCOMPARE(form->noteList.size(), 1);
+
+        // Taking a window off the list leaves it open.
+        TfrmStikko_sub* note = form->noteList.first();
+        form->RemoveNoteWindow("20240101_000000_00");
+        QVERIFY(form->noteList.isEmpty());
+        QVERIFY(!note->isclosed);
+        delete note;
+    }
+
+    void delete_removesBothFiles_withOrWithoutAWindow() {
+        storeNote("20240101_000000_00", 0);
+        QFile body(dataPath(QStringLiteral("20240101_000000_00.rtf")));
+        QVERIFY(body.open(QIODevice::WriteOnly));
+        body.write("{\\rtf1 hidden}");
+        body.close();
+        form->DeleteNote("20240101_000000_00");
+        QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240101_000000_00.ini"))));
+        QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240101_000000_00.rtf"))));
+
+        form->rxTrayClick();
+        TfrmStikko_sub* note = form->noteList.last();
+        const QByteArray id = idOf(note);
+        note->editor()->setPlainText(QStringLiteral("지울 메모\n둘째 줄"));
+        form->DeleteNote(id.constData());
+        QVERIFY(form->noteList.isEmpty());
+        flushDeletes();
+        QTest::qWait(50);
+        QVERIFY(!QFile::exists(dataPath(QString::fromLatin1(id) + QStringLiteral(".ini"))));
+        QVERIFY(!QFile::exists(dataPath(QString::fromLatin1(id) + QStringLiteral(".rtf"))));
+
+        // An id that leads out of the data folder removes nothing.
+        QFile outside(env::programFolder() + QStringLiteral("keep.ini"));
+        QVERIFY(outside.open(QIODevice::WriteOnly));
+        outside.close();
+        form->DeleteNote("../keep");
+        QVERIFY(outside.exists());
+    }
+
+    void ending_savesEveryOpenNoteOnce_andRemovesTheIcon() {
+        form->rxTrayClick();
+        form->rxTrayClick();
+        QList<QByteArray> ids;
+        int line = 0;
+        for (TfrmStikko_sub* note : form->noteList) {
+            ids << idOf(note);
+            note->editor()->append(QStringLiteral("끝날 때 저장 %1").arg(++line));
+        }
+        QSignalSpy ended(form.get(), &TfrmStikko_main::ended);
+        form->FormClose();
+        form->FormClose();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(form->noteList.isEmpty());
+        QVERIFY(!form->rxTray->isVisible());
+        for (const QByteArray& id : ids) {
+            QFile body(dataPath(QString::fromLatin1(id) + QStringLiteral(".rtf")));
+            QVERIFY2(body.open(QIODevice::ReadOnly), id.constData());
+            QVERIFY(body.readAll().startsWith("{\\rtf"));
+            QCOMPARE(readNote(id).isshow, 1);
+        }
+        // After the end, the icon makes no more notes.
+        form->rxTrayClick();
+        QVERIFY(form->noteList.isEmpty());
+    }
+
+    void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("abcd"));
+        form->nnHomepageClick();
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("www.example.org/메모"));
+        form->nnHomepageClick();
+        // Only web addresses go to the desktop; files and other schemes never start anything.
+        form->OpenWebAddress(QStringLiteral("file:///bin/sh"));
+        form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"));
+        form->OpenWebAddress(QStringLiteral("javascript:alert(1)"));
+        form->OpenWebAddress(QStringLiteral("   "));
+
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.urls.size(), 2);
+        QCOMPARE(catcher.urls.at(0), QUrl(QStringLiteral("https://stikko.app")));
+        QCOMPARE(catcher.urls.at(1).host(), QStringLiteral("www.example.org"));
+        QCOMPARE(catcher.urls.at(1).scheme(), QStringLiteral("http"));
+        QCOMPARE(catcher.urls.at(1).path(), QStringLiteral("/메모"));
+    }
+
+    void writeFailure_isToldOnce_inKorean() {
+        form->reportWriteFailure(QStringLiteral("/nowhere/a.ini"));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("저장하지 못했습니다")));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("/nowhere/a.ini")));
+        form->reportWriteFailure(QStringLiteral("/nowhere/b.ini"));
+        QVERIFY(!form->lastTrayMessage.contains(QStringLiteral("b.ini")));
+    }
+
+    void aboutWindow_showsTheLogo_andAClickClosesIt() {
+        bool checked = false;
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(frmStikko_logo != nullptr);
+            QCOMPARE(frmStikko_logo->size(), QSize(271, 272));
+            QVERIFY(frmStikko_logo->windowFlags().testFlag(Qt::FramelessWindowHint));
+            QCOMPARE(frmStikko_logo->windowTitle(), QStringLiteral("Orbindo Stikko"));
+            QLabel* logo = frmStikko_logo->imgLogo;
+            QCOMPARE(logo->pixmap().size(), QSize(271, 271));
+            QCOMPARE(logo->cursor().shape(), Qt::PointingHandCursor);
+            checked = true;
+            QTest::mouseClick(logo, Qt::LeftButton, {}, QPoint(100, 100));
+        });
+        form->nnLogoClick();
+        QVERIFY(checked);
+        QVERIFY(frmStikko_logo == nullptr);
+    }
+};
+
+QTEST_MAIN(StikkoMainTest)
+#include "stikko_main_test.moc"
