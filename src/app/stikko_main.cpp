@@ -102,7 +102,8 @@ void TfrmStikko_main::buildTray() {
 }
 
 void TfrmStikko_main::trayActivated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger && trayEnabled_) {
+    // Two quick clicks arrive as a click and a double click: each makes its note.
+    if ((reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) && trayEnabled_) {
         rxTrayClick();
     }
 }

@@ -66,7 +66,7 @@ e2e_wait_for() {
 }
 
 e2e_start_desktop() {
-    e2e_require Xvfb xdotool trayer xdpyinfo xwininfo pulseaudio
+    e2e_require Xvfb xdotool trayer xdpyinfo xwininfo xprop pulseaudio
     [[ -n "${STIKKO_BIN:-}" && -x "$STIKKO_BIN" ]] || e2e_fail "STIKKO_BIN is not an executable: ${STIKKO_BIN:-unset}"
 
     E2E_TMP="$(mktemp -d "${TMPDIR:-/tmp}/stikko-e2e.XXXXXX")"
@@ -76,22 +76,40 @@ e2e_start_desktop() {
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
     unset QT_QPA_PLATFORM SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
 
-    # Xvfb chooses a free display itself and writes its number to the given descriptor, so
-    # tests started side by side never share a display.
-    local displayfile="$E2E_TMP/display"
+    # A display number nobody else is likely to pick (other test runs may share the machine):
+    # a random start, skipping numbers in use, and the server must still be ours once it
+    # answers.
     E2E_SCREEN_W=${E2E_SCREEN_W:-1280}
     E2E_SCREEN_H=${E2E_SCREEN_H:-800}
-    Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN_W}x${E2E_SCREEN_H}x24" -nolisten tcp \
-        3>"$displayfile" >"$E2E_TMP/xvfb.log" 2>&1 &
-    E2E_PIDS+=($!)
-    e2e_wait_for 10 test -s "$displayfile" || e2e_fail "Xvfb did not start"
-    export DISPLAY=":$(head -n1 "$displayfile")"
-    e2e_wait_for 10 xdpyinfo || e2e_fail "display $DISPLAY does not answer"
+    local number=$((200 + RANDOM % 600)) tries xpid
+    for ((tries = 0; tries < 20; tries++, number++)); do
+        [[ -e "/tmp/.X${number}-lock" || -e "/tmp/.X11-unix/X${number}" ]] && continue
+        # -noreset: without it the server resets when its last client (the probe) leaves, and
+        # a client connecting just then is refused.
+        Xvfb ":$number" -screen 0 "${E2E_SCREEN_W}x${E2E_SCREEN_H}x24" -nolisten tcp -noreset \
+            >"$E2E_TMP/xvfb.log" 2>&1 &
+        xpid=$!
+        export DISPLAY=":$number"
+        if e2e_wait_for 10 xdpyinfo && kill -0 "$xpid" 2>/dev/null; then
+            E2E_PIDS+=("$xpid")
+            break
+        fi
+        kill "$xpid" 2>/dev/null || true
+        wait "$xpid" 2>/dev/null || true
+        xpid=""
+    done
+    [[ -n "$xpid" ]] || e2e_fail "no X server could be started: $(cat "$E2E_TMP/xvfb.log")"
 
     trayer --edge bottom --align right --widthtype pixel --width 100 --height 24 \
         --transparent false >"$E2E_TMP/trayer.log" 2>&1 &
     E2E_PIDS+=($!)
-    e2e_wait_for 10 xdotool search --class trayer || e2e_fail "trayer did not start"
+    e2e_wait_for 20 xdotool search --class trayer ||
+        e2e_fail "trayer did not start: $(cat "$E2E_TMP/trayer.log"); X server alive: $(kill -0 "$xpid" 2>&1 && echo yes); answers: $(xdpyinfo >/dev/null 2>&1 && echo yes)"
+    # No window manager runs here, so nobody announces the work area; say it as one would:
+    # the screen less the 24-pixel panel at the bottom, where the icons sit.
+    E2E_WORK_W=$E2E_SCREEN_W
+    E2E_WORK_H=$((E2E_SCREEN_H - 24))
+    xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 0, $E2E_WORK_W, $E2E_WORK_H"
 
     pulseaudio -n -F /dev/null --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
         --load="module-null-sink sink_name=nullsink" --load="module-native-protocol-unix" \
@@ -111,7 +129,7 @@ e2e_install_program() {
     cp "$STIKKO_BIN" "$E2E_PROG/stikko"
     cp -r "$bindir/system" "$bindir/sound" "$E2E_PROG/"
     E2E_DATA="$E2E_PROG/data"
-    RTF2TXT="$(dirname "$bindir")/tools/rtf2txt"
+    RTF2TXT="${RTF2TXT:-$(dirname "$bindir")/tools/rtf2txt}"
 }
 
 e2e_start_stikko() {
@@ -137,7 +155,7 @@ e2e_wait_stikko_end() {
 # The tray icon's window: the one child window of trayer's panel that belongs to us.
 e2e_tray_icon() {
     local wid
-    for wid in $(xdotool search --onlyvisible --pid "$STIKKO_PID" 2>/dev/null); do
+    for wid in $(e2e_windows); do
         local geometry
         geometry="$(xdotool getwindowgeometry "$wid" 2>/dev/null)" || continue
         # Icons are small squares; notes and menus are larger.
@@ -165,14 +183,28 @@ e2e_click_tray() {
     xdotool mousemove $centre click "$button"
 }
 
-# Windows of the program whose title matches (note windows carry their note's title).
+# Pop-up menus and tool tips bypass the window manager; notes and dialogs do not.
+e2e_is_popup() { xwininfo -id "$1" 2>/dev/null | grep -q 'Override Redirect State: yes'; }
+
+# Visible windows of the program (xdotool's own name matching misses some of Qt's windows,
+# so titles are compared here).
+e2e_windows() {
+    xdotool search --onlyvisible --pid "$STIKKO_PID" 2>/dev/null || true
+}
+
+# Windows of the program whose title matches the regular expression (note windows carry their
+# note's title), leaving out the tray icon and pop-ups.
 e2e_note_windows() {
-    xdotool search --onlyvisible --pid "$STIKKO_PID" --name "${1:-.}" 2>/dev/null | while read -r wid; do
-        local geometry
+    local pattern=${1:-} wid geometry
+    for wid in $(e2e_windows); do
         geometry="$(xdotool getwindowgeometry "$wid" 2>/dev/null)" || continue
-        if [[ "$geometry" =~ Geometry:\ ([0-9]+)x([0-9]+) ]] && ((BASH_REMATCH[1] > 48 || BASH_REMATCH[2] > 48)); then
-            echo "$wid"
+        [[ "$geometry" =~ Geometry:\ ([0-9]+)x([0-9]+) ]] || continue
+        ((BASH_REMATCH[1] > 48 || BASH_REMATCH[2] > 48)) || continue
+        e2e_is_popup "$wid" && continue
+        if [[ -n "$pattern" ]]; then
+            [[ "$(xdotool getwindowname "$wid" 2>/dev/null)" =~ $pattern ]] || continue
         fi
+        echo "$wid"
     done
 }
 
@@ -193,9 +225,8 @@ e2e_geometry() {
     echo "$X $Y $WIDTH $HEIGHT"
 }
 
-# Picks a tray-menu item by its row (1 = first row); rows count separators as the menu draws
-# them, so the caller passes the item's caption and the menu is searched by keyboard instead:
-# the menu opens on the right button, then Up/Down walk the items and Return picks one.
+# Picks a tray-menu item: the menu opens on the right button, and the item is reached by
+# pressing Up `steps_up` times from the bottom (1 = the last item), then Return.
 e2e_tray_menu() {
     local steps_up=$1
     e2e_click_tray 3
@@ -206,15 +237,16 @@ e2e_tray_menu() {
         sleep 0.05
     done
     xdotool key --clearmodifiers Return
+    e2e_wait_for 5 e2e_menu_closed || true
 }
+e2e_menu_closed() { ! e2e_menu_open; }
 e2e_menu_open() {
     local wid
-    for wid in $(xdotool search --onlyvisible --pid "$STIKKO_PID" 2>/dev/null); do
+    for wid in $(e2e_windows); do
         local geometry
         geometry="$(xdotool getwindowgeometry "$wid" 2>/dev/null)" || continue
         [[ "$geometry" =~ Geometry:\ ([0-9]+)x([0-9]+) ]] || continue
-        # The menu is taller than any folded note and not a note window (no title of ours).
-        if ((BASH_REMATCH[2] > 150)) && [[ -z "$(xdotool getwindowname "$wid" 2>/dev/null)" ]]; then
+        if ((BASH_REMATCH[2] > 100)) && e2e_is_popup "$wid"; then
             return 0
         fi
     done

@@ -32,7 +32,7 @@ body_has() {
 # --- SIGTERM with two notes open
 e2e_start_stikko
 type_new_note "terminated one"
-e2e_tray_menu 5 # rearrange, so the second note does not cover the first
+e2e_tray_menu 4 # rearrange, so the second note does not cover the first
 sleep 0.3
 type_new_note "종료 신호 둘"
 kill -TERM "$STIKKO_PID"

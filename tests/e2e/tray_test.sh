@@ -13,8 +13,8 @@ e2e_click_tray 1
 e2e_wait_notes 1
 read -r x y w h < <(e2e_geometry "$(e2e_note_windows | head -n1)")
 e2e_log "first note at $x,$y ${w}x$h"
-((x + w == E2E_SCREEN_W && y + h == E2E_SCREEN_H)) ||
-    e2e_fail "first note's bottom-right corner is $((x + w)),$((y + h)), not ${E2E_SCREEN_W},${E2E_SCREEN_H}"
+((x + w == E2E_WORK_W && y + h == E2E_WORK_H)) ||
+    e2e_fail "first note's bottom-right corner is $((x + w)),$((y + h)), not ${E2E_WORK_W},${E2E_WORK_H}"
 [[ "$(e2e_ids | wc -l)" -eq 1 ]] || e2e_fail "expected one note file"
 id="$(e2e_ids)"
 [[ "$(e2e_ini_value "$E2E_DATA/$id.ini" scr_x)" -eq $x ]] || e2e_fail "stored scr_x differs from the window"
@@ -25,7 +25,7 @@ e2e_click_tray 1
 e2e_wait_notes 2
 while read -r wid; do
     read -r x y w h < <(e2e_geometry "$wid")
-    ((x + w <= E2E_SCREEN_W && y + h <= E2E_SCREEN_H)) || e2e_fail "a note leaves the work area: $x,$y ${w}x$h"
+    ((x + w <= E2E_WORK_W && y + h <= E2E_WORK_H)) || e2e_fail "a note leaves the work area: $x,$y ${w}x$h"
 done < <(e2e_note_windows)
 [[ "$(e2e_ids | wc -l)" -eq 2 ]] || e2e_fail "expected two note files"
 
@@ -45,15 +45,15 @@ sleep 0.5
 
 # The about window from the menu, closed by a click on its picture.
 e2e_tray_menu 2
-e2e_wait_for 5 xdotool search --onlyvisible --pid "$STIKKO_PID" --name '^Orbindo Stikko$' ||
-    e2e_fail "the about window did not open"
-about="$(xdotool search --onlyvisible --pid "$STIKKO_PID" --name '^Orbindo Stikko$' | head -n1)"
+about_window() { e2e_note_windows '^Orbindo Stikko$' | head -n1 | grep .; }
+e2e_wait_for 5 about_window || e2e_fail "the about window did not open"
+about="$(about_window)"
 read -r x y w h < <(e2e_geometry "$about")
 ((w == 271 && h == 272)) || e2e_fail "about window is ${w}x$h"
 ((x == (E2E_SCREEN_W - 271) / 2 && y == (E2E_SCREEN_H - 272) / 2)) || e2e_fail "about window not centred: $x,$y"
 xdotool mousemove $((x + 135)) $((y + 135)) click 1
-e2e_wait_for 5 bash -c "! xdotool search --onlyvisible --pid $STIKKO_PID --name '^Orbindo Stikko\$'" ||
-    e2e_fail "a click on the logo did not close the about window"
+about_closed() { ! xwininfo -id "$about" 2>/dev/null | grep -q IsViewable; }
+e2e_wait_for 5 about_closed || e2e_fail "a click on the logo did not close the about window"
 
 # Exit from the menu ends with code 0 and removes the icon.
 e2e_tray_menu 3

@@ -26,9 +26,9 @@ xdotool type --delay 60 "한글 메모 입력"
 e2e_wait_for 5 bash -c "xdotool getwindowname $first | grep -q 'Hello tray'" ||
     e2e_fail "the note's title did not follow its second line: $(xdotool getwindowname "$first")"
 
-# A second note, moved away from the first by the cascade's clamp? No: the first sits in the
-# corner, so the second lands on it; place the first elsewhere through the rearrange command.
-e2e_tray_menu 5
+# The first note sits in the corner, where the next would land on it: the rearrange command
+# moves it to the top right first.
+e2e_tray_menu 4
 sleep 0.5
 e2e_click_tray 1
 e2e_wait_notes 2

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -125,17 +126,23 @@ private slots:
         emit form->rxTray->activated(QSystemTrayIcon::Trigger);
         QCOMPARE(form->noteList.size(), 1);
         emit form->rxTray->activated(QSystemTrayIcon::Context);
+        emit form->rxTray->activated(QSystemTrayIcon::MiddleClick);
         QCOMPARE(form->noteList.size(), 1);
+        // A second quick click comes as a double click.
+        emit form->rxTray->activated(QSystemTrayIcon::DoubleClick);
+        QCOMPARE(form->noteList.size(), 2);
+        form->nnAllhideClick();
 
         form->setTrayEnabled(false);
         QVERIFY(form->rxTray->contextMenu() == nullptr);
         emit form->rxTray->activated(QSystemTrayIcon::Trigger);
-        QCOMPARE(form->noteList.size(), 1);
+        emit form->rxTray->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(form->noteList.isEmpty());
 
         form->setTrayEnabled(true);
         QCOMPARE(form->rxTray->contextMenu(), form->puMain);
         emit form->rxTray->activated(QSystemTrayIcon::Trigger);
-        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(form->noteList.size(), 1);
     }
 
     void newNotes_cascadeFromTheBottomRight_andStayInside() {
@@ -387,7 +394,7 @@ private slots:
 
         cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("abcd"));
         form->nnHomepageClick();
-        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("www.example.org/메모"));
+        cp949::copyToField(dm->defaults.left_homepage, QStringView(u"www.example.org/메모"));
         form->nnHomepageClick();
         // Only web addresses go to the desktop; files and other schemes never start anything.
         form->OpenWebAddress(QStringLiteral("file:///bin/sh"));
