@@ -1,6 +1,8 @@
 #include "app/stikko_main.h"
 
 #include "app/stikko_logo.h"
+#include "dialogs/stikko_admin.h"
+#include "dialogs/stikko_print.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
@@ -117,7 +119,7 @@ void TfrmStikko_main::setTrayEnabled(bool enabled) {
 }
 
 bool TfrmStikko_main::noteManagerOpen() const {
-    return adminRunning_;
+    return frmStikko_admin != nullptr;
 }
 
 void TfrmStikko_main::FormCreate() {
@@ -339,12 +341,7 @@ void TfrmStikko_main::nnAlladminClick() {
     if (noteManagerOpen()) {
         return;
     }
-    setTrayEnabled(false);
-    adminRunning_ = true;
-    // TODO(note manager): create TfrmStikko_admin owned by this form, keep it in
-    // frmStikko_admin, run it modally, then free it and clear the pointer.
-    adminRunning_ = false;
-    setTrayEnabled(true);
+    RunNoteManager(this, *this, [this](bool enabled) { setTrayEnabled(enabled); });
 }
 
 void TfrmStikko_main::nnAllhideClick() {
@@ -429,8 +426,12 @@ void TfrmStikko_main::openNoteSettingsDialog(TfrmStikko_sub* note, int page) {
 }
 
 void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
-    Q_UNUSED(note);
-    // TODO(print preview): run TfrmStikko_print on the note's saved body.
+    if (note == nullptr) {
+        return;
+    }
+    // Everything the preview needs is copied now: the note may be closed from the tray
+    // while the preview runs.
+    ShowPrintPreview(note, note->titleCaption(), cp949::fieldText(note->record.doc_name));
 }
 
 void TfrmStikko_main::OpenWebAddress(const QString& address) {

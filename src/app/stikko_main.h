@@ -3,6 +3,7 @@
 // windows, the commands that act on all notes at once, and the services a note window asks of
 // the program (NoteHost). It is never shown; it exists to own the notes and the icon.
 
+#include "dialogs/noteregistry.h"
 #include "note/notehost.h"
 #include "store/subfunction.h"
 
@@ -18,7 +19,7 @@ namespace stikko {
 
 class TfrmStikko_sub;
 
-class TfrmStikko_main : public QWidget, public NoteHost {
+class TfrmStikko_main : public QWidget, public NoteHost, public NoteRegistry {
     Q_OBJECT
 public:
     explicit TfrmStikko_main(QWidget* parent = nullptr);
@@ -41,7 +42,7 @@ public:
     void CloseNoteWindow(const char* id) override;
     void DeleteNote(const char* id) override;
     void RemoveNoteWindow(const char* id);
-    void OpenNoteWindow(const char* id);
+    void OpenNoteWindow(const char* id) override;
     void NewNoteRecord(NoteRecord& record) const;
     // mode 0: start-up (notes marked hidden stay hidden); mode 1: show all.
     void LoadAllNotes(int mode);
@@ -106,7 +107,6 @@ private:
     void showTrayMessage(const QString& title, const QString& text);
 
     bool trayEnabled_ = true;
-    bool adminRunning_ = false;
     bool ending_ = false;
     bool writeFailureReported_ = false;
 };
