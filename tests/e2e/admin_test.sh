@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The note manager on a real desktop: opened from the tray menu at the work area's bottom-right
+# corner; while it is open the tray makes no notes; a click on a hidden note's box shows the
+# note, the hide shortcut hides it again (a right click in between leaves the selection);
+# "닫기" closes it and the tray works again. Set E2E_SHOTS to a folder to keep a screenshot.
+source "$(dirname "$0")/lib.sh"
+
+e2e_start_desktop
+e2e_require import convert
+mkdir -p "$E2E_DATA"
+note_ini() { # title isshow
+    printf '[VALUE_SECTION]\r\ntitle=%s\r\nisshow=%s\r\nscr_x=100\r\nscr_y=100\r\n' "$1" "$2"
+    printf '[VALUE_ALRAM_SECTION]\r\nisalram=0\r\n'
+}
+note_ini "shown note" 1 >"$E2E_DATA/20040101_080000_00.ini"
+note_ini "hidden note" 0 >"$E2E_DATA/20040102_080000_00.ini"
+e2e_start_stikko
+e2e_wait_notes 1
+
+manager() { e2e_note_windows '^Stikko$' | head -n1 | grep .; }
+# "전체 메모장 상태 보기" is the seventh item from the bottom of the tray menu.
+e2e_tray_menu 7
+e2e_wait_for 5 manager || e2e_fail "the note manager did not open"
+wid="$(manager)"
+read -r mx my mw mh < <(e2e_geometry "$wid")
+e2e_log "manager at $mx,$my ${mw}x$mh"
+((mw == 406 && mh == 293)) || e2e_fail "manager is ${mw}x$mh"
+((mx + mw == E2E_WORK_W && my + mh == E2E_WORK_H)) ||
+    e2e_fail "manager's bottom-right corner is $((mx + mw)),$((my + mh)), not ${E2E_WORK_W},${E2E_WORK_H}"
+sleep 0.3
+if [[ -n "${E2E_SHOTS:-}" ]]; then
+    mkdir -p "$E2E_SHOTS"
+    import -window root "$E2E_TMP/screen.png"
+    convert "$E2E_TMP/screen.png" -crop "${mw}x${mh}+${mx}+${my}" "$E2E_SHOTS/manager.png"
+fi
+
+# The tray makes no note while the manager is open.
+e2e_click_tray 1
+sleep 1
+[[ "$(e2e_ids | wc -l)" -eq 2 ]] || e2e_fail "the tray made a note while the manager was open"
+
+# Line 2 (the hidden note): its check box sits at the left of the 16-pixel line.
+line_y() { echo $((my + 49 + 16 * ($1 - 1) + 8)); }
+xdotool mousemove $((mx + 4 + 10)) "$(line_y 2)" click 1
+# A note shown for the first time takes its title from its new body, so notes are counted,
+# leaving out the manager itself.
+notes_open() { e2e_note_windows | while read -r w; do [[ "$(xdotool getwindowname "$w")" != Stikko ]] && echo "$w"; done | wc -l; }
+hidden_shown() { [[ "$(notes_open)" -eq 2 ]]; }
+e2e_wait_for 5 hidden_shown || e2e_fail "ticking the hidden note did not show it"
+[[ "$(e2e_ini_value "$E2E_DATA/20040102_080000_00.ini" isshow)" -eq 1 ]] || e2e_fail "isshow was not written 1"
+
+# A right click on line 1 opens the menu but keeps line 2 selected: the hide shortcut then
+# hides the note of line 2.
+xdotool mousemove $((mx + 200)) "$(line_y 1)" click 3
+popup_open() {
+    local w
+    for w in $(e2e_windows); do e2e_is_popup "$w" && return 0; done
+    return 1
+}
+e2e_wait_for 5 popup_open || e2e_fail "a right click on the list did not open its menu"
+xdotool key --clearmodifiers Escape
+sleep 0.3
+xdotool mousemove $((mx + 200)) $((my + 150))
+xdotool key --clearmodifiers ctrl+h
+hidden_gone() { ! hidden_shown; }
+e2e_wait_for 5 hidden_gone || e2e_fail "the hide shortcut did not hide the note of the selected line"
+[[ "$(e2e_ini_value "$E2E_DATA/20040102_080000_00.ini" isshow)" -eq 0 ]] || e2e_fail "isshow was not written 0"
+[[ "$(notes_open)" -eq 1 && "$(e2e_ini_value "$E2E_DATA/20040101_080000_00.ini" isshow)" -eq 1 ]] ||
+    e2e_fail "the note of the right-clicked line was touched"
+
+# "닫기" closes the manager; the tray makes notes again.
+xdotool mousemove $((mx + 406 - 7 - 32)) $((my + 252 + 10 + 11)) click 1
+manager_gone() { ! manager; }
+e2e_wait_for 5 manager_gone || e2e_fail "닫기 did not close the manager"
+e2e_click_tray 1
+e2e_wait_for 5 bash -c "[[ \$(find '$E2E_DATA' -name '*.ini' | wc -l) -eq 3 ]]" ||
+    e2e_fail "the tray did not make a note after the manager closed"
+
+e2e_tray_menu 3
+e2e_wait_stikko_end 20
+e2e_log "ok"
