@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <cstring>
@@ -233,10 +234,14 @@ bool TfrmStikko_admin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmStikko_admin::showEvent(QShowEvent* event) {
-    const QSize area = env::workArea();
-    const QRect frame = frameGeometry();
-    move(area.width() - frame.width(), area.height() - frame.height());
-    FillList();
+    // Only when the program shows the form: coming back from the task bar it keeps its
+    // place, its lines and their selection.
+    if (!event->spontaneous()) {
+        const QSize area = env::workArea();
+        const QRect frame = frameGeometry();
+        move(area.width() - frame.width(), area.height() - frame.height());
+        FillList();
+    }
     QDialog::showEvent(event);
 }
 
