@@ -96,6 +96,7 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     buildControls();
     buildToolbar();
     buildMenus();
+    buildAlarm();
     layoutPanels();
 
     // The right link image answers clicks only when the defaults give it an address.
@@ -112,6 +113,7 @@ TfrmStikko_sub::~TfrmStikko_sub() {
     // of the window's end through QObject::destroyed.
     host_ = nullptr;
     SaveOnClose();
+    mpAlramNotify(); // a sound still playing must not keep the other notes silent
     // The controls outlive this part of the object while QWidget destroys them; their last
     // signals (focus, selection) must not reach handlers of a window that is gone.
     for (QObject* child : findChildren<QObject*>())
@@ -691,6 +693,7 @@ bool TfrmStikko_sub::SaveOnClose() {
     timCheck->stop();
     timCheckRepeat->stop();
     timAutosave->stop();
+    mpAlramNotify(); // the sound ends with the window and frees the player
     bool ok = true;
     if (!isdeleted) {
         if (ismodified) {

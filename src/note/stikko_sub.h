@@ -31,6 +31,10 @@ class NoteHost;
 class Panel;
 class SpeedButton;
 
+namespace sound {
+class Player;
+}
+
 class TfrmStikko_sub : public QWidget {
     Q_OBJECT
   public:
@@ -114,6 +118,7 @@ class TfrmStikko_sub : public QWidget {
     QTimer* timCheck = nullptr;
     QTimer* timCheckRepeat = nullptr;
     QTimer* timAutosave = nullptr;
+    sound::Player* mpAlram = nullptr; // plays the alarm sound; never visible
 
     // The note menu (right click on imgZem).
     QMenu* puConfig = nullptr;
@@ -179,6 +184,11 @@ class TfrmStikko_sub : public QWidget {
     void OpenNoteSettings(int page);
     void imgZemClick();
     void imgVantoClick();
+    // Alarm.
+    void timCheckTimer();
+    void timCheckRepeatTimer();
+    void PlayAlarmSound();
+    void mpAlramNotify();
 
     // The built-in address of the maker's home page (left title image without a configured one).
     static const char* const kMakerHomePage;
@@ -204,11 +214,15 @@ class TfrmStikko_sub : public QWidget {
     void reportFailure(const QString& path);
     QString lineText(int line) const;
     int lineCount() const;
+    void buildAlarm();
+    void startRinging();
+    void blinkTitle();
 
     NoteHost* host_ = nullptr;
     bool showing_ = false;     // showNote has started: changes count from here on
     bool loadingBody_ = false; // reading the body file is not a change
     bool cursorOverridden_ = false;
+    bool soundPlaying_ = false; // this window's sound set the shared isplaying flag
 };
 
 } // namespace stikko

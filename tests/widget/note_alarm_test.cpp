@@ -1,0 +1,370 @@
+// The note's alarm with a moved clock: when it rings, how it blinks, when its sound plays
+// and when it stays silent, and how closing and the settings dialog end it.
+
+#include "support/fake_note_host.h"
+#include "support/fake_sound.h"
+#include "support/testenv.h"
+
+#include "note/notewidgets.h"
+#include "note/stikko_sub.h"
+#include "platform/appenv.h"
+#include "platform/codepage.h"
+#include "store/dm.h"
+#include "theme/colors.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+using namespace stikko;
+using namespace stikko::test;
+
+namespace {
+
+constexpr char kId[] = "20040201_090503_07";
+constexpr char kOther[] = "20040201_090503_08";
+
+QByteArray stamp(const QDateTime& moment) {
+    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
+}
+
+// A host whose settings dialog runs a given function while it is "open".
+class SettingsHost : public FakeNoteHost {
+  public:
+    std::function<void(TfrmStikko_sub*)> dialog;
+    void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override {
+        FakeNoteHost::openNoteSettingsDialog(note, page);
+        if (dialog)
+            dialog(note);
+    }
+};
+
+} // namespace
+
+class NoteAlarmTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<TDm> dm;
+    std::unique_ptr<SettingsHost> host;
+    std::unique_ptr<FakeSound> sound;
+    QList<QPointer<TfrmStikko_sub>> notes;
+    QDateTime now;
+
+    void setNow(const QDateTime& moment) {
+        now = moment;
+        env->setNow(moment);
+    }
+    void advance(int seconds) { setNow(now.addSecs(seconds)); }
+
+    // Writes note `id` with an alarm, as the settings dialog would leave it.
+    void writeNote(const char* id, int isalram, const QByteArray& moment, int repeat = 5,
+                   const QByteArray& soundFile = QByteArray()) {
+        NoteRecord r;
+        InitNoteRecord(r, id);
+        LoadNoteRecord(r, kDefaultsFile);
+        r.isalram = isalram;
+        cp949::copyToField(r.alram_datetime, moment);
+        r.alram_repeat = repeat;
+        cp949::copyToField(r.sound_file, soundFile);
+        QVERIFY(SaveNoteRecord(nullptr, r));
+    }
+    TfrmStikko_sub* open(const char* id = kId) {
+        auto* note = new TfrmStikko_sub(nullptr, host.get());
+        InitNoteRecord(note->record, id);
+        host->window = note;
+        note->showNote();
+        notes << note;
+        return note;
+    }
+    QString soundPath(const QString& name) const { return env->folder() + QStringLiteral("sound/") + name; }
+    QByteArray makeSound(const QString& name) const {
+        const QString relative = QStringLiteral("sound/") + name;
+        env->writeFile(relative, "RIFF");
+        return env->path(relative).toUtf8();
+    }
+    QString defaultSound() const { return cp949::fieldText(dm->defaults.sound_file); }
+    static QColor titleBackground(TfrmStikko_sub* note) { return note->pnTitle->color(); }
+    static QColor titleText(TfrmStikko_sub* note) {
+        return note->labTitle->palette().color(QPalette::WindowText);
+    }
+    void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+  private slots:
+    void init() {
+        env = std::make_unique<TestEnv>();
+        QVERIFY(env->installDefaultsFile());
+        dm = std::make_unique<TDm>();
+        host = std::make_unique<SettingsHost>();
+        sound = std::make_unique<FakeSound>();
+        setNow(TestEnv::fixedNow());
+    }
+    void cleanup() {
+        for (const auto& note : notes)
+            delete note.data();
+        notes.clear();
+        flushDeletes();
+        sound.reset();
+        host.reset();
+        dm.reset();
+        env.reset();
+    }
+
+    void futureAlarm_ringsAtTheFirstCheckAfterItsMoment() {
+        writeNote(kId, 1, stamp(now.addSecs(10)));
+        TfrmStikko_sub* note = open();
+        QVERIFY(!note->isringing);
+        QVERIFY(note->imgTime->isVisible());
+        QVERIFY(note->timCheck->isActive());
+        QCOMPARE(note->timCheck->interval(), 30000);
+        QVERIFY(!note->timCheckRepeat->isActive());
+
+        advance(9); // a check before the moment does nothing
+        note->timCheckTimer();
+        QVERIFY(!note->isringing);
+        QVERIFY(sound->plays.isEmpty());
+
+        advance(21); // the next check, 30 s after showing
+        note->timCheckTimer();
+        QVERIFY(note->isringing);
+        QCOMPARE(sound->plays, QStringList{defaultSound()});
+        QVERIFY(dm->isplaying);
+        QCOMPARE(note->timCheck->interval(), 1000);
+        QVERIFY(note->timCheck->isActive());
+        QCOMPARE(note->timCheckRepeat->interval(), 5 * 60000);
+        QVERIFY(note->timCheckRepeat->isActive());
+    }
+
+    void pastAlarm_ringsAtOnce_andTheTitleBlinksEverySecond() {
+        const QByteArray own = makeSound(QStringLiteral("own.wav"));
+        writeNote(kId, 1, stamp(now.addSecs(-3600)), 5, own);
+        TfrmStikko_sub* note = open();
+        QVERIFY(note->isringing);
+        QCOMPARE(sound->plays, QStringList{QString::fromUtf8(own)}); // the note's own file first
+
+        const QColor background = colors::toQColor(note->record.titlebk_color);
+        const QColor text = colors::toQColor(note->record.title_color);
+        QCOMPARE(titleBackground(note), background);
+        // The real timer swaps the colours after a second, and the next blink swaps them back.
+        QTRY_COMPARE_WITH_TIMEOUT(titleBackground(note), text, 3000);
+        QCOMPARE(titleText(note), background);
+        note->timCheckTimer();
+        QCOMPARE(titleBackground(note), background);
+        QCOMPARE(titleText(note), text);
+        QCOMPARE(sound->plays.size(), 1); // blinking plays nothing
+        // Ringing does not move or unfold the window, and the caption stays readable.
+        QCOMPARE(note->pos(), QPoint(note->record.scr_x, note->record.scr_y));
+    }
+
+    void repeat_playsAgainAfterItsMinutes_andNotAtZero() {
+        writeNote(kId, 1, stamp(now), 5);
+        writeNote(kOther, 1, stamp(now), 0);
+        TfrmStikko_sub* five = open(kId);
+        QCOMPARE(sound->plays.size(), 1);
+        sound->finishAll();
+        QVERIFY(!dm->isplaying);
+
+        TfrmStikko_sub* zero = open(kOther);
+        QVERIFY(zero->isringing);
+        QVERIFY(!zero->timCheckRepeat->isActive()); // a zero interval would fire without pause
+        QCOMPARE(sound->plays.size(), 2);
+        sound->finishAll();
+
+        QCOMPARE(five->timCheckRepeat->interval(), 300000);
+        advance(300);
+        five->timCheckRepeatTimer();
+        QCOMPARE(sound->plays.size(), 3);
+        // A repeat while the note's own sound still plays adds nothing.
+        five->timCheckRepeatTimer();
+        QCOMPARE(sound->plays.size(), 3);
+    }
+
+    void twoNotesDueTogether_playOneSound_theSecondAtItsNextFreeRepeat() {
+        const QByteArray first = makeSound(QStringLiteral("first.wav"));
+        const QByteArray second = makeSound(QStringLiteral("second.wav"));
+        writeNote(kId, 1, stamp(now), 5, first);
+        writeNote(kOther, 1, stamp(now), 5, second);
+        TfrmStikko_sub* a = open(kId);
+        TfrmStikko_sub* b = open(kOther);
+        QVERIFY(a->isringing);
+        QVERIFY(b->isringing); // blinks silently
+        QCOMPARE(sound->plays, QStringList{QString::fromUtf8(first)});
+        QCOMPARE(sound->playingNow(), 1);
+
+        b->timCheckRepeatTimer(); // the player is still busy
+        QCOMPARE(sound->plays.size(), 1);
+
+        sound->finishAll(); // the first sound ends: its completion report frees the player
+        QVERIFY(!dm->isplaying);
+        advance(300);
+        b->timCheckRepeatTimer();
+        QCOMPARE(sound->plays, QStringList({QString::fromUtf8(first), QString::fromUtf8(second)}));
+        QVERIFY(dm->isplaying);
+        // Only the window whose sound it was may free the player.
+        a->mpAlramNotify();
+        QVERIFY(dm->isplaying);
+    }
+
+    void silentRinging_data() {
+        QTest::addColumn<QString>("why");
+        QTest::newRow("sounds switched off") << "switch";
+        QTest::newRow("no sound output") << "device";
+        QTest::newRow("file cannot be opened") << "refuse";
+    }
+    // The title blinks but no sound plays, and the player is left free for the others.
+    void silentRinging() {
+        QFETCH(QString, why);
+        if (why == QLatin1String("switch"))
+            dm->defaults.is_sound = 0; // the note's own is_sound is 1 and does not count
+        else if (why == QLatin1String("device"))
+            sound->device = false;
+        else
+            sound->refuse = true;
+        writeNote(kId, 1, stamp(now.addSecs(-60)));
+        TfrmStikko_sub* note = open();
+        QCOMPARE(note->record.is_sound, 1);
+        QVERIFY(note->isringing);
+        QVERIFY(note->timCheck->isActive());
+        QCOMPARE(note->timCheck->interval(), 1000);
+        QVERIFY(note->timCheckRepeat->isActive());
+        QVERIFY(!dm->isplaying);
+        note->timCheckRepeatTimer();
+        QVERIFY(!dm->isplaying);
+        if (why != QLatin1String("refuse"))
+            QVERIFY(sound->plays.isEmpty());
+
+        // Once sound is possible again, the next repeat plays.
+        dm->defaults.is_sound = 1;
+        sound->device = true;
+        sound->refuse = false;
+        note->timCheckRepeatTimer();
+        QCOMPARE(sound->plays.size(), 1);
+        QVERIFY(dm->isplaying);
+    }
+
+    void missingNoteSound_fallsBackToTheDefaultsSound() {
+        writeNote(kId, 1, stamp(now), 5, env->path(QStringLiteral("sound/gone.wav")).toUtf8());
+        open();
+        QCOMPARE(sound->plays, QStringList{defaultSound()});
+        QVERIFY(defaultSound().endsWith(QStringLiteral("sound/alram.wav")));
+    }
+
+    void hiddenNote_doesNotRing_andRingsWhenShownAgain() {
+        writeNote(kId, 1, stamp(now.addSecs(10)));
+        TfrmStikko_sub* note = open();
+        note->sbCloseClick();
+        flushDeletes();
+        QVERIFY(notes.first().isNull());
+        advance(3600);
+        QTest::qWait(50);
+        QVERIFY(sound->plays.isEmpty());
+
+        TfrmStikko_sub* again = open();
+        QVERIFY(again->isringing);
+        QCOMPARE(sound->plays.size(), 1);
+    }
+
+    void alarmOffOrUnreadable_data() {
+        QTest::addColumn<int>("isalram");
+        QTest::addColumn<QByteArray>("moment");
+        QTest::addColumn<bool>("clockShown");
+        QTest::newRow("off") << 0 << QByteArray("2004-02-01 09:00:00") << false;
+        QTest::newRow("other flag value") << 2 << QByteArray("2004-02-01 09:00:00") << false;
+        QTest::newRow("not a date") << 1 << QByteArray("soon") << true;
+        QTest::newRow("no such day") << 1 << QByteArray("2004-02-30 09:00:00") << true;
+        QTest::newRow("empty") << 1 << QByteArray() << true;
+    }
+    // Nothing is armed; the clock shows exactly when the alarm is switched on.
+    void alarmOffOrUnreadable() {
+        QFETCH(int, isalram);
+        QFETCH(QByteArray, moment);
+        QFETCH(bool, clockShown);
+        writeNote(kId, isalram, moment);
+        TfrmStikko_sub* note = open();
+        QCOMPARE(note->imgTime->isVisible(), clockShown);
+        QVERIFY(!note->isringing);
+        QVERIFY(!note->timCheck->isActive());
+        QVERIFY(!note->timCheckRepeat->isActive());
+        advance(86400);
+        note->timCheckTimer();
+        QVERIFY(!note->isringing);
+        QVERIFY(sound->plays.isEmpty());
+    }
+
+    void closingOrDeletingWhileSounding_stopsTheSoundAndFreesThePlayer() {
+        writeNote(kId, 1, stamp(now));
+        writeNote(kOther, 1, stamp(now));
+        open(kId);
+        QVERIFY(dm->isplaying);
+        host->window = notes.first();
+        notes.first()->sbCloseClick();
+        QCOMPARE(sound->playingNow(), 0);
+        QVERIFY(!dm->isplaying);
+
+        TfrmStikko_sub* other = open(kOther);
+        QCOMPARE(sound->plays.size(), 2);
+        auto dialogs = std::make_unique<FakeDialogs>();
+        dialogs->yes = true;
+        setNoteDialogs(dialogs.get());
+        other->sbDeleteClick();
+        setNoteDialogs(nullptr);
+        QVERIFY(!dm->isplaying);
+        QCOMPARE(sound->playingNow(), 0);
+
+        // A window destroyed without a close (the program ending) frees it too.
+        TfrmStikko_sub* third = open(kId);
+        QVERIFY(dm->isplaying);
+        delete third;
+        QVERIFY(!dm->isplaying);
+    }
+
+    void settingsDialog_resetsTheBlink_thenDecidesAnew() {
+        writeNote(kId, 1, stamp(now.addSecs(-120)));
+        TfrmStikko_sub* note = open();
+        sound->finishAll();
+        note->timCheckTimer(); // one blink: colours swapped
+        const QColor background = colors::toQColor(note->record.titlebk_color);
+        QVERIFY(titleBackground(note) != background);
+
+        // The dialog sees the plain colours and switches the passed alarm off.
+        QColor seen;
+        host->dialog = [&](TfrmStikko_sub* n) {
+            seen = titleBackground(n);
+            n->record.isalram = 0;
+        };
+        note->nnAlarmClick();
+        QCOMPARE(host->settingsPages, QList<int>{1});
+        QCOMPARE(seen, background);
+        QCOMPARE(titleBackground(note), background);
+        QVERIFY(!note->isringing);
+        QVERIFY(!note->timCheck->isActive());
+        QVERIFY(!note->timCheckRepeat->isActive());
+        QVERIFY(!note->imgTime->isVisible());
+        NoteRecord stored;
+        InitNoteRecord(stored, kId);
+        LoadNoteRecord(stored, nullptr);
+        QCOMPARE(stored.isalram, 0); // the record is written after the dialog
+
+        // An alarm moved into the future waits again; one still in its minute rings again.
+        host->dialog = [&](TfrmStikko_sub* n) {
+            n->record.isalram = 1;
+            cp949::copyToField(n->record.alram_datetime, stamp(now.addSecs(600)));
+        };
+        note->nnConfigClick();
+        QVERIFY(!note->isringing);
+        QCOMPARE(note->timCheck->interval(), 30000);
+        host->dialog = [&](TfrmStikko_sub* n) {
+            cp949::copyToField(n->record.alram_datetime, stamp(now.addSecs(-3)));
+        };
+        note->nnConfigClick();
+        QVERIFY(note->isringing);
+        QCOMPARE(sound->plays.size(), 2);
+    }
+};
+
+QTEST_MAIN(NoteAlarmTest)
+#include "note_alarm_test.moc"
