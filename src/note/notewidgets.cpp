@@ -3,6 +3,7 @@
 #include "platform/rtf.h"
 #include "theme/colors.h"
 
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -211,7 +212,12 @@ bool NoteEditor::commitComposition() {
 void NoteEditor::focusOutEvent(QFocusEvent* event) {
     commitComposition();
     QTextEdit::focusOutEvent(event);
-    emit focusLost();
+    // A pop-up menu or another application taking the keyboard for a while does not move
+    // the focus away from the body within its window; only a real move does.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
+        reason != Qt::ActiveWindowFocusReason)
+        emit focusLost();
 }
 
 QMimeData* NoteEditor::createMimeDataFromSelection() const {

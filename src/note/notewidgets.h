@@ -114,6 +114,8 @@ class NoteEditor : public QTextEdit {
     bool commitComposition();
 
   signals:
+    // The focus moved to something else in the note's window (not to a menu or another
+    // application, which hand it back).
     void focusLost();
 
   protected:

@@ -83,7 +83,7 @@ const NoteRecord& noteDefaults() {
     return Dm ? Dm->defaults : DefaultsRecord();
 }
 
-const char* const TfrmStikko_sub::kMakerHomePage = "https://stikko.example.org/";
+const char* const TfrmStikko_sub::kMakerHomePage = "https://stikko.app";
 
 TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), host_(host) {
