@@ -1,0 +1,356 @@
+// The formatting and editing commands of a note: the style toggles and their indicators, the
+// font and colour dialogs, bullets, undo and the clipboard; and that formatting is a change
+// that is saved and read back.
+
+#include "support/fake_note_host.h"
+#include "support/testenv.h"
+
+#include "note/notewidgets.h"
+#include "note/stikko_sub.h"
+#include "platform/codepage.h"
+#include "store/dm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPointer>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+#include <functional>
+#include <memory>
+
+using namespace stikko;
+using namespace stikko::test;
+
+namespace {
+
+constexpr char kId[] = "20040201_090503_07";
+constexpr char kOtherId[] = "20040201_090503_08";
+
+using Reader = std::function<bool(const QTextCharFormat&)>;
+
+bool isBold(const QTextCharFormat& f) {
+    return f.fontWeight() > QFont::Normal;
+}
+
+// The format of the character at `position` (the one after it).
+QTextCharFormat formatAt(QTextDocument* doc, int position) {
+    QTextCursor c(doc);
+    c.setPosition(position + 1);
+    return c.charFormat();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Reader)
+
+class NoteEditingTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<TDm> dm;
+    std::unique_ptr<FakeNoteHost> host;
+    std::unique_ptr<FakeDialogs> dialogs;
+    QList<QPointer<TfrmStikko_sub>> notes;
+
+    // A shown note whose body is `body` (plain text, set as the user's own typing would).
+    TfrmStikko_sub* open(const char* id, const QString& body = {}) {
+        auto* note = new TfrmStikko_sub(nullptr, host.get());
+        InitNoteRecord(note->record, id);
+        note->showNote();
+        if (!body.isNull()) {
+            note->reDoc->selectAll();
+            note->reDoc->insertPlainText(body);
+        }
+        notes << note;
+        return note;
+    }
+    static void select(TfrmStikko_sub* note, int from, int to) {
+        QTextCursor c = note->reDoc->textCursor();
+        c.setPosition(from);
+        c.setPosition(to, QTextCursor::KeepAnchor);
+        note->reDoc->setTextCursor(c);
+    }
+    static bool focusEditor(TfrmStikko_sub* note) {
+        note->activateWindow();
+        note->reDoc->setFocus();
+        return QTest::qWaitFor([note] { return note->reDoc->hasFocus(); });
+    }
+
+  private slots:
+    void init() {
+        env = std::make_unique<TestEnv>();
+        QVERIFY(env->installDefaultsFile());
+        dm = std::make_unique<TDm>();
+        host = std::make_unique<FakeNoteHost>();
+        dialogs = std::make_unique<FakeDialogs>();
+        setNoteDialogs(dialogs.get());
+    }
+    void cleanup() {
+        for (const auto& note : notes)
+            delete note.data();
+        notes.clear();
+        setNoteDialogs(nullptr);
+        dialogs.reset();
+        host.reset();
+        dm.reset();
+        env.reset();
+    }
+
+    void freshWindow_indicatorsOffBulletUp() {
+        TfrmStikko_sub* note = open(kId);
+        QCOMPARE(note->labBold->fontColor(), 0);
+        QCOMPARE(note->labItalic->fontColor(), 0);
+        QCOMPARE(note->labUnderline->fontColor(), 0);
+        QVERIFY(!note->sbBullets->isChecked());
+    }
+
+    void styleToggle_formatsSelection_andIndicatorFollows_data() {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<Reader>("has");
+        QTest::newRow("bold") << "labBold" << Reader(isBold);
+        QTest::newRow("italic") << "labItalic"
+                                << Reader([](const QTextCharFormat& f) { return f.fontItalic(); });
+        QTest::newRow("underline") << "labUnderline"
+                                   << Reader([](const QTextCharFormat& f) { return f.fontUnderline(); });
+    }
+    void styleToggle_formatsSelection_andIndicatorFollows() {
+        QFETCH(QString, label);
+        QFETCH(Reader, has);
+        TfrmStikko_sub* note = open(kId, QStringLiteral("abc def"));
+        auto* indicator = note->findChild<ClickLabel*>(label);
+        QVERIFY(indicator);
+        QTextDocument* doc = note->reDoc->document();
+
+        select(note, 0, 3);
+        QCOMPARE(indicator->fontColor(), 0);
+        QTest::mouseClick(indicator, Qt::LeftButton);
+        QCOMPARE(indicator->fontColor(), 255);
+        QVERIFY(has(formatAt(doc, 0)) && has(formatAt(doc, 2)));
+        QVERIFY(!has(formatAt(doc, 4))); // outside the selection
+
+        select(note, 4, 7); // plain text: the indicator follows the selection
+        QCOMPARE(indicator->fontColor(), 0);
+        select(note, 0, 3);
+        QCOMPARE(indicator->fontColor(), 255);
+        QTest::mouseClick(indicator, Qt::LeftButton);
+        QCOMPARE(indicator->fontColor(), 0);
+        QVERIFY(!has(formatAt(doc, 0)));
+
+        // A selection that is only partly styled shows off; the toggle styles all of it.
+        select(note, 0, 2);
+        QTest::mouseClick(indicator, Qt::LeftButton);
+        select(note, 0, 7);
+        QCOMPARE(indicator->fontColor(), 0);
+        QTest::mouseClick(indicator, Qt::LeftButton);
+        for (int i = 0; i < 7; ++i)
+            QVERIFY(has(formatAt(doc, i)));
+        select(note, 0, 7);
+        QCOMPARE(indicator->fontColor(), 255);
+    }
+
+    void formattingAlone_marksModified_andIsSaved() {
+        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                               "{\\rtf1\\ansi plain\\par}"));
+        TfrmStikko_sub* note = open(kId);
+        QVERIFY(!note->ismodified);
+        select(note, 0, 5);
+        note->labBoldClick();
+        QVERIFY(note->ismodified);
+        QVERIFY(note->close());
+        QVERIFY(!note->ismodified);
+    }
+
+    void fontDialog_appliesOrCancels_focusBackInEditor() {
+        TfrmStikko_sub* note = open(kId, QStringLiteral("some text"));
+        QVERIFY(focusEditor(note));
+        select(note, 0, 4);
+        QTextCharFormat red;
+        red.setForeground(QColor(Qt::red));
+        note->reDoc->mergeCurrentCharFormat(red);
+        const QString before = note->reDoc->toHtml();
+
+        note->reDoc->clearFocus();
+        dialogs->font.reset(); // cancel
+        note->labFontClick();
+        QCOMPARE(dialogs->fontAsked, 1);
+        QCOMPARE(note->reDoc->toHtml(), before);
+        QVERIFY(note->reDoc->hasFocus());
+
+        QFont chosen(QStringLiteral("NanumGothic"));
+        chosen.setPointSize(20);
+        chosen.setItalic(true);
+        dialogs->font = chosen;
+        note->nnFont->trigger();
+        QTextDocument* doc = note->reDoc->document();
+        QCOMPARE(formatAt(doc, 0).fontFamilies().toStringList().value(0), QStringLiteral("NanumGothic"));
+        QCOMPARE(formatAt(doc, 3).fontPointSize(), 20.0);
+        QVERIFY(formatAt(doc, 3).fontItalic());
+        QCOMPARE(formatAt(doc, 3).foreground().color(), QColor(Qt::red)); // colour kept
+        QVERIFY(formatAt(doc, 5).fontPointSize() != 20.0);
+    }
+
+    void colourDialog_appliesColourOnly_cancelLeavesFocus() {
+        TfrmStikko_sub* note = open(kId, QStringLiteral("abcdef"));
+        select(note, 0, 3);
+        note->labBoldClick(); // "abc" bold, "def" plain
+        QVERIFY(focusEditor(note));
+        note->reDoc->clearFocus();
+        const QString before = note->reDoc->toHtml();
+        select(note, 0, 6);
+        dialogs->color.reset();
+        note->sbColorClick();
+        QCOMPARE(dialogs->colorAsked, 1);
+        QCOMPARE(note->reDoc->toHtml(), before);
+        QVERIFY(!note->reDoc->hasFocus()); // cancel does not move the focus
+
+        dialogs->color = QColor(0, 0, 255);
+        QTest::mouseClick(note->sbColor, Qt::LeftButton);
+        QTextDocument* doc = note->reDoc->document();
+        QCOMPARE(formatAt(doc, 1).foreground().color(), QColor(0, 0, 255));
+        QCOMPARE(formatAt(doc, 4).foreground().color(), QColor(0, 0, 255));
+        QVERIFY(isBold(formatAt(doc, 1)));
+        QVERIFY(!isBold(formatAt(doc, 4))); // a mixed selection keeps its mix
+        QVERIFY(note->reDoc->hasFocus());
+    }
+
+    void bullets_buttonAndCtrlT_toggleParagraph_buttonFollows() {
+        TfrmStikko_sub* note = open(kId, QStringLiteral("one\ntwo\nthree"));
+        QVERIFY(focusEditor(note));
+        select(note, 5, 5); // in "two"
+        QTest::keyClick(note->reDoc, Qt::Key_T, Qt::ControlModifier);
+        QTextDocument* doc = note->reDoc->document();
+        QVERIFY(doc->findBlockByNumber(1).textList());
+        QVERIFY(!doc->findBlockByNumber(0).textList());
+        QVERIFY(!doc->findBlockByNumber(2).textList());
+        QVERIFY(note->sbBullets->isChecked());
+        select(note, 0, 0);
+        QVERIFY(!note->sbBullets->isChecked());
+        select(note, 5, 5);
+        QVERIFY(note->sbBullets->isChecked());
+        QTest::keyClick(note->reDoc, Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(!doc->findBlockByNumber(1).textList());
+        QCOMPARE(doc->findBlockByNumber(1).blockFormat().indent(), 0);
+        QVERIFY(!note->sbBullets->isChecked());
+
+        // The button acts on every paragraph of the selection.
+        select(note, 1, 10);
+        QTest::mouseClick(note->sbBullets, Qt::LeftButton);
+        QVERIFY(doc->findBlockByNumber(0).textList());
+        QVERIFY(doc->findBlockByNumber(2).textList());
+        QTest::mouseClick(note->sbBullets, Qt::LeftButton);
+        QVERIFY(!doc->findBlockByNumber(0).textList() && !doc->findBlockByNumber(2).textList());
+    }
+
+    void shortcuts_actWhileEditorHasFocus_ctrlSIsItalicNotSave() {
+        TfrmStikko_sub* note = open(kId, QStringLiteral("word"));
+        QVERIFY(focusEditor(note));
+        select(note, 0, 4);
+        QTest::keyClick(note->reDoc, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(note->reDoc, Qt::Key_B, Qt::ControlModifier);
+        QTest::keyClick(note->reDoc, Qt::Key_U, Qt::ControlModifier);
+        const QTextCharFormat f = formatAt(note->reDoc->document(), 1);
+        QVERIFY(f.fontItalic());
+        QVERIFY(isBold(f));
+        QVERIFY(f.fontUnderline());
+        QVERIFY(!QFileInfo::exists(env->dataDir() + kId + QStringLiteral(".rtf"))); // nothing saved
+        QTest::keyClick(note->reDoc, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(dialogs->fontAsked, 1);
+    }
+
+    void undo_revertsLastEdit() {
+        TfrmStikko_sub* note = open(kId, QStringLiteral("keep"));
+        note->reDoc->document()->clearUndoRedoStacks();
+        note->reDoc->moveCursor(QTextCursor::End);
+        note->reDoc->insertPlainText(QStringLiteral(" extra"));
+        QTest::mouseClick(note->sbUndo, Qt::LeftButton);
+        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("keep"));
+    }
+
+    void clipboard_keepsFormattingBetweenNotes_andTalksToOtherPrograms() {
+        TfrmStikko_sub* a = open(kId, QStringLiteral("bold plain"));
+        select(a, 0, 4);
+        a->labBoldClick();
+        select(a, 0, 10);
+        QTest::mouseClick(a->sbCopy, Qt::LeftButton);
+        const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(offered);
+        QCOMPARE(offered->text(), QStringLiteral("bold plain"));
+        QVERIFY(offered->hasHtml());
+
+        TfrmStikko_sub* b = open(kOtherId, QString());
+        b->reDoc->clear();
+        QTest::mouseClick(b->sbPaste, Qt::LeftButton);
+        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("bold plain"));
+        QVERIFY(isBold(formatAt(b->reDoc->document(), 1)));
+        QVERIFY(!isBold(formatAt(b->reDoc->document(), 6)));
+
+        // From another program: HTML, then RTF alone, then plain text.
+        auto offer = [](const QString& format, const QByteArray& data) {
+            auto* mime = new QMimeData;
+            mime->setData(format, data);
+            QGuiApplication::clipboard()->setMimeData(mime);
+        };
+        b->reDoc->clear();
+        offer(QStringLiteral("text/html"), "<p>x <i>slanted</i></p>");
+        b->sbPasteClick();
+        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("x slanted"));
+        QVERIFY(formatAt(b->reDoc->document(), 3).fontItalic());
+        b->reDoc->clear();
+        offer(QStringLiteral("text/rtf"), "{\\rtf1\\ansi from rtf}");
+        b->sbPasteClick();
+        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("from rtf"));
+        b->reDoc->clear();
+        offer(QStringLiteral("text/plain"), "just text");
+        b->sbPasteClick();
+        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("just text"));
+
+        // Cut leaves the clipboard with the text and the note without it.
+        select(b, 0, 5);
+        b->sbCutClick();
+        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("text"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("just "));
+    }
+
+    void everyFormat_survivesCloseAndReopen() {
+        TfrmStikko_sub* note = open(kId, QStringLiteral("head\nbold ital under blue big\nbullet"));
+        select(note, 5, 9);
+        note->labBoldClick();
+        select(note, 10, 14);
+        note->labItalicClick();
+        select(note, 15, 20);
+        note->labUnderlineClick();
+        select(note, 21, 25);
+        dialogs->color = QColor(0, 0, 255);
+        note->sbColorClick();
+        select(note, 26, 29);
+        QFont big(QStringLiteral("굴림체"));
+        big.setPointSize(18);
+        dialogs->font = big;
+        note->labFontClick();
+        select(note, 31, 31);
+        note->nnStepClick();
+        QVERIFY(note->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        TfrmStikko_sub* again = open(kId);
+        QTextDocument* doc = again->reDoc->document();
+        QCOMPARE(doc->toPlainText(), QStringLiteral("head\nbold ital under blue big\nbullet"));
+        QVERIFY(isBold(formatAt(doc, 6)));
+        QVERIFY(!isBold(formatAt(doc, 11)));
+        QVERIFY(formatAt(doc, 11).fontItalic());
+        QVERIFY(formatAt(doc, 16).fontUnderline());
+        QCOMPARE(formatAt(doc, 22).foreground().color(), QColor(0, 0, 255));
+        QCOMPARE(formatAt(doc, 27).fontPointSize(), 18.0);
+        QVERIFY(doc->findBlockByNumber(2).textList());
+        QVERIFY(!doc->findBlockByNumber(1).textList());
+    }
+};
+
+QTEST_MAIN(NoteEditingTest)
+#include "note_editing_test.moc"

@@ -1,0 +1,193 @@
+// Moving a note by its title bar, resizing it by a grip, folding and maximising it, driven by
+// mouse events as a user would; the record on disk must hold the result after each gesture.
+
+#include "support/fake_note_host.h"
+#include "support/testenv.h"
+
+#include "note/notewidgets.h"
+#include "note/stikko_sub.h"
+#include "store/dm.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTest>
+#include <memory>
+
+using namespace stikko;
+using namespace stikko::test;
+
+namespace {
+constexpr char kId[] = "20040201_090503_07";
+} // namespace
+
+class NoteGeometryTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<TDm> dm;
+    std::unique_ptr<FakeNoteHost> host;
+    QPointer<TfrmStikko_sub> note;
+
+    // A shown note at `place` (outer geometry), as stored in its INI file.
+    TfrmStikko_sub* open(const QRect& place) {
+        NoteRecord r;
+        InitNoteRecord(r, kId);
+        LoadNoteRecord(r, kDefaultsFile);
+        r.scr_x = place.x();
+        r.scr_y = place.y();
+        r.scr_width = place.width();
+        r.scr_height = place.height();
+        if (!SaveNoteRecord(nullptr, r))
+            return nullptr;
+        note = new TfrmStikko_sub(nullptr, host.get());
+        InitNoteRecord(note->record, kId);
+        note->showNote();
+        return note;
+    }
+    NoteRecord stored() const {
+        NoteRecord r;
+        InitNoteRecord(r, kId);
+        LoadNoteRecord(r, nullptr);
+        return r;
+    }
+    QRect storedPlace() const {
+        const NoteRecord r = stored();
+        return {r.scr_x, r.scr_y, r.scr_width, r.scr_height};
+    }
+    // The pointer to a screen position, over whatever widget holds the gesture.
+    static void moveTo(QWidget* widget, QPoint global) {
+        QTest::mouseMove(widget, widget->mapFromGlobal(global));
+    }
+    static Qt::CursorShape appCursor() {
+        return QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape()
+                                                 : Qt::ArrowCursor;
+    }
+
+  private slots:
+    void init() {
+        env = std::make_unique<TestEnv>();
+        QVERIFY(env->installDefaultsFile());
+        dm = std::make_unique<TDm>();
+        host = std::make_unique<FakeNoteHost>();
+    }
+    void cleanup() {
+        delete note.data();
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr); // no gesture leaves its cursor behind
+        host.reset();
+        dm.reset();
+        env.reset();
+    }
+
+    void drag_movesNote_pointerKeepsItsPlace_recordWrittenAtRelease() {
+        QVERIFY(open({100, 100, 300, 200}));
+        QWidget* bar = note->pnTitle;
+        const QPoint grab = bar->mapToGlobal(QPoint(50, 8));
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 8));
+        QCOMPARE(appCursor(), Qt::DragMoveCursor);
+        moveTo(bar, grab + QPoint(10, 10));
+        moveTo(bar, grab + QPoint(30, 40));
+        QCOMPARE(note->pos(), QPoint(130, 140));
+        QCOMPARE(bar->mapFromGlobal(grab + QPoint(30, 40)), QPoint(50, 8));
+        QCOMPARE(storedPlace().topLeft(), QPoint(100, 100)); // nothing written mid-gesture
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(grab + QPoint(30, 40)));
+        QCOMPARE(appCursor(), Qt::ArrowCursor);
+        QCOMPARE(storedPlace(), QRect(130, 140, 300, 200));
+    }
+
+    void drag_pointerNearWorkAreaEdge_doesNotMove() {
+        // Work area 1280 x 770; the test uses left + x and top + y against 2 .. W-2, 2 .. H-2.
+        QVERIFY(open({0, 300, 300, 200}));
+        QWidget* bar = note->pnTitle;
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 8));
+        QTest::mouseMove(bar, QPoint(1, 8)); // left + x = 1: too close
+        QCOMPARE(note->pos(), QPoint(0, 300));
+        QTest::mouseMove(bar, QPoint(2, 8)); // 2: follows again
+        QCOMPARE(note->pos(), QPoint(-8, 300));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(10, 8));
+
+        delete note.data();
+        QVERIFY(open({1280 - 300, 770 - 200, 300, 200}));
+        bar = note->pnTitle;
+        QTest::mousePress(bar, Qt::RightButton, {}, QPoint(200, 8)); // any button moves
+        QTest::mouseMove(bar, QPoint(299, 8));                       // 980 + 299 = 1279 = W - 1
+        QCOMPARE(note->pos(), QPoint(980, 570));
+        QTest::mouseMove(bar, QPoint(200, 199)); // 570 + 199 = 769 = H - 1
+        QCOMPARE(note->pos(), QPoint(980, 570));
+        QTest::mouseMove(bar, QPoint(298, 8)); // 1278 = W - 2
+        QCOMPARE(note->pos(), QPoint(1078, 570));
+        QTest::mouseRelease(bar, Qt::RightButton, {}, QPoint(200, 8));
+        QCOMPARE(storedPlace().topLeft(), QPoint(1078, 570));
+    }
+
+    void release_withoutMotion_stillWrites() {
+        QVERIFY(open({100, 100, 300, 200}));
+        QVERIFY(QFile::remove(env->dataDir() + kId + QStringLiteral(".ini")));
+        QTest::mouseClick(note->pnTitle, Qt::MiddleButton, {}, QPoint(40, 8));
+        QCOMPARE(storedPlace(), QRect(100, 100, 300, 200));
+    }
+
+    void grip_belowMinimum_isSetBackOnNextMove() {
+        QVERIFY(open({100, 100, 275, 218}));
+        QWidget* grip = note->imgSize;
+        const QPoint start = grip->mapToGlobal(QPoint(8, 8));
+        QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(appCursor(), Qt::SizeFDiagCursor);
+        moveTo(grip, start + QPoint(25, 12));
+        QCOMPARE(note->geometry(), QRect(100, 100, 300, 230)); // left and top stay
+        moveTo(grip, start + QPoint(-75, 12));
+        QCOMPARE(note->size(), QSize(200, 230)); // the step that goes below is taken...
+        moveTo(grip, start + QPoint(-60, 30));
+        QCOMPARE(note->size(), QSize(270, 230)); // ...and set back on the next move, no step
+        // The set-back is not a step: the anchor stays where the last step left it.
+        moveTo(grip, start + QPoint(-50, 30));
+        QCOMPARE(note->size(), QSize(270 + 25, 230 + 18));
+        QCOMPARE(storedPlace().size(), QSize(275, 218));
+        QTest::mouseRelease(grip, Qt::LeftButton, {}, grip->mapFromGlobal(start + QPoint(-50, 30)));
+        QCOMPARE(appCursor(), Qt::ArrowCursor);
+        QCOMPARE(storedPlace(), QRect(100, 100, 295, 248));
+    }
+
+    void stripGrip_resizesToo_withAnyButton() {
+        QVERIFY(open({100, 100, 300, 200}));
+        note->setToolbarVisible(false);
+        QWidget* grip = note->Image1;
+        const QPoint start = grip->mapToGlobal(QPoint(8, 8));
+        QTest::mousePress(grip, Qt::RightButton, {}, QPoint(8, 8));
+        moveTo(grip, start + QPoint(20, 10));
+        QTest::mouseRelease(grip, Qt::RightButton, {}, grip->mapFromGlobal(start + QPoint(20, 10)));
+        QCOMPARE(storedPlace(), QRect(100, 100, 320, 210));
+    }
+
+    void doubleClick_foldsAndUnfolds() {
+        QVERIFY(open({120, 80, 300, 200}));
+        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
+        QCOMPARE(note->geometry(), QRect(120, 80, 275, 20)); // the defaults' width, title bar only
+        NoteRecord r = stored();
+        QCOMPARE(r.ismini, 1);
+        QCOMPARE(QSize(r.scr_width, r.scr_height), QSize(300, 200)); // its own size is kept
+        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
+        QCOMPARE(note->geometry(), QRect(120, 80, 300, 200));
+        QCOMPARE(stored().ismini, 0);
+    }
+
+    void imgMax_unfoldsFolded_maximisesThenRestoresToDefaults() {
+        QVERIFY(open({120, 80, 300, 200}));
+        note->pnTitleDblClick();
+        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QCOMPARE(note->geometry(), QRect(120, 80, 300, 200)); // only unfolded
+        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QCOMPARE(note->geometry(), QRect(0, 0, 1280, 770));
+        QCOMPARE(storedPlace(), QRect(0, 0, 1280, 770));
+        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QCOMPARE(note->geometry(), QRect(0, 0, 275, 218)); // the defaults' size, not the earlier one
+        QCOMPARE(storedPlace(), QRect(0, 0, 275, 218));
+    }
+
+    void brokenStoredSize_showsAUsableNote() {
+        QVERIFY(open({50, 60, 0, -5}));
+        QCOMPARE(note->geometry(), QRect(50, 60, 275, 218));
+    }
+};
+
+QTEST_MAIN(NoteGeometryTest)
+#include "note_geometry_test.moc"

@@ -1,0 +1,471 @@
+// The note window as a whole: built from its record, its layout and colours,
+// the title taken from the body, change tracking, the close-time save and the
+// background save, the input method's pending syllable, and the commands that
+// go to the host.
+
+#include "support/fake_note_host.h"
+#include "support/testenv.h"
+
+#include "note/notewidgets.h"
+#include "note/stikko_sub.h"
+#include "platform/codepage.h"
+#include "platform/rtf.h"
+#include "store/dm.h"
+#include "theme/colors.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <cstring>
+#include <memory>
+
+using namespace stikko;
+using namespace stikko::test;
+
+namespace {
+
+constexpr char kId[] = "20040201_090503_07";
+
+// The text of a body file as the note would show it.
+QString bodyText(const QString& path) {
+    QTextDocument doc;
+    rtf::loadFile(path, doc);
+    return doc.toPlainText();
+}
+
+QColor rgb(int32_t value) {
+    return colors::toQColor(value);
+}
+
+} // namespace
+
+class NoteWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<TDm> dm;
+    std::unique_ptr<FakeNoteHost> host;
+    std::unique_ptr<FakeDialogs> dialogs;
+    QPointer<TfrmStikko_sub> note;
+
+    // A window for note `id`, filled by the creator as the main form does, then
+    // shown.
+    TfrmStikko_sub* open(const char* id = kId) {
+        note = new TfrmStikko_sub(nullptr, host.get());
+        InitNoteRecord(note->record, id);
+        host->window = note;
+        note->showNote();
+        return note;
+    }
+    QString iniPath(const char* id = kId) const { return env->dataDir() + id + QStringLiteral(".ini"); }
+    QString rtfPath(const char* id = kId) const { return env->dataDir() + id + QStringLiteral(".rtf"); }
+    NoteRecord stored(const char* id = kId) const {
+        NoteRecord r;
+        InitNoteRecord(r, id);
+        LoadNoteRecord(r, nullptr);
+        return r;
+    }
+    // Types at the end of the body, line breaks as the Return key.
+    void typeAtEnd(const QString& text) {
+        note->reDoc->moveCursor(QTextCursor::End);
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(note->reDoc, Qt::Key_Return);
+            for (const QChar ch : lines[i]) {
+                QTest::sendKeyEvent(QTest::Press, note->reDoc, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+                QTest::sendKeyEvent(QTest::Release, note->reDoc, Qt::Key_unknown, QString(ch),
+                                    Qt::NoModifier);
+            }
+        }
+    }
+    void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+  private slots:
+    void init() {
+        env = std::make_unique<TestEnv>();
+        QVERIFY(env->installDefaultsFile());
+        dm = std::make_unique<TDm>();
+        host = std::make_unique<FakeNoteHost>();
+        dialogs = std::make_unique<FakeDialogs>();
+        setNoteDialogs(dialogs.get());
+    }
+    void cleanup() {
+        delete note.data();
+        flushDeletes();
+        setNoteDialogs(nullptr);
+        dialogs.reset();
+        host.reset();
+        dm.reset();
+        env.reset();
+    }
+
+    void layout_matchesDesignSizesAndColours() {
+        open();
+        QCOMPARE(note->size(), QSize(275, 218));
+        // Form border 1, then the base panel's bevel and border (2), then the title
+        // bar.
+        QCOMPARE(note->pnBase->geometry(), QRect(1, 1, 273, 216));
+        QCOMPARE(note->pnTitle->geometry(), QRect(2, 2, 269, 16));
+        QCOMPARE(note->pnClient->geometry(), QRect(2, 18, 269, 196));
+        QCOMPARE(note->pnDoc->geometry(), QRect(1, 1, 267, 176));
+        QCOMPARE(note->pnBottom->geometry(), QRect(1, 177, 267, 18));
+        QCOMPARE(note->reDoc->geometry(), QRect(0, 0, 267, 176));
+        QVERIFY(note->pnBottom0->isHidden());
+        QCOMPARE(note->imgZem->geometry(), QRect(0, 0, 26, 16));
+        QVERIFY(note->imgTime->isHidden());
+        QVERIFY(note->imgVanto->isHidden()); // no picture named in the defaults
+        QCOMPARE(note->imgMax->geometry(), QRect(269 - 16, 0, 16, 16));
+
+        // Tool bar: labels and buttons at their places; the right end follows the
+        // right edge.
+        QCOMPARE(note->labFont->x(), 3);
+        QCOMPARE(note->labBold->geometry().left(), 36);
+        QCOMPARE(note->labItalic->geometry().left(), 47);
+        QCOMPARE(note->labUnderline->geometry().left(), 57);
+        const QList<QPair<QWidget*, int>> buttons = {
+            {note->sbColor, 71},   {note->sbBullets, 92}, {note->sbUndo, 117},
+            {note->sbCut, 135},    {note->sbCopy, 153},   {note->sbPaste, 171},
+            {note->sbDelete, 197}, {note->sbPrint, 215},  {note->sbClose, 233}};
+        for (const auto& [button, left] : buttons) {
+            QCOMPARE(button->x(), left);
+            QCOMPARE(button->size(), QSize(18, 17));
+        }
+        QCOMPARE(note->imgSize->geometry(), QRect(251, 2, 16, 16));
+        note->resize(375, 218);
+        QCOMPARE(note->sbClose->x(), 333);
+        QCOMPARE(note->sbDelete->x(), 297);
+        QCOMPARE(note->imgSize->x(), 351);
+        QCOMPARE(note->sbPaste->x(), 171);
+        note->resize(275, 218);
+
+        // Colours as painted: base ring, title bar, body, tool bar (from the
+        // shipped defaults).
+        const QImage image = note->grab().toImage();
+        QCOMPARE(QColor(image.pixel(2, 2)), rgb(11056317));
+        QCOMPARE(QColor(image.pixel(32, 4)), rgb(5467961)); // beside the caption
+        QCOMPARE(QColor(image.pixel(200, 150)), rgb(12382189));
+        QCOMPARE(QColor(image.pixel(194, 200)), rgb(5467961));
+
+        // Fonts, hints and cursors.
+        QCOMPARE(note->reDoc->font().family(), QStringLiteral("굴림체"));
+        QCOMPARE(note->reDoc->font().pixelSize(), 12);
+        QCOMPARE(note->labFont->palette().color(QPalette::WindowText), QColor(Qt::white));
+        QVERIFY(note->labBold->font().bold());
+        QVERIFY(note->labUnderline->font().underline());
+        QCOMPARE(note->pnTitle->toolTip(), QStringLiteral("더블클릭\n= 최소화"));
+        QCOMPARE(note->imgMax->toolTip(), QStringLiteral("확대\n축소"));
+        QCOMPARE(note->sbBullets->toolTip(), QStringLiteral("들여쓰기"));
+        QCOMPARE(note->imgZem->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(note->imgSize->cursor().shape(), Qt::SizeFDiagCursor);
+        QVERIFY(note->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(note->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    }
+
+    void menus_haveCaptionsShortcutsAndOrder() {
+        open();
+        auto describe = [](QMenu* menu) {
+            QStringList items;
+            for (QAction* a : menu->actions())
+                items << (a->isSeparator() ? QStringLiteral("-")
+                                           : a->text() + QLatin1Char('|') + a->shortcut().toString());
+            return items;
+        };
+        QCOMPARE(describe(note->puEdit),
+                 QStringList({"들여쓰기/바로쓰기|Ctrl+T", "-", "복사|Ctrl+C", "자르기|Ctrl+X",
+                              "붙이기|Ctrl+V", "-", "폰트|Ctrl+F", "진하게|Ctrl+B", "기울이기|Ctrl+S",
+                              "밑줄|Ctrl+U", "-", "프린트|Ctrl+P", "화면에서 숨기기|", "완전 삭제|"}));
+        QCOMPARE(describe(note->puConfig),
+                 QStringList({"환경설정|", "-", "언제나 화면의 최상단에 위치|", "알람( Alarm) 설정|", "-",
+                              "자르기|Ctrl+X", "복사|Ctrl+C", "붙이기|Ctrl+V", "-", "프린트|Ctrl+P", "-",
+                              "숨기기|", "완전 삭제|"}));
+        QVERIFY(note->nnTop->isCheckable());
+        QVERIFY(!note->nnStep->icon().isNull());
+        QVERIFY(note->nnTop->icon().isNull());
+    }
+
+    void newNote_withoutFiles_takesDefaultsAndGetsDateLine() {
+        open();
+        // Place from the fallbacks (work area less 300 x 200), size and colours
+        // from defaults.
+        QCOMPARE(note->pos(), QPoint(1280 - 300, 770 - 200));
+        QCOMPARE(note->record.scr_width, 275);
+        QCOMPARE(note->record.titlebk_color, 5467961);
+        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        QVERIFY(note->ismodified); // the date line is a change: the body file comes
+                                   // at close
+        QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        QCOMPARE(note->windowTitle(), note->titleCaption());
+        QVERIFY(QFileInfo::exists(iniPath()));
+        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+
+        // An afternoon date uses the other designator and a two-digit 12-hour
+        // clock.
+        delete note.data();
+        const char other[] = "20040201_150405_00";
+        env->setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
+        open(other);
+        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
+    }
+
+    void title_followsSecondLine_data() {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("title");
+        const QString hangul40 = QString(40, QChar(0xAC00));
+        QTest::newRow("second line") << "작성일:xx\n장보기 목록"
+                                     << "장보기 목록";
+        QTest::newRow("one line") << "only line"
+                                  << "only line";
+        QTest::newRow("blank second line") << "first\n   "
+                                           << "Orbindo Stikko";
+        QTest::newRow("empty second line") << "first\n\nthird"
+                                           << "Orbindo Stikko";
+        QTest::newRow("40 syllables cut to 15") << "d\n" + hangul40 << QString(15, QChar(0xAC00));
+        QTest::newRow("letter then syllables: 29 bytes")
+            << "d\na" + hangul40 << "a" + QString(14, QChar(0xAC00));
+        QTest::newRow("surrounding blanks trimmed") << "d\n  memo \t"
+                                                    << "memo";
+    }
+    void title_followsSecondLine() {
+        QFETCH(QString, body);
+        QFETCH(QString, title);
+        open();
+        note->reDoc->setPlainText(body);
+        note->UpdateTitleFromText();
+        QCOMPARE(note->titleCaption(), title);
+        QCOMPARE(note->windowTitle(), title);
+        QCOMPARE(cp949::fieldText(stored().title), title);
+    }
+
+    void title_typingOnLineTwoRetitles_furtherDownDoesNot() {
+        open();
+        typeAtEnd(QStringLiteral("\n장보기"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
+        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("장보기"));
+        typeAtEnd(QStringLiteral("\nthird line"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
+        // Leaving the editor shows line 1 without writing anything.
+        note->reDocExit();
+        QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("장보기"));
+    }
+
+    void title_emptyBody_writesRecordEveryTime() {
+        open();
+        note->reDoc->clear();
+        QVERIFY(QFile::remove(iniPath()));
+        note->UpdateTitleFromText();
+        QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
+        QVERIFY(QFile::remove(iniPath()));
+        note->UpdateTitleFromText();
+        QVERIFY(QFileInfo::exists(iniPath()));
+    }
+
+    void storedRecord_isApplied() {
+        // Toolbar off, its own colours, translucent, body from its file, a link
+        // picture.
+        QImage picture(26, 16, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QVERIFY(picture.save(env->systemDir() + QStringLiteral("banner.png")));
+        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".ini"),
+                               "[VALUE_SECTION]\nscr_x=40\nscr_y=50\nscr_width=300\nscr_height=200\n"
+                               "isshow_toolbar=0\nright_homepage_image=banner.png\nright_homepage_"
+                               "hint=hint\n"
+                               "[VALUE_COLOR_SECTION]\ntitlebk_color=255\ntitle_color=0\nbatang_color="
+                               "65280\n"
+                               "bottom_color=16711680\nopt_color=254\n"));
+        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                               "{\\rtf1\\ansi first\\par second\\par}"));
+        open();
+        QCOMPARE(note->geometry(), QRect(40, 50, 300, 200));
+        QVERIFY(note->pnBottom->isHidden());
+        QVERIFY(!note->pnBottom0->isHidden());
+        QCOMPARE(note->pnBottom0->geometry(), QRect(1, 161, 292, 16));
+        QCOMPARE(note->Image1->geometry(), QRect(292 - 16, 0, 16, 16));
+        const QImage image = note->grab().toImage();
+        QCOMPARE(QColor(image.pixel(32, 4)), QColor(255, 0, 0));    // title bar
+        QCOMPARE(QColor(image.pixel(100, 100)), QColor(0, 255, 0)); // body
+        QCOMPARE(QColor(image.pixel(100, 190)), QColor(0, 255, 0)); // the strip in the body colour
+        QCOMPARE(QColor(image.pixel(3, 100)), QColor(0, 0, 255));   // pnClient's border
+        QCOMPARE(note->windowOpacity(), 254.0 / 255.0);
+        QVERIFY(!note->imgVanto->isHidden());
+        QCOMPARE(note->imgVanto->toolTip(), QStringLiteral("hint"));
+        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("first\nsecond"));
+        QVERIFY(!note->ismodified); // loading the body is not a change
+        QCOMPARE(note->titleCaption(), QStringLiteral("second"));
+    }
+
+    void opacity_followsOptColor() {
+        open();
+        note->setOpacityValue(255);
+        QCOMPARE(note->windowOpacity(), 1.0);
+        note->setOpacityValue(0);
+        QCOMPARE(note->windowOpacity(), 0.0);
+        QVERIFY(note->isVisible()); // invisible, but still there
+        note->setOpacityValue(300);
+        QCOMPARE(note->windowOpacity(), 1.0);
+    }
+
+    void close_savesOnceThenDestroys() {
+        open();
+        typeAtEnd(QStringLiteral("\n할 일"));
+        QVERIFY(note->close());
+        QVERIFY(note->isclosed);
+        QVERIFY(QFileInfo::exists(rtfPath()));
+        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("\n할 일")));
+        // Anything written from here on would be a second save.
+        QVERIFY(QFile::remove(rtfPath()));
+        QVERIFY(QFile::remove(iniPath()));
+        flushDeletes();
+        QVERIFY(note.isNull());
+        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(iniPath()));
+        QCOMPARE(host->gone, 0); // the host started nothing it does not know of
+    }
+
+    void unchangedBody_isNotRewritten() {
+        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                               "{\\rtf1\\ansi a\\par b}"));
+        open();
+        QVERIFY(note->close());
+        QCOMPARE(readAll(rtfPath()), QByteArray("{\\rtf1\\ansi a\\par b}"));
+    }
+
+    void hide_savesBodyAndIsshowZero() {
+        open();
+        typeAtEnd(QStringLiteral("\nkeep me"));
+        note->sbCloseClick();
+        QCOMPARE(host->closed, QStringList{QString::fromLatin1(kId)});
+        QCOMPARE(stored().isshow, 0);
+        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("keep me")));
+        flushDeletes();
+        QVERIFY(note.isNull());
+    }
+
+    void delete_asksFirst_thenWritesNothing() {
+        open();
+        typeAtEnd(QStringLiteral("\nsomething"));
+        dialogs->yes = false;
+        note->sbDeleteClick();
+        QVERIFY(host->deleted.isEmpty());
+        QCOMPARE(dialogs->questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
+                                                                "\n삭제된 자료는 복구 되지 않습니다. "
+                                                                "\n삭제하시겠습니까 ?")});
+        dialogs->yes = true;
+        note->sbDeleteClick();
+        QCOMPARE(host->deleted, QStringList{QString::fromLatin1(kId)});
+        flushDeletes();
+        QVERIFY(note.isNull());
+        QVERIFY(!QFileInfo::exists(iniPath()));
+        QVERIFY(!QFileInfo::exists(rtfPath()));
+    }
+
+    void autosave_writesBodyTwoSecondsAfterLastChange() {
+        open();
+        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QElapsedTimer sinceTyping;
+        sinceTyping.start();
+        typeAtEnd(QStringLiteral("\n자동 저장"));
+        QVERIFY(note->ismodified);
+        QTest::qWait(TfrmStikko_sub::kAutosaveDelayMs / 2);
+        if (sinceTyping.elapsed() < TfrmStikko_sub::kAutosaveDelayMs - 200) // a busy machine may oversleep
+            QVERIFY(!QFileInfo::exists(rtfPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(rtfPath()), 5000);
+        QVERIFY(sinceTyping.elapsed() >= TfrmStikko_sub::kAutosaveDelayMs * 95 / 100); // a coarse timer
+        QVERIFY(!note->ismodified);
+        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("자동 저장")));
+        // Nothing changed since: closing does not rewrite the body.
+        QVERIFY(QFile::remove(rtfPath()));
+        QVERIFY(note->close());
+        QVERIFY(!QFileInfo::exists(rtfPath()));
+    }
+
+    void composingSyllable_isCommittedBeforeSaveCommandAndFocusLoss() {
+        open();
+        note->reDoc->moveCursor(QTextCursor::End);
+        auto compose = [this](const QString& preedit) {
+            QInputMethodEvent event(preedit, {});
+            QCoreApplication::sendEvent(note->reDoc, &event);
+        };
+        // At close: the syllable in composition ends up in the body file.
+        compose(QStringLiteral("한"));
+        QVERIFY(!note->reDoc->toPlainText().contains(QStringLiteral("한")));
+        QVERIFY(note->close());
+        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("한")));
+
+        // Before a command acts: bold applies to the committed text.
+        const char other[] = "20040201_090503_08";
+        open(other);
+        note->reDoc->moveCursor(QTextCursor::End);
+        compose(QStringLiteral("글"));
+        note->labBoldClick();
+        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글")));
+        QVERIFY(note->reDoc->preeditText().isEmpty());
+
+        // When the editor loses the focus.
+        note->activateWindow();
+        QApplication::setActiveWindow(note);
+        note->reDoc->setFocus();
+        QTRY_VERIFY(note->reDoc->hasFocus());
+        compose(QStringLiteral("자"));
+        note->reDoc->clearFocus();
+        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자")));
+    }
+
+    void unwritableFiles_areReported_andTheNoteStaysOpen() {
+        note = new TfrmStikko_sub(nullptr, host.get());
+        InitNoteRecord(note->record, kId);
+        const QByteArray missing = (env->folder() + QStringLiteral("no-such-folder/")).toUtf8();
+        cp949::copyToField(note->record.ini_name, missing + "n.ini");
+        cp949::copyToField(note->record.doc_name, missing + "n.rtf");
+        note->showNote();
+        QVERIFY(!host->failures.isEmpty());
+        typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
+        QVERIFY(!note->close());
+        QVERIFY(note->isVisible());
+        QVERIFY(!note->isclosed);
+        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("잃으면 안 됨")));
+        QVERIFY(host->failures.contains(QString::fromUtf8(missing + "n.rtf")));
+    }
+
+    void commands_goToTheHost() {
+        open();
+        typeAtEnd(QStringLiteral("\nprinted text"));
+        note->sbPrintClick();
+        QCOMPARE(host->printed, 1);
+        QVERIFY(host->bodyAtPrint.endsWith(QStringLiteral("printed text"))); // saved before the preview
+        QVERIFY(note->ismodified); // printing is not the close-time save
+
+        note->nnTopClick();
+        QVERIFY(note->nnTop->isChecked());
+        QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(stored().istop, 1);
+        note->nnTop->trigger(); // from the menu: the same single flip
+        QCOMPARE(stored().istop, 0);
+
+        note->nnConfigClick();
+        note->nnAlarmClick();
+        QCOMPARE(host->settingsPages, QList<int>({0, 1}));
+
+        note->imgZemClick();
+        note->imgVantoClick();
+        QCOMPARE(host->addresses, QStringList{QString::fromLatin1(TfrmStikko_sub::kMakerHomePage)});
+        std::strcpy(dm->defaults.left_homepage, "https://left.example/");
+        std::strcpy(dm->defaults.right_homepage, "https://right.example/");
+        note->imgZemClick();
+        note->imgVantoClick();
+        QCOMPARE(host->addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
+    }
+};
+
+QTEST_MAIN(NoteWindowTest)
+#include "note_window_test.moc"
