@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# A note whose alarm moment has passed rings as soon as the program starts: its sound reaches
+# the sound server (recorded from the null sink's monitor) and its title bar swaps its colours
+# every second (two screenshots a second apart).
+#
+# E2E_ARTIFACTS=<folder>: keep the recording and the screenshots there for a look.
+source "$(dirname "$0")/lib.sh"
+
+e2e_require parec sox import convert
+e2e_start_desktop
+[[ -S "$XDG_RUNTIME_DIR/pulse/native" ]] || e2e_fail "the sound server did not start: $(cat "$E2E_TMP/pulse.log")"
+
+id="20040201_090503_07"
+mkdir -p "$E2E_DATA"
+# Title bar: RGB 57,111,83 behind white text.
+cat >"$E2E_DATA/$id.ini" <<INI
+[VALUE_SECTION]
+scr_x=200
+scr_y=150
+isshow=1
+[VALUE_COLOR_SECTION]
+title_color=16777215
+titlebk_color=5467961
+[VALUE_ALRAM_SECTION]
+is_sound=1
+isalram=1
+alram_repeat=1
+alram_datetime=2004-02-01 09:00:00
+INI
+green="396F53"
+white="FFFFFF"
+
+rec="$E2E_TMP/rec.wav"
+parec -d nullsink.monitor --file-format=wav "$rec" >"$E2E_TMP/parec.log" 2>&1 &
+E2E_PIDS+=($!)
+rec_pid=$!
+sleep 0.5
+
+e2e_start_stikko
+e2e_wait_notes 1
+note="$(e2e_note_windows | head -n1)"
+read -r nx ny nw nh < <(e2e_geometry "$note")
+
+# The commonest colour of the title bar's free middle (between the clock and the enlarge
+# image, inside the borders), as RRGGBB.
+title_colour() {
+    local shot=$1
+    convert "$shot" -crop "$((nw - 100))x10+$((nx + 50))+$((ny + 6))" +repage -format %c histogram:info:- |
+        sort -rn | head -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | tr -d '#' | tr a-f A-F
+}
+
+shots_differ=""
+for attempt in 1 2 3; do
+    import -window root "$E2E_TMP/blink-a.png"
+    sleep 1
+    import -window root "$E2E_TMP/blink-b.png"
+    a="$(title_colour "$E2E_TMP/blink-a.png")"
+    b="$(title_colour "$E2E_TMP/blink-b.png")"
+    e2e_log "title bar colours a second apart: $a then $b"
+    if [[ "$a" != "$b" && ("$a $b" == "$green $white" || "$a $b" == "$white $green") ]]; then
+        shots_differ=yes
+        break
+    fi
+done
+[[ -n "$shots_differ" ]] || e2e_fail "the title bar did not swap its colours ($a, $b)"
+
+# The shipped sound lasts under a second; give the server time to pass it on.
+sleep 2
+kill -INT "$rec_pid"
+wait "$rec_pid" 2>/dev/null || true
+stats="$(sox "$rec" -n stat 2>&1)" || e2e_fail "the recording cannot be read: $stats"
+rms="$(awk '/RMS +amplitude/ {print $3}' <<<"$stats")"
+length="$(awk '/Length \(seconds\)/ {print $3}' <<<"$stats")"
+e2e_log "recorded ${length} s, RMS amplitude ${rms}"
+awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || e2e_fail "the recording is silent (RMS $rms)"
+
+if [[ -n "${E2E_ARTIFACTS:-}" ]]; then
+    mkdir -p "$E2E_ARTIFACTS"
+    cp "$rec" "$E2E_TMP/blink-a.png" "$E2E_TMP/blink-b.png" "$E2E_ARTIFACTS/"
+    convert "$E2E_TMP/blink-a.png" -crop "${nw}x${nh}+${nx}+${ny}" +repage "$E2E_ARTIFACTS/note-a.png"
+    convert "$E2E_TMP/blink-b.png" -crop "${nw}x${nh}+${nx}+${ny}" +repage "$E2E_ARTIFACTS/note-b.png"
+fi
+
+kill -TERM "$STIKKO_PID"
+e2e_wait_stikko_end 20
+# Ringing changed nothing in the note's alarm.
+[[ "$(e2e_ini_value "$E2E_DATA/$id.ini" isalram)" == 1 ]] || e2e_fail "the alarm was switched off"
+e2e_log "ok"
