@@ -75,11 +75,26 @@ const char* decoderName(int codePage) {
 
 // Where a double-byte buffer ends in the middle of a character, the length of its complete part.
 qsizetype completePrefix(int codePage, QByteArrayView bytes) {
-    qsizetype i = 0;
     const qsizetype n = bytes.size();
-    while (i < n)
-        i += isLeadByte(codePage, static_cast<unsigned char>(bytes[i])) ? 2 : 1;
+    if (!isLeadByte(codePage, 0x81)) // every double-byte code page leads with 0x81; others have no pairs
+        return n;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    qsizetype i = 0;
+    if (codePage == 936 || codePage == 949 || codePage == 950) {
+        while (i < n)
+            i += p[i] >= 0x81 && p[i] <= 0xFE ? 2 : 1;
+    } else {
+        while (i < n)
+            i += isLeadByte(codePage, p[i]) ? 2 : 1;
+    }
     return i == n ? n : n - 1;
+}
+
+bool isAscii(QByteArrayView bytes) {
+    unsigned char any = 0;
+    for (const char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
 
 } // namespace
@@ -94,6 +109,9 @@ QStringDecoder makeCp949Decoder() {
 QString Decoders::decode(int codePage, QByteArrayView bytes) {
     if (bytes.isEmpty())
         return {};
+    // Plain ASCII reads the same in every code page the table below knows.
+    if (isAscii(bytes) && codePage != kSymbolCodePage)
+        return QString::fromLatin1(bytes);
     if (codePage == kSymbolCodePage) {
         // Symbol fonts draw their own glyphs; the bullet is the one character they carry here.
         QString text = QString::fromLatin1(bytes);

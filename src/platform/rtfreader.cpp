@@ -28,7 +28,6 @@ namespace {
 
 constexpr int kMaxDepth = 4096;            // deeper groups share their parent's state
 constexpr int kMaxTwips = 31680;           // 22 inches: the widest indent kept
-constexpr int kBulletHang = 200;           // twips between a bullet and its text in our files
 constexpr int kMinHalfPoints = 2;
 constexpr int kMaxHalfPoints = 3276;
 constexpr std::size_t kMaxWordLength = 32; // longer control words are unknown by definition
@@ -208,7 +207,9 @@ QString sanitized(QString text) {
         const char16_t c = s[i].unicode();
         if (c < 0x20 || c == 0x7F)
             return c != u'\t';
-        if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC || c == 0xFFFE || c == 0xFFFF)
+        if (c < 0xD800)
+            return c == 0x2029;
+        if (c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC || c == 0xFFFE || c == 0xFFFF)
             return true;
         if (QChar::isHighSurrogate(c))
             return i + 1 >= n || !QChar::isLowSurrogate(s[i + 1].unicode());
@@ -280,7 +281,7 @@ private:
 
     QTextCursor cursor_;
     std::vector<State> stack_;
-    int excessDepth_ = 0;
+    std::int64_t excessDepth_ = 0; // groups opened beyond kMaxDepth
     std::int64_t skip_ = 0; // characters still to skip after \uN
 
     int docCodePage_ = 1252;
@@ -329,6 +330,8 @@ private:
 };
 
 void Reader::run(const char* p, qsizetype n) {
+    // One edit block: an editor showing the document lays it out once, at the end.
+    cursor_.beginEditBlock();
     stack_.reserve(64);
     stack_.push_back(State{});
     qsizetype i = 0;
@@ -356,6 +359,7 @@ void Reader::run(const char* p, qsizetype n) {
         }
     }
     finish();
+    cursor_.endEditBlock();
 }
 
 qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
@@ -407,10 +411,23 @@ qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
             return i + (hi >= 0 ? 2 : 1);
         if (skip_ > 0) {
             --skip_;
-        } else {
-            textByte(static_cast<char>(hi * 16 + lo));
+            return i + 3;
         }
-        return i + 3;
+        // Text in a code page other than ASCII is long runs of \'hh: take a run at once.
+        char run[256];
+        qsizetype count = 0;
+        run[count++] = static_cast<char>(hi * 16 + lo);
+        i += 3;
+        while (count < qsizetype(sizeof run) && i + 3 < n && p[i] == '\\' && p[i + 1] == '\'') {
+            const int h = hexValue(static_cast<unsigned char>(p[i + 2]));
+            const int l = hexValue(static_cast<unsigned char>(p[i + 3]));
+            if (h < 0 || l < 0)
+                break;
+            run[count++] = static_cast<char>(h * 16 + l);
+            i += 4;
+        }
+        textBytes(run, count, true);
+        return i;
     }
     if (skip_ > 0) {
         --skip_;
@@ -937,6 +954,7 @@ void readPlain(const QByteArray& bytes, QTextDocument& document) {
             text = QString::fromLatin1(view);
     }
     QTextCursor cursor(&document);
+    cursor.beginEditBlock();
     qsizetype start = 0;
     bool first = true;
     const qsizetype n = text.size();
@@ -955,6 +973,7 @@ void readPlain(const QByteArray& bytes, QTextDocument& document) {
             ++i;
         start = i + 1;
     }
+    cursor.endEditBlock();
 }
 
 // Where the RTF group starts, or -1 when the bytes are no RTF.
@@ -973,16 +992,11 @@ void read(const QByteArray& bytes, QTextDocument& document) {
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
-    {
-        QTextCursor batch(&document);
-        batch.beginEditBlock();
-        if (const qsizetype start = rtfStart(bytes); start >= 0) {
-            Reader reader(document);
-            reader.run(bytes.constData() + start, bytes.size() - start);
-        } else {
-            readPlain(bytes, document);
-        }
-        batch.endEditBlock();
+    if (const qsizetype start = rtfStart(bytes); start >= 0) {
+        Reader reader(document);
+        reader.run(bytes.constData() + start, bytes.size() - start);
+    } else {
+        readPlain(bytes, document);
     }
     document.setUndoRedoEnabled(undo);
     document.setModified(false);
