@@ -458,6 +458,7 @@ void TfrmStikko_config::FormShow() {
     swatches = {shTitlebk, shTitle, shDoc, shBottom};
 
     if (perNote_) {
+        noteWindow->installEventFilter(this);
         labCaption->setText(QString());
         LoadFromRecord(noteWindow->record);
         dtDateChange();
@@ -465,6 +466,12 @@ void TfrmStikko_config::FormShow() {
         labCaption->setText(kDefaultsCaption);
         LoadFromRecord(noteRecord);
     }
+}
+
+bool TfrmStikko_config::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && watched == noteWindow.data() && isVisible())
+        close();
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmStikko_config::done(int result) {

@@ -144,6 +144,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing the note being edited closes the dialog first, so the note stores its values.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
     void done(int result) override;

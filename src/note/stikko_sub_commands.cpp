@@ -89,8 +89,8 @@ void TfrmStikko_sub::OpenNoteSettings(int page) {
     QPointer<TfrmStikko_sub> self(this);
     if (host_)
         host_->openNoteSettingsDialog(this, page);
-    if (!self)
-        return; // the program ended while the dialog was open
+    if (!self || isclosed)
+        return; // the note was closed (hidden, deleted, the program ended) while the dialog was open
     writeRecord();
     setTitleColors(record.titlebk_color, record.title_color);
     ArmAlarm();

@@ -470,6 +470,38 @@ private slots:
         QCOMPARE(note.record.alram_repeat, 99);
         QCOMPARE(other.record.alram_repeat, 5);
     }
+
+    // Hiding a note from the tray while its settings are open: the dialog closes first, the
+    // note's last write carries the dialog's values, and the closed note does not start ringing.
+    void hidingTheNoteWhileItsDialogRuns() {
+        const QString iniPath = programDir_.filePath(QStringLiteral("data/hidden.ini"));
+        TfrmStikko_sub note(nullptr, &host_);
+        note.record = sampleRecord();
+        put(note.record.ini_name, iniPath.toLocal8Bit().constData());
+        put(note.record.doc_name, programDir_.filePath(QStringLiteral("data/hidden.rtf")).toLocal8Bit().constData());
+        put(note.record.alram_date, "2004-05-23"); // due in the current minute: it would ring
+        put(note.record.alram_datetime, "2004-05-23 09:30:00");
+        note.record.alram_h = 9;
+        note.record.alram_m = 30;
+        QTimer::singleShot(0, [&note] {
+            QVERIFY(frmStikko_config);
+            frmStikko_config->seRepeat->setValue(42);
+            note.record.isshow = 0; // what the main form's hide does before closing
+            note.close();
+            QVERIFY(!frmStikko_config || !frmStikko_config->isVisible());
+        });
+        note.OpenNoteSettings(0);
+        QVERIFY(!frmStikko_config);
+        QVERIFY(note.isclosed);
+        QVERIFY(!note.isringing);
+        QVERIFY(!note.timCheck->isActive());
+
+        QFile file(iniPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("alram_repeat=42"));
+        QVERIFY(text.contains("isshow=0"));
+    }
 };
 
 QTEST_MAIN(ConfigDialogTest)
