@@ -2,6 +2,7 @@
 
 #include "app/stikko_logo.h"
 #include "dialogs/stikko_admin.h"
+#include "dialogs/stikko_config.h"
 #include "dialogs/stikko_print.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -332,9 +333,9 @@ void TfrmStikko_main::rxTrayClick() {
 }
 
 void TfrmStikko_main::nnConfigClick() {
-    // TODO(settings dialog): run TfrmStikko_config here in defaults mode: re-read the defaults
-    // into Dm, copy them into the dialog, run it modally, copy its record back however it was
-    // closed, and rewrite ./system/default_config.ini without the alarm keys.
+    // Re-reads the defaults file, edits a copy, copies it back and rewrites the file without
+    // the alarm keys; notes already open keep their own settings.
+    RunDefaultsSettings(this);
 }
 
 void TfrmStikko_main::nnAlladminClick() {
@@ -420,9 +421,7 @@ void TfrmStikko_main::nnHomepageClick() {
 // ---- services for the note windows -----------------------------------------------------
 
 void TfrmStikko_main::openNoteSettingsDialog(TfrmStikko_sub* note, int page) {
-    Q_UNUSED(note);
-    Q_UNUSED(page);
-    // TODO(settings dialog): run TfrmStikko_config for this note in per-note mode, on `page`.
+    RunNoteSettings(note, page);
 }
 
 void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
