@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The settings dialog on a real desktop. A note whose alarm moment has passed: its clock picture
-# opens the dialog at the top-right corner, and closing it switches the alarm off in the note's
-# file. The tray's default settings open the dialog at the bottom-right corner, and closing it
-# rewrites the defaults file without alarm keys.
+# The settings dialog on a real desktop. A note whose alarm moment has passed rings; its clock
+# picture opens the dialog at the top-right corner, and closing it switches the alarm off: the
+# title bar stops blinking and the note's file says so. The tray's default settings open the
+# dialog at the bottom-right corner, and closing it rewrites the defaults file without alarm keys.
+#
+# E2E_ARTIFACTS=<folder>: keep pictures of the two dialogs there for a look.
 source "$(dirname "$0")/lib.sh"
 
+e2e_require import convert
 e2e_start_desktop
 
 id="20040523_090000_00"
@@ -33,6 +36,25 @@ note="$(e2e_note_windows | head -n1)"
 read -r x y w h < <(e2e_geometry "$note")
 e2e_log "note at $x,$y ${w}x$h"
 
+# The commonest colour of the title bar's middle, as RRGGBB; two of them a second apart.
+title_colour() {
+    convert "$1" -crop "$((w - 100))x10+$((x + 50))+$((y + 6))" +repage -format %c histogram:info:- |
+        sort -rn | head -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | tr -d '#' | tr a-f A-F
+}
+two_colours() {
+    import -window root "$E2E_TMP/title-a.png"
+    sleep 1.1
+    import -window root "$E2E_TMP/title-b.png"
+    echo "$(title_colour "$E2E_TMP/title-a.png") $(title_colour "$E2E_TMP/title-b.png")"
+}
+blinking=""
+for attempt in 1 2 3; do
+    read -r a b < <(two_colours)
+    e2e_log "ringing: title bar $a then $b"
+    [[ "$a" != "$b" ]] && blinking=yes && break
+done
+[[ -n "$blinking" ]] || e2e_fail "the note whose alarm has passed does not ring"
+
 settings_window() { e2e_note_windows '환경설정$' | head -n1 | grep .; }
 settings_closed() { ! settings_window; }
 # "확인" sits at the right of the dialog's bottom strip.
@@ -50,10 +72,24 @@ read -r dx dy dw dh < <(e2e_geometry "$dialog")
 e2e_log "note settings at $dx,$dy ${dw}x$dh"
 ((dw == 502 && dh == 388)) || e2e_fail "settings dialog is ${dw}x$dh"
 ((dx + dw == E2E_WORK_W && dy == 0)) || e2e_fail "note settings not at the top-right corner: $dx,$dy"
+keep_shot() {
+    [[ -n "${E2E_ARTIFACTS:-}" ]] || return 0
+    mkdir -p "$E2E_ARTIFACTS"
+    sleep 0.3
+    import -window root "$E2E_TMP/screen.png"
+    convert "$E2E_TMP/screen.png" -crop "${dw}x${dh}+${dx}+${dy}" +repage "$E2E_ARTIFACTS/$1.png"
+}
+keep_shot settings-note-alarm
 press_ok "$dialog"
 e2e_wait_for 5 settings_closed || e2e_fail "확인 did not close the settings"
 
-# The alarm's minute has passed: the dialog switched it off, and the note stored that.
+# The alarm's minute has passed: the dialog switched it off, the ringing stopped, and the note
+# stored that.
+for attempt in 1 2; do
+    read -r a b < <(two_colours)
+    e2e_log "after the settings: title bar $a then $b"
+    [[ "$a $b" == "396F53 396F53" ]] || e2e_fail "the title bar still blinks or lost its colour: $a $b"
+done
 e2e_wait_for 5 bash -c "grep -q '^isalram=0' '$E2E_DATA/$id.ini'" ||
     e2e_fail "the passed alarm is still on: $(grep alram "$E2E_DATA/$id.ini")"
 [[ "$(e2e_ini_value "$E2E_DATA/$id.ini" alram_datetime)" == "2004-05-23 09:00:00" ]] ||
@@ -70,6 +106,7 @@ read -r dx dy dw dh < <(e2e_geometry "$dialog")
 e2e_log "default settings at $dx,$dy ${dw}x$dh"
 ((dx + dw == E2E_WORK_W && dy + dh == E2E_WORK_H)) ||
     e2e_fail "default settings not at the bottom-right corner: $dx,$dy"
+keep_shot settings-defaults
 press_ok "$dialog"
 e2e_wait_for 5 settings_closed || e2e_fail "확인 did not close the default settings"
 
