@@ -6,6 +6,7 @@
 #include "dialogs/stikko_print.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
+#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "store/dm.h"
 #include "theme/icons.h"
@@ -241,6 +242,9 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 }
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
+    // Every note opened here rewrites its file while it is shown; each file is written once,
+    // after all of them are open.
+    WriteBatch batch;
     lbList.clear();
     ListFiles(dataFolder(), QStringLiteral("*.ini"), lbList);
     lbList.sort(Qt::CaseInsensitive);
@@ -279,6 +283,9 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
         showAndRegister(note);
     }
     lbList.clear();
+    for (const QString& path : batch.commit()) {
+        reportWriteFailure(path);
+    }
 }
 
 TfrmStikko_sub* TfrmStikko_main::createNoteWindow() {

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <array>
 #include <mutex>
 
@@ -357,16 +358,26 @@ QPixmap editIcon(int index) {
     if (index < 0 || index >= kEditIconCount) {
         return {};
     }
-    // Painting needs fonts, hence a GUI application; the images are kept, the pixmaps made
-    // per call so that nothing tied to the display outlives the application.
-    static std::array<QImage, kEditIconCount> cache;
-    static std::mutex guard;
-    const std::lock_guard lock(guard);
-    QImage& image = cache[static_cast<size_t>(index)];
-    if (image.isNull()) {
-        image = paintEditIcon(index);
+    // Every note asks for about twenty of these; the pixmaps are shared through the
+    // application's pixmap cache, which goes with the application, and the painted images are
+    // kept for when the cache has dropped one.
+    const QString key = QStringLiteral("stikko-edit-icon-%1").arg(index);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap)) {
+        return pixmap;
     }
-    return QPixmap::fromImage(image);
+    static std::array<QImage, kEditIconCount> images;
+    static std::mutex guard;
+    {
+        const std::lock_guard lock(guard);
+        QImage& image = images[static_cast<size_t>(index)];
+        if (image.isNull()) {
+            image = paintEditIcon(index);
+        }
+        pixmap = QPixmap::fromImage(image);
+    }
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
 }
 
 QIcon trayIcon() {

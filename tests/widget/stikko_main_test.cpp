@@ -247,14 +247,27 @@ private slots:
         const QByteArray upperBefore = upper.readAll();
         upper.close();
 
+        // A file from elsewhere with only a few keys: opened, and completed on disk.
+        QFile sparse(dataPath(QStringLiteral("20240105_000000_00.ini")));
+        QVERIFY(sparse.open(QIODevice::WriteOnly));
+        sparse.write("[VALUE_SECTION]\r\nisshow=1\r\nscr_x=30\r\nscr_y=40\r\n");
+        sparse.close();
+
         form->FormCreate();
-        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(form->noteList.size(), 3);
         QCOMPARE(idOf(form->noteList.at(0)), QByteArray("20240101_000000_00"));
         QCOMPARE(idOf(form->noteList.at(1)), QByteArray("20240102_000000_00"));
+        QCOMPARE(form->noteList.at(2)->pos(), QPoint(30, 40));
+        QVERIFY(sparse.open(QIODevice::ReadOnly));
+        const QByteArray completed = sparse.readAll();
+        sparse.close();
+        QVERIFY(completed.contains("oid=20240105_000000_00"));
+        QVERIFY(completed.contains("isshow_toolbar="));
+        QVERIFY(completed.contains("scr_x=30"));
 
         // Show-all opens the hidden note but still not the upper-case one, which stays as it was.
         form->nnAllshowClick();
-        QCOMPARE(form->noteList.size(), 3);
+        QCOMPARE(form->noteList.size(), 4);
         QVERIFY(upper.open(QIODevice::ReadOnly));
         QCOMPARE(upper.readAll(), upperBefore);
         QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240104_000000_00.ini"))));

@@ -1,0 +1,121 @@
+// Whole-file writes: a file that already holds the bytes is left alone (no new file, no flush
+// to the disk), anything else is replaced in one rename.
+#include "platform/atomicfile.h"
+#include "platform/ini.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace stikko;
+
+namespace {
+ino_t inodeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class AtomicFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void sameBytes_leaveTheFileAlone_otherBytesReplaceIt() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("note.ini"));
+        QVERIFY(writeFileAtomically(path, "[VALUE_SECTION]\nscr_x=10\n"));
+        const ino_t first = inodeOf(path);
+        QVERIFY(first != 0);
+
+        QVERIFY(writeFileAtomically(path, "[VALUE_SECTION]\nscr_x=10\n"));
+        QCOMPARE(inodeOf(path), first);
+
+        // Same length, other bytes: replaced.
+        QVERIFY(writeFileAtomically(path, "[VALUE_SECTION]\nscr_x=11\n"));
+        QVERIFY(inodeOf(path) != first);
+        QCOMPARE(readAll(path), QByteArray("[VALUE_SECTION]\nscr_x=11\n"));
+
+        // An empty file asked to stay empty is fine; a missing one is made.
+        const QString empty = dir.filePath(QStringLiteral("empty.rtf"));
+        QVERIFY(writeFileAtomically(empty, ""));
+        QVERIFY(QFile::exists(empty));
+        QVERIFY(writeFileAtomically(empty, ""));
+        QCOMPARE(readAll(empty), QByteArray());
+    }
+
+    void batch_holdsWritesUntilCommit_readersSeeThem_eachFileWrittenOnce() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath(QStringLiteral("a.ini"));
+        const QString b = dir.filePath(QStringLiteral("b.ini"));
+        const QString same = dir.filePath(QStringLiteral("same.ini"));
+        QVERIFY(writeFileAtomically(a, "[s]\nk=old\n"));
+        QVERIFY(writeFileAtomically(same, "[s]\nk=1\n"));
+        const ino_t sameInode = inodeOf(same);
+        {
+            WriteBatch batch;
+            QVERIFY(writeFileAtomically(a, "[s]\nk=first\n"));
+            QVERIFY(writeFileAtomically(dir.path() + QStringLiteral("/./a.ini"), "[s]\nk=second\n"));
+            QVERIFY(writeFileAtomically(b, "[s]\nk=new\n"));
+            QVERIFY(writeFileAtomically(same, "[s]\nk=1\n"));
+            QCOMPARE(batch.size(), 3);
+
+            // Nothing on disk yet; readers get the held bytes.
+            QCOMPARE(readAll(a), QByteArray("[s]\nk=old\n"));
+            QVERIFY(!QFile::exists(b));
+            QCOMPARE(pendingWrite(a).value_or(QByteArray()), QByteArray("[s]\nk=second\n"));
+            QCOMPARE(IniFile(a).readString("s", "k"), QByteArray("second"));
+            QVERIFY(IniFile(b).existed());
+
+            {
+                WriteBatch inner; // joins the outer one
+                QVERIFY(writeFileAtomically(b, "[s]\nk=newer\n"));
+                QVERIFY(inner.commit().isEmpty());
+            }
+            QVERIFY(!QFile::exists(b));
+            QVERIFY(batch.commit().isEmpty());
+            QVERIFY(!pendingWrite(a).has_value());
+        }
+        QCOMPARE(readAll(a), QByteArray("[s]\nk=second\n"));
+        QCOMPARE(readAll(b), QByteArray("[s]\nk=newer\n"));
+        QCOMPARE(inodeOf(same), sameInode);
+        // No temporary file is left behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+    }
+
+    void batch_reportsWhatItCouldNotWrite_andKeepsTheRest() {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("good.ini"));
+        const QString nowhere = dir.filePath(QStringLiteral("missing/folder.ini"));
+        QStringList failed;
+        {
+            WriteBatch batch;
+            QVERIFY(writeFileAtomically(nowhere, "x"));
+            QVERIFY(writeFileAtomically(good, "y"));
+            failed = batch.commit();
+        }
+        QCOMPARE(failed, QStringList{nowhere});
+        QCOMPARE(readAll(good), QByteArray("y"));
+        QVERIFY(!QFile::exists(nowhere));
+    }
+
+    void batch_commitsWhenItEnds() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("late.ini"));
+        {
+            WriteBatch batch;
+            QVERIFY(writeFileAtomically(path, "late"));
+        }
+        QCOMPARE(readAll(path), QByteArray("late"));
+        // Outside a batch, writes go straight to the disk again.
+        QVERIFY(writeFileAtomically(path, "now"));
+        QCOMPARE(readAll(path), QByteArray("now"));
+    }
+};
+
+QTEST_GUILESS_MAIN(AtomicFileTest)
+#include "atomicfile_test.moc"
