@@ -61,7 +61,7 @@ class RtfReaderTest : public QObject {
 
 private slots:
     void richEditFile_loadsKoreanTextAndFormatting();
-    void wordFile_listsFieldsAndDestinations();
+    void wordProcessorFile_listsFieldsAndDestinations();
     void fontCharsets_chooseTheCodePage();
     void unicode_escapesAndSkipCounts_data();
     void unicode_escapesAndSkipCounts();
@@ -111,9 +111,9 @@ void RtfReaderTest::richEditFile_loadsKoreanTextAndFormatting() {
     QCOMPARE(document.findBlockByNumber(5).text(), QString());
 }
 
-void RtfReaderTest::wordFile_listsFieldsAndDestinations() {
+void RtfReaderTest::wordProcessorFile_listsFieldsAndDestinations() {
     QTextDocument document;
-    rtf::read(fixture("word_lists.rtf"), document);
+    rtf::read(fixture("wordprocessor_lists.rtf"), document);
     // No header, info, style sheet, field instruction, picture or unknown destination text;
     // a numbered item keeps its number as text because only bullets become lists.
     QCOMPARE(document.toPlainText(),
