@@ -17,7 +17,7 @@ note_ini "hidden note" 0 >"$E2E_DATA/20040102_080000_00.ini"
 e2e_start_stikko
 e2e_wait_notes 1
 
-manager() { e2e_note_windows '^Stikko$' | head -n1 | grep .; }
+manager() { e2e_note_windows '^Stikko$' | sed -n 1p | grep .; }
 # "전체 메모장 상태 보기" is the seventh item from the bottom of the tray menu.
 e2e_tray_menu 7
 e2e_wait_for 5 manager || e2e_fail "the note manager did not open"

@@ -38,7 +38,7 @@ sleep 0.5
 
 e2e_start_stikko
 e2e_wait_notes 1
-note="$(e2e_note_windows | head -n1)"
+note="$(e2e_note_windows | sed -n 1p)"
 read -r nx ny nw nh < <(e2e_geometry "$note")
 
 # The commonest colour of the title bar's free middle (between the clock and the enlarge
@@ -46,7 +46,7 @@ read -r nx ny nw nh < <(e2e_geometry "$note")
 title_colour() {
     local shot=$1
     convert "$shot" -crop "$((nw - 100))x10+$((nx + 50))+$((ny + 6))" +repage -format %c histogram:info:- |
-        sort -rn | head -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | tr -d '#' | tr a-f A-F
+        sort -rn | sed -n 1p | grep -o '#[0-9A-Fa-f]\{6\}' | tr -d '#' | tr a-f A-F
 }
 
 shots_differ=""

@@ -43,6 +43,9 @@ e2e_cleanup() {
     exit $status
 }
 trap e2e_cleanup EXIT
+# A command that fails under `set -e` outside e2e_fail would otherwise end the test without a word.
+set -E
+trap 'e2e_log "FAIL: line ${BASH_LINENO[0]} of ${BASH_SOURCE[1]:-$0}: $BASH_COMMAND"' ERR
 
 e2e_require() {
     local tool

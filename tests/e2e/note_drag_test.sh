@@ -8,9 +8,9 @@ e2e_start_stikko
 
 e2e_click_tray 1
 e2e_wait_notes 1
-wid="$(e2e_note_windows | head -n1)"
+wid="$(e2e_note_windows | sed -n 1p)"
 read -r x y w h < <(e2e_geometry "$wid")
-id="$(e2e_ids | head -n1)"
+id="$(e2e_ids | sed -n 1p)"
 ini="$E2E_DATA/$id.ini"
 
 # Press on the title bar, beside the caption, and move in steps as a hand would.
@@ -52,7 +52,7 @@ e2e_wait_stikko_end 20
 
 e2e_start_stikko
 e2e_wait_notes 1
-again="$(e2e_note_windows | head -n1)"
+again="$(e2e_note_windows | sed -n 1p)"
 [[ "$(xdotool getwindowname "$again")" == "$title" ]] || e2e_fail "another note came back"
 [[ "$(e2e_geometry "$again")" == "$rx $ry $rw $rh" ]] ||
     e2e_fail "the note came back at $(e2e_geometry "$again"), was left at $rx $ry $rw $rh"

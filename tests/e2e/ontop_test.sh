@@ -19,8 +19,8 @@ e2e_start_stikko
 e2e_wait_notes 2
 above() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 
-top="$(e2e_note_windows '^on top$' | head -n1)"
-normal="$(e2e_note_windows '^normal$' | head -n1)"
+top="$(e2e_note_windows '^on top$' | sed -n 1p)"
+normal="$(e2e_note_windows '^normal$' | sed -n 1p)"
 [[ -n "$top" && -n "$normal" ]] || e2e_fail "notes not found: $(for w in $(e2e_note_windows); do xdotool getwindowname "$w"; done)"
 above "$top" || e2e_fail "the note kept on top is not: $(xprop -id "$top" _NET_WM_STATE)"
 above "$normal" && e2e_fail "the normal note is on top"

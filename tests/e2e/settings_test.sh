@@ -32,14 +32,14 @@ EOF
 
 e2e_start_stikko
 e2e_wait_notes 1
-note="$(e2e_note_windows | head -n1)"
+note="$(e2e_note_windows | sed -n 1p)"
 read -r x y w h < <(e2e_geometry "$note")
 e2e_log "note at $x,$y ${w}x$h"
 
 # The commonest colour of the title bar's middle, as RRGGBB; two of them a second apart.
 title_colour() {
     convert "$1" -crop "$((w - 100))x10+$((x + 50))+$((y + 6))" +repage -format %c histogram:info:- |
-        sort -rn | head -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | tr -d '#' | tr a-f A-F
+        sort -rn | sed -n 1p | grep -o '#[0-9A-Fa-f]\{6\}' | tr -d '#' | tr a-f A-F
 }
 two_colours() {
     import -window root "$E2E_TMP/title-a.png"
@@ -55,7 +55,7 @@ for attempt in 1 2 3; do
 done
 [[ -n "$blinking" ]] || e2e_fail "the note whose alarm has passed does not ring"
 
-settings_window() { e2e_note_windows '환경설정$' | head -n1 | grep .; }
+settings_window() { e2e_note_windows '환경설정$' | sed -n 1p | grep .; }
 settings_closed() { ! settings_window; }
 # "확인" sits at the right of the dialog's bottom strip.
 press_ok() {

@@ -11,7 +11,7 @@ e2e_log "icon at $(e2e_tray_icon_centre)"
 
 e2e_click_tray 1
 e2e_wait_notes 1
-read -r x y w h < <(e2e_geometry "$(e2e_note_windows | head -n1)")
+read -r x y w h < <(e2e_geometry "$(e2e_note_windows | sed -n 1p)")
 e2e_log "first note at $x,$y ${w}x$h"
 ((x + w == E2E_WORK_W && y + h == E2E_WORK_H)) ||
     e2e_fail "first note's bottom-right corner is $((x + w)),$((y + h)), not ${E2E_WORK_W},${E2E_WORK_H}"
@@ -45,7 +45,7 @@ sleep 0.5
 
 # The about window from the menu, closed by a click on its picture.
 e2e_tray_menu 2
-about_window() { e2e_note_windows '^Orbindo Stikko$' | head -n1 | grep .; }
+about_window() { e2e_note_windows '^Orbindo Stikko$' | sed -n 1p | grep .; }
 e2e_wait_for 5 about_window || e2e_fail "the about window did not open"
 about="$(about_window)"
 read -r x y w h < <(e2e_geometry "$about")

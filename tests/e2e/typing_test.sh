@@ -19,7 +19,7 @@ type_into() {
 
 e2e_click_tray 1
 e2e_wait_notes 1
-first="$(e2e_note_windows | head -n1)"
+first="$(e2e_note_windows | sed -n 1p)"
 type_into "$first" "Hello tray"
 xdotool key --clearmodifiers Return
 xdotool type --delay 60 "한글 메모 입력"
@@ -62,7 +62,7 @@ done
 e2e_start_stikko
 e2e_wait_notes 2
 for title in "${!place[@]}"; do
-    wid="$(e2e_note_windows "^${title}\$" | head -n1)"
+    wid="$(e2e_note_windows "^${title}\$" | sed -n 1p)"
     [[ -n "$wid" ]] || e2e_fail "note '$title' did not come back"
     [[ "$(e2e_geometry "$wid")" == "${place[$title]}" ]] ||
         e2e_fail "note '$title' came back at $(e2e_geometry "$wid"), was ${place[$title]}"
