@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <algorithm>
 
 namespace stikko {
 
@@ -182,6 +184,37 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
     setAttribute(Qt::WA_InputMethodEnabled, true);
+}
+
+namespace {
+QKeyCombination combinationOf(const QKeyEvent* event) {
+    // The keypad flag does not make a different command.
+    return QKeyCombination(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key()));
+}
+} // namespace
+
+bool NoteEditor::isCommandKey(const QKeyEvent* event) const {
+    const QKeyCombination key = combinationOf(event);
+    return std::find(commandKeys_.begin(), commandKeys_.end(), key) != commandKeys_.end();
+}
+
+bool NoteEditor::event(QEvent* event) {
+    // Claiming the key at the override stage keeps application shortcuts and the editor's
+    // own bindings (copy, paste, ...) from taking it first; the press then comes here.
+    if (event->type() == QEvent::ShortcutOverride && isCommandKey(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QTextEdit::event(event);
+}
+
+void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    if (isCommandKey(event)) {
+        event->accept();
+        emit commandKey(combinationOf(event));
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
 }
 
 void NoteEditor::inputMethodEvent(QInputMethodEvent* event) {

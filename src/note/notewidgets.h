@@ -10,6 +10,7 @@
 #include <QTextEdit>
 #include <QWidget>
 #include <cstdint>
+#include <span>
 
 namespace stikko {
 
@@ -113,19 +114,32 @@ class NoteEditor : public QTextEdit {
     // Commits a pending composition; true when there was one.
     bool commitComposition();
 
+    // Keys that stand for the window's commands. While the editor has the focus they come out
+    // as commandKey() instead of being typed or taken by the editor's own bindings. The keys
+    // live in static storage the caller owns; one table serves every note, so no note pays
+    // for shortcut objects of its own.
+    void setCommandKeys(std::span<const QKeyCombination> keys) { commandKeys_ = keys; }
+
   signals:
     // The focus moved to something else in the note's window (not to a menu or another
     // application, which hand it back).
     void focusLost();
+    // One of the command keys was pressed while the editor had the focus.
+    void commandKey(QKeyCombination key);
 
   protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
 
   private:
+    bool isCommandKey(const QKeyEvent* event) const;
+
     QString preedit_;
+    std::span<const QKeyCombination> commandKeys_;
 };
 
 } // namespace stikko

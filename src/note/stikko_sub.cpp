@@ -67,6 +67,12 @@ QFont noteFont() {
     return font;
 }
 
+// The editor menu's shortcuts; they act while the body has the focus.
+constexpr QKeyCombination kEditorCommandKeys[] = {
+    Qt::CTRL | Qt::Key_T, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_F,
+    Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_P,
+};
+
 QByteArray fieldBytes(const char* field, std::size_t capacity) {
     std::size_t len = 0;
     while (len < capacity && field[len] != '\0')
@@ -95,7 +101,6 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     resize(kDesignWidth, kDesignHeight);
     buildControls();
     buildToolbar();
-    buildMenus();
     buildAlarm();
     layoutPanels();
 
@@ -200,7 +205,9 @@ void TfrmStikko_sub::buildControls() {
     connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
     connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
     connect(reDoc, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { puEdit->popup(reDoc->viewport()->mapToGlobal(pos)); });
+            [this](const QPoint& pos) { editMenu()->popup(reDoc->viewport()->mapToGlobal(pos)); });
+    reDoc->setCommandKeys(kEditorCommandKeys);
+    connect(reDoc, &NoteEditor::commandKey, this, &TfrmStikko_sub::editorCommandKey);
 
     pnBottom0 = new Panel(pnClient);
     pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
@@ -230,7 +237,7 @@ void TfrmStikko_sub::buildControls() {
         if (button == Qt::LeftButton)
             imgZemClick();
         else if (button == Qt::RightButton)
-            puConfig->popup(QCursor::pos());
+            noteMenu()->popup(QCursor::pos());
     });
     connect(imgVanto, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
         if (button == Qt::LeftButton)
@@ -320,6 +327,52 @@ void TfrmStikko_sub::buildToolbar() {
     connect(sbClose, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCloseClick);
 }
 
+QMenu* TfrmStikko_sub::noteMenu() {
+    if (!puConfig)
+        buildMenus();
+    return puConfig;
+}
+
+QMenu* TfrmStikko_sub::editMenu() {
+    if (!puEdit)
+        buildMenus();
+    return puEdit;
+}
+
+void TfrmStikko_sub::editorCommandKey(QKeyCombination key) {
+    switch (key.key()) {
+    case Qt::Key_T:
+        nnStepClick();
+        break;
+    case Qt::Key_C:
+        sbCopyClick();
+        break;
+    case Qt::Key_X:
+        sbCutClick();
+        break;
+    case Qt::Key_V:
+        sbPasteClick();
+        break;
+    case Qt::Key_F:
+        labFontClick();
+        break;
+    case Qt::Key_B:
+        labBoldClick();
+        break;
+    case Qt::Key_S:
+        labItalicClick();
+        break;
+    case Qt::Key_U:
+        labUnderlineClick();
+        break;
+    case Qt::Key_P:
+        sbPrintClick();
+        break;
+    default:
+        break;
+    }
+}
+
 void TfrmStikko_sub::buildMenus() {
     auto item = [](QMenu* menu, const QString& name, const QString& caption, int icon,
                    const QKeySequence& shortcut = {}) {
@@ -341,6 +394,7 @@ void TfrmStikko_sub::buildMenus() {
     separator(puConfig, QStringLiteral("N4"));
     nnTop = item(puConfig, QStringLiteral("nnTop"), QStringLiteral("언제나 화면의 최상단에 위치"), -1);
     nnTop->setCheckable(true);
+    nnTop->setChecked(stayOnTop_);
     nnAlarm = item(puConfig, QStringLiteral("nnAlarm"), QStringLiteral("알람( Alarm) 설정"), 14);
     separator(puConfig, QStringLiteral("N1"));
     nnCut = item(puConfig, QStringLiteral("nnCut"), QStringLiteral("자르기"), 4,
@@ -361,8 +415,8 @@ void TfrmStikko_sub::buildMenus() {
 
     connect(nnConfig, &QAction::triggered, this, &TfrmStikko_sub::nnConfigClick);
     connect(nnTop, &QAction::triggered, this, [this] {
-        // The menu has already flipped the check mark; nnTopClick flips it itself.
-        nnTop->setChecked(!nnTop->isChecked());
+        // The menu has already flipped the check mark; nnTopClick flips the state itself.
+        nnTop->setChecked(stayOnTop_);
         nnTopClick();
     });
     connect(nnAlarm, &QAction::triggered, this, &TfrmStikko_sub::nnAlarmClick);
@@ -399,13 +453,9 @@ void TfrmStikko_sub::buildMenus() {
                     QKeySequence(Qt::CTRL | Qt::Key_P));
     N6 = item(puEdit, QStringLiteral("N6"), QStringLiteral("화면에서 숨기기"), 11);
     N7 = item(puEdit, QStringLiteral("N7"), QStringLiteral("완전 삭제"), 12);
-    // The editor menu's shortcuts act while the body has the focus.
-    for (QAction* a : puEdit->actions()) {
-        if (a->isSeparator())
-            continue;
+    // The shortcuts are shown here; the body itself turns the keys into commands.
+    for (QAction* a : puEdit->actions())
         a->setShortcutContext(Qt::WidgetShortcut);
-        reDoc->addAction(a);
-    }
 
     connect(nnStep, &QAction::triggered, this, &TfrmStikko_sub::nnStepClick);
     connect(nnCopy2, &QAction::triggered, this, &TfrmStikko_sub::sbCopyClick);
@@ -529,7 +579,7 @@ void TfrmStikko_sub::ApplyNoteRecord() {
     reDoc->document()->clearUndoRedoStacks();
     reDoc->moveCursor(QTextCursor::Start);
 
-    nnTop->setChecked(record.istop != 0);
+    setStayOnTop(record.istop != 0);
     setTitleColors(record.titlebk_color, record.title_color);
     setBodyColor(record.batang_color);
     setBottomColor(record.bottom_color);

@@ -120,6 +120,14 @@ class TfrmStikko_sub : public QWidget {
     QTimer* timAutosave = nullptr;
     sound::Player* mpAlram = nullptr; // plays the alarm sound; never visible
 
+    // The two menus are built on first use (most notes never open one): until noteMenu() or
+    // editMenu() has been called, these pointers and those of the menus' actions are null.
+    // The editor menu's shortcuts work without it; the body reports them as command keys.
+    QMenu* noteMenu();
+    QMenu* editMenu();
+    // Whether the note stays above other windows (the note menu's check mark).
+    bool stayOnTop() const { return stayOnTop_; }
+
     // The note menu (right click on imgZem).
     QMenu* puConfig = nullptr;
     QAction* nnConfig = nullptr;
@@ -203,6 +211,8 @@ class TfrmStikko_sub : public QWidget {
     void buildControls();
     void buildToolbar();
     void buildMenus();
+    void setStayOnTop(bool on);
+    void editorCommandKey(QKeyCombination key);
     void layoutPanels();
     void layoutTitleBar();
     void layoutToolbar();
@@ -224,6 +234,7 @@ class TfrmStikko_sub : public QWidget {
     bool loadingBody_ = false; // reading the body file is not a change
     bool cursorOverridden_ = false;
     bool soundPlaying_ = false; // this window's sound set the shared isplaying flag
+    bool stayOnTop_ = false;
 };
 
 } // namespace stikko

@@ -57,8 +57,14 @@ void TfrmStikko_sub::sbPrintClick() {
         host_->openPrintPreview(this);
 }
 
+void TfrmStikko_sub::setStayOnTop(bool on) {
+    stayOnTop_ = on;
+    if (nnTop)
+        nnTop->setChecked(on);
+}
+
 void TfrmStikko_sub::ApplyStayOnTop() {
-    const bool top = nnTop->isChecked();
+    const bool top = stayOnTop_;
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == top)
         return;
     // Changing a shown window's flags hides it; show it again where it was.
@@ -70,9 +76,9 @@ void TfrmStikko_sub::ApplyStayOnTop() {
 
 void TfrmStikko_sub::nnTopClick() {
     commitComposition();
-    nnTop->setChecked(!nnTop->isChecked());
+    setStayOnTop(!stayOnTop_);
     ApplyStayOnTop();
-    record.istop = nnTop->isChecked() ? 1 : 0;
+    record.istop = stayOnTop_ ? 1 : 0;
     writeRecord();
 }
 

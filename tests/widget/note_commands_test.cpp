@@ -118,6 +118,7 @@ class NoteCommandsTest : public QObject {
         dialogs->yes = false;
         // The tool bar, the note menu and the editor menu ask the same question.
         note->sbDeleteClick();
+        note->noteMenu();
         note->N9->trigger();
         note->N7->trigger();
         const QString question =
@@ -144,6 +145,7 @@ class NoteCommandsTest : public QObject {
         QVERIFY(note->timAutosave->isActive());
         QVERIFY(dm->isplaying);
         dialogs->yes = true;
+        note->noteMenu();
         note->N9->trigger();
         flushDeletes();
         QVERIFY(note.isNull());
@@ -164,6 +166,7 @@ class NoteCommandsTest : public QObject {
         start();
         QPointer<TfrmStikko_sub> note = theNote();
         typeAtEnd(note, QStringLiteral("hidden text"));
+        note->noteMenu();
         note->nnSizeHide->trigger(); // the note menu's hide
         flushDeletes();
         QVERIFY(note.isNull());
@@ -184,6 +187,7 @@ class NoteCommandsTest : public QObject {
         start();
         TfrmStikko_sub* note = theNote();
         QVERIFY(!note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        note->noteMenu();
         note->nnTop->trigger();
         QVERIFY(note->nnTop->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -196,7 +200,8 @@ class NoteCommandsTest : public QObject {
         start();
         note = theNote();
         QVERIFY(note);
-        QVERIFY(note->nnTop->isChecked());
+        QVERIFY(note->stayOnTop());
+        QVERIFY(note->noteMenu() && note->nnTop->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
         note->nnTop->trigger();
@@ -216,6 +221,7 @@ class NoteCommandsTest : public QObject {
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         note->reDoc->setTextCursor(cursor);
         QCOMPARE(cursor.selectedText(), QStringLiteral("둘째 줄"));
+        note->noteMenu();
 
         QApplication::clipboard()->clear();
         note->nnCopy->trigger();
@@ -242,6 +248,7 @@ class NoteCommandsTest : public QObject {
         host.window = note;
         note->showNote();
         typeAtEnd(note, QStringLiteral("to print"));
+        note->noteMenu();
         note->nnPrint->trigger();
         QCOMPARE(host.printed, 1);
         QVERIFY(host.bodyAtPrint.endsWith(QStringLiteral("to print")));

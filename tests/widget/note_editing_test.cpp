@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPointer>
+#include <QShortcut>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -186,6 +187,7 @@ class NoteEditingTest : public QObject {
         chosen.setPointSize(20);
         chosen.setItalic(true);
         dialogs->font = chosen;
+        note->editMenu();
         note->nnFont->trigger();
         QTextDocument* doc = note->reDoc->document();
         QCOMPARE(formatAt(doc, 0).fontFamilies().toStringList().value(0), QStringLiteral("NanumGothic"));
@@ -261,6 +263,19 @@ class NoteEditingTest : public QObject {
         QVERIFY(!QFileInfo::exists(env->dataDir() + kId + QStringLiteral(".rtf"))); // nothing saved
         QTest::keyClick(note->reDoc, Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(dialogs->fontAsked, 1);
+        // The keys need no menu: neither menu has been built.
+        QVERIFY(!note->puEdit && !note->puConfig);
+        // A shifted key is not the command, and an application shortcut on a command key does
+        // not take it from the body.
+        bool appShortcutFired = false;
+        QShortcut appShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), note);
+        appShortcut.setContext(Qt::ApplicationShortcut);
+        connect(&appShortcut, &QShortcut::activated, [&] { appShortcutFired = true; });
+        QTest::keyClick(note->reDoc, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(isBold(formatAt(note->reDoc->document(), 1)));
+        QTest::keyClick(note->reDoc, Qt::Key_B, Qt::ControlModifier);
+        QVERIFY(!isBold(formatAt(note->reDoc->document(), 1)));
+        QVERIFY(!appShortcutFired);
     }
 
     void undo_revertsLastEdit() {

@@ -179,11 +179,11 @@ class NoteWindowTest : public QObject {
                                            : a->text() + QLatin1Char('|') + a->shortcut().toString());
             return items;
         };
-        QCOMPARE(describe(note->puEdit),
+        QCOMPARE(describe(note->editMenu()),
                  QStringList({"들여쓰기/바로쓰기|Ctrl+T", "-", "복사|Ctrl+C", "자르기|Ctrl+X",
                               "붙이기|Ctrl+V", "-", "폰트|Ctrl+F", "진하게|Ctrl+B", "기울이기|Ctrl+S",
                               "밑줄|Ctrl+U", "-", "프린트|Ctrl+P", "화면에서 숨기기|", "완전 삭제|"}));
-        QCOMPARE(describe(note->puConfig),
+        QCOMPARE(describe(note->noteMenu()),
                  QStringList({"환경설정|", "-", "언제나 화면의 최상단에 위치|", "알람( Alarm) 설정|", "-",
                               "자르기|Ctrl+X", "복사|Ctrl+C", "붙이기|Ctrl+V", "-", "프린트|Ctrl+P", "-",
                               "숨기기|", "완전 삭제|"}));
@@ -446,7 +446,8 @@ class NoteWindowTest : public QObject {
         QVERIFY(note->ismodified); // printing is not the close-time save
 
         note->nnTopClick();
-        QVERIFY(note->nnTop->isChecked());
+        QVERIFY(note->stayOnTop());
+        QVERIFY(note->noteMenu() && note->nnTop->isChecked()); // a menu built later shows the state
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(stored().istop, 1);
         note->nnTop->trigger(); // from the menu: the same single flip
