@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPointer>
 #include <QUrl>
 #include <cstring>
 
@@ -135,10 +136,12 @@ void TfrmStikko_main::FormClose() {
     ending_ = true;
     // Last to first, as the notes were opened. Closing makes each note save itself once; the
     // objects go later, so a note whose own handler is still running is never freed under it.
-    while (!noteList.isEmpty()) {
-        TfrmStikko_sub* note = noteList.takeLast();
-        note->close();
-        note->deleteLater();
+    // A note that could not be written stays listed; the form's end makes it try once more.
+    const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
+    for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
+        if (*it != nullptr) {
+            closeNote(*it);
+        }
     }
     if (rxTray != nullptr && rxTray->isVisible()) {
         rxTray->hide();
@@ -175,12 +178,7 @@ void TfrmStikko_main::CloseNoteWindow(const char* id) {
         return;
     }
     note->isdeleted = false;
-    note->record.isshow = 0;
-    // Off the list first, and this very window: a second window whose id shares the prefix
-    // must not be dropped in its place.
-    noteList.removeAll(note);
-    note->close();
-    note->deleteLater();
+    hideNote(note);
 }
 
 void TfrmStikko_main::DeleteNote(const char* id) {
@@ -198,9 +196,7 @@ void TfrmStikko_main::DeleteNote(const char* id) {
     }
     if (note != nullptr) {
         note->isdeleted = true;
-        noteList.removeAll(note);
-        note->close();
-        note->deleteLater();
+        closeNote(note);
     }
 }
 
@@ -305,6 +301,28 @@ void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note) {
     noteList.append(note);
 }
 
+bool TfrmStikko_main::closeNote(TfrmStikko_sub* note) {
+    // The note saves itself as it closes. When its files cannot be written it refuses to
+    // close and keeps its text on screen; it then stays listed, so later commands and the
+    // program's end still reach it.
+    if (!note->close()) {
+        return false;
+    }
+    // This very window leaves the list: another whose id shares the prefix stays.
+    noteList.removeAll(note);
+    note->deleteLater();
+    return true;
+}
+
+void TfrmStikko_main::hideNote(TfrmStikko_sub* note) {
+    const int32_t shown = note->record.isshow;
+    note->record.isshow = 0;
+    if (!closeNote(note)) {
+        // Still open: its record must not say hidden, or a later save would hide it for good.
+        note->record.isshow = shown;
+    }
+}
+
 void TfrmStikko_main::noteWindowGone(TfrmStikko_sub* note) {
     noteList.removeAll(note);
 }
@@ -356,12 +374,12 @@ void TfrmStikko_main::nnAllhideClick() {
     if (noteManagerOpen()) {
         return;
     }
-    while (!noteList.isEmpty()) {
-        TfrmStikko_sub* note = noteList.takeLast();
-        note->isdeleted = false;
-        note->record.isshow = 0;
-        note->close();
-        note->deleteLater();
+    const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
+    for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
+        if (*it != nullptr) {
+            (*it)->isdeleted = false;
+            hideNote(*it);
+        }
     }
 }
 

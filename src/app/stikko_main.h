@@ -102,6 +102,11 @@ private:
     TfrmStikko_sub* createNoteWindow();
     // Shows a window whose record is filled, gives it its stay-on-top style and lists it.
     void showAndRegister(TfrmStikko_sub* note);
+    // Closes a note and lets it go; false (and the note stays open and listed) when it could
+    // not save itself.
+    bool closeNote(TfrmStikko_sub* note);
+    // Closes a note as hidden (isshow 0); a note that stays open keeps its shown state.
+    void hideNote(TfrmStikko_sub* note);
     void watchNote(TfrmStikko_sub* note);
     bool idInUse(const QByteArray& id) const;
     void showTrayMessage(const QString& title, const QString& text);

@@ -5,6 +5,7 @@
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/rtf.h"
 #include "store/dm.h"
 #include "store/subfunction.h"
 
@@ -14,8 +15,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -398,6 +401,53 @@ private slots:
         // After the end, the icon makes no more notes.
         form->rxTrayClick();
         QVERIFY(form->noteList.isEmpty());
+    }
+
+    // A note whose files cannot be written refuses to close and keeps its text; hiding it,
+    // hiding all and the program's end must then leave it open and listed, shown in its record.
+    void unwritableNote_staysOpenAndListed_throughHideAndEnd() {
+        storeNote("20240101_000000_00", 1);
+        storeNote("20240102_000000_00", 1);
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 2);
+        QPointer<TfrmStikko_sub> stuck = form->noteList.first();
+        QPointer<TfrmStikko_sub> other = form->noteList.last();
+        const QByteArray goodIni = stuck->record.ini_name;
+        const QByteArray goodDoc = stuck->record.doc_name;
+        const QString gone = env::programFolder() + QStringLiteral("gone/");
+        cp949::copyToField(stuck->record.ini_name, gone + QStringLiteral("a.ini"));
+        cp949::copyToField(stuck->record.doc_name, gone + QStringLiteral("a.rtf"));
+        stuck->editor()->append(QStringLiteral("잃으면 안 되는 줄"));
+
+        auto stillThere = [&] {
+            flushDeletes();
+            return !stuck.isNull() && stuck->isVisible() && form->noteList.contains(stuck.data()) &&
+                   stuck->record.isshow == 1 &&
+                   stuck->editor()->toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄"));
+        };
+        form->CloseNoteWindow("20240101_000000_00");
+        QVERIFY(stillThere());
+        form->nnAllhideClick();
+        QVERIFY(stillThere());
+        QVERIFY(other.isNull()); // the writable note went as usual
+        QCOMPARE(readNote("20240102_000000_00").isshow, 0);
+        QVERIFY(!form->lastTrayMessage.isEmpty());
+
+        QSignalSpy ended(form.get(), &TfrmStikko_main::ended);
+        form->FormClose();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(stillThere());
+
+        // Once the files can be written again, the form's own end saves the note.
+        cp949::copyToField(stuck->record.ini_name, QByteArrayView(goodIni));
+        cp949::copyToField(stuck->record.doc_name, QByteArrayView(goodDoc));
+        form.reset();
+        flushDeletes();
+        QVERIFY(stuck.isNull());
+        QCOMPARE(readNote("20240101_000000_00").isshow, 1);
+        QTextDocument body;
+        QVERIFY(rtf::loadFile(dataPath(QStringLiteral("20240101_000000_00.rtf")), body));
+        QVERIFY(body.toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄")));
     }
 
     void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
