@@ -11,7 +11,7 @@ deps:
 	@bash scripts/install-deps
 
 $(RELEASE_DIR)/build.ninja: | deps
-	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DSTIKKO_TESTS=OFF
 
 build: deps $(RELEASE_DIR)/build.ninja
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
