@@ -153,7 +153,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(QColor(image.pixel(2, 2)), rgb(11056317));
         QCOMPARE(QColor(image.pixel(32, 4)), rgb(5467961)); // beside the caption
         QCOMPARE(QColor(image.pixel(200, 150)), rgb(12382189));
-        QCOMPARE(QColor(image.pixel(194, 200)), rgb(5467961));
+        QCOMPARE(QColor(image.pixel(194, 200)), rgb(7639656));
 
         // Fonts, hints and cursors.
         QCOMPARE(note->reDoc->font().family(), QStringLiteral("굴림체"));
