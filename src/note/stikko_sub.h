@@ -118,7 +118,7 @@ class TfrmStikko_sub : public QWidget {
     QTimer* timCheck = nullptr;
     QTimer* timCheckRepeat = nullptr;
     QTimer* timAutosave = nullptr;
-    sound::Player* mpAlram = nullptr; // plays the alarm sound; never visible
+    sound::Player* mpAlram = nullptr; // plays the alarm sound; made with the first sound
 
     // The two menus are built on first use (most notes never open one): until noteMenu() or
     // editMenu() has been called, these pointers and those of the menus' actions are null.

@@ -37,9 +37,7 @@ std::optional<QDateTime> alarmMoment(const NoteRecord& record) {
 } // namespace
 
 void TfrmStikko_sub::buildAlarm() {
-    mpAlram = sound::createPlayer(this);
-    mpAlram->setObjectName(QStringLiteral("mpAlram"));
-    connect(mpAlram, &sound::Player::finished, this, &TfrmStikko_sub::mpAlramNotify);
+    // The player comes with the first sound: most notes never ring.
     connect(timCheck, &QTimer::timeout, this, &TfrmStikko_sub::timCheckTimer);
     connect(timCheckRepeat, &QTimer::timeout, this, &TfrmStikko_sub::timCheckRepeatTimer);
 }
@@ -112,6 +110,11 @@ void TfrmStikko_sub::PlayAlarmSound() {
     QString path = cp949::fieldText(record.sound_file);
     if (!QFileInfo(path).isFile())
         path = cp949::fieldText(defaults.sound_file);
+    if (!mpAlram) {
+        mpAlram = sound::createPlayer(this);
+        mpAlram->setObjectName(QStringLiteral("mpAlram"));
+        connect(mpAlram, &sound::Player::finished, this, &TfrmStikko_sub::mpAlramNotify);
+    }
     // A file that cannot be opened plays nothing and leaves the player free for the others.
     if (!mpAlram->play(path))
         return;
@@ -121,7 +124,8 @@ void TfrmStikko_sub::PlayAlarmSound() {
 
 void TfrmStikko_sub::mpAlramNotify() {
     // Also run when the window closes, so a sound cut short frees the player for the others.
-    mpAlram->stop();
+    if (mpAlram)
+        mpAlram->stop();
     if (soundPlaying_) {
         soundPlaying_ = false;
         playingFlag() = false;
