@@ -27,7 +27,11 @@ const QString kRtfMimeAlt = QStringLiteral("application/rtf");
 
 // --- Panel --------------------------------------------------------------------------------
 
-Panel::Panel(QWidget* parent) : QWidget(parent), color_(palette().color(QPalette::Window)) {}
+Panel::Panel(QWidget* parent) : QWidget(parent), color_(palette().color(QPalette::Window)) {
+    // The panel fills all of itself: whatever lies beneath (the parent panels, the form) is
+    // left unpainted there, and no background is cleared before it paints.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void Panel::setColor(const QColor& color) {
     if (color_ == color)
@@ -155,10 +159,17 @@ void SpeedButton::leaveEvent(QEvent* event) {
 
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setCursor(Qt::PointingHandCursor);
-    setFontColor(0);
+    applyFontColor(0);
 }
 
 void ClickLabel::setFontColor(int32_t value) {
+    // The selection's indicators are set again on every cursor move; an unchanged colour
+    // costs no palette change.
+    if (value != fontColor_)
+        applyFontColor(value);
+}
+
+void ClickLabel::applyFontColor(int32_t value) {
     fontColor_ = value;
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, colors::toQColor(value));

@@ -98,6 +98,8 @@ class ClickLabel : public QLabel {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
+    void applyFontColor(int32_t value);
+
     int32_t fontColor_ = 0;
     bool pressedInside_ = false;
 };

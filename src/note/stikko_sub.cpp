@@ -270,7 +270,14 @@ void TfrmStikko_sub::buildToolbar() {
     arial.setPixelSize(12);
     labFont->setFont(arial);
     labFont->setFontColor(kWhite);
-    labFont->adjustSize();
+    // Every note's label has the same text and font: measure it once.
+    static QSize fontLabelSize;
+    if (fontLabelSize.isEmpty()) {
+        labFont->adjustSize();
+        fontLabelSize = labFont->size();
+    } else {
+        labFont->resize(fontLabelSize);
+    }
     labFont->move(3, 2);
 
     labBold = styleLabel(QStringLiteral("B"), QStringLiteral("labBold"), 36, 10, QStringLiteral("진하게"));
