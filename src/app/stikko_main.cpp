@@ -268,9 +268,13 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
             if (record.isshow == 0) {
                 continue;
             }
-        } else {
-            record.isshow = 1;
+            // The window writes the record as it shows it, and needs not read it again.
+            TfrmStikko_sub* note = createNoteWindow();
+            note->record = record;
+            showAndRegister(note, true);
+            continue;
         }
+        record.isshow = 1;
         if (!SaveNoteRecord(nullptr, record)) {
             reportWriteFailure(cp949::fieldText(record.ini_name));
         }
@@ -295,8 +299,12 @@ void TfrmStikko_main::watchNote(TfrmStikko_sub* note) {
     connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
 }
 
-void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note) {
-    note->showNote();
+void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note, bool recordLoaded) {
+    if (recordLoaded) {
+        note->showLoadedNote();
+    } else {
+        note->showNote();
+    }
     note->ApplyStayOnTop();
     noteList.append(note);
 }

@@ -101,7 +101,8 @@ private:
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     TfrmStikko_sub* createNoteWindow();
     // Shows a window whose record is filled, gives it its stay-on-top style and lists it.
-    void showAndRegister(TfrmStikko_sub* note);
+    // `recordLoaded`: the record was just read from the note's own file and is not read again.
+    void showAndRegister(TfrmStikko_sub* note, bool recordLoaded = false);
     // Closes a note and lets it go; false (and the note stays open and listed) when it could
     // not save itself.
     bool closeNote(TfrmStikko_sub* note);

@@ -539,21 +539,39 @@ void TfrmStikko_sub::layoutToolbar() {
 // --- Showing ------------------------------------------------------------------------------
 
 void TfrmStikko_sub::showNote() {
+    if (QFileInfo::exists(cp949::fieldText(record.ini_name)))
+        LoadNoteRecord(record, nullptr);
+    else
+        LoadNoteRecord(record, kDefaultsFile);
+    showLoadedNote();
+}
+
+void TfrmStikko_sub::showLoadedNote() {
     isclosed = false;
     isdeleted = false;
     ismodified = false;
     isringing = false;
     showing_ = true;
-
-    if (QFileInfo::exists(cp949::fieldText(record.ini_name)))
-        LoadNoteRecord(record, nullptr);
-    else
-        LoadNoteRecord(record, kDefaultsFile);
     ApplyNoteRecord();
     show();
 }
 
 void TfrmStikko_sub::ApplyNoteRecord() {
+    // Applying the record writes it (the geometry, then the title taken from the body); it
+    // is written once, when everything has been applied.
+    const bool outermost = !holdWrites_;
+    holdWrites_ = true;
+    applyRecord();
+    if (outermost) {
+        holdWrites_ = false;
+        if (writeHeld_) {
+            writeHeld_ = false;
+            writeRecord();
+        }
+    }
+}
+
+void TfrmStikko_sub::applyRecord() {
     move(record.scr_x, record.scr_y);
     ApplyGeometry();
 
@@ -717,6 +735,10 @@ void TfrmStikko_sub::reportFailure(const QString& path) {
 bool TfrmStikko_sub::writeRecord() {
     if (isdeleted)
         return true; // the files are gone on purpose; never bring them back
+    if (holdWrites_) {
+        writeHeld_ = true;
+        return true;
+    }
     if (SaveNoteRecord(nullptr, record))
         return true;
     reportFailure(cp949::fieldText(record.ini_name));

@@ -54,6 +54,9 @@ class TfrmStikko_sub : public QWidget {
 
     // FormShow: reload the record from its file (or the defaults file) and apply it, then show.
     void showNote();
+    // FormShow for a record the caller has just read from the note's own file: the same
+    // without reading it again.
+    void showLoadedNote();
     void ApplyNoteRecord();
     void ApplyGeometry();
     void ApplyStayOnTop();
@@ -212,6 +215,7 @@ class TfrmStikko_sub : public QWidget {
     void buildToolbar();
     void buildMenus();
     void setStayOnTop(bool on);
+    void applyRecord();
     void editorCommandKey(QKeyCombination key);
     void layoutPanels();
     void layoutTitleBar();
@@ -235,6 +239,8 @@ class TfrmStikko_sub : public QWidget {
     bool cursorOverridden_ = false;
     bool soundPlaying_ = false; // this window's sound set the shared isplaying flag
     bool stayOnTop_ = false;
+    bool holdWrites_ = false; // ApplyNoteRecord is running: writeRecord waits for its end
+    bool writeHeld_ = false;  // a write waits for the end of ApplyNoteRecord
 };
 
 } // namespace stikko

@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <charconv>
+#include <iterator>
 
 namespace stikko {
 namespace {
@@ -37,6 +39,10 @@ void trimRange(const QByteArray& text, qsizetype& begin, qsizetype& end) {
         --end;
 }
 
+bool hasLineBreak(QByteArrayView value) {
+    return value.contains('\r') || value.contains('\n');
+}
+
 QByteArray singleLine(QByteArrayView value) {
     QByteArray out = value.toByteArray();
     for (char& c : out) {
@@ -44,6 +50,28 @@ QByteArray singleLine(QByteArrayView value) {
             c = ' ';
     }
     return out;
+}
+
+// "key=value", the key made one line like the value.
+QByteArray keyLine(QByteArrayView key, QByteArrayView value) {
+    QByteArray line;
+    line.reserve(key.size() + 1 + value.size());
+    line.append(hasLineBreak(key) ? singleLine(key) : key.toByteArray());
+    line.append('=');
+    line.append(value);
+    return line;
+}
+
+// The line ends a document can have, shared by every line instead of one copy per line.
+QByteArray sharedEol(QByteArrayView eol) {
+    static const QByteArray crlf("\r\n"), lf("\n"), cr("\r");
+    if (eol == crlf)
+        return crlf;
+    if (eol == lf)
+        return lf;
+    if (eol == cr)
+        return cr;
+    return {};
 }
 
 } // namespace
@@ -94,7 +122,7 @@ void IniFile::parse(const QByteArray& bytes) {
         if (end < size) {
             next = (bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') ? end + 2 : end + 1;
         }
-        QByteArray eol = bytes.mid(end, next - end);
+        QByteArray eol = sharedEol(QByteArrayView(bytes).sliced(end, next - end));
         if (!newlineKnown && !eol.isEmpty()) {
             newline_ = eol;
             newlineKnown = true;
@@ -232,11 +260,18 @@ void IniFile::insertLine(qsizetype at, QByteArray text) {
 }
 
 void IniFile::writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value) {
-    const QByteArray clean = singleLine(value);
+    // Most writes store what the line already holds (a record written back unchanged); they
+    // leave the line alone and copy nothing.
+    QByteArray cleaned;
+    if (hasLineBreak(value)) {
+        cleaned = singleLine(value);
+        value = cleaned;
+    }
+    const QByteArrayView clean = value;
     qsizetype header = findSection(section);
     if (header < 0) {
         insertLine(lines_.size(), '[' + singleLine(section) + ']');
-        insertLine(lines_.size(), singleLine(key) + '=' + clean);
+        insertLine(lines_.size(), keyLine(key, clean));
         return;
     }
     const qsizetype end = sectionEnd(header);
@@ -245,8 +280,13 @@ void IniFile::writeString(QByteArrayView section, QByteArrayView key, QByteArray
         Line& line = lines_[i];
         if (line.kind == Kind::Key &&
             sameName(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), key)) {
+            // A line that is exactly "name=value" already would be rewritten byte for byte.
+            if (line.nameStart == 0 && line.valueStart == line.nameLength + 1 &&
+                line.valueStart + line.valueLength == line.text.size() &&
+                QByteArrayView(line.text).sliced(line.valueStart) == clean)
+                return;
             // Keep the key as the file spells it; only the value changes.
-            QByteArray text = line.text.mid(line.nameStart, line.nameLength) + '=' + clean;
+            QByteArray text = keyLine(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), clean);
             QByteArray eol = std::move(line.eol);
             line = makeLine(std::move(text), std::move(eol));
             return;
@@ -257,11 +297,13 @@ void IniFile::writeString(QByteArrayView section, QByteArrayView key, QByteArray
         if (b < e)
             lastFilled = i;
     }
-    insertLine(lastFilled + 1, singleLine(key) + '=' + clean);
+    insertLine(lastFilled + 1, keyLine(key, clean));
 }
 
 void IniFile::writeInteger(QByteArrayView section, QByteArrayView key, int32_t value) {
-    writeString(section, key, QByteArray::number(value));
+    char digits[16];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    writeString(section, key, QByteArrayView(digits, end - digits));
 }
 
 QByteArray IniFile::toBytes() const {

@@ -174,9 +174,8 @@ void LoadNoteRecord(NoteRecord& record, const char* source) {
     const IniFile ini(resolveFile(source, record));
 
     const QSize area = env::workArea();
+    // The clock is read once, and its text made only for a key that is missing.
     const QDateTime now = env::now();
-    const QByteArray today = now.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
-    const QByteArray moment = now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
     QByteArray sound = fieldBytes(defaults.sound_file, sizeof defaults.sound_file).toByteArray();
     if (!sound.contains(".wav"))
         sound = encodedProgramFolder().value_or(QByteArray()) + kSoundFolder + "alram.wav";
@@ -194,10 +193,12 @@ void LoadNoteRecord(NoteRecord& record, const char* source) {
                 fallback = sound;
                 break;
             case Fallback::Today:
-                fallback = today;
+                if (!ini.hasKey(def.section, def.key))
+                    fallback = now.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
                 break;
             case Fallback::Now:
-                fallback = moment;
+                if (!ini.hasKey(def.section, def.key))
+                    fallback = now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
                 break;
             default:
                 break;
