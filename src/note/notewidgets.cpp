@@ -3,6 +3,7 @@
 #include "platform/rtf.h"
 #include "theme/colors.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -16,6 +17,7 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <algorithm>
+#include <vector>
 
 namespace stikko {
 
@@ -134,8 +136,17 @@ void SpeedButton::paintEvent(QPaintEvent*) {
         p.drawLine(r.bottomLeft(), r.bottomRight());
         p.drawLine(r.topRight(), r.bottomRight());
     }
-    const QPixmap pixmap =
-        icon().pixmap(iconSize(), devicePixelRatio(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    const QIcon current = icon();
+    const qreal ratio = devicePixelRatio();
+    if (current.cacheKey() != pixmapIcon_ || isEnabled() != pixmapEnabled_ || ratio != pixmapRatio_ ||
+        iconSize() != pixmapSize_) {
+        pixmap_ = current.pixmap(iconSize(), ratio, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        pixmapIcon_ = current.cacheKey();
+        pixmapSize_ = iconSize();
+        pixmapEnabled_ = isEnabled();
+        pixmapRatio_ = ratio;
+    }
+    const QPixmap& pixmap = pixmap_;
     if (!pixmap.isNull()) {
         const QSize size = pixmap.deviceIndependentSize().toSize();
         const int shift = sunken ? 1 : 0;
@@ -157,9 +168,79 @@ void SpeedButton::leaveEvent(QEvent* event) {
 
 // --- ClickLabel ---------------------------------------------------------------------------
 
-ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+namespace {
+struct TextPicture {
+    QString text;
+    QFont font;
+    QRgb color;
+    QSize size;
+    Qt::Alignment alignment;
+    qreal ratio;
+    QPixmap pixmap;
+};
+
+std::vector<TextPicture>& textPictures() {
+    static std::vector<TextPicture> pictures;
+    return pictures;
+}
+
+// The label's text as drawn at its size, shared by every label that looks the same. Only a
+// handful exist (the tool bar's few labels in their two colours); the list stays short.
+QPixmap textPicture(const QString& text, const QFont& font, const QColor& color, QSize size,
+                    Qt::Alignment alignment, qreal ratio) {
+    std::vector<TextPicture>& pictures = textPictures();
+    for (const TextPicture& p : pictures) {
+        if (p.size == size && p.color == color.rgba() && p.alignment == alignment && p.ratio == ratio &&
+            p.text == text && p.font == font)
+            return p.pixmap;
+    }
+    if (pictures.empty()) {
+        // Pixmaps must go before the application does.
+        QObject::connect(qApp, &QObject::destroyed, [] { textPictures().clear(); });
+    }
+    if (pictures.size() >= 32)
+        pictures.erase(pictures.begin());
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setFont(font);
+    p.setPen(color);
+    p.drawText(QRect(QPoint(0, 0), size), int(alignment), text);
+    p.end();
+    pictures.push_back({text, font, color.rgba(), size, alignment, ratio, pixmap});
+    return pixmap;
+}
+} // namespace
+
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QWidget(parent), text_(text) {
     setCursor(Qt::PointingHandCursor);
     applyFontColor(0);
+}
+
+void ClickLabel::setText(const QString& text) {
+    if (text == text_)
+        return;
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+void ClickLabel::setAlignment(Qt::Alignment alignment) {
+    alignment_ = alignment;
+    update();
+}
+
+QSize ClickLabel::sizeHint() const {
+    return fontMetrics().boundingRect(QRect(0, 0, 2000, 2000), int(alignment_), text_).size();
+}
+
+void ClickLabel::paintEvent(QPaintEvent*) {
+    if (text_.isEmpty() || width() <= 0 || height() <= 0)
+        return;
+    const QPixmap picture = textPicture(text_, font(), palette().color(QPalette::WindowText), size(),
+                                        alignment_, devicePixelRatio());
+    QPainter(this).drawPixmap(0, 0, picture);
 }
 
 void ClickLabel::setFontColor(int32_t value) {

@@ -79,14 +79,28 @@ class SpeedButton : public QAbstractButton {
 
   private:
     bool hovered_ = false;
+    // The icon as last drawn; looking it up in the icon on every paint costs more than the
+    // drawing.
+    QPixmap pixmap_;
+    qint64 pixmapIcon_ = 0;
+    QSize pixmapSize_;
+    bool pixmapEnabled_ = true;
+    qreal pixmapRatio_ = 0;
 };
 
-// A label that reports a click (press and release inside it). Its font colour, a 0x00BBGGRR
-// value, is readable back: the style labels of the tool bar use it as their on/off state.
-class ClickLabel : public QLabel {
+// A one-line label that reports a click (press and release inside it). Its font colour, a
+// 0x00BBGGRR value, is readable back: the style labels of the tool bar use it as their on/off
+// state. Every note has the same few labels, so the painted text is shared: labels with the
+// same text, font, colour and size draw one cached picture instead of laying their text out.
+class ClickLabel : public QWidget {
     Q_OBJECT
   public:
     explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
+    QString text() const { return text_; }
+    void setText(const QString& text);
+    Qt::Alignment alignment() const { return alignment_; }
+    void setAlignment(Qt::Alignment alignment);
+    QSize sizeHint() const override;
     void setFontColor(int32_t value);
     int32_t fontColor() const { return fontColor_; }
 
@@ -94,12 +108,15 @@ class ClickLabel : public QLabel {
     void clicked();
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     void applyFontColor(int32_t value);
 
+    QString text_;
+    Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
     int32_t fontColor_ = 0;
     bool pressedInside_ = false;
 };

@@ -111,6 +111,31 @@ class NoteEditingTest : public QObject {
         QVERIFY(!note->sbBullets->isChecked());
     }
 
+    // Labels share their painted text; a note's indicator must still show its own state.
+    void indicators_paintTheirOwnColour_besideAnotherNote() {
+        TfrmStikko_sub* on = open(kId, QStringLiteral("abc"));
+        TfrmStikko_sub* off = open("20240523_174052_08", QStringLiteral("abc"));
+        select(on, 0, 3);
+        on->labBoldClick();
+        QCOMPARE(on->labBold->fontColor(), 255);
+        QCOMPARE(off->labBold->fontColor(), 0);
+        auto redPixels = [](QWidget* w) {
+            const QImage image = w->grab().toImage();
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    count += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+                }
+            return count;
+        };
+        QVERIFY(redPixels(on->labBold) > 0);
+        QCOMPARE(redPixels(off->labBold), 0);
+        on->labBoldClick(); // off again: the same picture as the other note's
+        QCOMPARE(redPixels(on->labBold), 0);
+        QCOMPARE(on->labBold->grab().toImage(), off->labBold->grab().toImage());
+    }
+
     void styleToggle_formatsSelection_andIndicatorFollows_data() {
         QTest::addColumn<QString>("label");
         QTest::addColumn<Reader>("has");
