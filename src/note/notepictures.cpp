@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 
 // Flat pictures sized for a 16-pixel title bar: a white or pale fill with a dark outline, so
 // they read on any title-bar colour the user picks.
@@ -19,6 +20,18 @@ QImage blank(int w, int h) {
     QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
+}
+
+// Every note shows the same pictures: one pixmap each, shared through the application's pixmap
+// cache (which goes with the application), made again from the painted image if the cache
+// has dropped it.
+QPixmap shared(const QString& key, const QImage& image) {
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QPixmap::fromImage(image);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
 }
 
 QPen pen(const QColor& color, qreal width = 1.0) {
@@ -62,7 +75,7 @@ QPixmap makerMark() {
         p.drawLine(QPointF(19.0, 6.2), QPointF(16.5, 9.0));
         return pixmap;
     }();
-    return QPixmap::fromImage(picture);
+    return shared(QStringLiteral("stikko-note-makerMark"), picture);
 }
 
 QPixmap alarmClock() {
@@ -82,7 +95,7 @@ QPixmap alarmClock() {
         p.drawLine(QPointF(11.5, 14.5), QPointF(13.0, 15.5));
         return pixmap;
     }();
-    return QPixmap::fromImage(picture);
+    return shared(QStringLiteral("stikko-note-alarmClock"), picture);
 }
 
 QPixmap maximize() {
@@ -100,7 +113,7 @@ QPixmap maximize() {
         p.drawLine(QPointF(10.5, 7.5), QPointF(10.5, 10));
         return pixmap;
     }();
-    return QPixmap::fromImage(picture);
+    return shared(QStringLiteral("stikko-note-maximize"), picture);
 }
 
 QPixmap sizeGrip() {
@@ -120,7 +133,7 @@ QPixmap sizeGrip() {
         }
         return pixmap;
     }();
-    return QPixmap::fromImage(picture);
+    return shared(QStringLiteral("stikko-note-sizeGrip"), picture);
 }
 
 } // namespace stikko::notepictures
