@@ -12,6 +12,7 @@
 #include "theme/icons.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -272,6 +273,7 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
             TfrmStikko_sub* note = createNoteWindow();
             note->record = record;
             showAndRegister(note, true);
+            sendNotePostedEvents();
             continue;
         }
         record.isshow = 1;
@@ -281,11 +283,19 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
         TfrmStikko_sub* note = createNoteWindow();
         note->record = record;
         showAndRegister(note);
+        sendNotePostedEvents();
     }
     lbList.clear();
     for (const QString& path : batch.commit()) {
         reportWriteFailure(path);
     }
+}
+
+void TfrmStikko_main::sendNotePostedEvents() {
+    // A new window's controls post their polish, layout and update requests. Left to pile up
+    // while many windows open, each new request is compared with every one already waiting;
+    // handled window by window, the queue stays short.
+    QCoreApplication::sendPostedEvents();
 }
 
 TfrmStikko_sub* TfrmStikko_main::createNoteWindow() {

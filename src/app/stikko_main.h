@@ -109,6 +109,7 @@ private:
     // Closes a note as hidden (isshow 0); a note that stays open keeps its shown state.
     void hideNote(TfrmStikko_sub* note);
     void watchNote(TfrmStikko_sub* note);
+    void sendNotePostedEvents();
     bool idInUse(const QByteArray& id) const;
     void showTrayMessage(const QString& title, const QString& text);
 
