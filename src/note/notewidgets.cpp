@@ -215,7 +215,6 @@ QPixmap textPicture(const QString& text, const QFont& font, const QColor& color,
 
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QWidget(parent), text_(text) {
     setCursor(Qt::PointingHandCursor);
-    applyFontColor(0);
 }
 
 void ClickLabel::setText(const QString& text) {
@@ -238,23 +237,18 @@ QSize ClickLabel::sizeHint() const {
 void ClickLabel::paintEvent(QPaintEvent*) {
     if (text_.isEmpty() || width() <= 0 || height() <= 0)
         return;
-    const QPixmap picture = textPicture(text_, font(), palette().color(QPalette::WindowText), size(),
-                                        alignment_, devicePixelRatio());
+    const QPixmap picture =
+        textPicture(text_, font(), colors::toQColor(fontColor_), size(), alignment_, devicePixelRatio());
     QPainter(this).drawPixmap(0, 0, picture);
 }
 
 void ClickLabel::setFontColor(int32_t value) {
     // The selection's indicators are set again on every cursor move; an unchanged colour
-    // costs no palette change.
-    if (value != fontColor_)
-        applyFontColor(value);
-}
-
-void ClickLabel::applyFontColor(int32_t value) {
+    // costs nothing.
+    if (value == fontColor_)
+        return;
     fontColor_ = value;
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, colors::toQColor(value));
-    setPalette(pal);
+    update();
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {

@@ -88,9 +88,9 @@ class SpeedButton : public QAbstractButton {
     qreal pixmapRatio_ = 0;
 };
 
-// A one-line label that reports a click (press and release inside it). Its font colour, a
-// 0x00BBGGRR value, is readable back: the style labels of the tool bar use it as their on/off
-// state. Every note has the same few labels, so the painted text is shared: labels with the
+// A one-line label that reports a click (press and release inside it). Its text is drawn in its
+// font colour, a 0x00BBGGRR value (black at first) that is readable back: the style labels of
+// the tool bar use it as their on/off state. Every note has the same few labels, so the painted text is shared: labels with the
 // same text, font, colour and size draw one cached picture instead of laying their text out.
 class ClickLabel : public QWidget {
     Q_OBJECT
@@ -113,8 +113,6 @@ class ClickLabel : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    void applyFontColor(int32_t value);
-
     QString text_;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
     int32_t fontColor_ = 0;

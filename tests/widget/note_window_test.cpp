@@ -158,7 +158,15 @@ class NoteWindowTest : public QObject {
         // Fonts, hints and cursors.
         QCOMPARE(note->reDoc->font().family(), QStringLiteral("굴림체"));
         QCOMPARE(note->reDoc->font().pixelSize(), 12);
-        QCOMPARE(note->labFont->palette().color(QPalette::WindowText), QColor(Qt::white));
+        QCOMPARE(note->labFont->fontColor(), 0xFFFFFF);
+        {
+            const QImage text = note->labFont->grab().toImage();
+            int white = 0;
+            for (int y = 0; y < text.height(); ++y)
+                for (int x = 0; x < text.width(); ++x)
+                    white += text.pixelColor(x, y) == QColor(Qt::white);
+            QVERIFY(white > 10); // the caption is drawn in white
+        }
         QVERIFY(note->labBold->font().bold());
         QVERIFY(note->labUnderline->font().underline());
         QCOMPARE(note->pnTitle->toolTip(), QStringLiteral("더블클릭\n= 최소화"));
