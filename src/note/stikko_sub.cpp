@@ -16,6 +16,8 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
+#include <QIcon>
 #include <QLocale>
 #include <QMenu>
 #include <QTextBlock>
@@ -72,6 +74,17 @@ constexpr QKeyCombination kEditorCommandKeys[] = {
     Qt::CTRL | Qt::Key_T, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_F,
     Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_P,
 };
+
+// The tool bar's icons, made once and shared by every note; they go with the application.
+QIcon toolbarIcon(int index) {
+    static QHash<int, QIcon> made;
+    if (made.isEmpty())
+        QObject::connect(qApp, &QObject::destroyed, [] { made.clear(); });
+    auto it = made.constFind(index);
+    if (it == made.constEnd())
+        it = made.insert(index, QIcon(icons::editIcon(index)));
+    return *it;
+}
 
 QByteArray fieldBytes(const char* field, std::size_t capacity) {
     std::size_t len = 0;
@@ -295,7 +308,7 @@ void TfrmStikko_sub::buildToolbar() {
         auto* b = new SpeedButton(pnBottom);
         b->setObjectName(name);
         b->setGeometry(left, 1, 18, 17);
-        b->setIcon(QIcon(icons::editIcon(icon)));
+        b->setIcon(toolbarIcon(icon));
         b->setToolTip(hint);
         return b;
     };
