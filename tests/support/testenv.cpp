@@ -1,10 +1,13 @@
 #include "support/testenv.h"
 
 #include "platform/appenv.h"
+#include "platform/rtf.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextDocument>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -172,6 +175,17 @@ FileSizeLimit::~FileSizeLimit() {
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     std::signal(SIGXFSZ, oldHandler_ ? oldHandler_ : SIG_DFL);
+}
+
+QString bodyText(const QString& path) {
+    QTextDocument doc;
+    rtf::loadFile(path, doc);
+    return doc.toPlainText();
+}
+
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
 }
 
 } // namespace stikko::test

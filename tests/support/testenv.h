@@ -55,6 +55,12 @@ QByteArray readAll(const QString& path);
 // A fixture from tests/data.
 QByteArray fixture(const QString& name);
 
+// The plain text of a body file, as a note would show it.
+QString bodyText(const QString& path);
+
+// Runs the deferred deletes (deleteLater) and whatever they post.
+void flushDeletes();
+
 // Every field of a record as "name=value" lines (texts as CP949 bytes shown escaped), so a
 // failed comparison names the fields that differ.
 QStringList describe(const NoteRecord& record);

@@ -10,6 +10,7 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "store/subfunction.h"
+#include "support/testenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include <memory>
 
 using namespace stikko;
+using stikko::test::flushDeletes;
 
 namespace {
 
@@ -42,11 +44,6 @@ int storedIsshow(const char* id) {
 }
 
 QString dataFile(const QString& name) { return env::programFolder() + QStringLiteral("./data/") + name; }
-
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 
 // Runs `steps` inside the manager's modal run, then closes it.
 void whileManagerOpen(TfrmStikko_main& form, const std::function<void(TfrmStikko_admin&)>& steps) {

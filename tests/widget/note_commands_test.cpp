@@ -32,17 +32,6 @@ namespace {
 
 constexpr char kId[] = "20040201_090503_07";
 
-QString bodyText(const QString& path) {
-    QTextDocument doc;
-    rtf::loadFile(path, doc);
-    return doc.toPlainText();
-}
-
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
 } // namespace
 
 class NoteCommandsTest : public QObject {

@@ -34,13 +34,6 @@ namespace {
 
 constexpr char kId[] = "20040201_090503_07";
 
-// The text of a body file as the note would show it.
-QString bodyText(const QString& path) {
-    QTextDocument doc;
-    rtf::loadFile(path, doc);
-    return doc.toPlainText();
-}
-
 QColor rgb(int32_t value) {
     return colors::toQColor(value);
 }

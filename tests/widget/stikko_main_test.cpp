@@ -8,6 +8,7 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "store/subfunction.h"
+#include "support/testenv.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -25,6 +26,7 @@
 #include <memory>
 
 using namespace stikko;
+using stikko::test::flushDeletes;
 
 namespace {
 
@@ -61,11 +63,6 @@ NoteRecord readNote(const QByteArray& id) {
 
 QByteArray idOf(const TfrmStikko_sub* note) {
     return QByteArray(note->record.oid);
-}
-
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
 }
 
 } // namespace
