@@ -250,8 +250,13 @@ private slots:
         // A file from elsewhere with only a few keys: opened, and completed on disk.
         QFile sparse(dataPath(QStringLiteral("20240105_000000_00.ini")));
         QVERIFY(sparse.open(QIODevice::WriteOnly));
-        sparse.write("[VALUE_SECTION]\r\nisshow=1\r\nscr_x=30\r\nscr_y=40\r\n");
+        sparse.write("[VALUE_SECTION]\r\ntitle=old\r\nisshow=1\r\nscr_x=30\r\nscr_y=40\r\n");
         sparse.close();
+        // Its body's second line is its title from now on, in the same single write.
+        QFile body(dataPath(QStringLiteral("20240105_000000_00.rtf")));
+        QVERIFY(body.open(QIODevice::WriteOnly));
+        body.write("{\\rtf1\\ansi first line\\par second line\\par}");
+        body.close();
 
         form->FormCreate();
         QCOMPARE(form->noteList.size(), 3);
@@ -264,6 +269,7 @@ private slots:
         QVERIFY(completed.contains("oid=20240105_000000_00"));
         QVERIFY(completed.contains("isshow_toolbar="));
         QVERIFY(completed.contains("scr_x=30"));
+        QVERIFY(completed.contains("title=second line\r\n"));
 
         // Show-all opens the hidden note but still not the upper-case one, which stays as it was.
         form->nnAllshowClick();
