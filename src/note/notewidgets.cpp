@@ -220,12 +220,14 @@ QPixmap textPicture(const QString& text, const QFont& font, const QColor& color,
 
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QWidget(parent), text_(text) {
     setCursor(Qt::PointingHandCursor);
+    setAccessibleName(text); // what a screen reader says, as it would for a text label
 }
 
 void ClickLabel::setText(const QString& text) {
     if (text == text_)
         return;
     text_ = text;
+    setAccessibleName(text);
     updateGeometry();
     update();
 }
