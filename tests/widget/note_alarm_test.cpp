@@ -92,7 +92,6 @@ class NoteAlarmTest : public QObject {
     static QColor titleText(TfrmStikko_sub* note) {
         return note->labTitle->palette().color(QPalette::WindowText);
     }
-    void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
   private slots:
     void init() {

@@ -80,7 +80,6 @@ class NoteWindowTest : public QObject {
             }
         }
     }
-    void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
   private slots:
     void init() {
