@@ -108,6 +108,14 @@ class XPStyleTest : public QObject {
         }
         QCOMPARE(row(open).width(), widest + 2 * metrics.averageCharWidth());
         QCOMPARE(menu->sizeHint(), QSize(3 + row(open).width() + 3, 3 + 8 * 24 + 4 + 3));
+
+        // The mnemonic marker takes no room; a separator is 4 high whatever is proposed.
+        XPMenuItem marked;
+        marked.caption = QStringLiteral("파일(&F)");
+        QCOMPARE(style->MeasureItem(marked, QSize()).width(), metrics.horizontalAdvance("파일(F)") + 5 + 24);
+        XPMenuItem line;
+        line.separator = true;
+        QCOMPARE(style->MeasureItem(line, QSize(10, 30)), QSize(5 + 24, 4));
     }
 
     void items_arePaintedInTheWorkingPalettesColours() {
@@ -235,6 +243,30 @@ class XPStyleTest : public QObject {
         QCOMPARE(at(shot, s.right() - 24 - 6, s.top() + 2), p.MenuBackColor);
         QCOMPARE(at(shot, s.right() - 24 - 7, s.top() + 2), p.SeparatorLineColor);
         QCOMPARE(at(shot, s.left(), s.top() + 2), p.SeparatorLineColor);
+    }
+
+    void flatBorderAndGradient_whenAsked() {
+        style->SetFlatMenu(true);
+        style->SetGradient(true);
+        QImage shot = grab(open);
+        if (const QString folder = qEnvironmentVariable("STIKKO_MENU_SHOTS"); !folder.isEmpty())
+            shot.save(folder + QStringLiteral("/menu_flat_gradient.png"));
+        const XPPalette& p = style->workingPalette();
+        const int w = shot.width(), h = shot.height();
+        QCOMPARE(at(shot, 0, 0), p.MenuFrameColor);
+        QCOMPARE(at(shot, w - 3, h - 3), p.MenuFrameColor);
+        QCOMPARE(at(shot, w - 1, h - 1), p.MenuShadowColor); // the shadow, its corners cleared
+        QCOMPARE(at(shot, w - 1, 0), desktop(colors::kButtonFace));
+        QCOMPARE(at(shot, 0, h - 1), desktop(colors::kButtonFace));
+        const QRect r = row(open); // the bar stops a pixel short of the right edge
+        QCOMPARE(at(shot, r.right() - 1, r.top() + 12), p.SelectionFrameColor);
+        QCOMPARE(at(shot, r.right(), r.top() + 12), NewColor(p.IconColumnColor, 96));
+        // Column by column: quickly lighter across the icon column, slowly after it.
+        const QRect o = row(off);
+        QCOMPARE(at(shot, o.left(), o.top() + 2), NewColor(p.IconColumnColor, 1));
+        QCOMPARE(at(shot, o.left() + 1, o.top() + 2), NewColor(p.IconColumnColor, 4));
+        QCOMPARE(at(shot, o.left() + 28, o.top() + 2), NewColor(p.IconColumnColor, 85));
+        QCOMPARE(at(shot, o.left() + 29, o.top() + 2), NewColor(p.IconColumnColor, 86));
     }
 
     void palette_followsItsThreeRegimes() {
