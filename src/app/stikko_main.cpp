@@ -8,11 +8,14 @@
 #include "platform/appenv.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
+#include "platform/traymenuhost.h"
 #include "store/dm.h"
 #include "theme/icons.h"
+#include "theme/xpstyle.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -53,6 +56,9 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Orbindo Stikko"));
     setWindowState(Qt::WindowMinimized);
     buildTray();
+    xpStyle = new TXPStyle(this);
+    configureFormStyle(*xpStyle, xcPopupMenu, xccGroupBox);
+    xpStyle->SetActive(true);
     if (Dm != nullptr) {
         Dm->ReloadDefaults();
     }
@@ -102,7 +108,10 @@ void TfrmStikko_main::buildTray() {
 
     rxTray = new QSystemTrayIcon(icons::trayIcon(), this);
     rxTray->setToolTip(QStringLiteral("Stikko"));
-    rxTray->setContextMenu(puMain);
+    // A tray host of the D-Bus protocol would draw a menu handed to it in its own look; there
+    // the menu is opened on the context click instead (trayActivated).
+    shellDrawsTrayMenu_ = tray::shellDrawsContextMenus();
+    rxTray->setContextMenu(shellDrawsTrayMenu_ ? nullptr : puMain);
     connect(rxTray, &QSystemTrayIcon::activated, this, &TfrmStikko_main::trayActivated);
     rxTray->show();
 }
@@ -112,13 +121,16 @@ void TfrmStikko_main::trayActivated(QSystemTrayIcon::ActivationReason reason) {
     if ((reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) && trayEnabled_) {
         rxTrayClick();
     }
+    if (reason == QSystemTrayIcon::Context && shellDrawsTrayMenu_ && trayEnabled_ && !ending_) {
+        puMain->popup(QCursor::pos());
+    }
 }
 
 void TfrmStikko_main::setTrayEnabled(bool enabled) {
     trayEnabled_ = enabled;
     // Without a menu the icon has nothing to open on a right click.
     if (rxTray != nullptr) {
-        rxTray->setContextMenu(enabled ? puMain : nullptr);
+        rxTray->setContextMenu(enabled && !shellDrawsTrayMenu_ ? puMain : nullptr);
     }
 }
 

@@ -18,6 +18,7 @@ class QMenu;
 namespace stikko {
 
 class TfrmStikko_sub;
+class TXPStyle;
 
 class TfrmStikko_main : public QWidget, public NoteHost, public NoteRegistry {
     Q_OBJECT
@@ -84,6 +85,8 @@ public:
     QAction* nnClose = nullptr;
     QAction* nnLogo = nullptr;
     QAction* nnHomepage = nullptr;
+    // The flat look of the tray menu.
+    TXPStyle* xpStyle = nullptr;
 
     // Scratch list of file names while the stored notes are enumerated.
     QStringList lbList;
@@ -114,6 +117,8 @@ private:
     void showTrayMessage(const QString& title, const QString& text);
 
     bool trayEnabled_ = true;
+    // The desktop's tray host would draw the tray menu itself; it is opened here instead.
+    bool shellDrawsTrayMenu_ = false;
     bool ending_ = false;
     bool writeFailureReported_ = false;
 };

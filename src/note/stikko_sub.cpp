@@ -11,6 +11,7 @@
 #include "store/dm.h"
 #include "theme/colors.h"
 #include "theme/icons.h"
+#include "theme/xpstyle.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -116,6 +117,12 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     buildToolbar();
     buildAlarm();
     layoutPanels();
+    xpStyle = new TXPStyle(this);
+    configureFormStyle(*xpStyle,
+                       xcPopupMenu | xcCombo | xcEdit | xcRichEdit | xcCheckBox | xcRadioButton | xcButton |
+                           xcBitBtn | xcSpeedButton | xcPanel,
+                       xccForm | xccFrame | xccPanel | xccScrollBox | xccPageScroller);
+    xpStyle->SetActive(true);
 
     // The right link image answers clicks only when the defaults give it an address.
     if (fieldBytes(noteDefaults().right_homepage).size() > 4)
@@ -488,6 +495,8 @@ void TfrmStikko_sub::buildMenus() {
     connect(nnPrint2, &QAction::triggered, this, &TfrmStikko_sub::sbPrintClick);
     connect(N6, &QAction::triggered, this, &TfrmStikko_sub::sbCloseClick);
     connect(N7, &QAction::triggered, this, &TfrmStikko_sub::sbDeleteClick);
+    xpStyle->InitComponent(puConfig);
+    xpStyle->InitComponent(puEdit);
 }
 
 // --- Layout -------------------------------------------------------------------------------

@@ -30,6 +30,7 @@ class NoteEditor;
 class NoteHost;
 class Panel;
 class SpeedButton;
+class TXPStyle;
 
 namespace sound {
 class Player;
@@ -155,6 +156,8 @@ class TfrmStikko_sub : public QWidget {
     QAction* nnPrint2 = nullptr;
     QAction* N6 = nullptr;
     QAction* N7 = nullptr;
+    // The flat look of the two menus.
+    TXPStyle* xpStyle = nullptr;
 
     // --- Handlers ----------------------------------------------------------------------
     // Change tracking.

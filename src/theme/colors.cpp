@@ -21,6 +21,10 @@ QColor systemColor(int index) {
         return palette.color(QPalette::Base);
     case kInactiveCaption:
         return palette.color(QPalette::Inactive, QPalette::Highlight).lighter(150);
+    case kHighlight3D:
+        return palette.color(QPalette::Light);
+    case kDarkShadow:
+        return palette.color(QPalette::Shadow);
     default:
         return palette.color(QPalette::Window);
     }

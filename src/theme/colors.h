@@ -15,6 +15,14 @@ inline constexpr int kMenuText = 7;
 inline constexpr int kButtonShadow = 16;
 inline constexpr int kWindow = 5;
 inline constexpr int kInactiveCaption = 3;
+// The outer dark and inner light edges of raised frames.
+inline constexpr int kHighlight3D = 20;
+inline constexpr int kDarkShadow = 21;
+
+// A system colour as a colour value (0x80000000 | index).
+inline constexpr int32_t systemColorValue(int index) {
+    return static_cast<int32_t>(0x80000000u | static_cast<uint32_t>(index & 0xFF));
+}
 
 inline constexpr bool isSystemColor(int32_t value) {
     return (static_cast<uint32_t>(value) & 0xFF000000u) == 0x80000000u;

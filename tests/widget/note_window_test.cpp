@@ -12,6 +12,7 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
+#include "theme/xpstyle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -188,6 +189,8 @@ class NoteWindowTest : public QObject {
                               "자르기|Ctrl+X", "복사|Ctrl+C", "붙이기|Ctrl+V", "-", "프린트|Ctrl+P", "-",
                               "숨기기|", "완전 삭제|"}));
         QVERIFY(note->nnTop->isCheckable());
+        QCOMPARE(note->puEdit->style(), note->xpStyle); // both in the flat menu look
+        QCOMPARE(note->puConfig->style(), note->xpStyle);
         QVERIFY(!note->nnStep->icon().isNull());
         QVERIFY(note->nnTop->icon().isNull());
     }

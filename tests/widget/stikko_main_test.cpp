@@ -9,6 +9,7 @@
 #include "store/dm.h"
 #include "store/subfunction.h"
 #include "support/testenv.h"
+#include "theme/xpstyle.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -114,6 +115,7 @@ private slots:
             QStringLiteral("-"), QStringLiteral("모든 메모장 재 정렬"), QStringLiteral("-"), QStringLiteral("종료"),
             QStringLiteral("-"), QStringLiteral("Orbindo Stikko  정보"), QStringLiteral("제작사 홈페이지 방문")};
         QCOMPARE(rows, expected);
+        QCOMPARE(form->puMain->style(), form->xpStyle); // the flat menu look
         QVERIFY(!form->nnConfig->icon().isNull());
         QVERIFY(form->nnAllhide->icon().isNull());
         QCOMPARE(form->rxTray->toolTip(), QStringLiteral("Stikko"));
