@@ -121,7 +121,9 @@ class ClickLabel : public QWidget {
 
 // The body editor. Text that the input method is still composing lives only in the editor's
 // layout, not in the document; commitComposition() turns it into document text, so a save,
-// a command or a loss of focus never drops the syllable being typed.
+// a command or a loss of focus never drops the syllable being typed. A composition committed
+// as it was shown is watched for a moment: an input method that commits it once more in answer
+// to the reset (ibus with its Hangul engine does) has that copy dropped, wherever it goes.
 class NoteEditor : public QTextEdit {
     Q_OBJECT
   public:
