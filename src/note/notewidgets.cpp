@@ -405,6 +405,17 @@ bool NoteEditor::commitComposition() {
     return true;
 }
 
+std::unique_ptr<QTextDocument> NoteEditor::documentAsShown() const {
+    if (preedit_.isEmpty())
+        return nullptr;
+    // While a syllable is composed there is no selection: the composition replaced it.
+    std::unique_ptr<QTextDocument> copy(document()->clone());
+    QTextCursor cursor(copy.get());
+    cursor.setPosition(textCursor().position());
+    cursor.insertText(preedit_, currentCharFormat());
+    return copy;
+}
+
 void NoteEditor::focusOutEvent(QFocusEvent* event) {
     commitComposition();
     QTextEdit::focusOutEvent(event);

@@ -10,6 +10,7 @@
 #include <QTextEdit>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace stikko {
@@ -132,6 +133,9 @@ class NoteEditor : public QTextEdit {
     QString preeditText() const { return preedit_; }
     // Commits a pending composition; true when there was one.
     bool commitComposition();
+    // A copy of the body as the window shows it, the syllable being composed written in at
+    // the caret; null when nothing is being composed. Saving it leaves the composition alone.
+    std::unique_ptr<QTextDocument> documentAsShown() const;
 
     // Keys that stand for the window's commands. While the editor has the focus they come out
     // as commandKey() instead of being typed or taken by the editor's own bindings. The keys

@@ -408,6 +408,10 @@ class NoteWindowTest : public QObject {
         open(other);
         note->reDoc->moveCursor(QTextCursor::End);
         compose(QStringLiteral("글"));
+        // A save while composing writes the body as shown and leaves the composition alone.
+        QVERIFY(note->saveBody());
+        QVERIFY(bodyText(rtfPath(other)).endsWith(QStringLiteral("글")));
+        QCOMPARE(note->reDoc->preeditText(), QStringLiteral("글"));
         note->labBoldClick();
         QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글")));
         QVERIFY(note->reDoc->preeditText().isEmpty());
