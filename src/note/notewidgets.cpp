@@ -4,6 +4,7 @@
 #include "theme/colors.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -12,6 +13,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOptionButton>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -310,9 +312,77 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
     QTextEdit::keyPressEvent(event);
 }
 
+namespace {
+
+// Drops an input method's second copy of a syllable that was already committed.
+//
+// Qt's ibus plug-in, asked to commit (by the editor before a command, or by Qt itself when a
+// click or a focus change interrupts the composition), sends the syllable it was showing as a
+// commit and then resets the input method. The Hangul engine answers that reset by committing
+// the same syllable once more, a moment later, to whatever has the focus by then: the same
+// note, another note, a menu or a dialog. An engine finishing a syllable on its own clears the
+// composition before it commits; a commit of the composition exactly as shown comes from the
+// plug-in or the editor, and only then is the copy watched for. It is dropped when it is the
+// next text the input method sends, wherever it goes; a new composition, other text or a
+// moment without it end the watch, so an input method that does not repeat itself loses
+// nothing.
+class RepeatedCommitGuard : public QObject {
+  public:
+    using QObject::QObject;
+
+    static void expect(const QString& text) {
+        static QPointer<RepeatedCommitGuard> guard;
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
+        if (!guard)
+            guard = new RepeatedCommitGuard(app);
+        guard->text_ = text;
+        guard->deadline_.setRemainingTime(kWatchMs);
+        // Watching only while a copy may come keeps the filter off the event path otherwise.
+        app->removeEventFilter(guard);
+        app->installEventFilter(guard);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::InputMethod)
+            return false;
+        const auto* im = static_cast<QInputMethodEvent*>(event);
+        const bool empty =
+            im->commitString().isEmpty() && im->preeditString().isEmpty() && im->replacementLength() == 0;
+        if (empty && !deadline_.hasExpired())
+            return false; // the engine clearing its composition before it commits
+        const bool copy = !deadline_.hasExpired() && im->preeditString().isEmpty() &&
+                          im->replacementLength() == 0 && im->commitString() == text_;
+        stop();
+        return copy;
+    }
+
+  private:
+    // The copy answers a reset over the input method's bus within milliseconds; a second is
+    // ample on a loaded machine and short against typing the same syllable anew.
+    static constexpr int kWatchMs = 1000;
+
+    void stop() {
+        text_.clear();
+        if (QCoreApplication* app = QCoreApplication::instance())
+            app->removeEventFilter(this);
+    }
+
+    QString text_;
+    QDeadlineTimer deadline_;
+};
+
+} // namespace
+
 void NoteEditor::inputMethodEvent(QInputMethodEvent* event) {
+    const bool committedAsShown = !preedit_.isEmpty() && event->preeditString().isEmpty() &&
+                                  event->replacementLength() == 0 && event->commitString() == preedit_;
     QTextEdit::inputMethodEvent(event);
     preedit_ = event->preeditString();
+    if (committedAsShown)
+        RepeatedCommitGuard::expect(event->commitString());
 }
 
 bool NoteEditor::commitComposition() {
@@ -321,7 +391,7 @@ bool NoteEditor::commitComposition() {
     // The input method commits its own composition when it can (it then sends the commit
     // event to the focused editor). When it could not, or the editor was not its focus,
     // the editor commits what it showed, and the input method forgets its state so the
-    // syllable is not committed twice.
+    // syllable is not committed twice. A copy it still sends in answer is dropped (above).
     if (hasFocus())
         QGuiApplication::inputMethod()->commit();
     if (!preedit_.isEmpty()) {
@@ -333,6 +403,17 @@ bool NoteEditor::commitComposition() {
             QGuiApplication::inputMethod()->reset();
     }
     return true;
+}
+
+std::unique_ptr<QTextDocument> NoteEditor::documentAsShown() const {
+    if (preedit_.isEmpty())
+        return nullptr;
+    // While a syllable is composed there is no selection: the composition replaced it.
+    std::unique_ptr<QTextDocument> copy(document()->clone());
+    QTextCursor cursor(copy.get());
+    cursor.setPosition(textCursor().position());
+    cursor.insertText(preedit_, currentCharFormat());
+    return copy;
 }
 
 void NoteEditor::focusOutEvent(QFocusEvent* event) {

@@ -10,6 +10,7 @@
 #include <QTextEdit>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace stikko {
@@ -121,7 +122,9 @@ class ClickLabel : public QWidget {
 
 // The body editor. Text that the input method is still composing lives only in the editor's
 // layout, not in the document; commitComposition() turns it into document text, so a save,
-// a command or a loss of focus never drops the syllable being typed.
+// a command or a loss of focus never drops the syllable being typed. A composition committed
+// as it was shown is watched for a moment: an input method that commits it once more in answer
+// to the reset (ibus with its Hangul engine does) has that copy dropped, wherever it goes.
 class NoteEditor : public QTextEdit {
     Q_OBJECT
   public:
@@ -130,6 +133,9 @@ class NoteEditor : public QTextEdit {
     QString preeditText() const { return preedit_; }
     // Commits a pending composition; true when there was one.
     bool commitComposition();
+    // A copy of the body as the window shows it, the syllable being composed written in at
+    // the caret; null when nothing is being composed. Saving it leaves the composition alone.
+    std::unique_ptr<QTextDocument> documentAsShown() const;
 
     // Keys that stand for the window's commands. While the editor has the focus they come out
     // as commandKey() instead of being typed or taken by the editor's own bindings. The keys

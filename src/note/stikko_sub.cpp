@@ -771,7 +771,8 @@ bool TfrmStikko_sub::saveBody() {
     if (isdeleted)
         return true;
     const QString path = cp949::fieldText(record.doc_name);
-    if (rtf::saveFile(path, *reDoc->document()))
+    const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
+    if (rtf::saveFile(path, shown ? *shown : *reDoc->document()))
         return true;
     reportFailure(path);
     return false;
@@ -779,10 +780,11 @@ bool TfrmStikko_sub::saveBody() {
 
 void TfrmStikko_sub::autosaveTimeout() {
     // A composition in progress is left alone: committing it would break the syllable being
-    // typed. It is committed at close and on focus loss.
+    // typed. The file takes it as shown, and the body still counts as changed until the
+    // syllable is committed (at close, on focus loss) or given up.
     if (isclosed || isdeleted || !ismodified)
         return;
-    if (saveBody())
+    if (saveBody() && reDoc->preeditText().isEmpty())
         ismodified = false;
 }
 

@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
@@ -410,9 +411,23 @@ class NoteWindowTest : public QObject {
         open(other);
         note->reDoc->moveCursor(QTextCursor::End);
         compose(QStringLiteral("글"));
+        // A save while composing writes the body as shown and leaves the composition alone.
+        QVERIFY(note->saveBody());
+        QVERIFY(bodyText(rtfPath(other)).endsWith(QStringLiteral("글")));
+        QCOMPARE(note->reDoc->preeditText(), QStringLiteral("글"));
         note->labBoldClick();
         QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글")));
         QVERIFY(note->reDoc->preeditText().isEmpty());
+        // The input method answers the reset with a copy of the syllable (ibus's Hangul engine
+        // clears its composition, then commits): it is dropped.
+        auto commit = [](QObject* to, const QString& text) {
+            QInputMethodEvent event;
+            event.setCommitString(text);
+            QCoreApplication::sendEvent(to, &event);
+        };
+        compose(QString());
+        commit(note->reDoc, QStringLiteral("글"));
+        QVERIFY(!note->reDoc->toPlainText().endsWith(QStringLiteral("글글")));
 
         // When the editor loses the focus.
         note->activateWindow();
@@ -422,6 +437,18 @@ class NoteWindowTest : public QObject {
         compose(QStringLiteral("자"));
         note->reDoc->clearFocus();
         QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자")));
+        // The same syllable composed anew and committed by the input method is kept.
+        compose(QStringLiteral("자"));
+        compose(QString());
+        commit(note->reDoc, QStringLiteral("자"));
+        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자자")));
+        // A copy is dropped wherever it goes.
+        compose(QStringLiteral("다"));
+        note->commitComposition();
+        QLineEdit elsewhere;
+        commit(&elsewhere, QStringLiteral("다"));
+        QVERIFY(elsewhere.text().isEmpty());
+        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자자다")));
     }
 
     void unwritableFiles_areReported_andTheNoteStaysOpen() {

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Korean typed through a real input method: ibus with its Hangul engine (2-beolsik) on a D-Bus
+# session of the test's own, Qt's ibus plug-in in the program. At each moment that interrupts a
+# syllable still being composed, the syllable must end up exactly once, in the note it was
+# typed into: a tool-bar click, a click into the other note, an editor-menu command, a click
+# elsewhere in the same body, the focus going to another program, an autosave, the settings
+# dialog, hiding the note and the end of the program (SIGTERM). The engine answers the reset
+# that follows a commit by committing the syllable once more; that copy must go nowhere.
+source "$(dirname "$0")/lib.sh"
+
+e2e_require ibus-daemon ibus dbus-daemon
+[[ -x /usr/libexec/ibus-memconf && -x /usr/libexec/ibus-engine-hangul ]] ||
+    e2e_fail "ibus-memconf or the Hangul engine is missing (run: make deps)"
+e2e_start_desktop
+
+# The input method's settings live in the private home: a keyfile for the engine's GSettings
+# (2-beolsik, Hangul mode from the start) and ibus's in-memory configuration service.
+export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" GSETTINGS_BACKEND=keyfile
+unset IBUS_ADDRESS GTK_IM_MODULE XMODIFIERS
+mkdir -p "$XDG_CONFIG_HOME/glib-2.0/settings"
+cat >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile" <<'EOF'
+[org/freedesktop/ibus/engine/hangul]
+hangul-keyboard='2'
+initial-input-mode='hangul'
+EOF
+# A session bus that activates nothing, so no service outlives the test.
+cat >"$E2E_TMP/session.conf" <<EOF
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=$E2E_TMP</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+dbus-daemon --config-file="$E2E_TMP/session.conf" --nofork --nopidfile --print-address=3 \
+    3>"$E2E_TMP/bus-address" >"$E2E_TMP/dbus.log" 2>&1 &
+E2E_PIDS+=($!)
+e2e_wait_for 10 test -s "$E2E_TMP/bus-address" || e2e_fail "the session bus did not start: $(cat "$E2E_TMP/dbus.log")"
+export DBUS_SESSION_BUS_ADDRESS="$(head -1 "$E2E_TMP/bus-address")"
+ibus-daemon --panel=disable --emoji-extension=disable --config=/usr/libexec/ibus-memconf \
+    >"$E2E_TMP/ibus.log" 2>&1 &
+E2E_PIDS+=($!)
+e2e_wait_for 20 ibus engine hangul || e2e_fail "ibus did not take the Hangul engine: $(cat "$E2E_TMP/ibus.log")"
+export QT_IM_MODULE=ibus
+
+# Two notes side by side; B has an alarm far ahead, so its clock picture (the settings) shows.
+mkdir -p "$E2E_DATA"
+A=20260101_000001_00
+B=20260101_000002_00
+for id in $A $B; do
+    left=100
+    [[ $id == "$B" ]] && left=500
+    cat >"$E2E_DATA/$id.ini" <<EOF
+[VALUE_SECTION]
+title=$id
+scr_x=$left
+scr_y=100
+scr_width=275
+scr_height=218
+isshow=1
+isshow_toolbar=1
+EOF
+done
+cat >>"$E2E_DATA/$B.ini" <<'EOF'
+[VALUE_ALRAM_SECTION]
+isalram=1
+alram_date=2099-01-01
+alram_datetime=2099-01-01 09:00:00
+alram_h=9
+alram_m=0
+EOF
+
+e2e_start_stikko
+e2e_wait_notes 2
+# Clicks inside the 275 x 218 note at (left, 100): its body, the bold label, the hide button
+# and the clock picture.
+click_at() { xdotool mousemove "$1" "$2" click "${3:-1}"; }
+click_body() { click_at $(($1 + 100)) 200 "${2:-1}"; }
+click_bold() { click_at $(($1 + 4 + 36 + 5)) $((100 + 218 - 13)); }
+click_hide() { click_at $(($1 + 4 + 233 + 9)) $((100 + 218 - 13)); }
+click_clock() { click_at $(($1 + 3 + 26 + 8)) $((100 + 3 + 8)); }
+
+# Types 2-beolsik keys on a new line at the end of the body under the pointer's note (which
+# is clicked first when given) and leaves the last syllable composing.
+compose() {
+    local keys=$1
+    if [[ -n "${2:-}" ]]; then
+        click_body "$2"
+        sleep 0.3
+    fi
+    xdotool key --clearmodifiers ctrl+End Return
+    xdotool type --delay 60 "$keys"
+    # The keys reach the engine over its bus; let the last one be composed before what follows.
+    sleep 0.6
+}
+# The body text, its first line (the date line of a new note) as DATE when nothing stuck to it.
+text_of() { e2e_rtf_text "$E2E_DATA/$1.rtf" | sed '1s/^작성일:[0-9/]* [^ ]* [0-9:]*$/DATE/'; }
+has_line() { text_of "$1" | grep -qx "$2"; }
+
+# A tool-bar click (bold) while 글 is composing.
+compose gksrmf 100
+click_bold 100
+sleep 0.3
+# A click into the other note while 모 is composing (typed on the same line).
+xdotool type --delay 60 " apah"
+sleep 0.6
+click_body 500
+sleep 0.3
+e2e_wait_for 6 has_line $A "한글 메모" ||
+    e2e_fail "note A after a bold click and a click into B: $(text_of $A | tr '\n' '|')"
+
+# A command of the editor menu (진하게, sixth item) while 나 is composing.
+compose rksk
+click_body 500 3
+e2e_wait_for 5 e2e_menu_open || e2e_fail "the editor menu did not open"
+xdotool key Down Down Down Down Down Down Return
+e2e_wait_for 5 e2e_menu_closed || e2e_fail "the editor menu did not close"
+# A click elsewhere in the same body while 라 is composing.
+xdotool type --delay 60 " ekfk"
+sleep 0.6
+click_at 560 125
+sleep 0.3
+# The keyboard going to another program while 바 is composing, then back.
+compose akqk
+xdotool windowfocus "$(xdotool search --onlyvisible --class trayer | head -1)"
+sleep 0.5
+click_body 500
+sleep 0.3
+# An autosave while 아 is composing writes the body as it is shown.
+compose tkdk
+e2e_wait_for 8 has_line $B "사아" || e2e_fail "the autosave did not write the composing syllable: $(text_of $B | tr '\n' '|')"
+# The settings dialog (through the clock picture) while 아 is still composing.
+settings_window() { e2e_note_windows '환경설정$' | sed -n 1p | grep .; }
+settings_closed() { ! settings_window; }
+click_clock 500
+e2e_wait_for 5 settings_window || e2e_fail "the clock picture did not open the settings"
+sleep 0.3
+xdotool key Escape
+e2e_wait_for 5 settings_closed || e2e_fail "Escape did not close the settings"
+
+# Hiding note A while 차 is composing.
+compose wkck 100
+click_hide 100
+e2e_wait_notes 1
+# The end of the program while 글 is composing in B.
+compose gksrmf 500
+kill -TERM "$STIKKO_PID"
+e2e_wait_stikko_end 20
+
+expect_body() {
+    local id=$1 expected=$2 actual
+    actual="$(text_of "$id" | tr '\n' '|')"
+    [[ "$actual" == "$expected" ]] || e2e_fail "note $id holds '$actual', expected '$expected'"
+}
+expect_body $A "DATE|한글 메모|자차|"
+expect_body $B "DATE|가나 다라|마바|사아|한글|"
+[[ "$(e2e_ini_value "$E2E_DATA/$A.ini" isshow)" -eq 0 ]] || e2e_fail "note A was not hidden"
+e2e_log "ok"
