@@ -16,7 +16,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHash>
 #include <QIcon>
 #include <QLocale>
 #include <QMenu>
@@ -74,17 +73,6 @@ constexpr QKeyCombination kEditorCommandKeys[] = {
     Qt::CTRL | Qt::Key_T, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_F,
     Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_P,
 };
-
-// The tool bar's icons, made once and shared by every note; they go with the application.
-QIcon toolbarIcon(int index) {
-    static QHash<int, QIcon> made;
-    if (made.isEmpty())
-        QObject::connect(qApp, &QObject::destroyed, [] { made.clear(); });
-    auto it = made.constFind(index);
-    if (it == made.constEnd())
-        it = made.insert(index, QIcon(icons::editIcon(index)));
-    return *it;
-}
 
 QByteArray fieldBytes(const char* field, std::size_t capacity) {
     std::size_t len = 0;
@@ -171,20 +159,20 @@ void TfrmStikko_sub::buildControls() {
     imgZem = new ImageBox(pnTitle);
     imgZem->setObjectName(QStringLiteral("imgZem"));
     imgZem->resize(26, 16);
-    imgZem->setPicture(notepictures::makerMark());
+    imgZem->setPicture(notepictures::makerMark(), QSize(26, 16));
     imgZem->setCursor(Qt::PointingHandCursor);
     imgZem->setToolTip(QStringLiteral("제작사 홈페이지"));
 
     imgTime = new ImageBox(pnTitle);
     imgTime->setObjectName(QStringLiteral("imgTime"));
     imgTime->resize(16, 16);
-    imgTime->setPicture(notepictures::alarmClock());
+    imgTime->setPicture(notepictures::alarmClock(), QSize(16, 16));
     imgTime->hide();
 
     imgMax = new ImageBox(pnTitle);
     imgMax->setObjectName(QStringLiteral("imgMax"));
     imgMax->resize(16, 16);
-    imgMax->setPicture(notepictures::maximize());
+    imgMax->setPicture(notepictures::maximize(), QSize(16, 16));
     imgMax->setToolTip(QStringLiteral("확대\n축소"));
 
     imgVanto = new ImageBox(pnTitle);
@@ -228,7 +216,7 @@ void TfrmStikko_sub::buildControls() {
     Image1 = new ImageBox(pnBottom0);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->resize(16, 16);
-    Image1->setPicture(notepictures::sizeGrip());
+    Image1->setPicture(notepictures::sizeGrip(), QSize(16, 16));
     Image1->setCursor(Qt::SizeFDiagCursor);
     Image1->installEventFilter(this);
     connect(pnBottom0, &Panel::resized, this,
@@ -308,7 +296,7 @@ void TfrmStikko_sub::buildToolbar() {
         auto* b = new SpeedButton(pnBottom);
         b->setObjectName(name);
         b->setGeometry(left, 1, 18, 17);
-        b->setIcon(toolbarIcon(icon));
+        b->setIcon(icons::editIcon(icon));
         b->setToolTip(hint);
         return b;
     };
@@ -326,7 +314,7 @@ void TfrmStikko_sub::buildToolbar() {
     imgSize = new ImageBox(pnBottom);
     imgSize->setObjectName(QStringLiteral("imgSize"));
     imgSize->resize(16, 16);
-    imgSize->setPicture(notepictures::sizeGrip());
+    imgSize->setPicture(notepictures::sizeGrip(), QSize(16, 16));
     imgSize->setCursor(Qt::SizeFDiagCursor);
     imgSize->installEventFilter(this);
 
@@ -399,7 +387,7 @@ void TfrmStikko_sub::buildMenus() {
         QAction* action = menu->addAction(caption);
         action->setObjectName(name);
         if (icon >= 0)
-            action->setIcon(QIcon(icons::editIcon(icon)));
+            action->setIcon(icons::editIcon(icon));
         if (!shortcut.isEmpty()) {
             action->setShortcut(shortcut);
             action->setShortcutVisibleInContextMenu(true);
