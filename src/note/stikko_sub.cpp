@@ -7,6 +7,7 @@
 #include "note/notewidgets.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/oldpaths.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
@@ -576,11 +577,21 @@ void TfrmStikko_sub::applyRecord() {
     move(record.scr_x, record.scr_y);
     ApplyGeometry();
 
-    // The right link image: a picture in the system folder named by the record.
+    // The right link image: a picture in the system folder named by the record. A name that
+    // is not found there falls back to the defaults' picture; a name from the Windows program
+    // stands for the picture of the same name in the system folder.
+    const QString systemFolder = env::programFolder() + QLatin1String(kSystemFolder);
     const QByteArray imageName = fieldBytes(record.right_homepage_image);
-    const QString imagePath = env::programFolder() + QLatin1String(kSystemFolder) + cp949::decode(imageName);
+    const QByteArray defaultImage = fieldBytes(noteDefaults().right_homepage_image);
+    QString imagePath;
+    if (imageName.size() > 5) {
+        QStringList names{systemFolder + cp949::decode(imageName)};
+        if (defaultImage.size() > 5)
+            names << systemFolder + cp949::decode(defaultImage);
+        imagePath = oldpaths::firstExistingFile(names, systemFolder);
+    }
     QPixmap picture;
-    if (imageName.size() > 5 && QFileInfo(imagePath).isFile())
+    if (!imagePath.isEmpty())
         picture.load(imagePath);
     if (!picture.isNull()) {
         imgVanto->setPicture(picture);
