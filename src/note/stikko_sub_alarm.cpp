@@ -76,6 +76,16 @@ void TfrmStikko_sub::startRinging() {
     // No repeat for zero minutes: a timer of interval 0 would fire without pause.
     if (const int interval = alarmclock::repeatIntervalMs(record.alram_repeat); interval > 0)
         timCheckRepeat->start(interval);
+    // A ringing note behind other windows could go unnoticed: it comes to the front, leaving
+    // the focus where it is, and the desktop says which note rings. Both wait until the window
+    // is shown and titled (a note may start ringing while it is being opened).
+    QTimer::singleShot(0, this, [this] {
+        if (!isringing || isclosed)
+            return;
+        bringToFront(false);
+        if (host_)
+            host_->noteRinging(this);
+    });
 }
 
 void TfrmStikko_sub::timCheckTimer() {

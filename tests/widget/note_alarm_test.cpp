@@ -156,6 +156,9 @@ class NoteAlarmTest : public QObject {
         QCOMPARE(titleBackground(note), background);
         QCOMPARE(titleText(note), text);
         QCOMPARE(sound->plays.size(), 1); // blinking plays nothing
+        // It came to the front once shown, and the desktop was told which note rings.
+        QVERIFY(note->heldInFront());
+        QCOMPARE(host->rang, 1);
         // Ringing does not move or unfold the window, and the caption stays readable.
         QCOMPARE(note->pos(), QPoint(note->record.scr_x, note->record.scr_y));
     }
