@@ -11,6 +11,7 @@
 #include "support/testenv.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -191,6 +192,32 @@ private slots:
         }
         QCOMPARE(ids.size(), 4);
         QVERIFY(ids.contains("20240523_174052_07"));
+    }
+
+    void newNotesLeftAtTheCorner_eachGetAPlaceOfTheirOwn_inFront() {
+        const int W = 1280, H = 738;
+        const int w = defaults.scr_width, h = defaults.scr_height;
+        // Left where they land, each step from the corner would clamp to the corner again.
+        QList<QPoint> places;
+        for (int i = 0; i < 12; ++i) {
+            form->rxTrayClick();
+            const NoteRecord& r = form->noteList.last()->record;
+            QVERIFY2(!places.contains(QPoint(r.scr_x, r.scr_y)), qPrintable(QString::number(i)));
+            QVERIFY(r.scr_x >= 0 && r.scr_y >= 0 && r.scr_x + w <= W && r.scr_y + h <= H);
+            places << QPoint(r.scr_x, r.scr_y);
+        }
+        // A new run five steps up and to the left, then down again step by step.
+        QCOMPARE(places[1], QPoint(W - w - 20, H - h - 100));
+        QCOMPARE(places[2], QPoint(W - w - 16, H - h - 80));
+        QCOMPARE(places[5], QPoint(W - w - 4, H - h - 20));
+        QCOMPARE(places[6], QPoint(W - w - 40, H - h - 200));
+
+        // The newest is in front of everything, ready for typing; the one before has let go.
+        TfrmStikko_sub* newest = form->noteList.last();
+        QVERIFY(newest->heldInFront());
+        QVERIFY(QTest::qWaitForWindowActive(newest));
+        QCOMPARE(QApplication::focusWidget(), newest->editor());
+        QVERIFY(!form->noteList.at(10)->heldInFront());
     }
 
     void rearrange_fillsColumnsOf26_newestFirst() {
