@@ -139,7 +139,7 @@ int runStikko(int argc, char** argv) {
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         form->tellUser(QStringLiteral("Stikko"),
                        QStringLiteral("이 Wayland 세션에는 XWayland가 없어 메모장의 위치를 정하거나 "
-                                      "기억할 수 없습니다. 메모장은 창 관리자가 정한 곳에 나타납니다."));
+                                      "기억할 수 없습니다. 메모장은 데스크톱이 정한 곳에 나타납니다."));
     }
 
     if (!form->isEnding()) {
