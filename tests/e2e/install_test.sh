@@ -64,7 +64,8 @@ cmp -s "$store/system/default_config.ini" "$STIKKO_SOURCE_DIR/resources/system/d
 [[ "$(id -u)" -eq 0 ]] || chmod -R u+w "$prefix/lib/stikko"
 bash "$STIKKO_SOURCE_DIR/scripts/uninstall-program" "$prefix" >"$E2E_TMP/uninstall.log" 2>&1 ||
     e2e_fail "uninstall-program failed: $(cat "$E2E_TMP/uninstall.log")"
-left="$(find "$prefix" "$autostart" -mindepth 1 2>/dev/null)"
+left="$(find "$prefix" "$autostart" -mindepth 1 -not -type d 2>/dev/null)"
 [[ -z "$left" ]] || e2e_fail "left after the uninstall: $left"
+[[ ! -e "$prefix/lib/stikko" ]] || e2e_fail "the empty program folder stayed"
 [[ -f "${notes[0]}" ]] || e2e_fail "the uninstall took the notes"
 e2e_log "ok"
