@@ -65,7 +65,8 @@ int runStikko(int argc, char** argv) {
     case SingleInstance::Result::HeldElsewhere: {
         QCoreApplication requestOnly(argc, argv);
         if (!InstanceChannel::requestNewNote(instance.channelPath(), kRequestTimeoutMs))
-            qWarning("stikko: already running, but it did not answer at %s", qPrintable(instance.channelPath()));
+            qWarning("stikko: already running, but it did not answer at %s",
+                     qPrintable(instance.channelPath()));
         return 0;
     }
     case SingleInstance::Result::Unavailable:
@@ -76,9 +77,8 @@ int runStikko(int argc, char** argv) {
         break;
     }
 
-    const QByteArray platform =
-        platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"),
-                           qgetenv("QT_QPA_PLATFORM"));
+    const QByteArray platform = platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
+                                                   qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
 

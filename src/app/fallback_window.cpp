@@ -71,7 +71,8 @@ FallbackWindow::FallbackWindow(QMenu* commands, QWidget* parent) : QWidget(paren
         QPushButton* button = commandButton(this, action->text(), action->icon());
         button->setEnabled(action->isEnabled());
         connect(button, &QPushButton::clicked, action, &QAction::trigger);
-        connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+        connect(action, &QAction::changed, button,
+                [button, action] { button->setEnabled(action->isEnabled()); });
         layout->addWidget(button);
     }
 

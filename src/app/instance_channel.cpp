@@ -72,7 +72,8 @@ bool InstanceChannel::requestNewNote(const QString& path, int timeoutMs) {
     if (!socket.waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
         return false;
     while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
+        if (deadline.hasExpired() ||
+            !socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
             return false;
     }
     return socket.readLine(kMaxRequest) == kDone;

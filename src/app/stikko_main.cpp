@@ -583,10 +583,10 @@ void TfrmStikko_main::reportWriteFailure(const QString& path) {
     }
     writeFailureReported_ = true;
     tellUser(QStringLiteral("Stikko"),
-                    QStringLiteral("메모장을 저장하지 못했습니다.\n%1\n"
-                                   "메모장은 내용을 그대로 담은 채 열려 있습니다. "
-                                   "저장 공간과 폴더의 쓰기 권한을 확인해 주세요.")
-                        .arg(QDir::toNativeSeparators(path)),
+             QStringLiteral("메모장을 저장하지 못했습니다.\n%1\n"
+                            "메모장은 내용을 그대로 담은 채 열려 있습니다. "
+                            "저장 공간과 폴더의 쓰기 권한을 확인해 주세요.")
+                 .arg(QDir::toNativeSeparators(path)),
              QSystemTrayIcon::Warning);
 }
 

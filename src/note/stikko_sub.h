@@ -251,7 +251,7 @@ class TfrmStikko_sub : public QWidget {
     bool holdWrites_ = false; // ApplyNoteRecord is running: writeRecord waits for its end
     bool writeHeld_ = false;  // a write waits for the end of ApplyNoteRecord
     bool frontHeld_ = false;  // bringToFront keeps the window above the others
-    bool frontVisited_ = false; // the window was active while held in front
+    bool frontVisited_ = false;    // the window was active while held in front
     QTimer* placeCheck_ = nullptr; // made with the first move the window system reports
 };
 

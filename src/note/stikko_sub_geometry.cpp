@@ -86,8 +86,8 @@ void TfrmStikko_sub::endGestureCursor() {
 void TfrmStikko_sub::pnTitleMouseDown(Qt::MouseButton button, QPoint pos) {
     commitComposition();
     // On Wayland a window cannot place itself; the compositor moves it for the title bar.
-    if (button == Qt::LeftButton && QGuiApplication::platformName().startsWith(u"wayland") && windowHandle() &&
-        windowHandle()->startSystemMove())
+    if (button == Qt::LeftButton && QGuiApplication::platformName().startsWith(u"wayland") &&
+        windowHandle() && windowHandle()->startSystemMove())
         return;
     isdragging = true;
     setGestureCursor(Qt::DragMoveCursor);

@@ -67,8 +67,8 @@ QString settleStorageFolder(QString* error) {
         return program;
     }
     // XDG_DATA_HOME, or ~/.local/share when it is not set.
-    const QString user =
-        withSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + QStringLiteral("stikko/");
+    const QString user = withSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
+                         QStringLiteral("stikko/");
     setStorageFolder(user);
 
     const QString defaults = user + QStringLiteral("system/default_config.ini");

@@ -30,8 +30,8 @@ void show(const QString& summary, const QString& body, QObject* context, std::fu
     // The launcher entry and the icon of the installed program tell the desktop whose it is.
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("stikko"));
-    call << QStringLiteral("Stikko") << uint(0) << QStringLiteral("stikko") << summary << body << QStringList()
-         << hints << int(-1);
+    call << QStringLiteral("Stikko") << uint(0) << QStringLiteral("stikko") << summary << body
+         << QStringList() << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerTimeoutMs), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, failed] {
         if (watcher->isError() && failed)

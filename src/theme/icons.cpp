@@ -349,15 +349,16 @@ QIcon editIcon(int index) {
     const std::lock_guard lock(guard);
     QIcon& icon = made[static_cast<size_t>(index)];
     if (icon.isNull()) {
-        icon = paintedIcon(QStringLiteral("edit%1").arg(index), QSize(16, 16), kPainters[static_cast<size_t>(index)]);
+        icon = paintedIcon(QStringLiteral("edit%1").arg(index), QSize(16, 16),
+                           kPainters[static_cast<size_t>(index)]);
     }
     return icon;
 }
 
 QIcon trayIcon() {
     return paintedIcon(QStringLiteral("tray"), QSize(48, 48), drawTray,
-                       {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64),
-                        QSize(128, 128), QSize(256, 256)});
+                       {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48),
+                        QSize(64, 64), QSize(128, 128), QSize(256, 256)});
 }
 
 } // namespace stikko::icons

@@ -30,8 +30,11 @@ class PaintedIconEngine : public QIconEngine {
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
         if (size.isEmpty())
             return {};
-        const QString key =
-            QStringLiteral("stikko-painted-%1-%2x%3-%4").arg(name_).arg(size.width()).arg(size.height()).arg(int(mode));
+        const QString key = QStringLiteral("stikko-painted-%1-%2x%3-%4")
+                                .arg(name_)
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(int(mode));
         QPixmap pixmap;
         if (QPixmapCache::find(key, &pixmap))
             return pixmap;

@@ -63,16 +63,17 @@ private slots:
         QTest::addColumn<QByteArray>("x11");
         QTest::addColumn<QByteArray>("chosen");
         QTest::addColumn<QByteArray>("platform");
-        QTest::newRow("wayland with xwayland") << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0")
-                                               << QByteArray() << QByteArray("xcb");
+        QTest::newRow("wayland with xwayland") << QByteArray("wayland") << QByteArray("wayland-0")
+                                               << QByteArray(":0") << QByteArray() << QByteArray("xcb");
         QTest::newRow("wayland display only") << QByteArray() << QByteArray("wayland-0") << QByteArray(":1")
                                               << QByteArray() << QByteArray("xcb");
-        QTest::newRow("wayland without xwayland")
-            << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("wayland without xwayland") << QByteArray("wayland") << QByteArray("wayland-0")
+                                                  << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("x11 session") << QByteArray("x11") << QByteArray() << QByteArray(":0") << QByteArray()
                                      << QByteArray();
-        QTest::newRow("the user's choice stays") << QByteArray("wayland") << QByteArray("wayland-0")
-                                                 << QByteArray(":0") << QByteArray("wayland") << QByteArray("wayland");
+        QTest::newRow("the user's choice stays")
+            << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0") << QByteArray("wayland")
+            << QByteArray("wayland");
     }
     void platform_isX11InAWaylandSessionWithXWayland() {
         QFETCH(QByteArray, session);

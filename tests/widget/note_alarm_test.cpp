@@ -270,19 +270,22 @@ class NoteAlarmTest : public QObject {
                                   << QStringList{QStringLiteral("alram.wav")} << QStringLiteral("own:");
         QTest::newRow("windows note, same name in sound/, any case")
             << program + QStringLiteral("Bell.WAV") << media + QStringLiteral("ding.wav")
-            << QStringList{QStringLiteral("bell.wav"), QStringLiteral("alram.wav")} << QStringLiteral("bell.wav");
+            << QStringList{QStringLiteral("bell.wav"), QStringLiteral("alram.wav")}
+            << QStringLiteral("bell.wav");
         QTest::newRow("windows note, name not there: the defaults' sound")
-            << media + QStringLiteral("ding.wav") << QStringLiteral("own:") << QStringList{QStringLiteral("alram.wav")}
-            << QStringLiteral("own:");
+            << media + QStringLiteral("ding.wav") << QStringLiteral("own:")
+            << QStringList{QStringLiteral("alram.wav")} << QStringLiteral("own:");
         QTest::newRow("both windows paths: the defaults' name in sound/")
             << media + QStringLiteral("ding.wav") << media + QStringLiteral("chimes.wav")
-            << QStringList{QStringLiteral("chimes.wav"), QStringLiteral("alram.wav")} << QStringLiteral("chimes.wav");
+            << QStringList{QStringLiteral("chimes.wav"), QStringLiteral("alram.wav")}
+            << QStringLiteral("chimes.wav");
         QTest::newRow("nothing found: the shipped sound")
             << program + QStringLiteral("bell.wav") << media + QStringLiteral("ding.wav")
             << QStringList{QStringLiteral("alram.wav")} << QStringLiteral("alram.wav");
         QTest::newRow("a missing Linux path is not taken by its name")
             << QStringLiteral("/gone/bell.wav") << media + QStringLiteral("ding.wav")
-            << QStringList{QStringLiteral("bell.wav"), QStringLiteral("alram.wav")} << QStringLiteral("alram.wav");
+            << QStringList{QStringLiteral("bell.wav"), QStringLiteral("alram.wav")}
+            << QStringLiteral("alram.wav");
     }
     void soundToPlay() {
         QFETCH(QString, noteSound);
@@ -304,7 +307,8 @@ class NoteAlarmTest : public QObject {
                  QDir::cleanPath(played.startsWith(u"own:") ? resolve(played) : soundPath(played)));
         // Only for playing: the record and its file keep the stored path.
         QCOMPARE(QByteArray(note->record.sound_file), stored);
-        QVERIFY(env->readFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId))).contains("sound_file=" + stored));
+        QVERIFY(env->readFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)))
+                    .contains("sound_file=" + stored));
     }
 
     void hiddenNote_doesNotRing_andRingsWhenShownAgain() {

@@ -20,9 +20,9 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QTest>
 #include <QTimer>
 #include <memory>
 

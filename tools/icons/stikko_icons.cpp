@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const QIcon icon = stikko::icons::trayIcon();
     for (const QSize& size : icon.availableSizes()) {
-        const QString dir = QStringLiteral("%1/hicolor/%2x%3/apps").arg(folder).arg(size.width()).arg(size.height());
+        const QString dir =
+            QStringLiteral("%1/hicolor/%2x%3/apps").arg(folder).arg(size.width()).arg(size.height());
         const QString file = dir + QStringLiteral("/stikko.png");
         if (!QDir().mkpath(dir) || !icon.pixmap(size, 1.0).save(file, "PNG")) {
             std::fprintf(stderr, "stikko_icons: cannot write %s\n", qPrintable(file));
