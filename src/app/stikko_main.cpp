@@ -25,6 +25,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace stikko {
 
@@ -58,6 +59,10 @@ std::function<bool()>& trayCheckSlot() {
 // How often the desktop is asked whether it has a notification area. Qt tells no change of
 // it, and asking is cheap (a look at the tray's selection owner).
 constexpr int kTrayWatchMs = 2000;
+
+// Notes that start ringing within this time are told in one message, naming this many.
+constexpr int kRingingGatherMs = 300;
+constexpr qsizetype kRingingNamed = 5;
 
 // A new cascade run begins this many steps up and to the left of a taken place.
 constexpr int kCascadeRunSteps = 5;
@@ -591,8 +596,34 @@ void TfrmStikko_main::reportWriteFailure(const QString& path) {
 }
 
 void TfrmStikko_main::noteRinging(TfrmStikko_sub* note) {
+    // Notes that start ringing together (all the overdue ones at start) are told in one
+    // message, not one each.
+    ringingTitles_ << note->titleCaption();
+    if (ringingTitles_.size() == 1) {
+        QTimer::singleShot(kRingingGatherMs, this, &TfrmStikko_main::tellRingingNotes);
+    }
+}
+
+void TfrmStikko_main::tellRingingNotes() {
+    const QStringList titles = std::exchange(ringingTitles_, {});
+    if (titles.isEmpty() || ending_) {
+        return;
+    }
+    if (titles.size() == 1) {
+        tellUser(QStringLiteral("Stikko 알람"),
+                 QStringLiteral("“%1” 메모장의 알람 시각입니다.").arg(titles.first()));
+        return;
+    }
+    QStringList named;
+    for (const QString& title : titles.mid(0, kRingingNamed)) {
+        named << QStringLiteral("“%1”").arg(title);
+    }
+    QString text = named.join(QStringLiteral(", "));
+    if (titles.size() > kRingingNamed) {
+        text += QStringLiteral(" 외 %1개").arg(titles.size() - kRingingNamed);
+    }
     tellUser(QStringLiteral("Stikko 알람"),
-             QStringLiteral("“%1” 메모장의 알람 시각입니다.").arg(note->titleCaption()));
+             QStringLiteral("메모장 %1개의 알람 시각입니다: %2").arg(titles.size()).arg(text));
 }
 
 void TfrmStikko_main::tellUser(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon) {

@@ -134,7 +134,10 @@ private:
     bool idInUse(const QByteArray& id) const;
     QPoint newNotePlace(int w, int h) const;
 
+    void tellRingingNotes();
+
     QTimer* trayWatch_ = nullptr;
+    QStringList ringingTitles_; // notes that started ringing, not yet told
     bool trayPresent_ = true;
     bool trayEnabled_ = true;
     bool ending_ = false;

@@ -24,6 +24,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <cstring>
 #include <memory>
 
 using namespace stikko;
@@ -510,6 +511,21 @@ private slots:
         QVERIFY(form->lastTrayMessage.contains(QStringLiteral("/nowhere/a.ini")));
         form->reportWriteFailure(QStringLiteral("/nowhere/b.ini"));
         QVERIFY(!form->lastTrayMessage.contains(QStringLiteral("b.ini")));
+    }
+
+    void notesRingingTogether_areToldInOneMessage() {
+        for (const char* id : {"20240101_000000_01", "20240101_000000_02", "20240101_000000_03"}) {
+            NoteRecord record{};
+            InitNoteRecord(record, id);
+            LoadNoteRecord(record, kDefaultsFile);
+            record.isalram = 1;
+            std::strcpy(record.alram_datetime, "2024-05-23 09:00:00");
+            QVERIFY(SaveNoteRecord(nullptr, record));
+        }
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 3);
+        QTRY_VERIFY(form->lastTrayMessage.startsWith(QStringLiteral("메모장 3개의 알람 시각입니다")));
+        QCOMPARE(form->lastTrayMessageTitle, QStringLiteral("Stikko 알람"));
     }
 
     void aboutWindow_showsTheLogo_andAClickClosesIt() {
