@@ -5,7 +5,7 @@ TEST_DIR := build/asan
 FUZZ_DIR := build/fuzz
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps run build test fuzz bench clean
+.PHONY: deps run build test fuzz bench clean install uninstall
 
 deps:
 	@bash scripts/install-deps
@@ -25,6 +25,22 @@ $(TEST_DIR)/build.ninja: | deps
 test: deps $(TEST_DIR)/build.ninja
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Installs the release build under PREFIX (the program in PREFIX/lib/stikko, the command
+# PREFIX/bin/stikko, launcher entry, icon) and the log-in autostart entry: the user's own for a
+# PREFIX in the home folder, else the system's. PREFIX=/usr needs root.
+PREFIX ?= $(HOME)/.local
+ifeq ($(filter $(HOME)/%,$(abspath $(PREFIX))),)
+AUTOSTART_DIR ?= /etc/xdg/autostart
+else
+AUTOSTART_DIR ?= $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/autostart
+endif
+
+install: build
+	bash scripts/install-program $(RELEASE_DIR) "$(PREFIX)" "$(AUTOSTART_DIR)"
+
+uninstall:
+	bash scripts/uninstall-program "$(PREFIX)"
 
 # FUZZ_SECONDS bounds each fuzz target's run.
 FUZZ_SECONDS ?= 60

@@ -1,35 +1,74 @@
 #include "app/application.h"
 
+#include "app/instance_channel.h"
 #include "app/single_instance.h"
 #include "app/stikko_main.h"
 #include "app/termination_signals.h"
 #include "platform/appenv.h"
 #include "store/dm.h"
 #include "store/subfunction.h"
+#include "theme/icons.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSessionManager>
+#include <QTranslator>
 #include <QtDebug>
 #include <exception>
 #include <memory>
 
 namespace stikko {
 
+namespace {
+// How long a later start waits for the running instance to take its request.
+constexpr int kRequestTimeoutMs = 5000;
+} // namespace
+
 void installFontSubstitutions() {
     QFont::insertSubstitution(QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding"));
     QFont::insertSubstitution(QStringLiteral("굴림"), QStringLiteral("NanumGothic"));
 }
 
+bool installQtTranslations() {
+    // The program speaks Korean whatever the desktop's language, and so do Qt's dialogs, the
+    // calendar and the date picker.
+    const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
+    QLocale::setDefault(korean);
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(korean, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+QByteArray platformForSession(const QByteArray& sessionType, const QByteArray& waylandDisplay,
+                              const QByteArray& x11Display, const QByteArray& chosen) {
+    if (!chosen.isEmpty())
+        return chosen;
+    const bool wayland = sessionType == "wayland" || !waylandDisplay.isEmpty();
+    if (wayland && !x11Display.isEmpty())
+        return "xcb";
+    return {};
+}
+
 int runStikko(int argc, char** argv) {
-    // Before anything else, and without touching the display: a second start ends here,
-    // showing nothing and telling the running one nothing.
+    // Before anything else, and without touching the display: a later start hands a request
+    // for a new note to the running instance (as a click on its icon would) and ends.
     SingleInstance instance;
     switch (instance.acquire()) {
-    case SingleInstance::Result::HeldElsewhere:
+    case SingleInstance::Result::HeldElsewhere: {
+        QCoreApplication requestOnly(argc, argv);
+        if (!InstanceChannel::requestNewNote(instance.channelPath(), kRequestTimeoutMs))
+            qWarning("stikko: already running, but it did not answer at %s",
+                     qPrintable(instance.channelPath()));
         return 0;
+    }
     case SingleInstance::Result::Unavailable:
         // Better two instances than no notes at all.
         qWarning("stikko: cannot make the instance marker %s; starting anyway", qPrintable(instance.path()));
@@ -38,18 +77,34 @@ int runStikko(int argc, char** argv) {
         break;
     }
 
+    const QByteArray platform = platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
+                                                   qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orbindo Stikko"));
+    // The launcher entry and icon the desktop shows for the program's windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("stikko"));
+    QApplication::setWindowIcon(icons::trayIcon());
     // Notes and dialogs come and go; only the main form's ending ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutions();
+    if (!installQtTranslations())
+        qWarning("stikko: Qt's Korean translations are not installed; its dialogs speak English");
     env::setProgramFolder(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    // An installed program cannot write beside itself: its notes then live in the user's
+    // data folder.
+    QString storageError;
+    env::settleStorageFolder(&storageError);
+    if (!storageError.isEmpty())
+        qWarning("stikko: %s", qPrintable(storageError));
 
     // Signals that arrive during start-up wait in the socket until the event loop runs.
     TerminationSignals signalWatch;
 
     // Without the data folder every note would silently be lost.
-    const QString dataFolder = env::programFolder() + QString::fromLatin1(kDataFolder);
+    const QString dataFolder = env::storageFolder() + QString::fromLatin1(kDataFolder);
     QDir().mkpath(dataFolder);
 
     std::unique_ptr<TDm> dataModule;
@@ -70,9 +125,21 @@ int runStikko(int argc, char** argv) {
     // Any other way out of the event loop still saves the notes first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, form, &TfrmStikko_main::FormClose);
 
+    // Later starts ask for a new note; they may come while the notes are being opened, and
+    // wait until the event loop runs.
+    InstanceChannel channel(instance.channelPath());
+    if (instance.held() && !channel.listen())
+        qWarning("stikko: later starts cannot reach this one at %s", qPrintable(instance.channelPath()));
+    QObject::connect(&channel, &InstanceChannel::newNoteRequested, form, &TfrmStikko_main::newNoteRequested);
+
     form->FormCreate();
     if (!QFileInfo(dataFolder).isDir()) {
         form->reportWriteFailure(dataFolder);
+    }
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        form->tellUser(QStringLiteral("Stikko"),
+                       QStringLiteral("이 Wayland 세션에는 XWayland가 없어 메모장의 위치를 정하거나 "
+                                      "기억할 수 없습니다. 메모장은 데스크톱이 정한 곳에 나타납니다."));
     }
 
     if (!form->isEnding()) {

@@ -3,6 +3,8 @@
 // module, the hidden main form, and the one orderly ending for every way the program is asked
 // to stop (the tray's exit, the desktop's log-out, SIGTERM/SIGINT/SIGHUP).
 
+#include <QByteArray>
+
 namespace stikko {
 
 // Returns the process exit code, which is always 0.
@@ -10,5 +12,16 @@ int runStikko(int argc, char** argv);
 
 // Font families the notes name, mapped to the Korean fonts installed here.
 void installFontSubstitutions();
+
+// Qt's own dialogs (Yes/No, colour, font, file, print preview) in Korean, from Qt's
+// translations; false when they are not installed (the dialogs then stay in English).
+bool installQtTranslations();
+
+// The Qt platform to run on, from the session's environment: in a Wayland session with
+// XWayland (DISPLAY set) the program runs through X11, where a window may place itself and
+// stay on top; without XWayland it runs on Wayland itself. A platform the user chose
+// (QT_QPA_PLATFORM) is kept. Empty: leave the choice to Qt.
+QByteArray platformForSession(const QByteArray& sessionType, const QByteArray& waylandDisplay,
+                              const QByteArray& x11Display, const QByteArray& chosen);
 
 } // namespace stikko

@@ -15,6 +15,7 @@ SingleInstance::SingleInstance(const QString& folder) {
     }
     QDir().mkpath(base);
     path_ = QDir(base).filePath(QString::fromLatin1(kName) + QStringLiteral(".lock"));
+    channelPath_ = QDir(base).filePath(QString::fromLatin1(kName) + QStringLiteral(".socket"));
     lock_ = std::make_unique<QLockFile>(path_);
     // Only a dead owner makes the lock stale; age alone must not, or a long-running instance
     // would lose its marker after the default thirty seconds.

@@ -25,11 +25,14 @@ public:
     Result acquire();
     bool held() const { return held_; }
     QString path() const { return path_; }
+    // Where the running instance listens for later starts (InstanceChannel).
+    QString channelPath() const { return channelPath_; }
 
     static constexpr char kName[] = "MyProgram";
 
 private:
     QString path_;
+    QString channelPath_;
     std::unique_ptr<QLockFile> lock_;
     bool held_ = false;
 };

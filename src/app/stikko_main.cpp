@@ -1,5 +1,6 @@
 #include "app/stikko_main.h"
 
+#include "app/fallback_window.h"
 #include "app/stikko_logo.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_config.h"
@@ -8,6 +9,7 @@
 #include "platform/appenv.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
+#include "platform/desktopnotice.h"
 #include "platform/traymenuhost.h"
 #include "store/dm.h"
 #include "theme/icons.h"
@@ -22,8 +24,11 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace stikko {
 
@@ -46,8 +51,26 @@ bool isSafeId(const char* id) {
 }
 
 QString dataFolder() {
-    return env::programFolder() + QString::fromLatin1(kDataFolder);
+    return env::storageFolder() + QString::fromLatin1(kDataFolder);
 }
+
+std::function<bool()>& trayCheckSlot() {
+    static std::function<bool()> check;
+    return check;
+}
+
+// How often the desktop is asked whether it has a notification area. Qt tells no change of
+// it, and asking is cheap (a look at the tray's selection owner).
+constexpr int kTrayWatchMs = 2000;
+
+// Notes that start ringing within this time are told in one message, naming this many.
+constexpr int kRingingGatherMs = 300;
+constexpr qsizetype kRingingNamed = 5;
+
+// A new cascade run begins this many steps up and to the left of a taken place.
+constexpr int kCascadeRunSteps = 5;
+constexpr int kCascadeStepX = 4;
+constexpr int kCascadeStepY = 20;
 
 } // namespace
 
@@ -87,7 +110,7 @@ void TfrmStikko_main::buildTray() {
     const auto add = [this](const char* caption, int icon, void (TfrmStikko_main::*handler)()) {
         QAction* action = puMain->addAction(QString::fromUtf8(caption));
         if (icon >= 0) {
-            action->setIcon(QIcon(icons::editIcon(icon)));
+            action->setIcon(icons::editIcon(icon));
         }
         connect(action, &QAction::triggered, this, handler);
         return action;
@@ -113,7 +136,54 @@ void TfrmStikko_main::buildTray() {
     shellDrawsTrayMenu_ = tray::shellDrawsContextMenus();
     rxTray->setContextMenu(shellDrawsTrayMenu_ ? nullptr : puMain);
     connect(rxTray, &QSystemTrayIcon::activated, this, &TfrmStikko_main::trayActivated);
+    // Shown even while there is no notification area: Qt puts the icon in one that appears.
     rxTray->show();
+
+    trayWatch_ = new QTimer(this);
+    trayWatch_->setInterval(kTrayWatchMs);
+    connect(trayWatch_, &QTimer::timeout, this, &TfrmStikko_main::updateTrayPresence);
+    trayWatch_->start();
+    updateTrayPresence();
+}
+
+void TfrmStikko_main::setTrayAvailabilityCheck(std::function<bool()> check) {
+    trayCheckSlot() = std::move(check);
+}
+
+void TfrmStikko_main::updateTrayPresence() {
+    if (ending_) {
+        return;
+    }
+    const auto& check = trayCheckSlot();
+    const bool present = check ? check() : QSystemTrayIcon::isSystemTrayAvailable();
+    const bool changed = present != trayPresent_ || (!present && fallbackWindow == nullptr);
+    trayPresent_ = present;
+    if (!changed) {
+        return;
+    }
+    if (present) {
+        if (fallbackWindow != nullptr) {
+            fallbackWindow->hide();
+        }
+        // Into the notification area that has just appeared.
+        rxTray->hide();
+        rxTray->show();
+        return;
+    }
+    if (fallbackWindow == nullptr) {
+        fallbackWindow = new FallbackWindow(puMain, this);
+        connect(fallbackWindow, &FallbackWindow::newNoteClicked, this, &TfrmStikko_main::rxTrayClick);
+        connect(fallbackWindow, &FallbackWindow::closeRequested, this, &TfrmStikko_main::nnCloseClick);
+    }
+    fallbackWindow->show();
+}
+
+void TfrmStikko_main::newNoteRequested() {
+    rxTrayClick();
+    // Without a tray the window is the way back to the program: bring it back into view too.
+    if (!trayPresent_ && fallbackWindow != nullptr && !ending_) {
+        fallbackWindow->showNormal();
+    }
 }
 
 void TfrmStikko_main::trayActivated(QSystemTrayIcon::ActivationReason reason) {
@@ -158,6 +228,10 @@ void TfrmStikko_main::FormClose() {
     }
     if (rxTray != nullptr && rxTray->isVisible()) {
         rxTray->hide();
+    }
+    trayWatch_->stop();
+    if (fallbackWindow != nullptr) {
+        fallbackWindow->hide();
     }
     emit ended();
 }
@@ -367,24 +441,48 @@ void TfrmStikko_main::rxTrayClick() {
     NewNoteRecord(note->record);
     LoadNoteRecord(note->record, kDefaultsFile);
 
-    const QSize area = env::workArea();
-    const int W = area.width();
-    const int H = area.height();
-    const int w = note->record.scr_width;
-    const int h = note->record.scr_height;
-    int x = W - w;
-    int y = H - h;
-    if (!noteList.isEmpty()) {
-        const NoteRecord& last = noteList.last()->record;
-        x = (W < last.scr_x + w + 4) ? W - w : last.scr_x + 4;
-        y = (H < last.scr_y + h + 20) ? H - h : last.scr_y + 20;
-    }
-    note->record.scr_x = x;
-    note->record.scr_y = y;
+    const QPoint place = newNotePlace(note->record.scr_width, note->record.scr_height);
+    note->record.scr_x = place.x();
+    note->record.scr_y = place.y();
     if (!SaveNoteRecord(nullptr, note->record)) {
         reportWriteFailure(cp949::fieldText(note->record.ini_name));
     }
     showAndRegister(note);
+    // In front of every window, notes kept on top included, and ready for typing.
+    note->bringToFront(true);
+}
+
+QPoint TfrmStikko_main::newNotePlace(int w, int h) const {
+    const QSize area = env::workArea();
+    const int W = area.width();
+    const int H = area.height();
+    int x = W - w;
+    int y = H - h;
+    if (!noteList.isEmpty()) {
+        const NoteRecord& last = noteList.last()->record;
+        x = (W < last.scr_x + w + kCascadeStepX) ? W - w : last.scr_x + kCascadeStepX;
+        y = (H < last.scr_y + h + kCascadeStepY) ? H - h : last.scr_y + kCascadeStepY;
+    }
+    // A note exactly on another hides it (at the work area's corner every step clamps to the
+    // same place). Such a note starts a new run of the cascade a few steps up and to the left
+    // instead, from where the notes that follow step down again with their titles in view.
+    const auto taken = [this](int px, int py) {
+        return std::any_of(noteList.cbegin(), noteList.cend(), [px, py](const TfrmStikko_sub* note) {
+            return note->record.scr_x == px && note->record.scr_y == py;
+        });
+    };
+    while (taken(x, y)) {
+        // Not past the work area's left and top edges (a note wider or taller than the work
+        // area keeps its place there).
+        const int nx = std::max(std::min(x, 0), x - kCascadeRunSteps * kCascadeStepX);
+        const int ny = std::max(std::min(y, 0), y - kCascadeRunSteps * kCascadeStepY);
+        if (nx == x && ny == y) {
+            break; // the whole work area is taken by runs: the place stays shared
+        }
+        x = nx;
+        y = ny;
+    }
+    return {x, y};
 }
 
 void TfrmStikko_main::nnConfigClick() {
@@ -501,19 +599,56 @@ void TfrmStikko_main::reportWriteFailure(const QString& path) {
         return;
     }
     writeFailureReported_ = true;
-    showTrayMessage(QStringLiteral("Stikko"),
-                    QStringLiteral("메모장을 저장하지 못했습니다.\n%1\n"
-                                   "메모장은 내용을 그대로 담은 채 열려 있습니다. "
-                                   "저장 공간과 폴더의 쓰기 권한을 확인해 주세요.")
-                        .arg(QDir::toNativeSeparators(path)));
+    tellUser(QStringLiteral("Stikko"),
+             QStringLiteral("메모장을 저장하지 못했습니다.\n%1\n"
+                            "메모장은 내용을 그대로 담은 채 열려 있습니다. "
+                            "저장 공간과 폴더의 쓰기 권한을 확인해 주세요.")
+                 .arg(QDir::toNativeSeparators(path)),
+             QSystemTrayIcon::Warning);
 }
 
-void TfrmStikko_main::showTrayMessage(const QString& title, const QString& text) {
+void TfrmStikko_main::noteRinging(TfrmStikko_sub* note) {
+    // Notes that start ringing together (all the overdue ones at start) are told in one
+    // message, not one each.
+    ringingTitles_ << note->titleCaption();
+    if (ringingTitles_.size() == 1) {
+        QTimer::singleShot(kRingingGatherMs, this, &TfrmStikko_main::tellRingingNotes);
+    }
+}
+
+void TfrmStikko_main::tellRingingNotes() {
+    const QStringList titles = std::exchange(ringingTitles_, {});
+    if (titles.isEmpty() || ending_) {
+        return;
+    }
+    if (titles.size() == 1) {
+        tellUser(QStringLiteral("Stikko 알람"),
+                 QStringLiteral("“%1” 메모장의 알람 시각입니다.").arg(titles.first()));
+        return;
+    }
+    QStringList named;
+    for (const QString& title : titles.mid(0, kRingingNamed)) {
+        named << QStringLiteral("“%1”").arg(title);
+    }
+    QString text = named.join(QStringLiteral(", "));
+    if (titles.size() > kRingingNamed) {
+        text += QStringLiteral(" 외 %1개").arg(titles.size() - kRingingNamed);
+    }
+    tellUser(QStringLiteral("Stikko 알람"),
+             QStringLiteral("메모장 %1개의 알람 시각입니다: %2").arg(titles.size()).arg(text));
+}
+
+void TfrmStikko_main::tellUser(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon) {
     lastTrayMessageTitle = title;
     lastTrayMessage = text;
-    if (rxTray != nullptr) {
-        rxTray->showMessage(title, text, QSystemTrayIcon::Warning, 15000);
-    }
+    notice::show(title, text, this, [this, title, text, icon] {
+        // No notification service: the icon's balloon, or the window that stands in for it.
+        if (trayPresent_ && rxTray != nullptr && rxTray->isVisible()) {
+            rxTray->showMessage(title, text, icon, 15000);
+        } else if (fallbackWindow != nullptr) {
+            fallbackWindow->showMessage(title + QLatin1Char('\n') + text);
+        }
+    });
 }
 
 } // namespace stikko

@@ -11,12 +11,15 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <functional>
 
 class QAction;
 class QMenu;
+class QTimer;
 
 namespace stikko {
 
+class FallbackWindow;
 class TfrmStikko_sub;
 class TXPStyle;
 
@@ -59,6 +62,23 @@ public:
     void nnLogoClick();
     void nnHomepageClick();
 
+    // A later start of the program asked for a new note: made as by a click on the icon.
+    void newNoteRequested();
+
+    // Whether the desktop has a notification area is looked at now and every few seconds;
+    // without one the fallback window offers the icon's commands, and it hides again when one
+    // appears.
+    void updateTrayPresence();
+    bool trayPresent() const { return trayPresent_; }
+    FallbackWindow* fallbackWindow = nullptr; // made when first needed
+    // Replaces the question whether a notification area exists (tests); empty = ask Qt.
+    static void setTrayAvailabilityCheck(std::function<bool()> check);
+
+    // Tells the user something: through the desktop's notifications, else the icon's balloon,
+    // else the fallback window. Remembered in lastTrayMessage(Title).
+    void tellUser(const QString& title, const QString& text,
+                  QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information);
+
     // The icon's enabled state: while off, clicks and the menu do nothing.
     void setTrayEnabled(bool enabled);
     bool trayEnabled() const { return trayEnabled_; }
@@ -71,6 +91,7 @@ public:
     void openPrintPreview(TfrmStikko_sub* note) override;
     void OpenWebAddress(const QString& address) override;
     void reportWriteFailure(const QString& path) override;
+    void noteRinging(TfrmStikko_sub* note) override;
 
     // The maker's home page, opened when the defaults name none.
     static constexpr char kMakerHomePage[] = "https://stikko.app";
@@ -91,7 +112,7 @@ public:
     // Scratch list of file names while the stored notes are enumerated.
     QStringList lbList;
 
-    // The last message shown through the icon (title, text); tests read it where no tray exists.
+    // The last message told to the user (title, text); tests read it where no tray exists.
     QString lastTrayMessageTitle;
     QString lastTrayMessage;
 
@@ -114,8 +135,13 @@ private:
     void watchNote(TfrmStikko_sub* note);
     void sendNotePostedEvents();
     bool idInUse(const QByteArray& id) const;
-    void showTrayMessage(const QString& title, const QString& text);
+    QPoint newNotePlace(int w, int h) const;
 
+    void tellRingingNotes();
+
+    QTimer* trayWatch_ = nullptr;
+    QStringList ringingTitles_; // notes that started ringing, not yet told
+    bool trayPresent_ = true;
     bool trayEnabled_ = true;
     // The desktop's tray host would draw the tray menu itself; it is opened here instead.
     bool shellDrawsTrayMenu_ = false;

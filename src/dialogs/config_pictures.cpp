@@ -1,13 +1,18 @@
 #include "dialogs/config_pictures.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace stikko::configpictures {
 
 namespace {
+// A picture of w x h logical pixels with as many device pixels as the screen has: painting
+// on it is scaled by the pixel ratio, so the pictures stay crisp at scale 2.
 QPixmap blank(int w, int h) {
-    QPixmap pixmap(w, h);
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(QSize(w, h) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }

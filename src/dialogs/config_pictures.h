@@ -1,6 +1,6 @@
 #pragma once
-// Small pictures of the settings dialog, drawn once: tab icons, the colour-button and browse
-// pictures, the alarm page's calendar-and-stopwatch icon and its hourglass.
+// Small pictures of the settings dialog, drawn at the screen's pixel ratio: tab icons, the colour-button and
+// browse pictures, the alarm page's calendar-and-stopwatch icon and its hourglass.
 
 #include <QPixmap>
 

@@ -263,7 +263,7 @@ void TfrmStikko_admin::FillList() {
     lbList.clear();
     lbOid.clear();
 
-    const QString folder = QStringLiteral("%1%2").arg(env::programFolder(), QLatin1String(kDataFolder));
+    const QString folder = QStringLiteral("%1%2").arg(env::storageFolder(), QLatin1String(kDataFolder));
     ListFiles(folder, QStringLiteral("*.ini"), lbList);
     for (const QString& name : std::as_const(lbList)) {
         const qsizetype cut = name.indexOf(QLatin1String(".ini"), 0, Qt::CaseSensitive);

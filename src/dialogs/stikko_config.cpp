@@ -695,7 +695,7 @@ bool RunDefaultsSettings(QWidget* owner) {
         return false;
     if (!SaveNoteRecord(kDefaultsFile, Dm->defaults)) {
         tell(owner, QStringLiteral("기본 환경 설정을 저장하지 못했습니다.\n%1")
-                        .arg(env::programFolder() + QString::fromLatin1(kDefaultsFile)));
+                        .arg(env::storageFolder() + QString::fromLatin1(kDefaultsFile)));
         return false;
     }
     return true;

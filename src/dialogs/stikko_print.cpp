@@ -93,9 +93,9 @@ void paintBody(QPainter& painter, double dotsPerMm, const QTextDocument& body) {
 } // namespace
 
 QString ReportDateText(const QDateTime& moment) {
-    const QLocale locale = QLocale::system();
-    return locale.toString(moment.date(), QLocale::ShortFormat) + u' ' +
-           locale.toString(moment.time(), QLocale::ShortFormat);
+    // As a Korean desktop writes the date and time: 2026-12-07 오후 3:04:05.
+    const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
+    return korean.toString(moment, QStringLiteral("yyyy-MM-dd AP h:mm:ss"));
 }
 
 void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page) {

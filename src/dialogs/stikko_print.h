@@ -40,7 +40,7 @@ struct ReportPage {
     const QTextDocument* body = nullptr; // null prints no body
 };
 
-// The printed date and time, in the system's short date format and its time format.
+// The printed date and time as a Korean system writes them, with 오전/오후 and seconds.
 QString ReportDateText(const QDateTime& moment);
 
 // Paints the page. The painter's origin is the paper's top-left corner and `dotsPerMm` device

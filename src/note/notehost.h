@@ -30,6 +30,9 @@ class NoteHost {
     // Opens a web address in the desktop's browser (never through a shell).
     virtual void OpenWebAddress(const QString& address) = 0;
 
+    // The note has started to ring; the desktop is told which note it is.
+    virtual void noteRinging(TfrmStikko_sub* note) = 0;
+
     // A note's files could not be written; the user is told once, the note keeps its text.
     // A note window whose close-time save failed refuses the close (close() returns false)
     // and stays open with its text; a host that keeps such a window in its list loses nothing.

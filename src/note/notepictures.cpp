@@ -1,9 +1,9 @@
 #include "note/notepictures.h"
 
-#include <QImage>
+#include "theme/paintedicon.h"
+
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmapCache>
 
 // Flat pictures sized for a 16-pixel title bar: a white or pale fill with a dark outline, so
 // they read on any title-bar colour the user picks.
@@ -16,24 +16,6 @@ const QColor kPaper(0xff, 0xff, 0xff);
 const QColor kNote(0xff, 0xe2, 0x6a);
 const QColor kAccent(0xd9, 0x46, 0x3e);
 
-QImage blank(int w, int h) {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-// Every note shows the same pictures: one pixmap each, shared through the application's pixmap
-// cache (which goes with the application), made again from the painted image if the cache
-// has dropped it.
-QPixmap shared(const QString& key, const QImage& image) {
-    QPixmap pixmap;
-    if (!QPixmapCache::find(key, &pixmap)) {
-        pixmap = QPixmap::fromImage(image);
-        QPixmapCache::insert(key, pixmap);
-    }
-    return pixmap;
-}
-
 QPen pen(const QColor& color, qreal width = 1.0) {
     QPen p(color, width);
     p.setCapStyle(Qt::FlatCap);
@@ -42,11 +24,9 @@ QPen pen(const QColor& color, qreal width = 1.0) {
 }
 } // namespace
 
-QPixmap makerMark() {
+QIcon makerMark() {
     // A small yellow note with a folded corner and a red pin, then two text strokes.
-    static const QImage picture = [] {
-        QImage pixmap = blank(26, 16);
-        QPainter p(&pixmap);
+    static const QIcon picture = paintedIcon(QStringLiteral("makerMark"), QSize(26, 16), [](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing);
         QPainterPath note;
         note.moveTo(3.5, 2.5);
@@ -73,15 +53,12 @@ QPixmap makerMark() {
         p.drawEllipse(QPointF(20.5, 4.5), 2.6, 2.6);
         p.setPen(pen(kInk, 1.2));
         p.drawLine(QPointF(19.0, 6.2), QPointF(16.5, 9.0));
-        return pixmap;
-    }();
-    return shared(QStringLiteral("stikko-note-makerMark"), picture);
+    });
+    return picture;
 }
 
-QPixmap alarmClock() {
-    static const QImage picture = [] {
-        QImage pixmap = blank(16, 16);
-        QPainter p(&pixmap);
+QIcon alarmClock() {
+    static const QIcon picture = paintedIcon(QStringLiteral("alarmClock"), QSize(16, 16), [](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(pen(kInk));
         p.setBrush(kAccent);
@@ -93,16 +70,14 @@ QPixmap alarmClock() {
         p.drawLine(QPointF(8.0, 8.5), QPointF(10.5, 9.5));
         p.drawLine(QPointF(4.5, 14.5), QPointF(3.0, 15.5)); // feet
         p.drawLine(QPointF(11.5, 14.5), QPointF(13.0, 15.5));
-        return pixmap;
-    }();
-    return shared(QStringLiteral("stikko-note-alarmClock"), picture);
+    });
+    return picture;
 }
 
-QPixmap maximize() {
+QIcon maximize() {
     // A window frame with a thick top edge and a small arrow towards the top right.
-    static const QImage picture = [] {
-        QImage pixmap = blank(16, 16);
-        QPainter p(&pixmap);
+    static const QIcon picture = paintedIcon(QStringLiteral("maximize"), QSize(16, 16), [](QPainter& p) {
+        p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(pen(kInk));
         p.setBrush(kPaper);
         p.drawRect(QRectF(2.5, 3.5, 11, 10));
@@ -111,16 +86,14 @@ QPixmap maximize() {
         p.drawLine(QPointF(6, 11), QPointF(10.5, 7.5));
         p.drawLine(QPointF(10.5, 7.5), QPointF(8, 7.5));
         p.drawLine(QPointF(10.5, 7.5), QPointF(10.5, 10));
-        return pixmap;
-    }();
-    return shared(QStringLiteral("stikko-note-maximize"), picture);
+    });
+    return picture;
 }
 
-QPixmap sizeGrip() {
+QIcon sizeGrip() {
     // Three diagonal rows of dots falling to the bottom-right corner.
-    static const QImage picture = [] {
-        QImage pixmap = blank(16, 16);
-        QPainter p(&pixmap);
+    static const QIcon picture = paintedIcon(QStringLiteral("sizeGrip"), QSize(16, 16), [](QPainter& p) {
+        p.setRenderHint(QPainter::Antialiasing, false);
         const QColor light(0xff, 0xff, 0xff);
         const QColor dark(0x5a, 0x5a, 0x5a);
         for (int row = 0; row < 3; ++row) {
@@ -131,9 +104,8 @@ QPixmap sizeGrip() {
                 p.fillRect(x - 1, y - 1, 1, 1, light);
             }
         }
-        return pixmap;
-    }();
-    return shared(QStringLiteral("stikko-note-sizeGrip"), picture);
+    });
+    return picture;
 }
 
 } // namespace stikko::notepictures

@@ -88,9 +88,18 @@ void Panel::resizeEvent(QResizeEvent* event) {
 
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
 
-void ImageBox::setPicture(const QPixmap& picture) {
+void ImageBox::setPicture(const QIcon& picture, QSize size) {
     picture_ = picture;
+    pictureSize_ = size;
     update();
+}
+
+void ImageBox::setPicture(const QPixmap& picture) {
+    setPicture(QIcon(picture), picture.deviceIndependentSize().toSize());
+}
+
+QPixmap ImageBox::picture() const {
+    return picture_.isNull() ? QPixmap() : picture_.pixmap(pictureSize_, devicePixelRatioF());
 }
 
 void ImageBox::paintEvent(QPaintEvent*) {
@@ -98,8 +107,7 @@ void ImageBox::paintEvent(QPaintEvent*) {
         return;
     QPainter p(this);
     // Centred, never scaled: the pictures are drawn at the control's size.
-    const QSize size = picture_.deviceIndependentSize().toSize();
-    p.drawPixmap((width() - size.width()) / 2, (height() - size.height()) / 2, picture_);
+    p.drawPixmap((width() - pictureSize_.width()) / 2, (height() - pictureSize_.height()) / 2, picture());
 }
 
 void ImageBox::mousePressEvent(QMouseEvent* event) {

@@ -49,8 +49,12 @@ class ImageBox : public QWidget {
     Q_OBJECT
   public:
     explicit ImageBox(QWidget* parent = nullptr);
+    // A picture the program draws: shown at `size`, painted at the screen's pixel ratio.
+    void setPicture(const QIcon& picture, QSize size);
+    // A picture read from a file, shown at its own size.
     void setPicture(const QPixmap& picture);
-    QPixmap picture() const { return picture_; }
+    // What is shown, at the widget's pixel ratio.
+    QPixmap picture() const;
 
   signals:
     void clicked(Qt::MouseButton button);
@@ -61,7 +65,8 @@ class ImageBox : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    QPixmap picture_;
+    QIcon picture_;
+    QSize pictureSize_;
     bool pressedInside_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include "note/notewidgets.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/oldpaths.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
@@ -17,7 +18,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHash>
 #include <QIcon>
 #include <QLocale>
 #include <QMenu>
@@ -75,17 +75,6 @@ constexpr QKeyCombination kEditorCommandKeys[] = {
     Qt::CTRL | Qt::Key_T, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_F,
     Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_P,
 };
-
-// The tool bar's icons, made once and shared by every note; they go with the application.
-QIcon toolbarIcon(int index) {
-    static QHash<int, QIcon> made;
-    if (made.isEmpty())
-        QObject::connect(qApp, &QObject::destroyed, [] { made.clear(); });
-    auto it = made.constFind(index);
-    if (it == made.constEnd())
-        it = made.insert(index, QIcon(icons::editIcon(index)));
-    return *it;
-}
 
 QByteArray fieldBytes(const char* field, std::size_t capacity) {
     std::size_t len = 0;
@@ -178,20 +167,20 @@ void TfrmStikko_sub::buildControls() {
     imgZem = new ImageBox(pnTitle);
     imgZem->setObjectName(QStringLiteral("imgZem"));
     imgZem->resize(26, 16);
-    imgZem->setPicture(notepictures::makerMark());
+    imgZem->setPicture(notepictures::makerMark(), QSize(26, 16));
     imgZem->setCursor(Qt::PointingHandCursor);
     imgZem->setToolTip(QStringLiteral("제작사 홈페이지"));
 
     imgTime = new ImageBox(pnTitle);
     imgTime->setObjectName(QStringLiteral("imgTime"));
     imgTime->resize(16, 16);
-    imgTime->setPicture(notepictures::alarmClock());
+    imgTime->setPicture(notepictures::alarmClock(), QSize(16, 16));
     imgTime->hide();
 
     imgMax = new ImageBox(pnTitle);
     imgMax->setObjectName(QStringLiteral("imgMax"));
     imgMax->resize(16, 16);
-    imgMax->setPicture(notepictures::maximize());
+    imgMax->setPicture(notepictures::maximize(), QSize(16, 16));
     imgMax->setToolTip(QStringLiteral("확대\n축소"));
 
     imgVanto = new ImageBox(pnTitle);
@@ -235,7 +224,7 @@ void TfrmStikko_sub::buildControls() {
     Image1 = new ImageBox(pnBottom0);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->resize(16, 16);
-    Image1->setPicture(notepictures::sizeGrip());
+    Image1->setPicture(notepictures::sizeGrip(), QSize(16, 16));
     Image1->setCursor(Qt::SizeFDiagCursor);
     Image1->installEventFilter(this);
     connect(pnBottom0, &Panel::resized, this,
@@ -315,7 +304,7 @@ void TfrmStikko_sub::buildToolbar() {
         auto* b = new SpeedButton(pnBottom);
         b->setObjectName(name);
         b->setGeometry(left, 1, 18, 17);
-        b->setIcon(toolbarIcon(icon));
+        b->setIcon(icons::editIcon(icon));
         b->setToolTip(hint);
         return b;
     };
@@ -333,7 +322,7 @@ void TfrmStikko_sub::buildToolbar() {
     imgSize = new ImageBox(pnBottom);
     imgSize->setObjectName(QStringLiteral("imgSize"));
     imgSize->resize(16, 16);
-    imgSize->setPicture(notepictures::sizeGrip());
+    imgSize->setPicture(notepictures::sizeGrip(), QSize(16, 16));
     imgSize->setCursor(Qt::SizeFDiagCursor);
     imgSize->installEventFilter(this);
 
@@ -406,7 +395,7 @@ void TfrmStikko_sub::buildMenus() {
         QAction* action = menu->addAction(caption);
         action->setObjectName(name);
         if (icon >= 0)
-            action->setIcon(QIcon(icons::editIcon(icon)));
+            action->setIcon(icons::editIcon(icon));
         if (!shortcut.isEmpty()) {
             action->setShortcut(shortcut);
             action->setShortcutVisibleInContextMenu(true);
@@ -597,11 +586,21 @@ void TfrmStikko_sub::applyRecord() {
     move(record.scr_x, record.scr_y);
     ApplyGeometry();
 
-    // The right link image: a picture in the system folder named by the record.
+    // The right link image: a picture in the system folder named by the record. A name that
+    // is not found there falls back to the defaults' picture; a name from the Windows program
+    // stands for the picture of the same name in the system folder.
+    const QString systemFolder = env::programFolder() + QLatin1String(kSystemFolder);
     const QByteArray imageName = fieldBytes(record.right_homepage_image);
-    const QString imagePath = env::programFolder() + QLatin1String(kSystemFolder) + cp949::decode(imageName);
+    const QByteArray defaultImage = fieldBytes(noteDefaults().right_homepage_image);
+    QString imagePath;
+    if (imageName.size() > 5) {
+        QStringList names{systemFolder + cp949::decode(imageName)};
+        if (defaultImage.size() > 5)
+            names << systemFolder + cp949::decode(defaultImage);
+        imagePath = oldpaths::firstExistingFile(names, systemFolder);
+    }
     QPixmap picture;
-    if (imageName.size() > 5 && QFileInfo(imagePath).isFile())
+    if (!imagePath.isEmpty())
         picture.load(imagePath);
     if (!picture.isNull()) {
         imgVanto->setPicture(picture);

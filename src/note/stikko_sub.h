@@ -61,6 +61,11 @@ class TfrmStikko_sub : public QWidget {
     void ApplyNoteRecord();
     void ApplyGeometry();
     void ApplyStayOnTop();
+    // Puts the window in front of every other window, notes kept on top included, until the
+    // user has been to it and left it; with `takeFocus` it also takes the keyboard focus.
+    void bringToFront(bool takeFocus);
+    // True while bringToFront holds the window above the others.
+    bool heldInFront() const { return frontHeld_; }
     void ArmAlarm();
     void UpdateTitleFromText();
     // Saves the body (when changed) and the record once; later calls do nothing. Returns false
@@ -211,6 +216,8 @@ class TfrmStikko_sub : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -235,6 +242,8 @@ class TfrmStikko_sub : public QWidget {
     void buildAlarm();
     void startRinging();
     void blinkTitle();
+    void keepPlaceFromWindowSystem();
+    void releaseFront();
 
     NoteHost* host_ = nullptr;
     bool showing_ = false;     // showNote has started: changes count from here on
@@ -244,6 +253,9 @@ class TfrmStikko_sub : public QWidget {
     bool stayOnTop_ = false;
     bool holdWrites_ = false; // ApplyNoteRecord is running: writeRecord waits for its end
     bool writeHeld_ = false;  // a write waits for the end of ApplyNoteRecord
+    bool frontHeld_ = false;  // bringToFront keeps the window above the others
+    bool frontVisited_ = false;    // the window was active while held in front
+    QTimer* placeCheck_ = nullptr; // made with the first move the window system reports
 };
 
 } // namespace stikko

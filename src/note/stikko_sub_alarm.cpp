@@ -2,16 +2,19 @@
 // once it has, the note rings: the title bar swaps its colours every second and the sound
 // plays at once and again every alram_repeat minutes. Only one sound plays at a time across
 // all notes (the shared isplaying flag); a note that finds the player busy blinks silently
-// until its next repeat. Ringing ends only by closing the note or by the settings dialog,
-// after which ArmAlarm decides anew.
+// until its next repeat. A note that starts ringing comes to the front without the focus,
+// and the desktop is told which note rings. Ringing ends only by closing the note or by the
+// settings dialog, after which ArmAlarm decides anew.
 
 #include "note/alarmclock.h"
 #include "note/notedefaults.h"
+#include "note/notehost.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/alarmsound.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/oldpaths.h"
 #include "store/dm.h"
 
 #include <QFileInfo>
@@ -73,6 +76,16 @@ void TfrmStikko_sub::startRinging() {
     // No repeat for zero minutes: a timer of interval 0 would fire without pause.
     if (const int interval = alarmclock::repeatIntervalMs(record.alram_repeat); interval > 0)
         timCheckRepeat->start(interval);
+    // A ringing note behind other windows could go unnoticed: it comes to the front, leaving
+    // the focus where it is, and the desktop says which note rings. Both wait until the window
+    // is shown and titled (a note may start ringing while it is being opened).
+    QTimer::singleShot(0, this, [this] {
+        if (!isringing || isclosed)
+            return;
+        bringToFront(false);
+        if (host_)
+            host_->noteRinging(this);
+    });
 }
 
 void TfrmStikko_sub::timCheckTimer() {
@@ -107,8 +120,14 @@ void TfrmStikko_sub::PlayAlarmSound() {
     const NoteRecord& defaults = noteDefaults();
     if (defaults.is_sound == 0 || playingFlag() || !sound::hasOutputDevice())
         return;
-    QString path = cp949::fieldText(record.sound_file);
-    if (!QFileInfo(path).isFile())
+    // The note's own sound, else the defaults' sound, else the shipped one. A path from the
+    // Windows program stands for the sound of the same name in sound/; what is stored stays.
+    const QString soundFolder = env::programFolder() + QLatin1String(kSoundFolder);
+    QString path = oldpaths::firstExistingFile({cp949::fieldText(record.sound_file),
+                                                cp949::fieldText(defaults.sound_file),
+                                                soundFolder + QStringLiteral("alram.wav")},
+                                               soundFolder);
+    if (path.isEmpty())
         path = cp949::fieldText(defaults.sound_file);
     if (!mpAlram) {
         mpAlram = sound::createPlayer(this);

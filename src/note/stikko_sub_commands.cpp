@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QPointer>
+#include <QWindow>
 
 namespace stikko {
 
@@ -65,6 +66,8 @@ void TfrmStikko_sub::setStayOnTop(bool on) {
 
 void TfrmStikko_sub::ApplyStayOnTop() {
     const bool top = stayOnTop_;
+    if (top)
+        frontHeld_ = false; // the note's own stay-on-top takes over
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == top)
         return;
     // Changing a shown window's flags hides it; show it again where it was.
@@ -72,6 +75,41 @@ void TfrmStikko_sub::ApplyStayOnTop() {
     setWindowFlag(Qt::WindowStaysOnTopHint, top);
     if (wasVisible)
         show();
+}
+
+void TfrmStikko_sub::bringToFront(bool takeFocus) {
+    // A window manager keeps windows that stay on top above every other; to come in front of
+    // those notes too, this one stays on top for a while: until the user has been to it and
+    // left it. The record's istop is not touched.
+    if (!stayOnTop_ && windowHandle() && !frontHeld_) {
+        frontHeld_ = true;
+        frontVisited_ = false;
+        windowHandle()->setFlags(windowHandle()->flags() | Qt::WindowStaysOnTopHint);
+    }
+    raise();
+    if (takeFocus) {
+        activateWindow();
+        reDoc->setFocus(Qt::ActiveWindowFocusReason);
+    }
+}
+
+void TfrmStikko_sub::releaseFront() {
+    if (!frontHeld_)
+        return;
+    frontHeld_ = false;
+    // Back to what the note itself says (its own stay-on-top included).
+    if (windowHandle())
+        windowHandle()->setFlags(windowFlags());
+}
+
+void TfrmStikko_sub::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !frontHeld_)
+        return;
+    if (isActiveWindow())
+        frontVisited_ = true;
+    else if (frontVisited_)
+        releaseFront();
 }
 
 void TfrmStikko_sub::nnTopClick() {

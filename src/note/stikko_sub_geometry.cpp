@@ -9,10 +9,17 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QTimer>
+#include <QWindow>
 
 namespace stikko {
 
 using namespace notelayout;
+
+namespace {
+// Quiet time after the last move the window system reports before the place is stored.
+constexpr int kPlaceSettleMs = 400;
+} // namespace
 
 bool TfrmStikko_sub::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
@@ -76,8 +83,12 @@ void TfrmStikko_sub::endGestureCursor() {
 
 // --- Moving -------------------------------------------------------------------------------
 
-void TfrmStikko_sub::pnTitleMouseDown(Qt::MouseButton, QPoint pos) {
+void TfrmStikko_sub::pnTitleMouseDown(Qt::MouseButton button, QPoint pos) {
     commitComposition();
+    // On Wayland a window cannot place itself; the compositor moves it for the title bar.
+    if (button == Qt::LeftButton && QGuiApplication::platformName().startsWith(u"wayland") &&
+        windowHandle() && windowHandle()->startSystemMove())
+        return;
     isdragging = true;
     setGestureCursor(Qt::DragMoveCursor);
     drag_x = pos.x();
@@ -115,6 +126,32 @@ void TfrmStikko_sub::DragTitleTo(int px, int py) {
         // The pointer keeps its place on the title bar.
         move(sx - drag_x, sy - drag_y);
     }
+}
+
+void TfrmStikko_sub::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // A move the window manager made (Alt+drag, its keyboard moves) is kept like one by the
+    // title bar. The window system reports every step, and also the program's own moves; the
+    // place is looked at once the steps have settled, when the program's own moves have long
+    // been stored. Where the window system does not tell the places of windows (Wayland),
+    // what it reports is no place at all.
+    if (!event->spontaneous() || !isVisible() || QGuiApplication::platformName().startsWith(u"wayland"))
+        return;
+    if (!placeCheck_) {
+        placeCheck_ = new QTimer(this);
+        placeCheck_->setSingleShot(true);
+        placeCheck_->setInterval(kPlaceSettleMs);
+        connect(placeCheck_, &QTimer::timeout, this, &TfrmStikko_sub::keepPlaceFromWindowSystem);
+    }
+    placeCheck_->start();
+}
+
+void TfrmStikko_sub::keepPlaceFromWindowSystem() {
+    if (isdragging || !isVisible() || isclosed || (x() == record.scr_x && y() == record.scr_y))
+        return;
+    record.scr_x = x();
+    record.scr_y = y();
+    writeRecord();
 }
 
 // --- Resizing -----------------------------------------------------------------------------

@@ -113,10 +113,9 @@ QByteArrayView fieldBytes(const NoteRecord& record, const KeyDef& def) {
     return fieldBytes(textField(record, def), def.size);
 }
 
-// The program folder as a record stores it, or nothing when the folder has no exact
-// code-page form (a path with '?' in place of a character would name another folder).
-std::optional<QByteArray> encodedProgramFolder() {
-    const QString folder = env::programFolder();
+// A folder as a record stores it, or nothing when the folder has no exact code-page form
+// (a path with '?' in place of a character would name another folder).
+std::optional<QByteArray> encodedFolder(const QString& folder) {
     QByteArray bytes = cp949::encode(folder);
     if (cp949::decode(bytes) != folder)
         return std::nullopt;
@@ -129,8 +128,8 @@ QString resolveFile(const char* name, const NoteRecord& record) {
         return cp949::fieldText(record.ini_name);
     const QString relative = cp949::decode(QByteArrayView(name, static_cast<qsizetype>(std::strlen(name))));
     if (std::strstr(name, "default"))
-        return env::programFolder() + relative;
-    return env::programFolder() + QLatin1String(kDataFolder) + relative;
+        return env::storageFolder() + relative;
+    return env::storageFolder() + QLatin1String(kDataFolder) + relative;
 }
 
 // A path into a 255-byte field, or an empty field when it would not fit: a cut path would
@@ -160,7 +159,7 @@ void InitNoteRecord(NoteRecord& record, const char* id) {
     const QByteArrayView idBytes =
         id ? QByteArrayView(id, static_cast<qsizetype>(std::strlen(id))) : QByteArrayView();
     cp949::copyToField(record.oid, idBytes);
-    const std::optional<QByteArray> folder = encodedProgramFolder();
+    const std::optional<QByteArray> folder = encodedFolder(env::storageFolder());
     if (!folder)
         return;
     const QByteArray base = *folder + kDataFolder + idBytes.toByteArray();
@@ -178,7 +177,7 @@ void LoadNoteRecord(NoteRecord& record, const char* source) {
     const QDateTime now = env::now();
     QByteArray sound = fieldBytes(defaults.sound_file, sizeof defaults.sound_file).toByteArray();
     if (!sound.contains(".wav"))
-        sound = encodedProgramFolder().value_or(QByteArray()) + kSoundFolder + "alram.wav";
+        sound = encodedFolder(env::programFolder()).value_or(QByteArray()) + kSoundFolder + "alram.wav";
 
     for (const KeyDef& def : kKeys) {
         if (def.fallback == Fallback::NotRead)

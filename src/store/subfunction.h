@@ -67,7 +67,8 @@ void InitNoteRecord(NoteRecord& record, const char* id);
 
 // Fills `record` from an INI file; missing keys take their fallbacks (many from the defaults
 // record, see SetDefaultsRecord). `source`: null = the record's own ini_name; a name that
-// contains "default" = program folder + name; anything else = a file in the data folder.
+// contains "default" = storage folder (env::storageFolder) + name; anything else = a file in
+// the data folder, which is in the storage folder too.
 // Leaves oid, ini_name and doc_name alone. Never fails: a missing file gives all fallbacks.
 void LoadNoteRecord(NoteRecord& record, const char* source);
 

@@ -1,16 +1,16 @@
 #include "theme/icons.h"
 
+#include "theme/paintedicon.h"
+
 #include <QFont>
-#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmapCache>
 #include <array>
 #include <mutex>
 
 // One flat style for every picture: a dark slate outline, white or pale fills and a few
-// saturated accents, antialiased on a transparent 16 x 16 grid. Lines sit on half pixels so
-// one-pixel strokes stay sharp.
+// saturated accents, antialiased on a transparent 16 x 16 grid. Lines sit on half units so
+// one-unit strokes stay sharp at scale 1.
 
 namespace stikko::icons {
 
@@ -296,24 +296,9 @@ constexpr std::array<Painter, kEditIconCount> kPainters = {
     drawAlarm,     drawHide,    drawAbout,  drawHome,  drawAllNotes,
 };
 
-QImage paintEditIcon(int index) {
-    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    kPainters[static_cast<size_t>(index)](p);
-    return image;
-}
-
 // The tray picture: a yellow sticky note, its bottom-right corner turned up, with a red pin
-// and three lines of writing. Drawn on a 48-unit grid and scaled to the size asked for.
-QImage paintTrayImage(int size) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 48.0, size / 48.0);
-
+// and three lines of writing, on a 48-unit grid.
+void drawTray(QPainter& p) {
     QPainterPath note;
     note.moveTo(5, 7);
     note.lineTo(43, 7);
@@ -349,42 +334,31 @@ QImage paintTrayImage(int size) {
     p.drawEllipse(QPointF(24, 8.5), 4, 4);
     p.setBrush(QColor(255, 255, 255, 150));
     p.drawEllipse(QPointF(22.8, 7.3), 1.3, 1.3);
-    return image;
 }
 
 } // namespace
 
-QPixmap editIcon(int index) {
+QIcon editIcon(int index) {
     if (index < 0 || index >= kEditIconCount) {
         return {};
     }
-    // Every note asks for about twenty of these; the pixmaps are shared through the
-    // application's pixmap cache, which goes with the application, and the painted images are
-    // kept for when the cache has dropped one.
-    const QString key = QStringLiteral("stikko-edit-icon-%1").arg(index);
-    QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap)) {
-        return pixmap;
-    }
-    static std::array<QImage, kEditIconCount> images;
+    // Every note asks for about twenty of these: one icon each, shared; their pixmaps live in
+    // the application's pixmap cache.
+    static std::array<QIcon, kEditIconCount> made;
     static std::mutex guard;
-    {
-        const std::lock_guard lock(guard);
-        QImage& image = images[static_cast<size_t>(index)];
-        if (image.isNull()) {
-            image = paintEditIcon(index);
-        }
-        pixmap = QPixmap::fromImage(image);
+    const std::lock_guard lock(guard);
+    QIcon& icon = made[static_cast<size_t>(index)];
+    if (icon.isNull()) {
+        icon = paintedIcon(QStringLiteral("edit%1").arg(index), QSize(16, 16),
+                           kPainters[static_cast<size_t>(index)]);
     }
-    QPixmapCache::insert(key, pixmap);
-    return pixmap;
+    return icon;
 }
 
 QIcon trayIcon() {
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(paintTrayImage(32)));
-    icon.addPixmap(QPixmap::fromImage(paintTrayImage(48)));
-    return icon;
+    return paintedIcon(QStringLiteral("tray"), QSize(48, 48), drawTray,
+                       {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48),
+                        QSize(64, 64), QSize(128, 128), QSize(256, 256)});
 }
 
 } // namespace stikko::icons

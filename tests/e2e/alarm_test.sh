@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A note whose alarm moment has passed rings as soon as the program starts: its sound reaches
 # the sound server (recorded from the null sink's monitor) and its title bar swaps its colours
-# every second (two screenshots a second apart).
+# every second (two screenshots a second apart). The note and the defaults come from the Windows
+# program: their sound paths name Windows files; the note's stands for the file of that name in
+# the program's sound/ folder, a 440 Hz tone unlike the shipped sound (817 Hz).
 #
 # E2E_ARTIFACTS=<folder>: keep the recording and the screenshots there for a look.
 source "$(dirname "$0")/lib.sh"
@@ -13,7 +15,7 @@ e2e_start_desktop
 id="20040201_090503_07"
 mkdir -p "$E2E_DATA"
 # Title bar: RGB 57,111,83 behind white text.
-cat >"$E2E_DATA/$id.ini" <<INI
+cat >"$E2E_DATA/$id.ini" <<'INI'
 [VALUE_SECTION]
 scr_x=200
 scr_y=150
@@ -26,7 +28,10 @@ is_sound=1
 isalram=1
 alram_repeat=1
 alram_datetime=2004-02-01 09:00:00
+sound_file=C:\Program Files\Orbindo\Stikko\.\sound\Bell.WAV
 INI
+sox -n -r 44100 -c 1 -b 16 -e signed-integer "$E2E_PROG/sound/bell.wav" synth 1 sine 440 vol 0.5
+printf 'sound_file=C:\\WINDOWS\\Media\\ding.wav\r\n' >>"$E2E_PROG/system/default_config.ini"
 green="396F53"
 white="FFFFFF"
 
@@ -73,6 +78,12 @@ rms="$(awk '/RMS +amplitude/ {print $3}' <<<"$stats")"
 length="$(awk '/Length \(seconds\)/ {print $3}' <<<"$stats")"
 e2e_log "recorded ${length} s, RMS amplitude ${rms}"
 awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || e2e_fail "the recording is silent (RMS $rms)"
+# Which sound: the tone's pitch, measured on the recording without its silent ends.
+sox "$rec" -c 1 "$E2E_TMP/sound.wav" silence 1 0.01 1% reverse silence 1 0.01 1% reverse
+sound_stats="$(sox "$E2E_TMP/sound.wav" -n stat 2>&1)"
+pitch="$(awk '/Rough +frequency/ {print $3}' <<<"$sound_stats")"
+e2e_log "the sound lasts $(awk '/Length \(seconds\)/ {print $3}' <<<"$sound_stats") s at about ${pitch} Hz"
+((pitch > 380 && pitch < 500)) || e2e_fail "not the note's own sound (bell.wav, 440 Hz) but ${pitch} Hz"
 
 if [[ -n "${E2E_ARTIFACTS:-}" ]]; then
     mkdir -p "$E2E_ARTIFACTS"
@@ -83,6 +94,8 @@ fi
 
 kill -TERM "$STIKKO_PID"
 e2e_wait_stikko_end 20
-# Ringing changed nothing in the note's alarm.
+# Ringing changed nothing in the note's alarm, nor its stored sound.
 [[ "$(e2e_ini_value "$E2E_DATA/$id.ini" isalram)" == 1 ]] || e2e_fail "the alarm was switched off"
+[[ "$(e2e_ini_value "$E2E_DATA/$id.ini" sound_file)" == 'C:\Program Files\Orbindo\Stikko\.\sound\Bell.WAV' ]] ||
+    e2e_fail "the stored sound path changed: $(e2e_ini_value "$E2E_DATA/$id.ini" sound_file)"
 e2e_log "ok"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The icon appears; a click on it makes a note in the work area's bottom-right corner and the
-# next one stays inside it; a second start ends at once with code 0 and changes nothing.
+# next one stays inside it, on a place of its own. (A later start: no_tray_test.)
 source "$(dirname "$0")/lib.sh"
 
 e2e_start_desktop
@@ -20,28 +20,18 @@ id="$(e2e_ids)"
 [[ "$(e2e_ini_value "$E2E_DATA/$id.ini" scr_x)" -eq $x ]] || e2e_fail "stored scr_x differs from the window"
 [[ "$(e2e_ini_value "$E2E_DATA/$id.ini" isshow)" -eq 1 ]] || e2e_fail "a new note is not marked shown"
 
-# The next note would pass the corner: it is clamped to it.
+# The next note would pass the corner: clamped to it, it would hide the first one, so it
+# lands elsewhere inside the work area.
 e2e_click_tray 1
 e2e_wait_notes 2
+places=()
 while read -r wid; do
     read -r x y w h < <(e2e_geometry "$wid")
     ((x + w <= E2E_WORK_W && y + h <= E2E_WORK_H)) || e2e_fail "a note leaves the work area: $x,$y ${w}x$h"
+    places+=("$x,$y")
 done < <(e2e_note_windows)
+[[ "${places[0]}" != "${places[1]}" ]] || e2e_fail "both notes at ${places[0]}"
 [[ "$(e2e_ids | wc -l)" -eq 2 ]] || e2e_fail "expected two note files"
-
-# A second start: exit code 0 within a second, no window, no file touched.
-before="$(cd "$E2E_DATA" && md5sum ./* | sort)"
-start=$(date +%s%N)
-code=0
-timeout 5 "$E2E_PROG/stikko" >"$E2E_TMP/second.log" 2>&1 || code=$?
-elapsed_ms=$((($(date +%s%N) - start) / 1000000))
-e2e_log "second start ended with $code after ${elapsed_ms} ms"
-[[ $code -eq 0 ]] || e2e_fail "second start ended with code $code"
-((elapsed_ms < 1000)) || e2e_fail "second start took ${elapsed_ms} ms"
-kill -0 "$STIKKO_PID" || e2e_fail "the running instance is gone"
-sleep 0.5
-[[ "$(e2e_count_notes)" -eq 2 ]] || e2e_fail "the second start changed the notes on screen"
-[[ "$(cd "$E2E_DATA" && md5sum ./* | sort)" == "$before" ]] || e2e_fail "the second start changed the data folder"
 
 # The about window from the menu, closed by a click on its picture.
 e2e_tray_menu 2

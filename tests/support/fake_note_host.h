@@ -23,6 +23,7 @@ class FakeNoteHost : public NoteHost {
     void openPrintPreview(TfrmStikko_sub* note) override;
     void OpenWebAddress(const QString& address) override;
     void reportWriteFailure(const QString& path) override;
+    void noteRinging(TfrmStikko_sub*) override { ++rang; }
 
     // The window that hide and delete act on.
     QPointer<TfrmStikko_sub> window;
@@ -31,6 +32,7 @@ class FakeNoteHost : public NoteHost {
     QList<int> settingsPages;
     int printed = 0;
     int gone = 0;
+    int rang = 0;
     // The text the print preview found in the body file when it was opened.
     QString bodyAtPrint;
 };

@@ -12,6 +12,7 @@
 #include "store/dm.h"
 #include "theme/colors.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
@@ -155,6 +156,9 @@ class NoteAlarmTest : public QObject {
         QCOMPARE(titleBackground(note), background);
         QCOMPARE(titleText(note), text);
         QCOMPARE(sound->plays.size(), 1); // blinking plays nothing
+        // It came to the front once shown, and the desktop was told which note rings.
+        QVERIFY(note->heldInFront());
+        QCOMPARE(host->rang, 1);
         // Ringing does not move or unfold the window, and the caption stays readable.
         QCOMPARE(note->pos(), QPoint(note->record.scr_x, note->record.scr_y));
     }
@@ -250,6 +254,61 @@ class NoteAlarmTest : public QObject {
         open();
         QCOMPARE(sound->plays, QStringList{defaultSound()});
         QVERIFY(defaultSound().endsWith(QStringLiteral("sound/alram.wav")));
+    }
+
+    // Which file plays, from the note's and the defaults' stored paths and the files in the
+    // program's sound/ folder. Paths from the Windows program stand for sound/ files of the
+    // same name; `played` is relative to sound/ ("own:" = a file outside it).
+    void soundToPlay_data() {
+        QTest::addColumn<QString>("noteSound");
+        QTest::addColumn<QString>("defaultsSound");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("played");
+        const QString program = QStringLiteral("C:\\Program Files\\Orbindo\\Stikko\\.\\sound\\");
+        const QString media = QStringLiteral("C:\\WINDOWS\\Media\\");
+        QTest::newRow("own file") << QStringLiteral("own:") << media + QStringLiteral("ding.wav")
+                                  << QStringList{QStringLiteral("alram.wav")} << QStringLiteral("own:");
+        QTest::newRow("windows note, same name in sound/, any case")
+            << program + QStringLiteral("Bell.WAV") << media + QStringLiteral("ding.wav")
+            << QStringList{QStringLiteral("bell.wav"), QStringLiteral("alram.wav")}
+            << QStringLiteral("bell.wav");
+        QTest::newRow("windows note, name not there: the defaults' sound")
+            << media + QStringLiteral("ding.wav") << QStringLiteral("own:")
+            << QStringList{QStringLiteral("alram.wav")} << QStringLiteral("own:");
+        QTest::newRow("both windows paths: the defaults' name in sound/")
+            << media + QStringLiteral("ding.wav") << media + QStringLiteral("chimes.wav")
+            << QStringList{QStringLiteral("chimes.wav"), QStringLiteral("alram.wav")}
+            << QStringLiteral("chimes.wav");
+        QTest::newRow("nothing found: the shipped sound")
+            << program + QStringLiteral("bell.wav") << media + QStringLiteral("ding.wav")
+            << QStringList{QStringLiteral("alram.wav")} << QStringLiteral("alram.wav");
+        QTest::newRow("a missing Linux path is not taken by its name")
+            << QStringLiteral("/gone/bell.wav") << media + QStringLiteral("ding.wav")
+            << QStringList{QStringLiteral("bell.wav"), QStringLiteral("alram.wav")}
+            << QStringLiteral("alram.wav");
+    }
+    void soundToPlay() {
+        QFETCH(QString, noteSound);
+        QFETCH(QString, defaultsSound);
+        QFETCH(QStringList, present);
+        QFETCH(QString, played);
+        for (const QString& name : present)
+            makeSound(name);
+        QVERIFY(env->writeFile(QStringLiteral("elsewhere/own.wav"), "RIFF"));
+        const auto resolve = [this](const QString& path) {
+            return path == u"own:" ? env->path(QStringLiteral("elsewhere/own.wav")) : path;
+        };
+        const QByteArray stored = cp949::encode(resolve(noteSound));
+        cp949::copyToField(dm->defaults.sound_file, cp949::encode(resolve(defaultsSound)));
+        writeNote(kId, 1, stamp(now), 5, stored);
+        TfrmStikko_sub* note = open();
+        QCOMPARE(sound->plays.size(), 1);
+        QCOMPARE(QDir::cleanPath(sound->plays.first()),
+                 QDir::cleanPath(played.startsWith(u"own:") ? resolve(played) : soundPath(played)));
+        // Only for playing: the record and its file keep the stored path.
+        QCOMPARE(QByteArray(note->record.sound_file), stored);
+        QVERIFY(env->readFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)))
+                    .contains("sound_file=" + stored));
     }
 
     void hiddenNote_doesNotRing_andRingsWhenShownAgain() {

@@ -275,18 +275,19 @@ class NoteWindowTest : public QObject {
     }
 
     void storedRecord_isApplied() {
-        // Toolbar off, its own colours, translucent, body from its file, a link
-        // picture.
+        // Toolbar off, its own colours, translucent, body from its file, a link picture
+        // named as the Windows program stored it (found by its name in system/).
         QImage picture(26, 16, QImage::Format_RGB32);
         picture.fill(Qt::blue);
         QVERIFY(picture.save(env->systemDir() + QStringLiteral("banner.png")));
-        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".ini"),
-                               "[VALUE_SECTION]\nscr_x=40\nscr_y=50\nscr_width=300\nscr_height=200\n"
-                               "isshow_toolbar=0\nright_homepage_image=banner.png\nright_homepage_"
-                               "hint=hint\n"
-                               "[VALUE_COLOR_SECTION]\ntitlebk_color=255\ntitle_color=0\nbatang_color="
-                               "65280\n"
-                               "bottom_color=16711680\nopt_color=254\n"));
+        QVERIFY(env->writeFile(
+            QStringLiteral("data/") + kId + QStringLiteral(".ini"),
+            "[VALUE_SECTION]\nscr_x=40\nscr_y=50\nscr_width=300\nscr_height=200\n"
+            "isshow_toolbar=0\nright_homepage_image=C:\\Stikko\\system\\Banner.PNG\nright_homepage_"
+            "hint=hint\n"
+            "[VALUE_COLOR_SECTION]\ntitlebk_color=255\ntitle_color=0\nbatang_color="
+            "65280\n"
+            "bottom_color=16711680\nopt_color=254\n"));
         QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
                                "{\\rtf1\\ansi first\\par second\\par}"));
         open();
@@ -303,6 +304,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->windowOpacity(), 254.0 / 255.0);
         QVERIFY(!note->imgVanto->isHidden());
         QCOMPARE(note->imgVanto->toolTip(), QStringLiteral("hint"));
+        QCOMPARE(QByteArray(note->record.right_homepage_image), QByteArray("C:\\Stikko\\system\\Banner.PNG"));
         QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("first\nsecond"));
         QVERIFY(!note->ismodified); // loading the body is not a change
         QCOMPARE(note->titleCaption(), QStringLiteral("second"));

@@ -172,6 +172,10 @@ private slots:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         const QString date = ReportDateText(env::now());
+        // As a Korean desktop writes it, whatever the locale the tests run in.
+        QCOMPARE(date, QStringLiteral("2004-02-01 오전 9:05:03"));
+        QCOMPARE(ReportDateText(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5))),
+                 QStringLiteral("2026-12-07 오후 3:04:05"));
         QVERIFY(PrintReport(printer, {QStringLiteral("장보기 목록"), date, &body}));
 
         const QString text = pdfText(pdf);

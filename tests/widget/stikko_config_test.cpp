@@ -39,6 +39,7 @@ public:
     void openPrintPreview(TfrmStikko_sub*) override {}
     void OpenWebAddress(const QString&) override {}
     void reportWriteFailure(const QString&) override {}
+    void noteRinging(TfrmStikko_sub*) override {}
 };
 
 template <std::size_t N> void put(char (&field)[N], const char* text) {

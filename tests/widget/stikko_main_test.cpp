@@ -12,6 +12,7 @@
 #include "theme/xpstyle.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -20,10 +21,11 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QTest>
 #include <QTimer>
+#include <cstring>
 #include <memory>
 
 using namespace stikko;
@@ -193,6 +195,32 @@ private slots:
         }
         QCOMPARE(ids.size(), 4);
         QVERIFY(ids.contains("20240523_174052_07"));
+    }
+
+    void newNotesLeftAtTheCorner_eachGetAPlaceOfTheirOwn_inFront() {
+        const int W = 1280, H = 738;
+        const int w = defaults.scr_width, h = defaults.scr_height;
+        // Left where they land, each step from the corner would clamp to the corner again.
+        QList<QPoint> places;
+        for (int i = 0; i < 12; ++i) {
+            form->rxTrayClick();
+            const NoteRecord& r = form->noteList.last()->record;
+            QVERIFY2(!places.contains(QPoint(r.scr_x, r.scr_y)), qPrintable(QString::number(i)));
+            QVERIFY(r.scr_x >= 0 && r.scr_y >= 0 && r.scr_x + w <= W && r.scr_y + h <= H);
+            places << QPoint(r.scr_x, r.scr_y);
+        }
+        // A new run five steps up and to the left, then down again step by step.
+        QCOMPARE(places[1], QPoint(W - w - 20, H - h - 100));
+        QCOMPARE(places[2], QPoint(W - w - 16, H - h - 80));
+        QCOMPARE(places[5], QPoint(W - w - 4, H - h - 20));
+        QCOMPARE(places[6], QPoint(W - w - 40, H - h - 200));
+
+        // The newest is in front of everything, ready for typing; the one before has let go.
+        TfrmStikko_sub* newest = form->noteList.last();
+        QVERIFY(newest->heldInFront());
+        QVERIFY(QTest::qWaitForWindowActive(newest));
+        QCOMPARE(QApplication::focusWidget(), newest->editor());
+        QVERIFY(!form->noteList.at(10)->heldInFront());
     }
 
     void rearrange_fillsColumnsOf26_newestFirst() {
@@ -485,6 +513,21 @@ private slots:
         QVERIFY(form->lastTrayMessage.contains(QStringLiteral("/nowhere/a.ini")));
         form->reportWriteFailure(QStringLiteral("/nowhere/b.ini"));
         QVERIFY(!form->lastTrayMessage.contains(QStringLiteral("b.ini")));
+    }
+
+    void notesRingingTogether_areToldInOneMessage() {
+        for (const char* id : {"20240101_000000_01", "20240101_000000_02", "20240101_000000_03"}) {
+            NoteRecord record{};
+            InitNoteRecord(record, id);
+            LoadNoteRecord(record, kDefaultsFile);
+            record.isalram = 1;
+            std::strcpy(record.alram_datetime, "2024-05-23 09:00:00");
+            QVERIFY(SaveNoteRecord(nullptr, record));
+        }
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 3);
+        QTRY_VERIFY(form->lastTrayMessage.startsWith(QStringLiteral("메모장 3개의 알람 시각입니다")));
+        QCOMPARE(form->lastTrayMessageTitle, QStringLiteral("Stikko 알람"));
     }
 
     void aboutWindow_showsTheLogo_andAClickClosesIt() {
