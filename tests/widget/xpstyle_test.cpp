@@ -57,7 +57,7 @@ class XPStyleTest : public QObject {
         font.font.setStyleStrategy(QFont::NoAntialias);
         style->SetFont(font);
         menu = new QMenu(form.get());
-        open = menu->addAction(QIcon(icons::editIcon(13)), QStringLiteral("열기"));
+        open = menu->addAction(icons::editIcon(13), QStringLiteral("열기"));
         open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
         open->setShortcutVisibleInContextMenu(true);
         menu->addSeparator();
@@ -66,7 +66,7 @@ class XPStyleTest : public QObject {
         ontop->setChecked(true);
         off = menu->addAction(QStringLiteral("꺼짐"));
         off->setCheckable(true);
-        paste = menu->addAction(QIcon(icons::editIcon(5)), QStringLiteral("붙이기"));
+        paste = menu->addAction(icons::editIcon(5), QStringLiteral("붙이기"));
         paste->setCheckable(true);
         paste->setChecked(true);
         auto* group = new QActionGroup(menu);
@@ -74,7 +74,7 @@ class XPStyleTest : public QObject {
         radio->setCheckable(true);
         group->addAction(radio);
         radio->setChecked(true);
-        cut = menu->addAction(QIcon(icons::editIcon(4)), QStringLiteral("자르기"));
+        cut = menu->addAction(icons::editIcon(4), QStringLiteral("자르기"));
         cut->setEnabled(false);
         fat = menu->addAction(QStringLiteral("기본 항목"));
         menu->setDefaultAction(fat);
@@ -175,7 +175,8 @@ class XPStyleTest : public QObject {
         QCOMPARE(at(shot, d.right() - 2, d.top() + 2), p.MenuBackColor);
 
         // The disabled glyph: greyed with level 10, then faded by 40, at rest in the column.
-        QImage expected = icons::editIcon(4).toImage().convertToFormat(QImage::Format_ARGB32);
+        QImage expected =
+            icons::editIcon(4).pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
         GrayBitmap(expected, 10);
         DimBitmap(expected, 40);
         QImage composed(16, 16, QImage::Format_RGB32);
@@ -213,7 +214,8 @@ class XPStyleTest : public QObject {
 
         // A hot glyph lifts by one pixel and casts its shadow two pixels further on.
         const QImage hot = grab(open);
-        const QImage glyph = icons::editIcon(13).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage glyph =
+            icons::editIcon(13).pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
         const QRect h = row(open);
         const ColorValue shadow = GetShadeColor(p.SelectionFillColor, 50);
         int lifted = 0, shaded = 0;
