@@ -96,6 +96,15 @@ void XPCanvas::setPixel(int x, int y, ColorValue color) {
     painter_.fillRect(QRect(x, y, 1, 1), toColor(color));
 }
 
+void XPCanvas::andRect(const Edges& r, ColorValue color) {
+    if (r.width() <= 0 || r.height() <= 0)
+        return;
+    painter_.save();
+    painter_.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    painter_.fillRect(r.toRect(), toColor(color));
+    painter_.restore();
+}
+
 ColorValue XPCanvas::pixel(int x, int y) const {
     if (readBack_ == nullptr)
         return colors::resolve(brush_);

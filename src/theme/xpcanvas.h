@@ -81,6 +81,9 @@ class XPCanvas {
     // A line from the current position to (x, y), leaving out (x, y), which becomes current.
     void lineTo(int x, int y);
     void setPixel(int x, int y, ColorValue color);
+    // Combines `color` bit by bit (AND) with what the rectangle shows: a tint through which
+    // what lies beneath stays visible.
+    void andRect(const Edges& r, ColorValue color);
     // The colour at (x, y) as plain RGB; the brush colour where nothing can be read.
     ColorValue pixel(int x, int y) const;
 

@@ -85,8 +85,11 @@ void TXPStyle::PaintMenuItem(XPCanvas& canvas, Edges R, const XPMenuItem& item, 
         font.color = disabledColor_;
 
     // The selection bar: filled and framed, its top row left as it was; none on a disabled
-    // item. The bar of a menu bar's item comes with the bars' look.
-    if (selected && drawSelect_ && !topLevel && item.enabled) {
+    // item. A menu bar's open item stands out with a shadow.
+    if (selected && drawSelect_ && topLevel) {
+        canvas.setBrushSolid();
+        DrawTopMenuItem(XPSender::MenuItem, canvas, R, menuBarColor_, rtl);
+    } else if (selected && drawSelect_ && item.enabled) {
         canvas.setBrushSolid();
         Edges S = R;
         S.top += 1;

@@ -120,6 +120,13 @@ TXPStyle::TXPStyle(QWidget* form)
 TXPStyle::~TXPStyle() {
     if (form_)
         InitItems(form_, false, false);
+    // Controls that left the form's tree get their own look back too.
+    const QList<TControlSubClass*> left = wrappers_.values();
+    wrappers_.clear();
+    for (TControlSubClass* wrapper : left) {
+        wrapper->remove();
+        delete wrapper;
+    }
 }
 
 void TXPStyle::SetForm(QWidget* form) {
@@ -212,21 +219,6 @@ void TXPStyle::InitItems(QObject* container, bool enable, bool update) {
     }
 }
 
-void TXPStyle::InitItem(QObject* object, bool enable, bool update) {
-    auto* menu = qobject_cast<QMenu*>(object);
-    if (menu != nullptr && (controls_ & xcPopupMenu)) {
-        hookMenu(menu, enable);
-        if (update)
-            menu->update();
-    }
-    // Menu bars, tool bars, control bars and the standard controls come with the controls' look.
-
-    // What a form owns that is itself a form (a window it owns) is treated with it.
-    auto* widget = qobject_cast<QWidget*>(object);
-    if (widget != nullptr && menu == nullptr && widget->isWindow())
-        InitItems(widget, enable, update);
-}
-
 void TXPStyle::InitComponent(QObject* object) {
     if (active_)
         InitItem(object, true, true);
@@ -261,6 +253,20 @@ void TXPStyle::ActivateMenuItem(QMenu* menu) {
 }
 
 bool TXPStyle::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && active_ && watched->isWidgetType()) {
+        // The parent of a wrapped rich edit: its own painting first, then the edits' frames.
+        auto* parent = static_cast<QWidget*>(watched);
+        const bool framesHere =
+            std::any_of(wrappers_.cbegin(), wrappers_.cend(), [parent](const TControlSubClass* w) {
+                return w->kind() == XPKind::RichEdit && w->TargetControl() != nullptr &&
+                       w->TargetControl()->parentWidget() == parent;
+            });
+        if (framesHere) {
+            static_cast<QObject*>(parent)->event(event);
+            paintRichEditFrames(parent);
+            return true;
+        }
+    }
     if (watched == form_ && event->type() == QEvent::ChildAdded && active_ && autoDetect_) {
         // The child is not built yet; it is looked at once its construction is over.
         QPointer<QObject> child = static_cast<QChildEvent*>(event)->child();
@@ -377,6 +383,15 @@ QSize TXPStyle::sizeFromContents(ContentsType type, const QStyleOption* option, 
                                  const QWidget* widget) const {
     const auto* menu = qobject_cast<const QMenu*>(widget);
     const auto* menuItem = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (type == CT_MenuBarItem && menuItem != nullptr && qobject_cast<const QMenuBar*>(widget) != nullptr &&
+        isOurs(widget)) {
+        // As wide as measured and the room owner-drawn items get, as high as the bar makes it.
+        XPMenuItem item = itemOf(*menuItem);
+        item.topLevel = true;
+        const QSize base = QProxyStyle::sizeFromContents(type, option, size, widget);
+        const int extra = 2 * QFontMetrics(font_.font).averageCharWidth();
+        return QSize(MeasureItem(item, QSize()).width() + extra, base.height());
+    }
     if (type != CT_MenuItem || menuItem == nullptr || menu == nullptr || !isOurs(menu) ||
         objectTag(actionMeasured(menu, *menuItem)) == kKeepOwnLookTag)
         return QProxyStyle::sizeFromContents(type, option, size, widget);
@@ -391,8 +406,31 @@ QSize TXPStyle::sizeFromContents(ContentsType type, const QStyleOption* option, 
 void TXPStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                            const QWidget* widget) const {
     const auto* menu = qobject_cast<const QMenu*>(widget);
+    if (element == CE_MenuBarItem && qobject_cast<const QMenuBar*>(widget) != nullptr && isOurs(widget)) {
+        const auto* menuItem = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        const auto* bar = static_cast<const QMenuBar*>(widget);
+        const QAction* action = bar->actionAt(option->rect.center());
+        if (menuItem != nullptr && objectTag(action) != kKeepOwnLookTag) {
+            // Selected is open: a bar item is drawn raised while it is pressed or its menu shows,
+            // not while the pointer only passes over it.
+            const bool open = (menuItem->state & State_Sunken) ||
+                              (action != nullptr && action->menu() != nullptr && action->menu()->isVisible());
+            XPMenuItem item = itemOf(*menuItem);
+            item.topLevel = true;
+            const int depth = deviceDepth(painter->device());
+            painter->save();
+            painter->setClipRect(option->rect, Qt::IntersectClip); // the painting spills a row
+            {
+                XPCanvas canvas(*painter, depth);
+                PaintMenuItem(canvas, Edges::of(option->rect), item, open);
+            }
+            painter->restore();
+            return;
+        }
+    }
     if (menu == nullptr || !isOurs(menu)) {
-        QProxyStyle::drawControl(element, option, painter, widget);
+        if (!drawControlXP(element, option, painter, widget))
+            QProxyStyle::drawControl(element, option, painter, widget);
         return;
     }
     if (element == CE_MenuEmptyArea) {
@@ -440,7 +478,8 @@ void TXPStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* optio
                              const QWidget* widget) const {
     if (!isOurs(widget) || qobject_cast<const QMenu*>(widget) == nullptr ||
         (element != PE_PanelMenu && element != PE_FrameMenu)) {
-        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (!drawPrimitiveXP(element, option, painter, widget))
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
         return;
     }
     if (element == PE_PanelMenu) {
@@ -488,6 +527,16 @@ int TXPStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const 
         default:
             break;
         }
+    }
+    if (const TControlSubClass* wrapper = activeWrapper(widget)) {
+        // Check boxes and radio buttons are as large as their boxes are drawn.
+        const Edges box = checkBoxRect({0, 0, 100, 100}, false, wrapper->kind() == XPKind::RadioButton);
+        if ((metric == PM_IndicatorWidth && wrapper->kind() == XPKind::CheckBox) ||
+            (metric == PM_ExclusiveIndicatorWidth && wrapper->kind() == XPKind::RadioButton))
+            return box.width();
+        if ((metric == PM_IndicatorHeight && wrapper->kind() == XPKind::CheckBox) ||
+            (metric == PM_ExclusiveIndicatorHeight && wrapper->kind() == XPKind::RadioButton))
+            return box.height();
     }
     return QProxyStyle::pixelMetric(metric, option, widget);
 }

@@ -1,17 +1,26 @@
 // A menu under the flat style, grabbed: its rows' sizes, and the colours of background, icon
 // column, selection bar, separator, shortcut, greyed glyph and check boxes, each expected colour
 // worked out from the desktop's colours through the helpers (whose arithmetic xphelpers_test
-// pins). Also how the style takes menus over and gives them back.
+// pins). Also how the style takes menus over and gives them back. Then the controls and bars of
+// the theme gallery's window in their states, and the same widgets with the style switched off.
 #include "app/application.h"
 #include "theme/colors.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
+#include "xpgallery.h"
+
 #include <QAction>
 #include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QMenu>
+#include <QMenuBar>
 #include <QStyleFactory>
 #include <QTest>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
 #include <memory>
 
 using namespace stikko;
@@ -26,6 +35,24 @@ ColorValue at(const QImage& image, int x, int y) {
 // The desktop's colours, as plain RGB.
 ColorValue desktop(int index) {
     return colors::resolve(colors::systemColorValue(index));
+}
+
+QImage shotOf(QWidget* widget) {
+    QCoreApplication::processEvents(); // layouts redone after a change of style
+    return widget->grab().toImage();
+}
+
+void hover(QWidget* widget) {
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QCoreApplication::sendEvent(widget, &enter);
+}
+
+int count(const QImage& image, const QRect& area, ColorValue color) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += at(image, x, y) == color ? 1 : 0;
+    return n;
 }
 
 } // namespace
@@ -346,6 +373,223 @@ class XPStyleTest : public QObject {
         // Going away, the style leaves the menus with the application's.
         delete style;
         QVERIFY(!menu->testAttribute(Qt::WA_SetStyle));
+    }
+    // ---- controls and bars, on the theme gallery's window ----------------------------------
+
+    void panelsAndSpeedButtons_paintEachState() {
+        XPGallery gallery;
+        gallery.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gallery));
+        const XPPalette& p = gallery.xpStyle->workingPalette();
+        const ColorValue C = XPGallery::kPanelColor;
+
+        // The raised bevel from the panel's own colour: light top and left, dark bottom and right,
+        // which take the two corners they share.
+        QImage shot = shotOf(gallery.pnRaised);
+        const int w = shot.width(), h = shot.height();
+        QCOMPARE(at(shot, 0, 0), NewColor(C, 60));
+        QCOMPARE(at(shot, w / 2, 0), NewColor(C, 60));
+        QCOMPARE(at(shot, 0, h / 2), NewColor(C, 60));
+        QCOMPARE(at(shot, w / 2, h - 1), GetShadeColor(C, 60));
+        QCOMPARE(at(shot, w - 1, 0), GetShadeColor(C, 60));
+        QCOMPARE(at(shot, 0, h - 1), GetShadeColor(C, 60));
+        QCOMPARE(at(shot, 1, 1), C);
+        // A ridge: raised outside, lowered one border pixel further in.
+        const QImage ridge = shotOf(gallery.pnRidge);
+        QCOMPARE(at(ridge, 0, 10), NewColor(0x00F6F6F6, 60));
+        QCOMPARE(at(ridge, 1, 10), 0x00F6F6F6);
+        QCOMPARE(at(ridge, 2, 10), GetShadeColor(0x00F6F6F6, 60));
+
+        // Flat transparent speed buttons. Above a button's bottom-left corner neither the glyph at
+        // rest nor the lifted one and its shadow cover the panel, so the tint shows there.
+        QCOMPARE(qAlpha(icons::editIcon(10).toImage().pixel(0, 15)), 0);
+        QCOMPARE(qAlpha(icons::editIcon(1).toImage().pixel(0, 15)), 0);
+        const ColorValue tint = C & NewColor(p.SelectionFillColor, 20); // bit by bit, not a blend
+        QVERIFY(tint != C);
+        const ColorValue shadow = GetShadeColor(p.SelectionFillColor, 50);
+        const QRect g = gallery.sbPrint->geometry();
+        const QPoint inside(g.left() + 1, g.bottom() - 1);
+        QCOMPARE(at(shot, g.left(), g.center().y()), C); // at rest only the glyph
+        QCOMPARE(at(shot, inside.x(), inside.y()), C);
+        QCOMPARE(count(shot, g, shadow), 0);
+
+        hover(gallery.sbPrint);
+        shot = shotOf(gallery.pnRaised);
+        QCOMPARE(at(shot, g.left(), g.center().y()), p.SelectionFrameColor);
+        QCOMPARE(at(shot, g.right(), g.bottom()), p.SelectionFrameColor);
+        QCOMPARE(at(shot, inside.x(), inside.y()), tint);
+        QVERIFY(count(shot, g, shadow) > 10); // the glyph lifted, its shadow below and right
+
+        QTest::mousePress(gallery.sbPrint, Qt::LeftButton, {}, QPoint(5, 5));
+        shot = shotOf(gallery.pnRaised);
+        QTest::mouseRelease(gallery.sbPrint, Qt::LeftButton, {}, QPoint(5, 5));
+        const ColorValue pressed = NewColor(p.SelectionFrameColor, 60);
+        QCOMPARE(at(shot, g.right(), g.center().y()), pressed);
+        QCOMPARE(at(shot, g.center().x(), g.bottom()), pressed);
+        QCOMPARE(at(shot, g.left(), g.center().y()), GetShadeColor(pressed, 50)); // darker top-left
+        QCOMPARE(at(shot, g.center().x(), g.top()), GetShadeColor(pressed, 50));
+        QCOMPARE(at(shot, inside.x(), inside.y()), tint);
+        QCOMPARE(count(shot, g, shadow), 0); // pressed, the glyph stays down
+
+        // Held down (the bullets button) and not hot: framed in the highlight, darker top-left.
+        const QRect b = gallery.sbBullets->geometry();
+        QCOMPARE(at(shot, b.right(), b.center().y()), p.SelectionFrameColor);
+        QCOMPARE(at(shot, b.left(), b.center().y()), GetShadeColor(p.SelectionFrameColor, 50));
+        QCOMPARE(at(shot, b.left() + 1, b.bottom() - 1), tint);
+
+        // The same painter called by a widget that draws its buttons itself, at a button's place.
+        QImage bar(40, 30, QImage::Format_RGB32);
+        bar.fill(toColor(C));
+        {
+            QPainter painter(&bar);
+            XPCanvas canvas(painter, 32);
+            XPButtonLook look;
+            look.glyph = icons::editIcon(10).toImage();
+            look.parentColor = C;
+            XPControlState hot;
+            hot.hot = true;
+            gallery.xpStyle->PaintSpeedButton(canvas, {10, 5, 28, 22}, look, hot);
+        }
+        const QRect placed(10, 5, 18, 17);
+        QCOMPARE(at(bar, 10, 12), p.SelectionFrameColor);
+        QCOMPARE(at(bar, 27, 21), p.SelectionFrameColor);
+        QCOMPARE(at(bar, 11, 20), tint);
+        QCOMPARE(count(bar, QRect(0, 0, 40, 30), C), 40 * 30 - 18 * 17);
+        QVERIFY(count(bar, placed, shadow) > 10);
+
+        // The rich edit without a border: a frame outside it, only when hot; never over the edit.
+        QWidget* doc = gallery.reBare->parentWidget();
+        const QRect e = gallery.reBare->geometry();
+        const ColorValue docColor = colors::fromQColor(doc->palette().color(QPalette::Window));
+        const ColorValue base = colors::fromQColor(gallery.reBare->palette().color(QPalette::Base));
+        shot = shotOf(doc);
+        QCOMPARE(at(shot, e.left() - 1, e.center().y()), docColor);
+        hover(gallery.reBare);
+        shot = shotOf(doc);
+        QCOMPARE(at(shot, e.left() - 1, e.center().y()), NewColor(p.SelectionFrameColor, 60));
+        QCOMPARE(at(shot, e.right() + 1, e.top() - 1), NewColor(p.SelectionFrameColor, 60));
+        QCOMPARE(at(shot, e.left(), e.center().y()), base);
+        // A rich edit with a border of its own has it replaced by the frame while styled.
+        QCOMPARE(gallery.reBordered->frameShape(), QFrame::NoFrame);
+        gallery.styleSwitch->setChecked(false);
+        QVERIFY(gallery.reBordered->frameShape() != QFrame::NoFrame);
+        QCOMPARE(at(shotOf(doc), e.left() - 1, e.center().y()), docColor);
+    }
+
+    void checkBoxAndComboBox_underTheStyleAndAfterIt() {
+        XPGallery gallery;
+        gallery.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gallery));
+        const XPPalette& p = gallery.xpStyle->workingPalette();
+        QCheckBox* check = gallery.checkOff;
+        QComboBox* combo = gallery.combo;
+
+        // The box: 15 x 16 at the left end, drawn 2 pixels inside, framed in the button shadow
+        // on the window colour; hot, in the selection colours.
+        QImage shot = shotOf(check);
+        const QRect box = TXPStyle::checkBoxRect(Edges::of(check->rect()), false, false).toRect();
+        QCOMPARE(box.size(), QSize(15, 16));
+        const QRect drawn = box.adjusted(2, 2, -2, -2);
+        QCOMPARE(at(shot, drawn.left(), drawn.center().y()), desktop(colors::kButtonShadow));
+        QCOMPARE(at(shot, drawn.center().x(), drawn.center().y()), desktop(colors::kWindow));
+        QCOMPARE(at(shot, box.left(), box.center().y()),
+                 colors::fromQColor(check->palette().color(QPalette::Window)));
+        hover(check);
+        shot = shotOf(check);
+        QCOMPARE(at(shot, drawn.left(), drawn.center().y()), p.SelectionFrameColor);
+        QCOMPARE(at(shot, drawn.center().x(), drawn.top() + 1), p.SelectionFillColor);
+        // A checked box carries the tick in the highlight.
+        const QImage checked = shotOf(gallery.check);
+        QVERIFY(count(checked, drawn, desktop(colors::kHighlight)) >= 15);
+
+        // The combo box at rest: no frame, a face-coloured button; hot, framed in the highlight
+        // with the button in the selection fill, edged in the highlight beside a field-coloured
+        // strip.
+        QImage c = shotOf(combo);
+        const int W = c.width(), H = c.height();
+        const ColorValue parent =
+            colors::fromQColor(gallery.centralWidget()->palette().color(QPalette::Window));
+        const ColorValue field = colors::fromQColor(combo->palette().color(QPalette::Base));
+        QCOMPARE(at(c, 0, H / 2), parent);
+        QCOMPARE(at(c, 1, H / 2), field);
+        QCOMPARE(at(c, W - 4, 4), desktop(colors::kButtonFace));
+        QCOMPARE(at(c, W - 8, (H - 3) / 2 + 1), kBlack); // the arrow's middle
+        hover(combo);
+        c = shotOf(combo);
+        QCOMPARE(at(c, 0, H / 2), p.SelectionFrameColor);
+        QCOMPARE(at(c, W / 2, H - 1), p.SelectionFrameColor);
+        QCOMPARE(at(c, W - 4, 4), p.SelectionFillColor);
+        QCOMPARE(at(c, W - 14, H / 2), p.SelectionFrameColor);
+        QCOMPARE(at(c, W - 16, H / 2), field);
+
+        // Switched off, both look as the application draws them, and the same after another
+        // round on and off.
+        gallery.styleSwitch->setChecked(false);
+        const QImage checkOff = shotOf(check), comboOff = shotOf(combo);
+        QCOMPARE(check->style(), QApplication::style());
+        QVERIFY(checkOff != shot);
+        QVERIFY(comboOff != c);
+        gallery.styleSwitch->setChecked(true);
+        QVERIFY(shotOf(combo) != comboOff);
+        gallery.styleSwitch->setChecked(false);
+        QCOMPARE(shotOf(check), checkOff);
+        QCOMPARE(shotOf(combo), comboOff);
+        // The switch, tagged 999, never had the style.
+        QVERIFY(gallery.styleSwitch->style() != gallery.xpStyle);
+    }
+
+    void barsAndBands_inTheFlatLook() {
+        XPGallery gallery;
+        gallery.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gallery));
+        const XPPalette& p = gallery.xpStyle->workingPalette();
+
+        // A band of the control bar: lightened by 6, its grip a short line on every other row,
+        // darker by 7 each.
+        const QImage band = shotOf(gallery.toolBar);
+        const ColorValue c = colors::fromQColor(gallery.toolBar->palette().color(QPalette::Window));
+        QCOMPARE(at(band, 1, 6), NewColor(c, 6));
+        QCOMPARE(at(band, 3, 6), GetShadeColor(c, 30));
+        QCOMPARE(at(band, 5, 6), GetShadeColor(c, 30));
+        QCOMPARE(at(band, 6, 6), NewColor(c, 6));
+        QCOMPARE(at(band, 4, 7), NewColor(c, 6));
+        QCOMPARE(at(band, 4, 8), GetShadeColor(c, 37));
+        QCOMPARE(at(band, 4, 10), GetShadeColor(c, 44));
+
+        // A checked tool button: its cell lightened by 16, filled from its second row, framed
+        // in the highlight from its third.
+        const QRect b = gallery.tbBold->geometry();
+        QCOMPARE(at(band, b.left() + 1, b.top()), NewColor(c, 16));
+        QCOMPARE(at(band, b.left() + 1, b.top() + 1), p.CheckBoxFillColor);
+        QCOMPARE(at(band, b.left() + 1, b.top() + 2), p.SelectionFrameColor);
+        QCOMPARE(at(band, b.left(), b.center().y()), p.SelectionFrameColor);
+        QCOMPARE(at(band, b.left() + 1, b.bottom() - 1), p.CheckBoxFillColor);
+
+        // An open menu-bar item: framed, open at the bottom, with a soft shadow at its right.
+        QImage item(80, 20, QImage::Format_RGB32);
+        item.fill(Qt::white);
+        {
+            QPainter painter(&item);
+            XPCanvas canvas(painter, 32);
+            XPMenuItem top;
+            top.caption = QStringLiteral("파일(&F)");
+            top.topLevel = true;
+            gallery.xpStyle->PaintMenuItem(canvas, {0, 0, 80, 20}, top, true);
+        }
+        QCOMPARE(at(item, 0, 10), p.SelectionFrameColor);
+        QCOMPARE(at(item, 40, 0), p.SelectionFrameColor);
+        QCOMPARE(at(item, 72, 10), p.SelectionFrameColor);
+        QCOMPARE(at(item, 40, 19), p.SelectionFillColor);
+        QCOMPARE(at(item, 73, 1), GetShadeColor(p.BarColor, 10));
+        QCOMPARE(at(item, 73, 4), GetShadeColor(p.BarColor, 30));
+        QCOMPARE(at(item, 73, 17), GetShadeColor(p.BarColor, 100));
+
+        // Switched off, the bars let go of the style; their buttons stay flat.
+        gallery.styleSwitch->setChecked(false);
+        QVERIFY(gallery.tbNew->style() != gallery.xpStyle);
+        QVERIFY(gallery.toolBar->style() != gallery.xpStyle);
+        QVERIFY(gallery.menuBar()->style() != gallery.xpStyle);
+        QVERIFY(gallery.tbNew->autoRaise());
     }
 };
 
