@@ -402,8 +402,8 @@ class XPStyleTest : public QObject {
 
         // Flat transparent speed buttons. Above a button's bottom-left corner neither the glyph at
         // rest nor the lifted one and its shadow cover the panel, so the tint shows there.
-        QCOMPARE(qAlpha(icons::editIcon(10).toImage().pixel(0, 15)), 0);
-        QCOMPARE(qAlpha(icons::editIcon(1).toImage().pixel(0, 15)), 0);
+        QCOMPARE(qAlpha(icons::editIcon(10).pixmap(QSize(16, 16), 1.0).toImage().pixel(0, 15)), 0);
+        QCOMPARE(qAlpha(icons::editIcon(1).pixmap(QSize(16, 16), 1.0).toImage().pixel(0, 15)), 0);
         const ColorValue tint = C & NewColor(p.SelectionFillColor, 20); // bit by bit, not a blend
         QVERIFY(tint != C);
         const ColorValue shadow = GetShadeColor(p.SelectionFillColor, 50);
@@ -444,7 +444,7 @@ class XPStyleTest : public QObject {
             QPainter painter(&bar);
             XPCanvas canvas(painter, 32);
             XPButtonLook look;
-            look.glyph = icons::editIcon(10).toImage();
+            look.glyph = icons::editIcon(10).pixmap(QSize(16, 16), 1.0).toImage();
             look.parentColor = C;
             XPControlState hot;
             hot.hot = true;
