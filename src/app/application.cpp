@@ -1,10 +1,14 @@
 #include "app/application.h"
 
+#include "app/folder_lock.h"
 #include "app/single_instance.h"
 #include "app/stikko_main.h"
 #include "app/termination_signals.h"
+#include "dialogs/prompts.h"
+#include "platform/atomicfile.h"
 #include "platform/appenv.h"
 #include "store/dm.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 
 #include <QApplication>
@@ -48,9 +52,28 @@ int runStikko(int argc, char** argv) {
     // Signals that arrive during start-up wait in the socket until the event loop runs.
     TerminationSignals signalWatch;
 
+    // One program per data folder, whichever session started it: a second one would write
+    // over the first one's notes. It ends here, before it has touched a file.
+    const QString dataFolder = noteFiles().dataFolder();
+    FolderLock folderLock(dataFolder);
+    switch (folderLock.acquire()) {
+    case FolderLock::Result::HeldElsewhere:
+        qCritical("stikko: the notes in %s are open in another running Stikko (%s; lock %s); not starting a "
+                  "second one on the same notes",
+                  qPrintable(dataFolder), qPrintable(folderLock.holder()), qPrintable(folderLock.path()));
+        return 0;
+    case FolderLock::Result::Unavailable:
+        qWarning("stikko: cannot make the lock %s; starting anyway", qPrintable(folderLock.path()));
+        break;
+    case FolderLock::Result::Acquired:
+        break;
+    }
+
     // Without the data folder every note would silently be lost.
-    const QString dataFolder = env::programFolder() + QString::fromLatin1(kDataFolder);
     QDir().mkpath(dataFolder);
+    // Writes that a kill cut short left their temporary files; no one else writes here now.
+    noteFiles().removeLeftovers();
+    removeLeftoverTemporaries(env::programFolder() + QLatin1String(kSystemFolder), {QStringLiteral(".ini")});
 
     std::unique_ptr<TDm> dataModule;
     std::unique_ptr<TfrmStikko_main> mainForm;
@@ -59,6 +82,9 @@ int runStikko(int argc, char** argv) {
         mainForm = std::make_unique<TfrmStikko_main>();
     } catch (const std::exception& error) {
         qCritical("stikko: cannot start: %s", error.what());
+        mainForm.reset();
+        dataModule.reset();
+        prompts::showError(nullptr, QStringLiteral("Stikko를 시작하지 못했습니다.\n%1").arg(QString::fromLocal8Bit(error.what())));
         return 0;
     }
     TfrmStikko_main* form = mainForm.get();
@@ -74,6 +100,7 @@ int runStikko(int argc, char** argv) {
     if (!QFileInfo(dataFolder).isDir()) {
         form->reportWriteFailure(dataFolder);
     }
+    form->reportRecoveryFiles();
 
     if (!form->isEnding()) {
         app.exec();

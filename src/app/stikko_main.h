@@ -5,12 +5,14 @@
 
 #include "dialogs/noteregistry.h"
 #include "note/notehost.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 
 #include <QList>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -40,7 +42,7 @@ public:
 
     TfrmStikko_sub* FindNoteWindow(const char* id) const;
     void CloseNoteWindow(const char* id) override;
-    void DeleteNote(const char* id) override;
+    bool DeleteNote(const char* id) override;
     void RemoveNoteWindow(const char* id);
     void OpenNoteWindow(const char* id) override;
     void NewNoteRecord(NoteRecord& record) const;
@@ -69,7 +71,10 @@ public:
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override;
     void openPrintPreview(TfrmStikko_sub* note) override;
     void OpenWebAddress(const QString& address) override;
-    void reportWriteFailure(const QString& path) override;
+    void reportWriteFailure(const QString& path, const QString& reason = {}) override;
+    void reportReadFailure(const QString& path) override;
+    // Tells where the bodies that an earlier run could not save are waiting, if any are.
+    void reportRecoveryFiles();
 
     // The maker's home page, opened when the defaults name none.
     static constexpr char kMakerHomePage[] = "https://stikko.app";
@@ -101,8 +106,9 @@ private:
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     TfrmStikko_sub* createNoteWindow();
     // Shows a window whose record is filled, gives it its stay-on-top style and lists it.
-    // `recordLoaded`: the record was just read from the note's own file and is not read again.
-    void showAndRegister(TfrmStikko_sub* note, bool recordLoaded = false);
+    // `recordState`: the record was just read from the note's own file (with this result) and
+    // is not read again.
+    void showAndRegister(TfrmStikko_sub* note, std::optional<FileState> recordState = std::nullopt);
     // Closes a note and lets it go; false (and the note stays open and listed) when it could
     // not save itself.
     bool closeNote(TfrmStikko_sub* note);
@@ -113,9 +119,12 @@ private:
     bool idInUse(const QByteArray& id) const;
     void showTrayMessage(const QString& title, const QString& text);
 
+    // Writes the bodies of notes that could not save themselves at the end into the
+    // recovery folder, and says where on stderr.
+    void saveRecoveryCopies();
+
     bool trayEnabled_ = true;
     bool ending_ = false;
-    bool writeFailureReported_ = false;
 };
 
 // Null while the main form does not exist.

@@ -1,6 +1,7 @@
 #pragma once
 // The pictures of a note window's title bar and grips, drawn once with QPainter: the maker's
-// mark (26 x 16), the alarm clock, the enlarge/shrink box and the resize grip (16 x 16 each).
+// mark (26 x 16), the alarm clock, the enlarge/shrink box, the resize grip and the two marks of
+// a note whose files are in trouble (16 x 16 each).
 
 #include <QPixmap>
 
@@ -10,5 +11,7 @@ QPixmap makerMark();  // imgZem
 QPixmap alarmClock(); // imgTime
 QPixmap maximize();   // imgMax
 QPixmap sizeGrip();   // imgSize and Image1
+QPixmap unsavedMark();  // imgMark: text not yet on disk, a write failed
+QPixmap readOnlyMark(); // imgMark: a file could not be read, the note is only shown
 
 } // namespace stikko::notepictures

@@ -4,6 +4,8 @@
 // tests fix them so that paths, placements and alarms are predictable.
 
 #include <QDateTime>
+#include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <functional>
@@ -18,6 +20,9 @@ void setProgramFolder(const QString& folder);
 QSize workArea();
 // Fixes the work area; an invalid size goes back to asking the screen.
 void setWorkArea(const QSize& size);
+// The available areas of all screens, in desktop coordinates; with a fixed work area, that
+// area at the origin.
+QList<QRect> screenAreas();
 
 // The local date and time.
 QDateTime now();

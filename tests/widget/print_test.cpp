@@ -21,6 +21,16 @@ using namespace stikko;
 namespace {
 
 constexpr double kDotsPerMm = 10.0;
+constexpr char kId[] = "20040201_090503_07";
+
+// Makes `dir` the program folder with note kId's body file holding `bytes`.
+void storeBody(const QTemporaryDir& dir, const QByteArray& bytes) {
+    env::setProgramFolder(dir.path());
+    QDir(dir.path()).mkpath(QStringLiteral("data"));
+    QFile file(dir.filePath(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId))));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
 
 QImage renderPage(const ReportPage& page) {
     QImage image(qRound(210 * kDotsPerMm), qRound(297 * kDotsPerMm), QImage::Format_RGB32);
@@ -117,6 +127,7 @@ private slots:
     void cleanup() {
         prompts::setErrorHandler({});
         env::setClock({});
+        env::setProgramFolder(QString());
     }
 
     void emptyBodyPrintsTheFramedPageWithTitleAndDate() {
@@ -203,12 +214,7 @@ private slots:
 
     void previewShowsTheStoredBody() {
         QTemporaryDir dir;
-        const QString doc = dir.filePath(QStringLiteral("note.rtf"));
-        {
-            QFile file(doc);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("plain body");
-        }
+        storeBody(dir, "plain body");
         QWidget owner;
         bool seen = false;
         QTimer::singleShot(0, [&] {
@@ -223,7 +229,7 @@ private slots:
                    preview->printer()->copyCount() == 1 && preview->printer()->duplex() == QPrinter::DuplexNone;
             preview->reject();
         });
-        QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), doc));
+        QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), kId));
         QVERIFY(seen);
         QCOMPARE(frmStikko_print, nullptr);
         QVERIFY(errors_.isEmpty());
@@ -231,6 +237,7 @@ private slots:
 
     void unreadableBodyIsReportedOnceAndLeavesNoForm() {
         QTemporaryDir dir;
+        env::setProgramFolder(dir.path());
         QWidget owner;
         bool previewShown = false;
         QTimer::singleShot(0, [&] {
@@ -239,29 +246,24 @@ private slots:
                 modal->close();
             }
         });
-        QVERIFY(!ShowPrintPreview(&owner, QStringLiteral("t"), dir.filePath(QStringLiteral("missing.rtf"))));
+        QVERIFY(!ShowPrintPreview(&owner, QStringLiteral("t"), kId));
         QCoreApplication::processEvents();
         QVERIFY(!previewShown);
         QCOMPARE(errors_.size(), 1);
-        QVERIFY(errors_[0].contains(QStringLiteral("missing.rtf")));
+        QVERIFY(errors_[0].contains(QStringLiteral("%1.rtf").arg(QLatin1String(kId))));
         QCOMPARE(frmStikko_print, nullptr);
         QVERIFY(owner.findChildren<QObject*>().isEmpty());
     }
 
     void ownerGoingAwayDuringThePreviewIsSafe() {
         QTemporaryDir dir;
-        const QString doc = dir.filePath(QStringLiteral("note.rtf"));
-        {
-            QFile file(doc);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("x");
-        }
+        storeBody(dir, "x");
         auto* owner = new QWidget;
         QTimer::singleShot(0, [&] {
             QVERIFY(QApplication::activeModalWidget());
             delete owner; // e.g. the note was hidden from the tray meanwhile
         });
-        QVERIFY(ShowPrintPreview(owner, QStringLiteral("t"), doc));
+        QVERIFY(ShowPrintPreview(owner, QStringLiteral("t"), kId));
         QCOMPARE(frmStikko_print, nullptr);
     }
 };
