@@ -108,8 +108,12 @@ void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page
     const double left = kMargin;
     const double right = kMargin + kBandWidth;
     const double top = kMargin;
-    const double titleWidth = kBandWidth - 2 * kDateInset;
     const QFont titleFont = reportFont(14, dotsPerMm, true);
+    const QFont dateFont = reportFont(10, dotsPerMm, false);
+    // The centred title wraps within what the date leaves free on both sides, so a long one
+    // never runs into it.
+    const double dateWidth = QFontMetricsF(dateFont, painter.device()).horizontalAdvance(page.printedAt) / dotsPerMm;
+    const double titleWidth = kBandWidth - 2 * (kDateInset + (dateWidth > 0 ? dateWidth + kDateInset : 0));
     // The title wraps and grows with its text: a title longer than a line makes the header
     // band taller, so no word of it is cut off.
     const double titleHeight =
@@ -133,9 +137,10 @@ void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page
     painter.setClipRect(QRectF(mm(left), mm(top), mm(kBandWidth), mm(headerHeight)));
     painter.setPen(Qt::black);
     painter.setFont(titleFont);
-    painter.drawText(QRectF(mm(left + kDateInset), mm(top + kTitleTop), mm(titleWidth), mm(headerHeight - kTitleTop)),
+    painter.drawText(QRectF(mm(left + (kBandWidth - titleWidth) / 2), mm(top + kTitleTop), mm(titleWidth),
+                            mm(headerHeight - kTitleTop)),
                      Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, page.title);
-    painter.setFont(reportFont(10, dotsPerMm, false));
+    painter.setFont(dateFont);
     painter.drawText(QRectF(mm(left), mm(top + kDateTop), mm(kBandWidth - kDateInset), mm(kHeaderHeight)),
                      Qt::AlignRight | Qt::AlignTop, page.printedAt);
     painter.restore();

@@ -1,5 +1,6 @@
 // The two pieces of the program's life outside the windows: the single-instance marker and
 // the termination signals turned into an orderly request on the event loop.
+#include "app/folder_lock.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 
@@ -15,6 +16,21 @@ using namespace stikko;
 class AppLifecycleTest : public QObject {
     Q_OBJECT
 private slots:
+    // Two sessions (each with its own runtime folder, so their session markers never meet)
+    // on one data folder: the lock beside the folder lets only one of them in.
+    void oneDataFolder_oneProgram_whateverTheSession() {
+        QTemporaryDir program;
+        const QString data = program.path() + QStringLiteral("/./data/");
+        QCOMPARE(FolderLock::lockPathFor(data), program.path() + QStringLiteral("/data.lock"));
+        auto first = std::make_unique<FolderLock>(data);
+        QCOMPARE(first->acquire(), FolderLock::Result::Acquired);
+        FolderLock second(data);
+        QCOMPARE(second.acquire(), FolderLock::Result::HeldElsewhere);
+        QVERIFY(second.holder().contains(QString::number(QCoreApplication::applicationPid())));
+        first.reset();
+        QCOMPARE(second.acquire(), FolderLock::Result::Acquired);
+    }
+
     void secondInstance_isRefused_untilTheFirstEnds() {
         QTemporaryDir runtime;
         auto first = std::make_unique<SingleInstance>(runtime.path());

@@ -156,6 +156,24 @@ private slots:
         QVERIFY(title.height() > date.height());
     }
 
+    // A title longer than a line wraps, and the header band grows to hold all of it; the body
+    // starts below, the footer keeps its place.
+    void longTitle_wrapsAndGrowsTheHeader() {
+        const QString title = QStringLiteral("아주 긴 제목은 여러 줄로 접혀서 머리글 칸을 키웁니다 ").repeated(4);
+        QTextDocument body;
+        fillLines(body, 3);
+        const QImage image = renderPage({title.trimmed(), QStringLiteral("now"), &body});
+        const QList<double> lines = inkRuns(image, true, kLeft + 0.6);
+        QCOMPARE(lines.size(), 3);
+        const double headerBottom = lines[1];
+        QVERIFY2(headerBottom > kHeaderBottom + 4.0, qPrintable(QString::number(headerBottom)));
+        compareRuns({lines[0], lines[2]}, {kTop, kBottom});
+        const QRectF titleInk = inkBox(image, QRectF(kLeft + 0.5, kTop + 0.5, 179, headerBottom - kTop - 1));
+        QVERIFY2(titleInk.height() > 10.0, qPrintable(QString::number(titleInk.height()))); // several lines
+        const QRectF bodyInk = inkBox(image, QRectF(kLeft + 0.5, headerBottom + 0.5, 179, 40));
+        QVERIFY(bodyInk.top() >= headerBottom + 2.0);
+    }
+
     void longBodyStopsAtItsBox() {
         QTextDocument body;
         fillLines(body, 300);

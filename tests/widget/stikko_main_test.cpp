@@ -534,6 +534,17 @@ private slots:
         form->nnLogoClick();
         QVERIFY(checked);
         QVERIFY(frmStikko_logo == nullptr);
+        QVERIFY(errors.isEmpty());
+
+        // An unreadable picture is told in the error box; the window then shows without it.
+        QVERIFY(QFile::remove(TfrmStikko_logo::logoPath()));
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(frmStikko_logo && frmStikko_logo->imgLogo->pixmap().isNull());
+            frmStikko_logo->imgLogoClick();
+        });
+        form->nnLogoClick();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.at(0).contains(QStringLiteral("stikko_logo.gif")));
     }
 };
 
