@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTextEdit>
+#include <QTimer>
 #include <QUrl>
 #include <cstring>
 
@@ -530,9 +531,23 @@ void TfrmStikko_main::saveRecoveryCopies() {
 void TfrmStikko_main::showTrayMessage(const QString& title, const QString& text) {
     lastTrayMessageTitle = title;
     lastTrayMessage = text;
-    if (rxTray != nullptr) {
-        rxTray->showMessage(title, text, QSystemTrayIcon::Warning, 15000);
+    if (rxTray != nullptr && !trayMessagePending_) {
+        trayMessagePending_ = true;
+        deliverTrayMessage(0);
     }
+}
+
+void TfrmStikko_main::deliverTrayMessage(int tries) {
+    // A message told while the program starts would point at the screen's corner: until the
+    // notification area has placed the icon, the icon says it sits at the origin. The message
+    // waits for the icon's place (two seconds at most); the latest message is the one shown.
+    const QRect icon = rxTray->geometry();
+    if ((icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && tries < 10) {
+        QTimer::singleShot(200, this, [this, tries] { deliverTrayMessage(tries + 1); });
+        return;
+    }
+    trayMessagePending_ = false;
+    rxTray->showMessage(lastTrayMessageTitle, lastTrayMessage, QSystemTrayIcon::Warning, 15000);
 }
 
 } // namespace stikko

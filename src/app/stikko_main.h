@@ -118,6 +118,7 @@ private:
     void sendNotePostedEvents();
     bool idInUse(const QByteArray& id) const;
     void showTrayMessage(const QString& title, const QString& text);
+    void deliverTrayMessage(int tries);
 
     // Writes the bodies of notes that could not save themselves at the end into the
     // recovery folder, and says where on stderr.
@@ -125,6 +126,7 @@ private:
 
     bool trayEnabled_ = true;
     bool ending_ = false;
+    bool trayMessagePending_ = false;
 };
 
 // Null while the main form does not exist.
