@@ -5,8 +5,8 @@
 #include "app/stikko_main.h"
 #include "app/termination_signals.h"
 #include "dialogs/prompts.h"
-#include "platform/atomicfile.h"
 #include "platform/appenv.h"
+#include "platform/atomicfile.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
@@ -56,7 +56,8 @@ int runStikko(int argc, char** argv) {
     // over the first one's notes. It ends here, before it has touched a file.
     const QString dataFolder = noteFiles().dataFolder();
     FolderLock folderLock(dataFolder);
-    switch (folderLock.acquire()) {
+    const FolderLock::Result folderState = folderLock.acquire();
+    switch (folderState) {
     case FolderLock::Result::HeldElsewhere:
         qCritical("stikko: the notes in %s are open in another running Stikko (%s; lock %s); not starting a "
                   "second one on the same notes",
@@ -71,9 +72,13 @@ int runStikko(int argc, char** argv) {
 
     // Without the data folder every note would silently be lost.
     QDir().mkpath(dataFolder);
-    // Writes that a kill cut short left their temporary files; no one else writes here now.
-    noteFiles().removeLeftovers();
-    removeLeftoverTemporaries(env::programFolder() + QLatin1String(kSystemFolder), {QStringLiteral(".ini")});
+    // Writes that a kill cut short left their temporary files; while this program holds the
+    // folder no one else can be writing them.
+    if (folderState == FolderLock::Result::Acquired) {
+        noteFiles().removeLeftovers();
+        removeLeftoverTemporaries(env::programFolder() + QLatin1String(kSystemFolder),
+                                  {QStringLiteral(".ini")});
+    }
 
     std::unique_ptr<TDm> dataModule;
     std::unique_ptr<TfrmStikko_main> mainForm;
@@ -84,7 +89,9 @@ int runStikko(int argc, char** argv) {
         qCritical("stikko: cannot start: %s", error.what());
         mainForm.reset();
         dataModule.reset();
-        prompts::showError(nullptr, QStringLiteral("Stikko를 시작하지 못했습니다.\n%1").arg(QString::fromLocal8Bit(error.what())));
+        prompts::showError(
+            nullptr,
+            QStringLiteral("Stikko를 시작하지 못했습니다.\n%1").arg(QString::fromLocal8Bit(error.what())));
         return 0;
     }
     TfrmStikko_main* form = mainForm.get();

@@ -7,7 +7,8 @@ namespace stikko {
 
 QString FolderLock::lockPathFor(const QString& dataFolder) {
     const QString data = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath());
-    return QFileInfo(data).absolutePath() + QLatin1Char('/') + QFileInfo(data).fileName() + QStringLiteral(".lock");
+    return QFileInfo(data).absolutePath() + QLatin1Char('/') + QFileInfo(data).fileName() +
+           QStringLiteral(".lock");
 }
 
 FolderLock::FolderLock(const QString& dataFolder) : path_(lockPathFor(dataFolder)) {

@@ -12,7 +12,7 @@
 namespace stikko {
 
 class FolderLock {
-public:
+  public:
     // Locks the folder that holds `dataFolder`.
     explicit FolderLock(const QString& dataFolder);
     ~FolderLock();
@@ -32,7 +32,7 @@ public:
     // The lock file for a data folder: "<folder holding data>/data.lock".
     static QString lockPathFor(const QString& dataFolder);
 
-private:
+  private:
     QString path_;
     std::unique_ptr<QLockFile> lock_;
     bool held_ = false;

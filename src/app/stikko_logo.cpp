@@ -57,8 +57,9 @@ void TfrmStikko_logo::FormShow() {
         // The error box first; the window then shows without a picture, and a click on the
         // empty picture area still closes it.
         qWarning("stikko: the logo picture %s could not be read", qPrintable(logoPath()));
-        prompts::showError(this, QStringLiteral("그림 파일을 읽지 못했습니다.\n%1")
-                                     .arg(QDir::toNativeSeparators(logoPath())));
+        prompts::showError(
+            this,
+            QStringLiteral("그림 파일을 읽지 못했습니다.\n%1").arg(QDir::toNativeSeparators(logoPath())));
         return;
     }
     // The picture control takes the picture's size; the window keeps its own.
@@ -99,7 +100,8 @@ QUrl webAddressUrl(const QString& address) {
     if (scheme == QLatin1String("mailto")) {
         return url.path().isEmpty() ? QUrl() : url;
     }
-    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("ftp")) ||
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+         scheme != QLatin1String("ftp")) ||
         url.host().isEmpty()) {
         return {};
     }

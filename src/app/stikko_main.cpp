@@ -1,6 +1,7 @@
 #include "app/stikko_main.h"
 
 #include "app/stikko_logo.h"
+#include "dialogs/prompts.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_config.h"
 #include "dialogs/stikko_print.h"
@@ -8,7 +9,6 @@
 #include "platform/appenv.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
-#include "dialogs/prompts.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "theme/icons.h"
@@ -191,8 +191,9 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
     // To the desktop's trash, from where a note deleted by mistake can be put back.
     if (!noteFiles().remove(bytes)) {
         qWarning("stikko: cannot delete the files of note %s", qPrintable(noteFiles().recordPath(bytes)));
-        prompts::showError(nullptr, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
-                                        .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
+        prompts::showError(
+            nullptr, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
+                         .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
         return false;
     }
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
@@ -414,9 +415,7 @@ void TfrmStikko_main::nnStikkoResortClick() {
         note->record.ismini = 0;
         note->show();
         note->ApplyStayOnTop();
-        if (!note->writeRecord()) {
-            reportWriteFailure(cp949::fieldText(note->record.ini_name));
-        }
+        note->writeRecord(); // a failure is told and retried by the note
         if (H < y + kHeight) {
             x = (x - kWidth >= 0) ? x - kWidth : 0;
             y = 0;
@@ -518,11 +517,12 @@ void TfrmStikko_main::saveRecoveryCopies() {
         const QString target = noteFiles().bodyPath(idOf(note->record));
         QString error;
         if (const std::optional<QString> copy = note->saveRecoveryCopy(&error)) {
-            qCritical("stikko: could not save %s; its text is kept in %s", qPrintable(target), qPrintable(*copy));
+            qCritical("stikko: could not save %s; its text is kept in %s", qPrintable(target),
+                      qPrintable(*copy));
         } else if (note->ismodified) {
             // Nowhere to put it: the text goes to stderr rather than nowhere.
-            qCritical("stikko: could not save %s, nor a copy in %s (%s); its text was:\n%s", qPrintable(target),
-                      qPrintable(noteFiles().recoveryFolder()), qPrintable(error),
+            qCritical("stikko: could not save %s, nor a copy in %s (%s); its text was:\n%s",
+                      qPrintable(target), qPrintable(noteFiles().recoveryFolder()), qPrintable(error),
                       qPrintable(note->editor()->toPlainText()));
         }
     }

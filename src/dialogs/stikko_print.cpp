@@ -112,14 +112,15 @@ void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page
     const QFont dateFont = reportFont(10, dotsPerMm, false);
     // The centred title wraps within what the date leaves free on both sides, so a long one
     // never runs into it.
-    const double dateWidth = QFontMetricsF(dateFont, painter.device()).horizontalAdvance(page.printedAt) / dotsPerMm;
+    const double dateWidth =
+        QFontMetricsF(dateFont, painter.device()).horizontalAdvance(page.printedAt) / dotsPerMm;
     const double titleWidth = kBandWidth - 2 * (kDateInset + (dateWidth > 0 ? dateWidth + kDateInset : 0));
     // The title wraps and grows with its text: a title longer than a line makes the header
     // band taller, so no word of it is cut off.
     const double titleHeight =
         QFontMetricsF(titleFont, painter.device())
-            .boundingRect(QRectF(0, 0, mm(titleWidth), 1e6), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                          page.title)
+            .boundingRect(QRectF(0, 0, mm(titleWidth), 1e6),
+                          Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, page.title)
             .height() /
         dotsPerMm;
     const double headerHeight = qBound(kHeaderHeight, kTitleTop + titleHeight + kDateInset,
@@ -223,8 +224,9 @@ bool ShowPrintPreview(QWidget* owner, const QString& title, const QByteArray& id
     form->qlabTitle = title;
     if (!form->LoadBody(id)) {
         form.reset();
-        prompts::showError(owner, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
-                                      .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
+        prompts::showError(owner,
+                           QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
+                               .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
         return false;
     }
     QPointer<QWidget> parent(owner);

@@ -10,7 +10,7 @@
 namespace stikko {
 
 class AutosaveSchedule {
-public:
+  public:
     // After the last change.
     static constexpr qint64 kQuietMs = 2000;
     // After the first unsaved change. Below the five seconds promised, so the write itself
@@ -29,7 +29,7 @@ public:
     bool pending() const { return firstChange_ >= 0 || retryAt_ >= 0; }
     qint64 dueAt() const { return due_; }
 
-private:
+  private:
     qint64 firstChange_ = -1;
     qint64 retryAt_ = -1;
     qint64 due_ = -1;

@@ -263,12 +263,12 @@ class TfrmStikko_sub : public QWidget {
     bool stayOnTop_ = false;
     bool holdWrites_ = false; // ApplyNoteRecord is running: writeRecord waits for its end
     bool writeHeld_ = false;  // a write waits for the end of ApplyNoteRecord
-    bool readOnly_ = false;         // a file could not be read: nothing is written over it
+    bool readOnly_ = false;   // a file could not be read: nothing is written over it
     bool recordUnreadable_ = false; // ... and that file is the record: it is not written either
     QString unreadablePath_;
-    bool bodyFailed_ = false;   // the last write of the body failed
-    bool recordDirty_ = false;  // the last write of the record failed
-    bool failureTold_ = false;  // the user knows of the current run of failures
+    bool bodyFailed_ = false;  // the last write of the body failed
+    bool recordDirty_ = false; // the last write of the record failed
+    bool failureTold_ = false; // the user knows of the current run of failures
     AutosaveSchedule autosave_;
     QElapsedTimer clock_;
 };

@@ -58,8 +58,9 @@ void TfrmStikko_sub::sbPrintClick() {
     }
     if (!readOnly() && !saveBody()) {
         // Told every time, unlike the quiet retries of the autosave: the user asked for this.
-        noteDialogs().showError(this, QStringLiteral("메모 내용을 저장하지 못해 인쇄할 수 없습니다.\n%1")
-                                          .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
+        noteDialogs().showError(
+            this, QStringLiteral("메모 내용을 저장하지 못해 인쇄할 수 없습니다.\n%1")
+                      .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
         return;
     }
     ismodified = wasModified;

@@ -5,11 +5,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
-#include <fcntl.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>

@@ -93,7 +93,7 @@ bool NoteFiles::exists(QByteArrayView id) const {
     return QFileInfo::exists(recordPath(id));
 }
 
-std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& state) const {
+std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& state) {
     // A write still held by an open batch is what the file says.
     if (std::optional<QByteArray> pending = pendingWrite(path)) {
         state = FileState::Loaded;
@@ -125,7 +125,7 @@ bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* er
     return writeFileAtomically(path, bytes, error);
 }
 
-FileState NoteFiles::loadRecord(NoteRecord& record) const {
+FileState NoteFiles::loadRecord(NoteRecord& record) {
     const QByteArrayView id(record.oid, qsizetype(strnlen(record.oid, sizeof record.oid)));
     const QString path = recordPath(id);
     FileState state = FileState::Missing;
@@ -155,7 +155,7 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
     return writeFile(path, ini.toBytes(), error);
 }
 
-BodyLoad NoteFiles::loadBody(QByteArrayView id) const {
+BodyLoad NoteFiles::loadBody(QByteArrayView id) {
     BodyLoad load;
     if (std::optional<QByteArray> bytes = readFile(bodyPath(id), load.state))
         load.rtf = std::move(*bytes);
@@ -211,9 +211,11 @@ std::optional<QString> NoteFiles::saveRecoveryCopy(QByteArrayView id, QByteArray
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
         path = folder + idText(id) + QLatin1Char('.') + stamp + kBodySuffix;
         for (int n = 2; nameTaken(path); ++n)
-            path = folder + idText(id) + QLatin1Char('.') + stamp + QLatin1Char('-') + QString::number(n) + kBodySuffix;
+            path = folder + idText(id) + QLatin1Char('.') + stamp + QLatin1Char('-') + QString::number(n) +
+                   kBodySuffix;
     }
-    if (!writeFile(path, rtf, error))
+    // Not a note file: it goes straight to the writer.
+    if (!writeFileAtomically(path, rtf, error))
         return std::nullopt;
     return path;
 }

@@ -28,7 +28,7 @@ struct BodyLoad {
 };
 
 class NoteFiles {
-public:
+  public:
     // The data folder, ending in '/': the program folder's "./data/".
     QString dataFolder() const;
     QString recordPath(QByteArrayView id) const;
@@ -46,13 +46,13 @@ public:
 
     // Fills `record` (whose oid names the note) from its record file; every missing key takes its
     // fallback. Missing and Unreadable both leave the fallbacks in every field.
-    FileState loadRecord(NoteRecord& record) const;
+    FileState loadRecord(NoteRecord& record);
     // Writes `record` into its record file, keeping the lines the record does not own. False
     // when the file was not written (`error` says why); a file that exists but could not be
     // read is never overwritten.
     bool saveRecord(const NoteRecord& record, QString* error = nullptr);
 
-    BodyLoad loadBody(QByteArrayView id) const;
+    BodyLoad loadBody(QByteArrayView id);
     // Replaces the body file with `rtf`.
     bool saveBody(QByteArrayView id, QByteArrayView rtf, QString* error = nullptr);
 
@@ -72,8 +72,8 @@ public:
     // The body files waiting in the recovery folder.
     QStringList recoveryFiles() const;
 
-private:
-    std::optional<QByteArray> readFile(const QString& path, FileState& state) const;
+  private:
+    std::optional<QByteArray> readFile(const QString& path, FileState& state);
     bool writeFile(const QString& path, QByteArrayView bytes, QString* error);
 };
 

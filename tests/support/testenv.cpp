@@ -41,7 +41,8 @@ TestEnv::~TestEnv() {
     env::setProgramFolder(oldFolder_);
     env::setClock({});
     env::setWorkArea(QSize());
-    for (const auto& [name, old] : {std::pair{"XDG_DATA_HOME", oldDataHome_}, {"XDG_STATE_HOME", oldStateHome_}}) {
+    for (const auto& [name, old] :
+         {std::pair{"XDG_DATA_HOME", oldDataHome_}, {"XDG_STATE_HOME", oldStateHome_}}) {
         if (old.isNull())
             qunsetenv(name);
         else

@@ -135,14 +135,15 @@ private slots:
         QVERIFY(!written);
         QVERIFY(!error.isEmpty());
         QCOMPARE(readAll(path), old);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("note.rtf")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("note.rtf")});
         QCOMPARE(calls, mode == 1 ? 2 : 1);
     }
 
     void leftoverTemporaries_onlyOursAreRemoved() {
         QTemporaryDir dir;
-        const QStringList names = {"a.ini.MgEBOQ", "a.rtf.x1Yz9Q", "a.ini", "a.ini.backup", "a.ini.BACKUP",
-                                   "a.txt.Ab12cd", "a.ini.Ab12c", "a.ini.Ab12cd.old"};
+        const QStringList names = {"a.ini.MgEBOQ", "a.rtf.x1Yz9Q", "a.ini",       "a.ini.backup",
+                                   "a.ini.BACKUP", "a.txt.Ab12cd", "a.ini.Ab12c", "a.ini.Ab12cd.old"};
         for (const QString& name : names)
             QVERIFY(writeFileAtomically(dir.filePath(name), "x"));
         QCOMPARE(removeLeftoverTemporaries(dir.path(), {QStringLiteral(".ini"), QStringLiteral(".rtf")}), 2);

@@ -1,8 +1,8 @@
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
-#include "store/notefiles.h"
 #include "store/dm.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 #include "support/testenv.h"
 

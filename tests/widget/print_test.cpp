@@ -159,7 +159,8 @@ private slots:
     // A title longer than a line wraps, and the header band grows to hold all of it; the body
     // starts below, the footer keeps its place.
     void longTitle_wrapsAndGrowsTheHeader() {
-        const QString title = QStringLiteral("아주 긴 제목은 여러 줄로 접혀서 머리글 칸을 키웁니다 ").repeated(4);
+        const QString title =
+            QStringLiteral("아주 긴 제목은 여러 줄로 접혀서 머리글 칸을 키웁니다 ").repeated(4);
         QTextDocument body;
         fillLines(body, 3);
         const QImage image = renderPage({title.trimmed(), QStringLiteral("now"), &body});

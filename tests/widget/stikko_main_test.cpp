@@ -79,7 +79,7 @@ class StikkoMainTest : public QObject {
     NoteRecord defaults{};
     QStringList errors; // the error boxes shown
 
-private slots:
+  private slots:
     void init() {
         folder = std::make_unique<QTemporaryDir>();
         QVERIFY(folder->isValid());
