@@ -459,10 +459,6 @@ class StikkoMainTest : public QObject {
         const QString copy = state + QStringLiteral("/stikko/recovery/20240101_000000_00.rtf");
         QVERIFY(test::bodyText(copy).endsWith(QStringLiteral("잃으면 안 되는 줄")));
         QCOMPARE(noteFiles().recoveryFiles(), QStringList{copy});
-        if (oldState.isNull())
-            qunsetenv("XDG_STATE_HOME");
-        else
-            qputenv("XDG_STATE_HOME", oldState);
 
         // Once the files can be written again, the form's own end saves the note.
         QVERIFY(QDir().rmdir(ini) && QDir().rmdir(rtf));
@@ -471,6 +467,16 @@ class StikkoMainTest : public QObject {
         QVERIFY(stuck.isNull());
         QCOMPARE(readNote("20240101_000000_00").isshow, 1);
         QVERIFY(test::bodyText(rtf).endsWith(QStringLiteral("잃으면 안 되는 줄")));
+
+        // The next start says where the copy waits.
+        form = std::make_unique<TfrmStikko_main>();
+        form->reportRecoveryFiles();
+        QVERIFY(form->lastTrayMessage.contains(
+            QDir::toNativeSeparators(state + QStringLiteral("/stikko/recovery/"))));
+        if (oldState.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", oldState);
     }
 
     void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
