@@ -1,11 +1,15 @@
 #include "app/application.h"
 
+#include "app/folder_lock.h"
 #include "app/instance_channel.h"
 #include "app/single_instance.h"
 #include "app/stikko_main.h"
 #include "app/termination_signals.h"
+#include "dialogs/prompts.h"
 #include "platform/appenv.h"
+#include "platform/atomicfile.h"
 #include "store/dm.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 #include "theme/icons.h"
 
@@ -103,9 +107,33 @@ int runStikko(int argc, char** argv) {
     // Signals that arrive during start-up wait in the socket until the event loop runs.
     TerminationSignals signalWatch;
 
+    // One program per data folder, whichever session started it: a second one would write
+    // over the first one's notes. It ends here, before it has touched a file.
+    const QString dataFolder = noteFiles().dataFolder();
+    FolderLock folderLock(dataFolder);
+    const FolderLock::Result folderState = folderLock.acquire();
+    switch (folderState) {
+    case FolderLock::Result::HeldElsewhere:
+        qCritical("stikko: the notes in %s are open in another running Stikko (%s; lock %s); not starting a "
+                  "second one on the same notes",
+                  qPrintable(dataFolder), qPrintable(folderLock.holder()), qPrintable(folderLock.path()));
+        return 0;
+    case FolderLock::Result::Unavailable:
+        qWarning("stikko: cannot make the lock %s; starting anyway", qPrintable(folderLock.path()));
+        break;
+    case FolderLock::Result::Acquired:
+        break;
+    }
+
     // Without the data folder every note would silently be lost.
-    const QString dataFolder = env::storageFolder() + QString::fromLatin1(kDataFolder);
     QDir().mkpath(dataFolder);
+    // Writes that a kill cut short left their temporary files; while this program holds the
+    // folder no one else can be writing them.
+    if (folderState == FolderLock::Result::Acquired) {
+        noteFiles().removeLeftovers();
+        removeLeftoverTemporaries(env::storageFolder() + QLatin1String(kSystemFolder),
+                                  {QStringLiteral(".ini")});
+    }
 
     std::unique_ptr<TDm> dataModule;
     std::unique_ptr<TfrmStikko_main> mainForm;
@@ -114,6 +142,11 @@ int runStikko(int argc, char** argv) {
         mainForm = std::make_unique<TfrmStikko_main>();
     } catch (const std::exception& error) {
         qCritical("stikko: cannot start: %s", error.what());
+        mainForm.reset();
+        dataModule.reset();
+        prompts::showError(
+            nullptr,
+            QStringLiteral("Stikko를 시작하지 못했습니다.\n%1").arg(QString::fromLocal8Bit(error.what())));
         return 0;
     }
     TfrmStikko_main* form = mainForm.get();
@@ -141,6 +174,7 @@ int runStikko(int argc, char** argv) {
                        QStringLiteral("이 Wayland 세션에는 XWayland가 없어 메모장의 위치를 정하거나 "
                                       "기억할 수 없습니다. 메모장은 데스크톱이 정한 곳에 나타납니다."));
     }
+    form->reportRecoveryFiles();
 
     if (!form->isEnding()) {
         app.exec();

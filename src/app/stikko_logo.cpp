@@ -1,8 +1,10 @@
 #include "app/stikko_logo.h"
 
+#include "dialogs/prompts.h"
 #include "platform/appenv.h"
 #include "store/subfunction.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -52,7 +54,12 @@ void TfrmStikko_logo::showEvent(QShowEvent* event) {
 void TfrmStikko_logo::FormShow() {
     const QPixmap picture(logoPath());
     if (picture.isNull()) {
+        // The error box first; the window then shows without a picture, and a click on the
+        // empty picture area still closes it.
         qWarning("stikko: the logo picture %s could not be read", qPrintable(logoPath()));
+        prompts::showError(
+            this,
+            QStringLiteral("그림 파일을 읽지 못했습니다.\n%1").arg(QDir::toNativeSeparators(logoPath())));
         return;
     }
     // The picture control takes the picture's size; the window keeps its own.
@@ -90,7 +97,12 @@ QUrl webAddressUrl(const QString& address) {
         url = QUrl(QStringLiteral("http://") + text, QUrl::StrictMode);
     }
     const QString scheme = url.scheme().toLower();
-    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty()) {
+    if (scheme == QLatin1String("mailto")) {
+        return url.path().isEmpty() ? QUrl() : url;
+    }
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+         scheme != QLatin1String("ftp")) ||
+        url.host().isEmpty()) {
         return {};
     }
     return url;

@@ -32,9 +32,9 @@ protected:
 // Null while the about window does not exist.
 extern TfrmStikko_logo* frmStikko_logo;
 
-// The address as a web URL: "http" or "https" (a bare host name gets "http://"); anything
-// else — files, other schemes, blanks — gives an invalid URL, so no local program or file is
-// ever started from a configured address.
+// The address as a URL to open: "http", "https" or "ftp" with a host (a bare host name gets
+// "http://"), or "mailto" with an address; anything else — files, other schemes, blanks —
+// gives an invalid URL, so no local program or file is ever started from a configured address.
 QUrl webAddressUrl(const QString& address);
 
 } // namespace stikko

@@ -2,6 +2,7 @@
 
 #include "app/fallback_window.h"
 #include "app/stikko_logo.h"
+#include "dialogs/prompts.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_config.h"
 #include "dialogs/stikko_print.h"
@@ -12,6 +13,7 @@
 #include "platform/desktopnotice.h"
 #include "platform/traymenuhost.h"
 #include "store/dm.h"
+#include "store/notefiles.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
@@ -24,6 +26,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
+#include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -41,17 +44,13 @@ template <std::size_t N> std::size_t fieldLength(const char (&field)[N]) {
     return strnlen(field, N);
 }
 
-// True when `id` may name files in the data folder: not empty, and no way out of the folder.
-bool isSafeId(const char* id) {
-    if (id == nullptr || *id == '\0') {
-        return false;
-    }
-    const std::string_view view(id);
-    return view != "." && view != ".." && view.find('/') == std::string_view::npos;
+QByteArrayView idOf(const NoteRecord& record) {
+    return QByteArrayView(record.oid, static_cast<qsizetype>(fieldLength(record.oid)));
 }
 
-QString dataFolder() {
-    return env::storageFolder() + QString::fromLatin1(kDataFolder);
+// True when `id` may name a note's files.
+bool isSafeId(const char* id) {
+    return id != nullptr && NoteFiles::isNoteId(QByteArrayView(id, static_cast<qsizetype>(std::strlen(id))));
 }
 
 std::function<bool()>& trayCheckSlot() {
@@ -226,6 +225,7 @@ void TfrmStikko_main::FormClose() {
             closeNote(*it);
         }
     }
+    saveRecoveryCopies();
     if (rxTray != nullptr && rxTray->isVisible()) {
         rxTray->hide();
     }
@@ -242,10 +242,10 @@ TfrmStikko_sub* TfrmStikko_main::FindNoteWindow(const char* id) const {
     if (id == nullptr) {
         return nullptr;
     }
-    const std::size_t length = std::strlen(id);
+    // The whole id, not a prefix: note "X" must not be taken for an open "X-2".
+    const QByteArrayView wanted(id, static_cast<qsizetype>(std::strlen(id)));
     for (auto it = noteList.crbegin(); it != noteList.crend(); ++it) {
-        const NoteRecord& record = (*it)->record;
-        if (fieldLength(record.oid) >= length && std::memcmp(record.oid, id, length) == 0) {
+        if (idOf((*it)->record) == wanted) {
             return *it;
         }
     }
@@ -268,23 +268,24 @@ void TfrmStikko_main::CloseNoteWindow(const char* id) {
     hideNote(note);
 }
 
-void TfrmStikko_main::DeleteNote(const char* id) {
+bool TfrmStikko_main::DeleteNote(const char* id) {
     if (!isSafeId(id)) {
-        return;
+        return false;
     }
-    TfrmStikko_sub* note = FindNoteWindow(id);
-    if (note != nullptr) {
-        QFile::remove(cp949::fieldText(note->record.ini_name));
-        QFile::remove(cp949::fieldText(note->record.doc_name));
-    } else {
-        const QString base = dataFolder() + cp949::decode(QByteArrayView(id));
-        QFile::remove(base + QStringLiteral(".ini"));
-        QFile::remove(base + QStringLiteral(".rtf"));
+    const QByteArrayView bytes(id, static_cast<qsizetype>(std::strlen(id)));
+    // To the desktop's trash, from where a note deleted by mistake can be put back.
+    if (!noteFiles().remove(bytes)) {
+        qWarning("stikko: cannot delete the files of note %s", qPrintable(noteFiles().recordPath(bytes)));
+        prompts::showError(
+            nullptr, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
+                         .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
+        return false;
     }
-    if (note != nullptr) {
+    if (TfrmStikko_sub* note = FindNoteWindow(id)) {
         note->isdeleted = true;
         closeNote(note);
     }
+    return true;
 }
 
 void TfrmStikko_main::OpenNoteWindow(const char* id) {
@@ -293,23 +294,21 @@ void TfrmStikko_main::OpenNoteWindow(const char* id) {
     }
     NoteRecord record{};
     InitNoteRecord(record, id);
-    LoadNoteRecord(record, nullptr);
+    const FileState state = noteFiles().loadRecord(record);
+    // Showing writes the record, now with isshow 1 (a failure is told and retried by the note).
     record.isshow = 1;
-    if (!SaveNoteRecord(nullptr, record)) {
-        reportWriteFailure(cp949::fieldText(record.ini_name));
-    }
     TfrmStikko_sub* note = createNoteWindow();
     note->record = record;
-    showAndRegister(note);
+    showAndRegister(note, state);
 }
 
 bool TfrmStikko_main::idInUse(const QByteArray& id) const {
     for (const TfrmStikko_sub* note : noteList) {
-        if (id == QByteArrayView(note->record.oid, static_cast<qsizetype>(fieldLength(note->record.oid)))) {
+        if (id == idOf(note->record)) {
             return true;
         }
     }
-    return QFileInfo::exists(dataFolder() + QString::fromLatin1(id) + QStringLiteral(".ini"));
+    return noteFiles().exists(id);
 }
 
 void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
@@ -329,51 +328,38 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
     // after all of them are open.
     WriteBatch batch;
     lbList.clear();
-    ListFiles(dataFolder(), QStringLiteral("*.ini"), lbList);
-    lbList.sort(Qt::CaseInsensitive);
-    const QStringList names = lbList;
-    for (const QString& name : names) {
-        const qsizetype cut = name.indexOf(QStringLiteral(".ini"), 0, Qt::CaseSensitive);
-        if (cut < 0) {
-            continue;
-        }
-        const QString idText = name.left(cut);
-        const QByteArray id = cp949::encode(idText);
-        // A name that the record's id field cannot hold, or that has no CP949 form, would make
-        // the record point at a different file than the one listed.
-        if (id.isEmpty() || static_cast<std::size_t>(id.size()) >= sizeof(NoteRecord::oid) ||
-            cp949::decode(id) != idText) {
-            continue;
-        }
+    const QByteArrayList ids = noteFiles().listIds();
+    for (const QByteArray& id : ids) {
         if (FindNoteWindow(id.constData()) != nullptr) {
             continue;
         }
         NoteRecord record{};
         InitNoteRecord(record, id.constData());
-        LoadNoteRecord(record, nullptr);
-        if (mode == 0) {
-            if (record.isshow == 0) {
-                continue;
-            }
-            // The window writes the record as it shows it, and needs not read it again.
-            TfrmStikko_sub* note = createNoteWindow();
-            note->record = record;
-            showAndRegister(note, true);
-            sendNotePostedEvents();
-            continue;
+        const FileState state = noteFiles().loadRecord(record);
+        if (mode == 0 && record.isshow == 0) {
+            continue; // stays hidden; its file is not touched
         }
-        record.isshow = 1;
-        if (!SaveNoteRecord(nullptr, record)) {
-            reportWriteFailure(cp949::fieldText(record.ini_name));
-        }
+        // Show-all marks the note shown; the window writes the record as it shows it, and
+        // needs not read it again.
+        record.isshow = mode == 0 ? record.isshow : 1;
         TfrmStikko_sub* note = createNoteWindow();
         note->record = record;
-        showAndRegister(note);
+        showAndRegister(note, state);
         sendNotePostedEvents();
     }
     lbList.clear();
+    // Files the batch could not write belong to notes that are open now: they retry them.
     for (const QString& path : batch.commit()) {
-        reportWriteFailure(path);
+        bool owned = false;
+        for (TfrmStikko_sub* note : std::as_const(noteList)) {
+            if (noteFiles().recordPath(idOf(note->record)) == path) {
+                note->recordWriteFailed(QString());
+                owned = true;
+            }
+        }
+        if (!owned) {
+            reportWriteFailure(path);
+        }
     }
 }
 
@@ -395,9 +381,9 @@ void TfrmStikko_main::watchNote(TfrmStikko_sub* note) {
     connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
 }
 
-void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note, bool recordLoaded) {
-    if (recordLoaded) {
-        note->showLoadedNote();
+void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note, std::optional<FileState> recordState) {
+    if (recordState) {
+        note->showLoadedNote(*recordState);
     } else {
         note->showNote();
     }
@@ -444,8 +430,9 @@ void TfrmStikko_main::rxTrayClick() {
     const QPoint place = newNotePlace(note->record.scr_width, note->record.scr_height);
     note->record.scr_x = place.x();
     note->record.scr_y = place.y();
-    if (!SaveNoteRecord(nullptr, note->record)) {
-        reportWriteFailure(cp949::fieldText(note->record.ini_name));
+    QString reason;
+    if (!noteFiles().saveRecord(note->record, &reason)) {
+        note->recordWriteFailed(reason);
     }
     showAndRegister(note);
     // In front of every window, notes kept on top included, and ready for typing.
@@ -537,9 +524,7 @@ void TfrmStikko_main::nnStikkoResortClick() {
         note->record.ismini = 0;
         note->show();
         note->ApplyStayOnTop();
-        if (!note->writeRecord()) {
-            reportWriteFailure(cp949::fieldText(note->record.ini_name));
-        }
+        note->writeRecord(); // a failure is told and retried by the note
         if (H < y + kHeight) {
             x = (x - kWidth >= 0) ? x - kWidth : 0;
             y = 0;
@@ -583,28 +568,75 @@ void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
     }
     // Everything the preview needs is copied now: the note may be closed from the tray
     // while the preview runs.
-    ShowPrintPreview(note, note->titleCaption(), cp949::fieldText(note->record.doc_name));
+    ShowPrintPreview(note, note->titleCaption(), idOf(note->record).toByteArray());
 }
 
 void TfrmStikko_main::OpenWebAddress(const QString& address) {
     const QUrl url = webAddressUrl(address);
-    if (url.isValid()) {
-        QDesktopServices::openUrl(url);
-    }
-}
-
-void TfrmStikko_main::reportWriteFailure(const QString& path) {
-    // Said once per run: a full disk would otherwise repeat it for every note and every save.
-    if (writeFailureReported_) {
+    if (!url.isValid()) {
+        // Only web and mail addresses are opened; anything else could start a program.
+        prompts::showError(nullptr, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
+                                                   "http, https, ftp, mailto 주소만 열 수 있습니다.")
+                                        .arg(address));
         return;
     }
-    writeFailureReported_ = true;
+    QDesktopServices::openUrl(url);
+}
+
+void TfrmStikko_main::reportWriteFailure(const QString& path, const QString& reason) {
+    // Each note tells its first failure only and then retries quietly until it can write, so
+    // every call here is news.
+    qWarning("stikko: cannot save %s%s%s; retrying", qPrintable(path), reason.isEmpty() ? "" : ": ",
+             qPrintable(reason));
     tellUser(QStringLiteral("Stikko"),
              QStringLiteral("메모장을 저장하지 못했습니다.\n%1\n"
-                            "메모장은 내용을 그대로 담은 채 열려 있습니다. "
+                            "메모장은 내용을 그대로 담은 채 열려 있고, 저장을 계속 다시 시도합니다. "
                             "저장 공간과 폴더의 쓰기 권한을 확인해 주세요.")
-                 .arg(QDir::toNativeSeparators(path)),
+                 .arg(QDir::toNativeSeparators(QDir::cleanPath(path))),
              QSystemTrayIcon::Warning);
+}
+
+void TfrmStikko_main::reportReadFailure(const QString& path) {
+    qWarning("stikko: cannot read %s; the note is shown read-only and the file is left as it is",
+             qPrintable(path));
+    tellUser(QStringLiteral("Stikko"),
+             QStringLiteral("메모장 파일을 읽지 못했습니다.\n%1\n"
+                            "이 메모장은 읽기 전용으로 열렸고, 파일은 그대로 둡니다.")
+                 .arg(QDir::toNativeSeparators(QDir::cleanPath(path))),
+             QSystemTrayIcon::Warning);
+}
+
+void TfrmStikko_main::reportRecoveryFiles() {
+    const QStringList files = noteFiles().recoveryFiles();
+    if (files.isEmpty()) {
+        return;
+    }
+    const QString folder = noteFiles().recoveryFolder();
+    qWarning("stikko: %lld note text(s) that could not be saved earlier are kept in %s",
+             static_cast<long long>(files.size()), qPrintable(folder));
+    tellUser(QStringLiteral("Stikko"),
+             QStringLiteral("지난번에 저장하지 못한 메모 내용 %1개가 이 폴더에 보관되어 있습니다.\n%2")
+                 .arg(files.size())
+                 .arg(QDir::toNativeSeparators(folder)));
+}
+
+void TfrmStikko_main::saveRecoveryCopies() {
+    for (TfrmStikko_sub* note : std::as_const(noteList)) {
+        if (!note->hasUnsavedFailure()) {
+            continue;
+        }
+        const QString target = noteFiles().bodyPath(idOf(note->record));
+        QString error;
+        if (const std::optional<QString> copy = note->saveRecoveryCopy(&error)) {
+            qCritical("stikko: could not save %s; its text is kept in %s", qPrintable(target),
+                      qPrintable(*copy));
+        } else if (note->ismodified) {
+            // Nowhere to put it: the text goes to stderr rather than nowhere.
+            qCritical("stikko: could not save %s, nor a copy in %s (%s); its text was:\n%s",
+                      qPrintable(target), qPrintable(noteFiles().recoveryFolder()), qPrintable(error),
+                      qPrintable(note->editor()->toPlainText()));
+        }
+    }
 }
 
 void TfrmStikko_main::noteRinging(TfrmStikko_sub* note) {
@@ -641,14 +673,31 @@ void TfrmStikko_main::tellRingingNotes() {
 void TfrmStikko_main::tellUser(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon) {
     lastTrayMessageTitle = title;
     lastTrayMessage = text;
-    notice::show(title, text, this, [this, title, text, icon] {
+    trayMessageIcon_ = icon;
+    notice::show(title, text, this, [this, title, text] {
         // No notification service: the icon's balloon, or the window that stands in for it.
         if (trayPresent_ && rxTray != nullptr && rxTray->isVisible()) {
-            rxTray->showMessage(title, text, icon, 15000);
+            if (!trayMessagePending_) {
+                trayMessagePending_ = true;
+                deliverTrayMessage(0);
+            }
         } else if (fallbackWindow != nullptr) {
             fallbackWindow->showMessage(title + QLatin1Char('\n') + text);
         }
     });
+}
+
+void TfrmStikko_main::deliverTrayMessage(int tries) {
+    // A message told while the program starts would point at the screen's corner: until the
+    // notification area has placed the icon, the icon says it sits at the origin. The message
+    // waits for the icon's place (two seconds at most); the latest message is the one shown.
+    const QRect icon = rxTray->geometry();
+    if ((icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && tries < 10) {
+        QTimer::singleShot(200, this, [this, tries] { deliverTrayMessage(tries + 1); });
+        return;
+    }
+    trayMessagePending_ = false;
+    rxTray->showMessage(lastTrayMessageTitle, lastTrayMessage, trayMessageIcon_, 15000);
 }
 
 } // namespace stikko

@@ -5,6 +5,7 @@
 
 #include "dialogs/noteregistry.h"
 #include "note/notehost.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 
 #include <QList>
@@ -12,6 +13,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -44,7 +46,7 @@ public:
 
     TfrmStikko_sub* FindNoteWindow(const char* id) const;
     void CloseNoteWindow(const char* id) override;
-    void DeleteNote(const char* id) override;
+    bool DeleteNote(const char* id) override;
     void RemoveNoteWindow(const char* id);
     void OpenNoteWindow(const char* id) override;
     void NewNoteRecord(NoteRecord& record) const;
@@ -90,8 +92,11 @@ public:
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override;
     void openPrintPreview(TfrmStikko_sub* note) override;
     void OpenWebAddress(const QString& address) override;
-    void reportWriteFailure(const QString& path) override;
+    void reportWriteFailure(const QString& path, const QString& reason = {}) override;
+    void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub* note) override;
+    // Tells where the bodies that an earlier run could not save are waiting, if any are.
+    void reportRecoveryFiles();
 
     // The maker's home page, opened when the defaults name none.
     static constexpr char kMakerHomePage[] = "https://stikko.app";
@@ -125,8 +130,9 @@ private:
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     TfrmStikko_sub* createNoteWindow();
     // Shows a window whose record is filled, gives it its stay-on-top style and lists it.
-    // `recordLoaded`: the record was just read from the note's own file and is not read again.
-    void showAndRegister(TfrmStikko_sub* note, bool recordLoaded = false);
+    // `recordState`: the record was just read from the note's own file (with this result) and
+    // is not read again.
+    void showAndRegister(TfrmStikko_sub* note, std::optional<FileState> recordState = std::nullopt);
     // Closes a note and lets it go; false (and the note stays open and listed) when it could
     // not save itself.
     bool closeNote(TfrmStikko_sub* note);
@@ -136,6 +142,11 @@ private:
     void sendNotePostedEvents();
     bool idInUse(const QByteArray& id) const;
     QPoint newNotePlace(int w, int h) const;
+    void deliverTrayMessage(int tries);
+
+    // Writes the bodies of notes that could not save themselves at the end into the
+    // recovery folder, and says where on stderr.
+    void saveRecoveryCopies();
 
     void tellRingingNotes();
 
@@ -146,7 +157,8 @@ private:
     // The desktop's tray host would draw the tray menu itself; it is opened here instead.
     bool shellDrawsTrayMenu_ = false;
     bool ending_ = false;
-    bool writeFailureReported_ = false;
+    bool trayMessagePending_ = false;
+    QSystemTrayIcon::MessageIcon trayMessageIcon_ = QSystemTrayIcon::Information;
 };
 
 // Null while the main form does not exist.

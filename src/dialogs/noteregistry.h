@@ -13,8 +13,9 @@ public:
     virtual void OpenNoteWindow(const char* id) = 0;
     // Hides an open note: isshow 0, its window closes and stores itself; nothing when not open.
     virtual void CloseNoteWindow(const char* id) = 0;
-    // Removes the note's two files and closes an open window without storing anything.
-    virtual void DeleteNote(const char* id) = 0;
+    // Moves the note's two files to the trash (or removes them) and closes an open window
+    // without storing anything. False when the files could not be removed (the user is told).
+    virtual bool DeleteNote(const char* id) = 0;
 };
 
 } // namespace stikko

@@ -1,6 +1,6 @@
 #include "dialogs/prompts.h"
 
-#include <QMessageBox>
+#include "note/notedialogs.h"
 
 namespace stikko::prompts {
 namespace {
@@ -17,9 +17,7 @@ ErrorHandler& errorSlot() {
 bool askYesNo(QWidget* parent, const QString& caption, const QString& text) {
     if (const AskHandler& handler = askSlot())
         return handler(parent, caption, text);
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return execYesNoBox(parent, caption, text);
 }
 
 void showError(QWidget* parent, const QString& text) {
@@ -27,7 +25,7 @@ void showError(QWidget* parent, const QString& text) {
         handler(parent, text);
         return;
     }
-    QMessageBox::critical(parent, QStringLiteral("Stikko"), text);
+    execErrorBox(parent, text);
 }
 
 void setAskHandler(AskHandler handler) { askSlot() = std::move(handler); }

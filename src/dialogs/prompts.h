@@ -9,7 +9,8 @@ class QWidget;
 
 namespace stikko::prompts {
 
-// A question with Yes and No buttons and no icon; true for Yes.
+// A question with Yes and No buttons, no icon and No as the default; true for Yes. The same
+// box as the note window's.
 using AskHandler = std::function<bool(QWidget* parent, const QString& caption, const QString& text)>;
 // The program's general error message.
 using ErrorHandler = std::function<void(QWidget* parent, const QString& text)>;

@@ -2,8 +2,10 @@
 
 #include "dialogs/noteregistry.h"
 #include "dialogs/prompts.h"
+#include "note/notedialogs.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "store/notefiles.h"
 #include "theme/colors.h"
 #include "theme/icons.h"
 
@@ -263,19 +265,12 @@ void TfrmStikko_admin::FillList() {
     lbList.clear();
     lbOid.clear();
 
-    const QString folder = QStringLiteral("%1%2").arg(env::storageFolder(), QLatin1String(kDataFolder));
-    ListFiles(folder, QStringLiteral("*.ini"), lbList);
-    for (const QString& name : std::as_const(lbList)) {
-        const qsizetype cut = name.indexOf(QLatin1String(".ini"), 0, Qt::CaseSensitive);
-        if (cut < 0)
-            continue;
-        const QByteArray id = cp949::encode(QStringView(name).left(cut));
-        // A name that does not fit a note id cannot be opened by id; it is not a note of ours.
-        if (id.isEmpty() || id.size() >= qsizetype(sizeof(NoteRecord::oid)))
-            continue;
+    // The store lists the notes by their exact ids, as the registry opens them.
+    const QByteArrayList ids = noteFiles().listIds();
+    for (const QByteArray& id : ids) {
         NoteRecord record{};
         InitNoteRecord(record, id.constData());
-        LoadNoteRecord(record, nullptr);
+        noteFiles().loadRecord(record);
 
         auto* item = new QListWidgetItem(cp949::decode(FormatAdminLine(record)));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -323,14 +318,13 @@ void TfrmStikko_admin::nnDeleteClick() {
     const int line = selectedLine();
     if (line < 0 || line >= lbOid.size())
         return;
-    if (!prompts::askYesNo(this, QStringLiteral("확인"),
-                           QStringLiteral("메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. \n"
-                                          "삭제하시겠습니까 ?")))
+    if (!prompts::askYesNo(this, kDeleteCaption, kDeleteQuestion))
         return;
     if (line >= lbOid.size() || line >= clbStikko->count())
         return;
     const QByteArray id = lbOid.at(line);
-    registry_.DeleteNote(id.constData());
+    if (!registry_.DeleteNote(id.constData()))
+        return; // the files are still there; the user has been told
     lbOid.removeAt(line);
     filling_ = true;
     delete clbStikko->takeItem(line);

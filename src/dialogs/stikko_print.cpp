@@ -3,8 +3,11 @@
 #include "dialogs/prompts.h"
 #include "platform/appenv.h"
 #include "platform/rtf.h"
+#include "store/notefiles.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
@@ -62,7 +65,7 @@ double wholeLinesHeight(QTextDocument& document, double limit) {
     return cut;
 }
 
-void paintBody(QPainter& painter, double dotsPerMm, const QTextDocument& body) {
+void paintBody(QPainter& painter, double dotsPerMm, double headerHeight, const QTextDocument& body) {
     using namespace report;
     std::unique_ptr<QTextDocument> document(body.clone());
     // Laid out for the painter's device, so point sizes are measured in its pixels.
@@ -72,7 +75,8 @@ void paintBody(QPainter& painter, double dotsPerMm, const QTextDocument& body) {
     document->setTextWidth(width);
 
     const double left = kMargin + kBodyInset;
-    const double top = kMargin + kHeaderHeight + kBodyInset;
+    const double top = kMargin + headerHeight + kBodyInset;
+    // The footer keeps its place on the bottom margin; a taller header takes from the body.
     const double bandBottom = kMargin + kHeaderHeight + kTitleBandHeight;
     const double boxHeight = qMin(kBodyHeight, bandBottom - top) * dotsPerMm;
     const double shown = wholeLinesHeight(*document, boxHeight);
@@ -104,8 +108,25 @@ void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page
     const double left = kMargin;
     const double right = kMargin + kBandWidth;
     const double top = kMargin;
-    const double headerBottom = top + kHeaderHeight;
-    const double footerBottom = headerBottom + kTitleBandHeight + kFooterHeight;
+    const QFont titleFont = reportFont(14, dotsPerMm, true);
+    const QFont dateFont = reportFont(10, dotsPerMm, false);
+    // The centred title wraps within what the date leaves free on both sides, so a long one
+    // never runs into it.
+    const double dateWidth =
+        QFontMetricsF(dateFont, painter.device()).horizontalAdvance(page.printedAt) / dotsPerMm;
+    const double titleWidth = kBandWidth - 2 * (kDateInset + (dateWidth > 0 ? dateWidth + kDateInset : 0));
+    // The title wraps and grows with its text: a title longer than a line makes the header
+    // band taller, so no word of it is cut off.
+    const double titleHeight =
+        QFontMetricsF(titleFont, painter.device())
+            .boundingRect(QRectF(0, 0, mm(titleWidth), 1e6),
+                          Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, page.title)
+            .height() /
+        dotsPerMm;
+    const double headerHeight = qBound(kHeaderHeight, kTitleTop + titleHeight + kDateInset,
+                                       kHeaderHeight + kTitleBandHeight - kBodyInset);
+    const double headerBottom = top + headerHeight;
+    const double footerBottom = top + kHeaderHeight + kTitleBandHeight + kFooterHeight;
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -114,19 +135,19 @@ void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page
 
     // The header's title and the date and time stay inside the header band.
     painter.save();
-    painter.setClipRect(QRectF(mm(left), mm(top), mm(kBandWidth), mm(kHeaderHeight)));
+    painter.setClipRect(QRectF(mm(left), mm(top), mm(kBandWidth), mm(headerHeight)));
     painter.setPen(Qt::black);
-    painter.setFont(reportFont(14, dotsPerMm, true));
-    painter.drawText(QRectF(mm(left + kDateInset), mm(top + kTitleTop), mm(kBandWidth - 2 * kDateInset),
-                            mm(kHeaderHeight)),
+    painter.setFont(titleFont);
+    painter.drawText(QRectF(mm(left + (kBandWidth - titleWidth) / 2), mm(top + kTitleTop), mm(titleWidth),
+                            mm(headerHeight - kTitleTop)),
                      Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, page.title);
-    painter.setFont(reportFont(10, dotsPerMm, false));
+    painter.setFont(dateFont);
     painter.drawText(QRectF(mm(left), mm(top + kDateTop), mm(kBandWidth - kDateInset), mm(kHeaderHeight)),
                      Qt::AlignRight | Qt::AlignTop, page.printedAt);
     painter.restore();
 
     if (page.body)
-        paintBody(painter, dotsPerMm, *page.body);
+        paintBody(painter, dotsPerMm, headerHeight, *page.body);
 
     // One box: the header's frame, the two side lines of all three bands, the footer's bottom.
     QPen pen(Qt::black);
@@ -169,7 +190,13 @@ TfrmStikko_print::~TfrmStikko_print() {
         frmStikko_print = nullptr;
 }
 
-bool TfrmStikko_print::LoadBody(const QString& path) { return rtf::loadFile(path, *qrichDoc); }
+bool TfrmStikko_print::LoadBody(QByteArrayView id) {
+    const BodyLoad body = noteFiles().loadBody(id);
+    if (body.state != FileState::Loaded)
+        return false;
+    rtf::read(body.rtf, *qrichDoc);
+    return true;
+}
 
 ReportPage TfrmStikko_print::page() const {
     return ReportPage{qlabTitle, ReportDateText(env::now()), qrichDoc};
@@ -187,7 +214,7 @@ void TfrmStikko_print::Preview(QWidget* parent) {
     delete dialog.data(); // gone already when its parent went during the preview
 }
 
-bool ShowPrintPreview(QWidget* owner, const QString& title, const QString& docPath) {
+bool ShowPrintPreview(QWidget* owner, const QString& title, const QByteArray& id) {
     if (frmStikko_print)
         return false;
     // The form belongs to this command, not to the note window: whatever happens to the
@@ -195,9 +222,11 @@ bool ShowPrintPreview(QWidget* owner, const QString& title, const QString& docPa
     auto form = std::make_unique<TfrmStikko_print>();
     frmStikko_print = form.get();
     form->qlabTitle = title;
-    if (!form->LoadBody(docPath)) {
+    if (!form->LoadBody(id)) {
         form.reset();
-        prompts::showError(owner, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1").arg(docPath));
+        prompts::showError(owner,
+                           QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
+                               .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
         return false;
     }
     QPointer<QWidget> parent(owner);

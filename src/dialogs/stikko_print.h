@@ -3,6 +3,7 @@
 // and time of printing), the body's rich text below it, and a closing footer line, shown in a
 // print preview from which the user prints it or saves it as PDF.
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -62,8 +63,8 @@ public:
     explicit TfrmStikko_print(QObject* owner = nullptr);
     ~TfrmStikko_print() override;
 
-    // Loads the body from an RTF file; false when the file cannot be read.
-    bool LoadBody(const QString& path);
+    // Loads the body of note `id` from its body file; false when it cannot be read.
+    bool LoadBody(QByteArrayView id);
     // The report of this moment (the date and time are taken from the clock each time).
     ReportPage page() const;
     // Shows the report in a modal print preview, owned by `parent`, until the user closes it.
@@ -76,10 +77,10 @@ public:
 // The print form of the running print command, or null.
 extern TfrmStikko_print* frmStikko_print;
 
-// The print command, once the note has stored its body in `docPath`: builds the print form,
+// The print command, once note `id` has stored its body in its body file: builds the print form,
 // loads the body, previews it modally and frees the form. If the body cannot be loaded the
 // user is told once and the form is freed; false then. Also false, doing nothing, while
 // another print command runs. `owner` may be destroyed during the preview.
-bool ShowPrintPreview(QWidget* owner, const QString& title, const QString& docPath);
+bool ShowPrintPreview(QWidget* owner, const QString& title, const QByteArray& id);
 
 } // namespace stikko

@@ -13,9 +13,23 @@ NoteDialogs*& installed() {
 }
 } // namespace
 
+bool execYesNoBox(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void execErrorBox(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QStringLiteral("Stikko"), text);
+}
+
 bool NoteDialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text) {
-    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return execYesNoBox(parent, caption, text);
+}
+
+void NoteDialogs::showError(QWidget* parent, const QString& text) {
+    execErrorBox(parent, text);
 }
 
 std::optional<QFont> NoteDialogs::chooseFont(QWidget* parent, const QFont& initial) {

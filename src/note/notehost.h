@@ -15,7 +15,9 @@ class NoteHost {
 
     // Registry operations, by note id.
     virtual void CloseNoteWindow(const char* id) = 0; // hide: writes isshow 0, closes, leaves the list
-    virtual void DeleteNote(const char* id) = 0;      // removes both files, closes without writing
+    // Moves both files to the trash (or removes them), closes without writing. False when the
+    // files could not be removed: the user has been told and the note stays open.
+    virtual bool DeleteNote(const char* id) = 0;
 
     // A note window that closed in some other way (window system, destruction) leaves the list.
     // The window calls it when the window system closed it; its destruction is seen through
@@ -33,10 +35,15 @@ class NoteHost {
     // The note has started to ring; the desktop is told which note it is.
     virtual void noteRinging(TfrmStikko_sub* note) = 0;
 
-    // A note's files could not be written; the user is told once, the note keeps its text.
+    // A note's file could not be written (`reason` says why); the host tells the user. The note
+    // calls it once when its writes start failing, marks its title bar and retries on its own
+    // until a write succeeds; a new run of failures after that is told again.
     // A note window whose close-time save failed refuses the close (close() returns false)
     // and stays open with its text; a host that keeps such a window in its list loses nothing.
-    virtual void reportWriteFailure(const QString& path) = 0;
+    virtual void reportWriteFailure(const QString& path, const QString& reason = {}) = 0;
+    // A note's file is there but could not be read; the note is shown read-only and never
+    // writes over it. The host tells the user which file it is.
+    virtual void reportReadFailure(const QString& path) = 0;
 };
 
 } // namespace stikko

@@ -108,4 +108,38 @@ QIcon sizeGrip() {
     return picture;
 }
 
+QIcon unsavedMark() {
+    // A red disk with a white exclamation mark.
+    static const QIcon picture = paintedIcon(QStringLiteral("unsavedMark"), QSize(16, 16), [](QPainter& p) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(pen(kPaper));
+        p.setBrush(kAccent);
+        p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kPaper);
+        p.drawRect(QRectF(7, 3.5, 2, 6));
+        p.drawRect(QRectF(7, 10.5, 2, 2));
+    });
+    return picture;
+}
+
+QIcon readOnlyMark() {
+    // A padlock: a pale body under a dark shackle.
+    static const QIcon picture = paintedIcon(QStringLiteral("readOnlyMark"), QSize(16, 16), [](QPainter& p) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(pen(kPaper, 2.0));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16);
+        p.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+        p.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+        p.setPen(pen(kInk));
+        p.setBrush(kNote);
+        p.drawRect(QRectF(2.5, 7.5, 11, 7));
+        p.setPen(Qt::NoPen);
+        p.setBrush(kInk);
+        p.drawRect(QRectF(7, 9.5, 2, 3));
+    });
+    return picture;
+}
+
 } // namespace stikko::notepictures

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -99,6 +100,7 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     registerFontSubstitutes();
     std::memset(&record, 0, sizeof record);
     isdragging = false;
+    clock_.start();
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(noteFont());
     resize(kDesignWidth, kDesignHeight);
@@ -176,6 +178,11 @@ void TfrmStikko_sub::buildControls() {
     imgTime->resize(16, 16);
     imgTime->setPicture(notepictures::alarmClock(), QSize(16, 16));
     imgTime->hide();
+
+    imgMark = new ImageBox(pnTitle);
+    imgMark->setObjectName(QStringLiteral("imgMark"));
+    imgMark->resize(16, 16);
+    imgMark->hide();
 
     imgMax = new ImageBox(pnTitle);
     imgMax->setObjectName(QStringLiteral("imgMax"));
@@ -527,6 +534,10 @@ void TfrmStikko_sub::layoutTitleBar() {
         imgTime->move(left, 0);
         left += imgTime->width();
     }
+    if (!imgMark->isHidden()) {
+        imgMark->move(left, 0);
+        left += imgMark->width();
+    }
     int right = w;
     if (!imgVanto->isHidden()) {
         right -= imgVanto->width();
@@ -550,19 +561,20 @@ void TfrmStikko_sub::layoutToolbar() {
 // --- Showing ------------------------------------------------------------------------------
 
 void TfrmStikko_sub::showNote() {
-    if (QFileInfo::exists(cp949::fieldText(record.ini_name)))
-        LoadNoteRecord(record, nullptr);
-    else
+    const FileState state = noteFiles().loadRecord(record);
+    if (state == FileState::Missing)
         LoadNoteRecord(record, kDefaultsFile);
-    showLoadedNote();
+    showLoadedNote(state);
 }
 
-void TfrmStikko_sub::showLoadedNote() {
+void TfrmStikko_sub::showLoadedNote(FileState recordState) {
     isclosed = false;
     isdeleted = false;
     ismodified = false;
     isringing = false;
     showing_ = true;
+    if (recordState == FileState::Unreadable)
+        enterReadOnly(noteFiles().recordPath(fieldBytes(record.oid)), true);
     ApplyNoteRecord();
     show();
 }
@@ -614,12 +626,16 @@ void TfrmStikko_sub::applyRecord() {
     setCaption(cp949::fieldText(record.title));
     setWindowTitle(cp949::fieldText(record.title));
 
-    const QString docPath = cp949::fieldText(record.doc_name);
-    if (QFileInfo::exists(docPath)) {
+    const QByteArray id = fieldBytes(record.oid);
+    const BodyLoad body = noteFiles().loadBody(id);
+    if (body.state == FileState::Loaded) {
         loadingBody_ = true;
-        rtf::loadFile(docPath, *reDoc->document());
+        rtf::read(body.rtf, *reDoc->document());
         loadingBody_ = false;
-    } else {
+    } else if (body.state == FileState::Unreadable) {
+        // Shown empty and never saved: the file keeps whatever it holds.
+        enterReadOnly(noteFiles().bodyPath(id), false);
+    } else if (!readOnly_) {
         addDateLine();
     }
     reDoc->document()->clearUndoRedoStacks();
@@ -704,6 +720,9 @@ QString TfrmStikko_sub::lineText(int line) const {
 }
 
 void TfrmStikko_sub::UpdateTitleFromText() {
+    // A note that could not be read keeps the title its record file gives.
+    if (readOnly_)
+        return;
     const int lines = lineCount();
     QByteArray title;
     if (lines == 0) {
@@ -729,10 +748,10 @@ void TfrmStikko_sub::UpdateTitleFromText() {
 // --- Change tracking ----------------------------------------------------------------------
 
 void TfrmStikko_sub::reDocChange() {
-    if (loadingBody_ || !showing_ || isclosed)
+    if (loadingBody_ || !showing_ || isclosed || readOnly_)
         return;
     ismodified = true;
-    timAutosave->start();
+    scheduleAutosave();
     if (reDoc->textCursor().blockNumber() <= 1)
         UpdateTitleFromText();
 }
@@ -748,32 +767,99 @@ void TfrmStikko_sub::commitComposition() {
 
 // --- Saving -------------------------------------------------------------------------------
 
-void TfrmStikko_sub::reportFailure(const QString& path) {
+void TfrmStikko_sub::scheduleAutosave() {
+    const qint64 now = elapsedMs();
+    timAutosave->start(int(std::max<qint64>(0, autosave_.changed(now) - now)));
+}
+
+void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
+    // The first failure of a run is told; the retries that follow are quiet.
+    if (!failureTold_ && host_) {
+        failureTold_ = true;
+        host_->reportWriteFailure(path, reason);
+    }
+    if (!isclosed && !isdeleted) {
+        const qint64 now = elapsedMs();
+        timAutosave->start(int(std::max<qint64>(0, autosave_.failed(now) - now)));
+    }
+    updateMark();
+}
+
+void TfrmStikko_sub::writeSucceeded() {
+    if (!hasUnsavedFailure()) {
+        failureTold_ = false;
+        if (!ismodified) {
+            autosave_.saved();
+            timAutosave->stop();
+        }
+    }
+    updateMark();
+}
+
+void TfrmStikko_sub::recordWriteFailed(const QString& reason) {
+    recordDirty_ = true;
+    writeFailed(noteFiles().recordPath(fieldBytes(record.oid)), reason);
+}
+
+void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
+    readOnly_ = true;
+    recordUnreadable_ = recordUnreadable_ || recordUnreadable;
+    if (unreadablePath_.isEmpty())
+        unreadablePath_ = path;
+    reDoc->setReadOnly(true);
+    updateMark();
     if (host_)
-        host_->reportWriteFailure(path);
+        host_->reportReadFailure(path);
+}
+
+void TfrmStikko_sub::updateMark() {
+    const bool shown = readOnly_ || hasUnsavedFailure();
+    if (readOnly_) {
+        imgMark->setPicture(notepictures::readOnlyMark(), QSize(16, 16));
+        imgMark->setToolTip(QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
+                                .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
+    } else if (shown) {
+        imgMark->setPicture(notepictures::unsavedMark(), QSize(16, 16));
+        imgMark->setToolTip(QStringLiteral("저장하지 못한 내용이 있습니다. 잠시 후 다시 저장합니다."));
+    }
+    if (shown != !imgMark->isHidden()) {
+        imgMark->setVisible(shown);
+        layoutTitleBar();
+    }
 }
 
 bool TfrmStikko_sub::writeRecord() {
-    if (isdeleted)
-        return true; // the files are gone on purpose; never bring them back
+    if (isdeleted || recordUnreadable_)
+        return true; // deleted on purpose, or a file that must not be written over
     if (holdWrites_) {
         writeHeld_ = true;
         return true;
     }
-    if (SaveNoteRecord(nullptr, record))
+    QString reason;
+    if (noteFiles().saveRecord(record, &reason)) {
+        recordDirty_ = false;
+        writeSucceeded();
         return true;
-    reportFailure(cp949::fieldText(record.ini_name));
+    }
+    recordWriteFailed(reason);
     return false;
 }
 
 bool TfrmStikko_sub::saveBody() {
     if (isdeleted)
         return true;
-    const QString path = cp949::fieldText(record.doc_name);
+    if (readOnly_)
+        return false;
+    const QByteArray id = fieldBytes(record.oid);
     const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
-    if (rtf::saveFile(path, shown ? *shown : *reDoc->document()))
+    QString reason;
+    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason)) {
+        bodyFailed_ = false;
+        writeSucceeded();
         return true;
-    reportFailure(path);
+    }
+    bodyFailed_ = true;
+    writeFailed(noteFiles().bodyPath(id), reason);
     return false;
 }
 
@@ -781,10 +867,21 @@ void TfrmStikko_sub::autosaveTimeout() {
     // A composition in progress is left alone: committing it would break the syllable being
     // typed. The file takes it as shown, and the body still counts as changed until the
     // syllable is committed (at close, on focus loss) or given up.
-    if (isclosed || isdeleted || !ismodified)
+    if (isclosed || isdeleted)
         return;
-    if (saveBody() && reDoc->preeditText().isEmpty())
+    if (ismodified && saveBody() && reDoc->preeditText().isEmpty()) {
         ismodified = false;
+        writeSucceeded();
+    }
+    if (recordDirty_)
+        writeRecord();
+}
+
+std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
+    if (isdeleted || readOnly_ || !ismodified)
+        return std::nullopt;
+    reDoc->commitComposition();
+    return noteFiles().saveRecoveryCopy(fieldBytes(record.oid), rtf::write(*reDoc->document()), error);
 }
 
 bool TfrmStikko_sub::SaveOnClose() {

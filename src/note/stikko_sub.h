@@ -8,12 +8,16 @@
 // commands), stikko_sub_commands.cpp (hide, delete, print, settings, links) and
 // stikko_sub_alarm.cpp (the alarm).
 
+#include "note/autosave.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -55,9 +59,9 @@ class TfrmStikko_sub : public QWidget {
 
     // FormShow: reload the record from its file (or the defaults file) and apply it, then show.
     void showNote();
-    // FormShow for a record the caller has just read from the note's own file: the same
-    // without reading it again.
-    void showLoadedNote();
+    // FormShow for a record the caller has just read from the note's own file (`recordState`
+    // says what the read found): the same without reading it again.
+    void showLoadedNote(FileState recordState = FileState::Loaded);
     void ApplyNoteRecord();
     void ApplyGeometry();
     void ApplyStayOnTop();
@@ -76,6 +80,18 @@ class TfrmStikko_sub : public QWidget {
     bool writeRecord();
     // Writes the body to doc_name now (atomically); false when it could not be written.
     bool saveBody();
+    // The record's writes after they were held back (an open write batch) did not reach the
+    // disk: they are retried like any failed write.
+    void recordWriteFailed(const QString& reason);
+    // At the end, for a body that could not be written to the data folder: writes it to the
+    // recovery folder. The path written, or nothing (also when there is nothing unsaved).
+    std::optional<QString> saveRecoveryCopy(QString* error = nullptr);
+
+    // A file of the note could not be read: the note is shown as it is and never writes over
+    // it (`readOnly`); for an unreadable record file not even the record is written.
+    bool readOnly() const { return readOnly_; }
+    // A write failed and the text or record shown is not yet on disk; retries are running.
+    bool hasUnsavedFailure() const { return bodyFailed_ || recordDirty_; }
 
     // The host stops being called (the main form detaches before it destroys its windows).
     void setHost(NoteHost* host) { host_ = host; }
@@ -94,7 +110,7 @@ class TfrmStikko_sub : public QWidget {
     void commitComposition();
 
     // Milliseconds of quiet after the last change before the body is saved on its own.
-    static constexpr int kAutosaveDelayMs = 2000;
+    static constexpr int kAutosaveDelayMs = int(AutosaveSchedule::kQuietMs);
 
     // --- Controls (named as the note's layout names them) -------------------------------
     Panel* pnBase = nullptr;
@@ -102,6 +118,7 @@ class TfrmStikko_sub : public QWidget {
     QLabel* labTitle = nullptr; // the title bar's caption
     ImageBox* imgZem = nullptr;
     ImageBox* imgTime = nullptr;
+    ImageBox* imgMark = nullptr; // shown while a file cannot be read or written
     ImageBox* imgMax = nullptr;
     ImageBox* imgVanto = nullptr;
     Panel* pnClient = nullptr;
@@ -236,7 +253,12 @@ class TfrmStikko_sub : public QWidget {
     void applyStyleToggle(ClickLabel* label, int style);
     void endGestureCursor();
     void setGestureCursor(Qt::CursorShape shape);
-    void reportFailure(const QString& path);
+    void writeFailed(const QString& path, const QString& reason);
+    void writeSucceeded();
+    void scheduleAutosave();
+    void enterReadOnly(const QString& path, bool recordUnreadable);
+    void updateMark();
+    qint64 elapsedMs() const { return clock_.elapsed(); }
     QString lineText(int line) const;
     int lineCount() const;
     void buildAlarm();
@@ -256,6 +278,14 @@ class TfrmStikko_sub : public QWidget {
     bool frontHeld_ = false;  // bringToFront keeps the window above the others
     bool frontVisited_ = false;    // the window was active while held in front
     QTimer* placeCheck_ = nullptr; // made with the first move the window system reports
+    bool readOnly_ = false;        // a file could not be read: nothing is written over it
+    bool recordUnreadable_ = false; // ... and that file is the record: it is not written either
+    QString unreadablePath_;
+    bool bodyFailed_ = false;  // the last write of the body failed
+    bool recordDirty_ = false; // the last write of the record failed
+    bool failureTold_ = false; // the user knows of the current run of failures
+    AutosaveSchedule autosave_;
+    QElapsedTimer clock_;
 };
 
 } // namespace stikko

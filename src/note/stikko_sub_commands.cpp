@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 
 #include <QAction>
+#include <QDir>
 #include <QPointer>
 #include <QWindow>
 
@@ -36,9 +37,7 @@ void TfrmStikko_sub::sbCloseClick() {
 
 void TfrmStikko_sub::sbDeleteClick() {
     commitComposition();
-    const QString question =
-        QStringLiteral("메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. \n삭제하시겠습니까 ?");
-    if (!noteDialogs().askYesNo(this, QStringLiteral("확인"), question))
+    if (!noteDialogs().askYesNo(this, kDeleteCaption, kDeleteQuestion))
         return;
     if (!host_)
         return;
@@ -49,10 +48,22 @@ void TfrmStikko_sub::sbDeleteClick() {
 void TfrmStikko_sub::sbPrintClick() {
     commitComposition();
     // The preview reads the body file, so it is written first; ismodified keeps its value
-    // because the close-time save decides on its own.
+    // because the close-time save decides on its own. A note opened read-only prints its file
+    // as it is, unless that is the file that could not be read.
     const bool wasModified = ismodified;
-    if (!saveBody())
-        return; // the host has told the user; no preview of a stale file
+    const QByteArray id = bytesOf(record.oid);
+    if (readOnly() && unreadablePath_ == noteFiles().bodyPath(id)) {
+        noteDialogs().showError(this, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
+                                          .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
+        return;
+    }
+    if (!readOnly() && !saveBody()) {
+        // Told every time, unlike the quiet retries of the autosave: the user asked for this.
+        noteDialogs().showError(
+            this, QStringLiteral("메모 내용을 저장하지 못해 인쇄할 수 없습니다.\n%1")
+                      .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
+        return;
+    }
     ismodified = wasModified;
     if (host_)
         host_->openPrintPreview(this);

@@ -42,7 +42,9 @@ bool TfrmStikko_sub::eventFilter(QObject* watched, QEvent* event) {
             pnTitleMouseUp(pos);
             break;
         default:
+            // The second press of a double click folds, and is a press like any other.
             pnTitleDblClick();
+            pnTitleMouseDown(me->button(), pos);
             break;
         }
         return true;
@@ -59,7 +61,8 @@ bool TfrmStikko_sub::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
         imgSizeMouseUp(global);
         break;
-    default: // the second press of a double click already started the gesture
+    default: // the second press of a double click starts a resize like the first
+        imgSizeMouseDown(me->button(), global);
         break;
     }
     return true;
@@ -221,7 +224,6 @@ void TfrmStikko_sub::imgMaxClick() {
 }
 
 void TfrmStikko_sub::ApplyGeometry() {
-    move(record.scr_x, record.scr_y);
     const NoteRecord& defaults = noteDefaults();
     int w = record.ismini == 1 ? defaults.scr_width : record.scr_width;
     int h = record.ismini == 1 ? kFoldedHeight : record.scr_height;
@@ -231,8 +233,45 @@ void TfrmStikko_sub::ApplyGeometry() {
         w = defaults.scr_width > 0 ? defaults.scr_width : kDesignWidth;
     if (h <= 0)
         h = defaults.scr_height > 0 ? defaults.scr_height : kDesignHeight;
+    // A place no mouse can reach (a file from a larger screen, or one edited by hand) is only
+    // corrected on the screen; the record keeps it until the user moves the note.
+    move(placeWithinReach(QRect(record.scr_x, record.scr_y, w, h), env::screenAreas()));
     resize(w, h);
     writeRecord();
 }
+
+namespace notelayout {
+
+QPoint placeWithinReach(const QRect& frame, const QList<QRect>& areas) {
+    const QRect titleBar(frame.x(), frame.y(), frame.width(), kTitleBarHeight);
+    const int needWidth = std::min(kReachableWidth, std::max(1, frame.width()));
+    const QRect* nearest = nullptr;
+    qint64 nearestDistance = 0;
+    for (const QRect& area : areas) {
+        const QRect shown = area.intersected(titleBar);
+        if (shown.width() >= needWidth && shown.height() >= kReachableHeight)
+            return frame.topLeft();
+        // Distance from the title bar's centre to the area (0 inside it).
+        const QPoint centre = titleBar.center();
+        const qint64 dx =
+            std::max<qint64>({qint64(area.left()) - centre.x(), 0, qint64(centre.x()) - area.right()});
+        const qint64 dy =
+            std::max<qint64>({qint64(area.top()) - centre.y(), 0, qint64(centre.y()) - area.bottom()});
+        const qint64 distance = dx * dx + dy * dy;
+        if (!nearest || distance < nearestDistance) {
+            nearest = &area;
+            nearestDistance = distance;
+        }
+    }
+    if (!nearest)
+        return frame.topLeft();
+    const int x =
+        std::max(nearest->left(), std::min(frame.x(), nearest->left() + nearest->width() - frame.width()));
+    const int y =
+        std::max(nearest->top(), std::min(frame.y(), nearest->top() + nearest->height() - frame.height()));
+    return QPoint(x, y);
+}
+
+} // namespace notelayout
 
 } // namespace stikko

@@ -112,6 +112,19 @@ QSize workArea() {
 
 void setWorkArea(const QSize& size) { workAreaSlot() = size; }
 
+QList<QRect> screenAreas() {
+    if (workAreaSlot().isValid())
+        return {QRect(QPoint(0, 0), workAreaSlot())};
+    QList<QRect> areas;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        for (const QScreen* screen : QGuiApplication::screens())
+            areas << screen->availableGeometry();
+    }
+    if (areas.isEmpty())
+        areas << QRect(QPoint(0, 0), workArea());
+    return areas;
+}
+
 QDateTime now() {
     const auto& clock = clockSlot();
     return clock ? clock() : QDateTime::currentDateTime();

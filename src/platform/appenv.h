@@ -4,6 +4,8 @@
 // sets them up at start; tests fix them so that paths, placements and alarms are predictable.
 
 #include <QDateTime>
+#include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <functional>
@@ -31,6 +33,9 @@ QString settleStorageFolder(QString* error = nullptr);
 QSize workArea();
 // Fixes the work area; an invalid size goes back to asking the screen.
 void setWorkArea(const QSize& size);
+// The available areas of all screens, in desktop coordinates; with a fixed work area, that
+// area at the origin.
+QList<QRect> screenAreas();
 
 // The local date and time.
 QDateTime now();

@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QTemporaryFile>
-#include <fcntl.h>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -16,6 +19,88 @@
 namespace stikko {
 
 namespace {
+
+FileWriter& writerSlot() {
+    static FileWriter writer;
+    return writer;
+}
+
+QString systemError(int number) {
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+// The file a write of `path` replaces: a symbolic link is kept, and the file it points to is
+// the one rewritten, as the user who made the link expects.
+QString writeTarget(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : path;
+}
+
+// The mode a new file gets: what the user's umask leaves of rw-rw-rw-.
+mode_t newFileMode() {
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+// A temporary file beside `target`, named "<target>.XXXXXX", with the mode the target has (or a
+// new file would get). Null, with a reason, when it cannot be made or the target must not be
+// replaced.
+std::unique_ptr<QTemporaryFile> openTemporary(const QString& target, QString* reason) {
+    struct stat old {};
+    const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        *reason = QStringLiteral("%1 is not a plain file").arg(target);
+        return nullptr;
+    }
+    // A file the user made read-only stays as it is, although its folder would allow replacing it.
+    if (exists && ::access(QFile::encodeName(target).constData(), W_OK) != 0) {
+        *reason = QStringLiteral("%1: %2").arg(target, systemError(errno));
+        return nullptr;
+    }
+    auto temp = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
+    temp->setAutoRemove(true);
+    if (!temp->open()) {
+        *reason = temp->errorString();
+        return nullptr;
+    }
+    ::fchmod(temp->handle(), exists ? (old.st_mode & 07777) : newFileMode());
+    return temp;
+}
+
+// Puts every byte of `bytes` into the open file through the writer in use. False, with a
+// reason, when the writer fails or stops making progress, or when the file does not come out
+// exactly as long as `bytes` (a writer that claims more than it wrote is caught here).
+bool writeAllBytes(int fd, QByteArrayView bytes, QString* reason) {
+    const FileWriter& writer = writerSlot();
+    qint64 done = 0;
+    const qint64 size = bytes.size();
+    while (done < size) {
+        errno = 0;
+        const qint64 written = writer ? writer(fd, bytes.data() + done, size - done)
+                                      : ::write(fd, bytes.data() + done, static_cast<size_t>(size - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0) {
+            *reason = systemError(errno);
+            return false;
+        }
+        if (written == 0) {
+            *reason = QStringLiteral("no more bytes could be written");
+            return false;
+        }
+        done += written;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_size != size) {
+        *reason = QStringLiteral("the file came out %1 bytes long instead of %2").arg(info.st_size).arg(size);
+        return false;
+    }
+    return true;
+}
 
 // True when `path` is a plain file that already holds exactly `bytes`. Rewriting it would
 // change nothing but cost a flush to the disk; a note is written several times while it is
@@ -57,15 +142,11 @@ void commitChunk(const std::vector<const PendingFile*>& chunk, QStringList& fail
     std::vector<Staged> staged;
     staged.reserve(chunk.size());
     for (const PendingFile* file : chunk) {
-        auto temp = std::make_unique<QTemporaryFile>(file->path + QStringLiteral(".XXXXXX"));
-        temp->setAutoRemove(true);
-        if (!temp->open() ||
-            temp->write(file->bytes.constData(), file->bytes.size()) != file->bytes.size() || !temp->flush()) {
+        QString reason;
+        auto temp = openTemporary(writeTarget(file->path), &reason);
+        if (!temp || !writeAllBytes(temp->handle(), file->bytes, &reason)) {
             failed << file->path;
             continue;
-        }
-        if (QFileInfo::exists(file->path)) {
-            temp->setPermissions(QFile::permissions(file->path));
         }
 #ifdef SYNC_FILE_RANGE_WRITE
         ::sync_file_range(temp->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -102,7 +183,7 @@ void commitChunk(const std::vector<const PendingFile*>& chunk, QStringList& fail
             continue;
         }
         const QByteArray from = QFile::encodeName(entry.temp->fileName());
-        const QByteArray to = QFile::encodeName(entry.file->path);
+        const QByteArray to = QFile::encodeName(writeTarget(entry.file->path));
         if (::rename(from.constData(), to.constData()) == 0) {
             entry.temp->setAutoRemove(false);
         } else {
@@ -192,20 +273,53 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
     }
     if (alreadyHolds(path, bytes))
         return true;
-    QSaveFile file(path);
-    // Unbuffered, so that a failing write shows at write() itself: QSaveFile::commit() does
-    // not notice a failure of the final flush of its buffer and would rename a cut file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    if (file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush() ||
-        file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    const QString target = writeTarget(path);
+    QString reason;
+    std::unique_ptr<QTemporaryFile> temp = openTemporary(target, &reason);
+    if (!temp)
         return fail(reason);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
+    if (!writeAllBytes(temp->handle(), bytes, &reason))
+        return fail(reason);
+    if (::fdatasync(temp->handle()) != 0)
+        return fail(systemError(errno));
+    temp->close();
+    if (::rename(QFile::encodeName(temp->fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(systemError(errno));
+    temp->setAutoRemove(false);
     return true;
+}
+
+void setFileWriter(FileWriter writer) {
+    writerSlot() = std::move(writer);
+}
+
+bool isTemporaryFileName(const QString& fileName) {
+    static const QRegularExpression pattern(QStringLiteral("^.+\\.([A-Za-z0-9]{6})$"));
+    const QRegularExpressionMatch match = pattern.match(fileName);
+    if (!match.hasMatch())
+        return false;
+    // The six characters are drawn from letters of both cases and digits; a word such as
+    // "backup" or "BACKUP" in a name the user gave a copy draws on one kind only.
+    const QString tail = match.captured(1);
+    const bool lower = std::any_of(tail.cbegin(), tail.cend(), [](QChar c) { return c.isLower(); });
+    const bool upper = std::any_of(tail.cbegin(), tail.cend(), [](QChar c) { return c.isUpper(); });
+    const bool digit = std::any_of(tail.cbegin(), tail.cend(), [](QChar c) { return c.isDigit(); });
+    return int(lower) + int(upper) + int(digit) >= 2;
+}
+
+int removeLeftoverTemporaries(const QString& folder, const QStringList& suffixes) {
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (!isTemporaryFileName(name))
+            continue;
+        const QString written = name.chopped(7); // the name of the file that was being written
+        const bool ours = std::any_of(suffixes.cbegin(), suffixes.cend(),
+                                      [&](const QString& suffix) { return written.endsWith(suffix); });
+        if (ours && QFile::remove(QDir(folder).filePath(name)))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace stikko

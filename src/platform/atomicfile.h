@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace stikko {
@@ -17,6 +18,24 @@ namespace stikko {
 // A file that already holds exactly `bytes` is left alone: nothing changes, and no flush to
 // the disk is paid for.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
+
+// The call that puts bytes into an open temporary file: like ::write, it returns how many bytes
+// it wrote (possibly fewer than asked) or -1 with errno set. Tests install one that fails or
+// comes up short; whatever it does, a file is only renamed into place when every byte of it
+// is on the disk.
+using FileWriter = std::function<qint64(int fd, const char* data, qint64 size)>;
+// An empty writer goes back to ::write.
+void setFileWriter(FileWriter writer);
+
+// True for a name this writer gives its temporary files while it writes `<name>`:
+// "<name>.XXXXXX", six random letters and digits (of at least two of the kinds lower case,
+// upper case and digit, so that a copy the user named "x.ini.backup" is never taken for one).
+// A file of such a name outlives the write only when the process was killed halfway.
+bool isTemporaryFileName(const QString& fileName);
+// Removes the temporaries a killed writer left in `folder` for files whose names end in one
+// of `suffixes` (".ini", ".rtf"); returns how many were removed. Only call it while no other
+// process can be writing there.
+int removeLeftoverTemporaries(const QString& folder, const QStringList& suffixes);
 
 // Opening many notes at once writes each of their files two or three times in quick succession
 // (keys completed, geometry, the title taken from the body), each write a flush to the disk.

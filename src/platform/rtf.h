@@ -16,6 +16,9 @@ void read(const QByteArray& bytes, QTextDocument& document);
 // The document as RTF bytes.
 QByteArray write(const QTextDocument& document);
 
+// A note body is a few kilobytes; a file larger than this is not one and is not read.
+inline constexpr qint64 kMaxFileSize = qint64(256) << 20;
+
 // File helpers. load: false when the file cannot be read (the document is left untouched).
 // save: atomic (temporary file + rename); false when it fails, the old file then intact.
 bool loadFile(const QString& path, QTextDocument& document);

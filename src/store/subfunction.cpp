@@ -3,6 +3,7 @@
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "platform/ini.h"
+#include "store/notefiles.h"
 
 #include <QDir>
 #include <algorithm>
@@ -159,18 +160,23 @@ void InitNoteRecord(NoteRecord& record, const char* id) {
     const QByteArrayView idBytes =
         id ? QByteArrayView(id, static_cast<qsizetype>(std::strlen(id))) : QByteArrayView();
     cp949::copyToField(record.oid, idBytes);
-    const std::optional<QByteArray> folder = encodedFolder(env::storageFolder());
-    if (!folder)
-        return;
-    const QByteArray base = *folder + kDataFolder + idBytes.toByteArray();
-    setPathField(record.ini_name, base + ".ini");
-    setPathField(record.doc_name, base + ".rtf");
+    // The paths are the store's own; a path without an exact code-page form would name
+    // another file and is left empty.
+    const auto exact = [](const QString& path) {
+        QByteArray bytes = cp949::encode(path);
+        return cp949::decode(bytes) == path ? bytes : QByteArray();
+    };
+    setPathField(record.ini_name, exact(noteFiles().recordPath(idBytes)));
+    setPathField(record.doc_name, exact(noteFiles().bodyPath(idBytes)));
 }
 
 void LoadNoteRecord(NoteRecord& record, const char* source) {
+    ReadNoteRecord(record, IniFile(resolveFile(source, record)));
+}
+
+void ReadNoteRecord(NoteRecord& record, const IniFile& ini) {
     // `record` may be the defaults record itself: take the fallbacks from a copy made first.
     const NoteRecord defaults = DefaultsRecord();
-    const IniFile ini(resolveFile(source, record));
 
     const QSize area = env::workArea();
     // The clock is read once, and its text made only for a key that is missing.
@@ -228,8 +234,12 @@ void LoadNoteRecord(NoteRecord& record, const char* source) {
 }
 
 bool SaveNoteRecord(const char* target, NoteRecord record) {
-    const bool ownFile = target == nullptr;
     IniFile ini(resolveFile(target, record));
+    WriteNoteRecord(ini, record, target == nullptr);
+    return ini.save();
+}
+
+void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile) {
     for (const KeyDef& def : kKeys) {
         if (def.noteFileOnly && !ownFile)
             continue;
@@ -238,7 +248,6 @@ bool SaveNoteRecord(const char* target, NoteRecord record) {
         else
             ini.writeInteger(def.section, def.key, intField(record, def));
     }
-    return ini.save();
 }
 
 void ListFiles(const QString& folder, const QString& pattern, QStringList& list) {

@@ -14,6 +14,8 @@
 
 namespace stikko {
 
+class IniFile;
+
 struct NoteRecord {
     char oid[21];
     char ini_name[255];
@@ -76,6 +78,12 @@ void LoadNoteRecord(NoteRecord& record, const char* source);
 // keys are written only into a note's own file (null target). Returns false when the file
 // could not be written; the old file is then left as it was.
 bool SaveNoteRecord(const char* target, NoteRecord record);
+
+// The two halves of LoadNoteRecord and SaveNoteRecord, for a document already in memory:
+// fill `record` from `ini` with the fallbacks, and write `record`'s keys into `ini` (the
+// alarm keys only when `ownFile`).
+void ReadNoteRecord(NoteRecord& record, const IniFile& ini);
+void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile);
 
 // Replaces `list` with the names of the plain files in `folder` matching `pattern` ("*.ini"),
 // skipping names that begin with '.' or contain "default".

@@ -25,6 +25,18 @@ e2e_fail() {
     exit 1
 }
 
+# A test that cannot run here (e.g. it may not mount a file system) ends with this status,
+# which ctest reports as skipped.
+E2E_SKIP=77
+e2e_skip() {
+    e2e_log "SKIP: $*"
+    exit "$E2E_SKIP"
+}
+
+# Commands run at the end, after the processes are stopped and before the folder goes.
+E2E_AT_EXIT=()
+e2e_at_exit() { E2E_AT_EXIT+=("$*"); }
+
 e2e_cleanup() {
     local status=$?
     local i
@@ -34,6 +46,9 @@ e2e_cleanup() {
     done
     for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
         wait "${E2E_PIDS[i]}" 2>/dev/null || true
+    done
+    for ((i = ${#E2E_AT_EXIT[@]} - 1; i >= 0; i--)); do
+        eval "${E2E_AT_EXIT[i]}" || true
     done
     if [[ -n "$E2E_TMP" && -d "$E2E_TMP" ]]; then
         if [[ $status -ne 0 && -n "${E2E_KEEP:-}" ]]; then

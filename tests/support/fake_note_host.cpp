@@ -18,7 +18,7 @@ void FakeNoteHost::CloseNoteWindow(const char* id) {
     }
 }
 
-void FakeNoteHost::DeleteNote(const char* id) {
+bool FakeNoteHost::DeleteNote(const char* id) {
     deleted << QString::fromLatin1(id);
     if (window) {
         QFile::remove(cp949::fieldText(window->record.ini_name));
@@ -26,6 +26,7 @@ void FakeNoteHost::DeleteNote(const char* id) {
         window->isdeleted = true;
         window->close();
     }
+    return true;
 }
 
 void FakeNoteHost::noteWindowGone(TfrmStikko_sub*) {
@@ -47,8 +48,12 @@ void FakeNoteHost::OpenWebAddress(const QString& address) {
     addresses << address;
 }
 
-void FakeNoteHost::reportWriteFailure(const QString& path) {
+void FakeNoteHost::reportWriteFailure(const QString& path, const QString&) {
     failures << path;
+}
+
+void FakeNoteHost::reportReadFailure(const QString& path) {
+    readFailures << path;
 }
 
 bool FakeDialogs::askYesNo(QWidget*, const QString& caption, const QString& text) {
@@ -60,6 +65,10 @@ std::optional<QFont> FakeDialogs::chooseFont(QWidget*, const QFont& initial) {
     ++fontAsked;
     fontShown = initial;
     return font;
+}
+
+void FakeDialogs::showError(QWidget*, const QString& text) {
+    errors << text;
 }
 
 std::optional<QColor> FakeDialogs::chooseColor(QWidget*, const QColor& initial) {

@@ -17,18 +17,19 @@ namespace stikko::test {
 class FakeNoteHost : public NoteHost {
   public:
     void CloseNoteWindow(const char* id) override;
-    void DeleteNote(const char* id) override;
+    bool DeleteNote(const char* id) override;
     void noteWindowGone(TfrmStikko_sub* note) override;
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override;
     void openPrintPreview(TfrmStikko_sub* note) override;
     void OpenWebAddress(const QString& address) override;
-    void reportWriteFailure(const QString& path) override;
+    void reportWriteFailure(const QString& path, const QString& reason = {}) override;
+    void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub*) override { ++rang; }
 
     // The window that hide and delete act on.
     QPointer<TfrmStikko_sub> window;
 
-    QStringList closed, deleted, addresses, failures;
+    QStringList closed, deleted, addresses, failures, readFailures;
     QList<int> settingsPages;
     int printed = 0;
     int gone = 0;
@@ -43,11 +44,12 @@ class FakeDialogs : public NoteDialogs {
     bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
     std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
     std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
+    void showError(QWidget*, const QString& text) override;
 
     bool yes = false;
     std::optional<QFont> font;   // nothing = cancel
     std::optional<QColor> color; // nothing = cancel
-    QStringList questions;
+    QStringList questions, errors;
     QFont fontShown;
     QColor colorShown;
     int fontAsked = 0;

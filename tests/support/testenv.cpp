@@ -22,7 +22,9 @@ QSize TestEnv::fixedWorkArea() {
     return QSize(1280, 770);
 }
 
-TestEnv::TestEnv() : oldFolder_(env::programFolder()) {
+TestEnv::TestEnv()
+    : oldFolder_(env::programFolder()), oldDataHome_(qgetenv("XDG_DATA_HOME")),
+      oldStateHome_(qgetenv("XDG_STATE_HOME")) {
     QDir root(dir_.path());
     root.mkpath(QStringLiteral("data"));
     root.mkpath(QStringLiteral("system"));
@@ -30,12 +32,22 @@ TestEnv::TestEnv() : oldFolder_(env::programFolder()) {
     env::setProgramFolder(folder());
     setNow(fixedNow());
     setWorkArea(fixedWorkArea());
+    // Deleted notes and recovered text must not land in the real user's folders.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(xdgDataDir()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(xdgStateDir()));
 }
 
 TestEnv::~TestEnv() {
     env::setProgramFolder(oldFolder_);
     env::setClock({});
     env::setWorkArea(QSize());
+    for (const auto& [name, old] :
+         {std::pair{"XDG_DATA_HOME", oldDataHome_}, {"XDG_STATE_HOME", oldStateHome_}}) {
+        if (old.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, old);
+    }
 }
 
 QString TestEnv::folder() const {

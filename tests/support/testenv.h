@@ -30,6 +30,10 @@ class TestEnv {
     // The program folder, ending in '/'.
     QString folder() const;
     QString dataDir() const { return folder() + QStringLiteral("data/"); }
+    // The user's XDG data folder (the desktop's trash is its Trash/) and state folder (which
+    // holds the recovery folder), both inside the temporary folder while the object lives.
+    QString xdgDataDir() const { return folder() + QStringLiteral("xdg-data/"); }
+    QString xdgStateDir() const { return folder() + QStringLiteral("xdg-state/"); }
     QString systemDir() const { return folder() + QStringLiteral("system/"); }
     // The program folder + `relative` (e.g. "data/x.ini").
     QString path(const QString& relative) const { return folder() + relative; }
@@ -48,6 +52,7 @@ class TestEnv {
   private:
     QTemporaryDir dir_;
     QString oldFolder_;
+    QByteArray oldDataHome_, oldStateHome_;
 };
 
 // Reads a whole file; empty when it cannot be read.

@@ -1,6 +1,8 @@
-// Reading an alarm's moment and the interval between its sounds.
+// A note's clocks: reading an alarm's moment, the interval between its sounds, and when a
+// changed body is written on its own.
 
 #include "note/alarmclock.h"
+#include "note/autosave.h"
 
 #include <QTest>
 #include <limits>
@@ -51,6 +53,37 @@ class AlarmClockTest : public QObject {
         // Far beyond what a timer holds: the longest interval rather than a wrapped one.
         QCOMPARE(alarmclock::repeatIntervalMs(std::numeric_limits<int32_t>::max()),
                  std::numeric_limits<int>::max());
+    }
+
+    // Steady typing (a change every 150 ms for 20 s, on a moved clock) is written at the
+    // latest four seconds after its first unsaved change; a pause writes two seconds after the
+    // last one; a failed write is retried five seconds later however much is typed.
+    void autosave_hasACeilingAfterTheFirstUnsavedChange() {
+        AutosaveSchedule schedule;
+        qint64 now = 1000;
+        qint64 firstUnsaved = now;
+        qint64 due = schedule.changed(now);
+        QCOMPARE(due, now + AutosaveSchedule::kQuietMs);
+        int writes = 0;
+        for (; now < 21000; now += 150) {
+            if (now >= due) {
+                QVERIFY(now - firstUnsaved <= AutosaveSchedule::kCeilingMs + 150);
+                schedule.saved();
+                ++writes;
+                firstUnsaved = now;
+            }
+            due = schedule.changed(now);
+            QVERIFY(due - firstUnsaved <= AutosaveSchedule::kCeilingMs);
+        }
+        QCOMPARE(writes, 4); // one every four seconds (and a step) of steady typing
+        QVERIFY(AutosaveSchedule::kCeilingMs < 5000);
+
+        schedule.saved();
+        QCOMPARE(schedule.changed(30000), 30000 + AutosaveSchedule::kQuietMs);
+        QCOMPARE(schedule.failed(32000), 32000 + AutosaveSchedule::kRetryMs);
+        QCOMPARE(schedule.changed(33000), 32000 + AutosaveSchedule::kRetryMs);
+        schedule.saved();
+        QVERIFY(!schedule.pending());
     }
 };
 

@@ -1,7 +1,8 @@
-// The program's life outside the windows: the single-instance marker, the termination signals
-// turned into an orderly request on the event loop, the platform chosen for the session, the
-// folder the notes are kept in, and Qt's dialogs in Korean.
+// The program's life outside the windows: the single-instance marker and the folder lock, the
+// termination signals turned into an orderly request on the event loop, the platform chosen for
+// the session, the folder the notes are kept in, and Qt's dialogs in Korean.
 #include "app/application.h"
+#include "app/folder_lock.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "platform/appenv.h"
@@ -20,6 +21,21 @@ using namespace stikko;
 class AppLifecycleTest : public QObject {
     Q_OBJECT
 private slots:
+  // Two sessions (each with its own runtime folder, so their session markers never meet)
+  // on one data folder: the lock beside the folder lets only one of them in.
+  void oneDataFolder_oneProgram_whateverTheSession() {
+      QTemporaryDir program;
+      const QString data = program.path() + QStringLiteral("/./data/");
+      QCOMPARE(FolderLock::lockPathFor(data), program.path() + QStringLiteral("/data.lock"));
+      auto first = std::make_unique<FolderLock>(data);
+      QCOMPARE(first->acquire(), FolderLock::Result::Acquired);
+      FolderLock second(data);
+      QCOMPARE(second.acquire(), FolderLock::Result::HeldElsewhere);
+      QVERIFY(second.holder().contains(QString::number(QCoreApplication::applicationPid())));
+      first.reset();
+      QCOMPARE(second.acquire(), FolderLock::Result::Acquired);
+  }
+
     void secondInstance_isRefused_untilTheFirstEnds() {
         QTemporaryDir runtime;
         auto first = std::make_unique<SingleInstance>(runtime.path());

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace stikko;
 
@@ -101,6 +103,53 @@ private slots:
         QCOMPARE(failed, QStringList{nowhere});
         QCOMPARE(readAll(good), QByteArray("y"));
         QVERIFY(!QFile::exists(nowhere));
+    }
+
+    // Whatever the writer does — fail at once, fail halfway, or claim bytes it never wrote —
+    // the old file keeps its bytes, the call says it failed, and no temporary file is left.
+    void failingOrShortWriter_leavesTheOldBytes_andReportsFailure_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("fails at once") << 0;
+        QTest::newRow("fails halfway") << 1;
+        QTest::newRow("claims what it did not write") << 2;
+    }
+    void failingOrShortWriter_leavesTheOldBytes_andReportsFailure() {
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("note.rtf"));
+        const QByteArray old = "{\\rtf1 the text before}";
+        QVERIFY(writeFileAtomically(path, old));
+        int calls = 0;
+        setFileWriter([&](int fd, const char* data, qint64 size) -> qint64 {
+            ++calls;
+            if (mode == 1 && calls == 1)
+                return ::write(fd, data, size_t(size / 2)); // a short write: the rest is tried again
+            if (mode == 2)
+                return ::write(fd, data, size_t(size / 2)) < 0 ? -1 : size;
+            errno = ENOSPC;
+            return -1;
+        });
+        QString error;
+        const bool written = writeFileAtomically(path, QByteArray(4000, 'x'), &error);
+        setFileWriter({});
+        QVERIFY(!written);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("note.rtf")});
+        QCOMPARE(calls, mode == 1 ? 2 : 1);
+    }
+
+    void leftoverTemporaries_onlyOursAreRemoved() {
+        QTemporaryDir dir;
+        const QStringList names = {"a.ini.MgEBOQ", "a.rtf.x1Yz9Q", "a.ini",       "a.ini.backup",
+                                   "a.ini.BACKUP", "a.txt.Ab12cd", "a.ini.Ab12c", "a.ini.Ab12cd.old"};
+        for (const QString& name : names)
+            QVERIFY(writeFileAtomically(dir.filePath(name), "x"));
+        QCOMPARE(removeLeftoverTemporaries(dir.path(), {QStringLiteral(".ini"), QStringLiteral(".rtf")}), 2);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"a.ini", "a.ini.Ab12c", "a.ini.Ab12cd.old", "a.ini.BACKUP", "a.ini.backup",
+                              "a.txt.Ab12cd"}));
     }
 
     void batch_commitsWhenItEnds() {

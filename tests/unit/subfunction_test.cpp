@@ -1,6 +1,8 @@
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/rtf.h"
 #include "store/dm.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 #include "support/testenv.h"
 
@@ -136,6 +138,8 @@ class SubfunctionTest : public QObject {
     void save_readOnlyDataFolder_failsAndKeepsOldFile();
     void save_writeFailsHalfway_keepsOldFile();
     void listFiles_onlyNoteFiles();
+    void noteFiles_listExactIds_andSayWhatLoadingFound();
+    void noteFiles_neverWriteOverWhatTheyCouldNotRead_andTrashWhatTheyRemove();
     void truncateText_data();
     void truncateText();
     void truncateText_longTextNeverOverruns();
@@ -445,6 +449,56 @@ void SubfunctionTest::listFiles_onlyNoteFiles() {
 
     ListFiles(env_->folder() + "nothing here/", QStringLiteral("*.ini"), list);
     QVERIFY(list.isEmpty());
+}
+
+void SubfunctionTest::noteFiles_listExactIds_andSayWhatLoadingFound() {
+    for (const char* name : {"20261207_130000_55.ini", "20261207_130000_55-2.ini", "a.ini.old.ini", "X.INI",
+                             "b.ini.Xy12AB", "default_config.ini", "c.rtf"})
+        QVERIFY(env_->writeFile(QStringLiteral("data/") + name, "[VALUE_SECTION]\ntitle=t\n"));
+    QCOMPARE(noteFiles().listIds(), (QByteArrayList{"20261207_130000_55-2", "20261207_130000_55"}));
+
+    // Missing, loaded, unreadable: a folder in the body's place, and a file larger than any body
+    // (sparse, so it costs no disk).
+    QCOMPARE(noteFiles().loadBody("none").state, FileState::Missing);
+    QVERIFY(env_->writeFile(QStringLiteral("data/ok.rtf"), "{\\rtf1 x}"));
+    const BodyLoad ok = noteFiles().loadBody("ok");
+    QCOMPARE(ok.state, FileState::Loaded);
+    QCOMPARE(ok.rtf, QByteArray("{\\rtf1 x}"));
+    QVERIFY(QDir().mkpath(env_->dataDir() + QStringLiteral("dir.rtf")));
+    QCOMPARE(noteFiles().loadBody("dir").state, FileState::Unreadable);
+    QFile big(env_->dataDir() + QStringLiteral("big.rtf"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(rtf::kMaxFileSize + 1));
+    big.close();
+    QCOMPARE(noteFiles().loadBody("big").state, FileState::Unreadable);
+
+    NoteRecord record;
+    InitNoteRecord(record, "20261207_130000_55");
+    QCOMPARE(noteFiles().loadRecord(record), FileState::Loaded);
+    QCOMPARE(QByteArray(record.title), QByteArray("t"));
+    QCOMPARE(noteFiles().recordPath("x"), QString(env_->folder() + QStringLiteral("./data/x.ini")));
+}
+
+void SubfunctionTest::noteFiles_neverWriteOverWhatTheyCouldNotRead_andTrashWhatTheyRemove() {
+    NoteRecord record = sampleNote();
+    QVERIFY(QDir().mkpath(notePath(*env_))); // the record file is there but cannot be read
+    QCOMPARE(noteFiles().loadRecord(record), FileState::Unreadable);
+    QVERIFY(!noteFiles().saveRecord(record));
+    QVERIFY(QFileInfo(notePath(*env_)).isDir());
+    QVERIFY(QDir().rmdir(notePath(*env_)));
+
+    // A record file keeps the lines it does not own.
+    QVERIFY(env_->writeFile(QStringLiteral("data/%1.ini").arg(kId), "; mine\n[MINE]\nkey=1\n"));
+    QVERIFY(noteFiles().saveRecord(record));
+    QVERIFY(test::readAll(notePath(*env_)).startsWith("; mine\n[MINE]\nkey=1\n[VALUE_SECTION]"));
+    QVERIFY(noteFiles().saveBody(kId, "{\\rtf1 body}"));
+
+    QVERIFY(noteFiles().remove(kId));
+    QCOMPARE(QDir(env_->dataDir()).entryList(QDir::Files), QStringList());
+    const QString trash = env_->xdgDataDir() + QStringLiteral("Trash/");
+    QCOMPARE(test::readAll(trash + QStringLiteral("files/%1.rtf").arg(kId)), QByteArray("{\\rtf1 body}"));
+    QVERIFY(QFileInfo::exists(trash + QStringLiteral("info/%1.ini.trashinfo").arg(kId)));
+    QVERIFY(noteFiles().remove(kId)); // nothing left to remove is no failure
+    QVERIFY(!noteFiles().remove("../x"));
 }
 
 void SubfunctionTest::truncateText_data() {

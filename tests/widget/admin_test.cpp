@@ -30,7 +30,10 @@ class RecordingRegistry : public NoteRegistry {
 public:
     void OpenNoteWindow(const char* id) override { calls.append(Call{"open", id}); }
     void CloseNoteWindow(const char* id) override { calls.append(Call{"close", id}); }
-    void DeleteNote(const char* id) override { calls.append(Call{"delete", id}); }
+    bool DeleteNote(const char* id) override {
+        calls.append(Call{"delete", id});
+        return true;
+    }
     QList<Call> calls;
 };
 

@@ -9,6 +9,7 @@
 #include "note/notedialogs.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
+#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
@@ -141,6 +142,10 @@ class NoteCommandsTest : public QObject {
         QVERIFY(form->noteList.isEmpty());
         QVERIFY(!QFileInfo::exists(iniPath()));
         QVERIFY(!QFileInfo::exists(rtfPath()));
+        // They wait in the desktop's trash, from where a mistake can be undone.
+        const QString trash = env->xdgDataDir() + QStringLiteral("Trash/files/") + kId;
+        QVERIFY(QFileInfo::exists(trash + QStringLiteral(".ini")));
+        QVERIFY(bodyText(trash + QStringLiteral(".rtf")).startsWith(QStringLiteral("첫 줄")));
         QVERIFY(!dm->isplaying);
         // Nothing brings them back: not a late timer, not the program's end.
         QTest::qWait(TfrmStikko_sub::kAutosaveDelayMs + 200);
@@ -242,12 +247,20 @@ class NoteCommandsTest : public QObject {
         QCOMPARE(host.printed, 1);
         QVERIFY(host.bodyAtPrint.endsWith(QStringLiteral("to print")));
 
-        // A body that cannot be written shows no preview of a stale file, and says why.
-        const QByteArray missing = (env->folder() + QStringLiteral("gone/x.rtf")).toUtf8();
-        cp949::copyToField(note->record.doc_name, missing);
+        // A body that cannot be written shows no preview of a stale file, and says why each
+        // time the user asks.
+        typeAtEnd(note, QStringLiteral("more"));
+        setFileWriter([](int, const char*, qint64) -> qint64 {
+            errno = ENOSPC;
+            return -1;
+        });
         note->nnPrint->trigger();
+        note->nnPrint->trigger();
+        setFileWriter({});
         QCOMPARE(host.printed, 1);
-        QVERIFY(host.failures.contains(QString::fromUtf8(missing)));
+        QCOMPARE(dialogs->errors.size(), 2);
+        QVERIFY(dialogs->errors.at(1).contains(rtfPath()));
+        QCOMPARE(host.failures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->ismodified);
         note->isdeleted = true; // nothing to write back at the end
     }

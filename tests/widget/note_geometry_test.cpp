@@ -8,7 +8,9 @@
 #include "note/stikko_sub.h"
 #include "store/dm.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
 #include <memory>
@@ -168,6 +170,50 @@ class NoteGeometryTest : public QObject {
         QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
         QCOMPARE(note->geometry(), QRect(120, 80, 300, 200));
         QCOMPARE(stored().ismini, 0);
+    }
+
+    // The second press of a double click is a press like the first: after the fold, moving the
+    // pointer moves the note; on a grip it resizes.
+    void doubleClick_secondPressStartsAMoveOrAResize() {
+        QVERIFY(open({120, 80, 300, 200}));
+        QWidget* bar = note->pnTitle;
+        const QPoint grab = bar->mapToGlobal(QPoint(60, 8));
+        QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(60, 8), QPointF(grab), Qt::LeftButton,
+                           Qt::LeftButton, {});
+        QApplication::sendEvent(bar, &second);
+        QCOMPARE(note->height(), 20);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(grab + QPoint(15, 25)));
+        QCOMPARE(note->pos(), QPoint(135, 105));
+        QCOMPARE(storedPlace().topLeft(), QPoint(135, 105));
+        QCOMPARE(stored().ismini, 1);
+
+        note->pnTitleDblClick(); // unfold
+        QWidget* grip = note->imgSize;
+        const QPoint start = grip->mapToGlobal(QPoint(8, 8));
+        QMouseEvent onGrip(QEvent::MouseButtonDblClick, QPointF(8, 8), QPointF(start), Qt::LeftButton,
+                           Qt::LeftButton, {});
+        QApplication::sendEvent(grip, &onGrip);
+        const QPoint to = start + QPoint(20, 10);
+        QMouseEvent held(QEvent::MouseMove, QPointF(grip->mapFromGlobal(to)), QPointF(to), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(grip, &held);
+        QTest::mouseRelease(grip, Qt::LeftButton, {}, grip->mapFromGlobal(start + QPoint(20, 10)));
+        QCOMPARE(storedPlace().size(), QSize(320, 210));
+    }
+
+    // A note is shown where its title bar can be reached; the file keeps its own place until
+    // the user moves the note.
+    void unreachablePlace_isShownOnTheScreen_butStaysStored() {
+        QVERIFY(open({-100000, 100, 300, 200}));
+        QCOMPARE(note->pos(), QPoint(0, 100));
+        QCOMPARE(stored().scr_x, -100000);
+        delete note.data();
+        QVERIFY(open({1280 - 60, 770 - 10, 300, 200})); // 60 x 10 pixels of its title bar show
+        QCOMPARE(note->pos(), QPoint(1220, 760));
+        delete note.data();
+        QVERIFY(open({1280 - 30, 100, 300, 200})); // only 30 pixels: too little to grab
+        QCOMPARE(note->pos(), QPoint(980, 100));
+        QCOMPARE(stored().scr_x, 1250);
     }
 
     void imgMax_unfoldsFolded_maximisesThenRestoresToDefaults() {

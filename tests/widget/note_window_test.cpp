@@ -8,6 +8,7 @@
 
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
+#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QInputMethodEvent>
@@ -26,6 +28,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <cstring>
 #include <memory>
 
@@ -453,20 +456,62 @@ class NoteWindowTest : public QObject {
         QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자자다")));
     }
 
-    void unwritableFiles_areReported_andTheNoteStaysOpen() {
-        note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, kId);
-        const QByteArray missing = (env->folder() + QStringLiteral("no-such-folder/")).toUtf8();
-        cp949::copyToField(note->record.ini_name, missing + "n.ini");
-        cp949::copyToField(note->record.doc_name, missing + "n.rtf");
-        note->showNote();
-        QVERIFY(!host->failures.isEmpty());
+    // A write that fails is told once, marked in the title bar and retried until it succeeds;
+    // the file keeps its old bytes meanwhile and the note its text.
+    void failedWrites_areToldOnce_markedAndRetried() {
+        open();
+        typeAtEnd(QStringLiteral("\n먼저 저장됨"));
+        QVERIFY(note->saveBody());
+        const QByteArray saved = readAll(rtfPath());
+        const auto diskFull = [](int, const char*, qint64) -> qint64 {
+            errno = ENOSPC;
+            return -1;
+        };
+        setFileWriter(diskFull);
         typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
-        QVERIFY(!note->close());
-        QVERIFY(note->isVisible());
-        QVERIFY(!note->isclosed);
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("잃으면 안 됨")));
-        QVERIFY(host->failures.contains(QString::fromUtf8(missing + "n.rtf")));
+        QVERIFY(!note->saveBody());
+        QVERIFY(!note->saveBody());
+        QVERIFY(!note->close()); // the close-time save fails too: the note stays open
+        QCOMPARE(host->failures, QStringList{noteFiles().bodyPath(kId)});
+        QVERIFY(note->isVisible() && !note->imgMark->isHidden());
+        QVERIFY(note->timAutosave->isActive());
+        QCOMPARE(readAll(rtfPath()), saved);
+
+        // Space again: the next try writes it and the mark goes.
+        setFileWriter({});
+        note->timAutosave->start(0);
+        QTRY_VERIFY(note->imgMark->isHidden());
+        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
+        QVERIFY(!note->ismodified);
+
+        // A new run of failures is told again.
+        setFileWriter(diskFull);
+        typeAtEnd(QStringLiteral("!"));
+        QVERIFY(!note->saveBody());
+        setFileWriter({});
+        QCOMPARE(host->failures.size(), 2);
+        QVERIFY(note->close());
+    }
+
+    // A body that is there but cannot be read (here a folder in its place) shows read-only,
+    // marked, with the title its record gives; nothing is ever written over it.
+    void unreadableBody_opensReadOnly_andIsNeverWritten() {
+        QVERIFY(env->writeFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)),
+                               "[VALUE_SECTION]\ntitle=kept title\nisshow=1\n"));
+        QVERIFY(QDir().mkpath(rtfPath()));
+        open();
+        QCOMPARE(host->readFailures, QStringList{noteFiles().bodyPath(kId)});
+        QVERIFY(note->readOnly() && note->reDoc->isReadOnly() && !note->imgMark->isHidden());
+        QCOMPARE(note->titleCaption(), QStringLiteral("kept title"));
+        typeAtEnd(QStringLiteral("x"));
+        QVERIFY(!note->ismodified);
+        note->sbPrintClick();
+        QCOMPARE(dialogs->errors.size(), 1);
+        QCOMPARE(host->printed, 0);
+        QVERIFY(note->close());
+        QVERIFY(QFileInfo(rtfPath()).isDir());
+        QCOMPARE(QByteArray(stored().title), QByteArray("kept title"));
+        QVERIFY(host->failures.isEmpty());
     }
 
     void commands_goToTheHost() {

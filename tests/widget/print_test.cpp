@@ -21,6 +21,16 @@ using namespace stikko;
 namespace {
 
 constexpr double kDotsPerMm = 10.0;
+constexpr char kId[] = "20040201_090503_07";
+
+// Makes `dir` the program folder with note kId's body file holding `bytes`.
+void storeBody(const QTemporaryDir& dir, const QByteArray& bytes) {
+    env::setProgramFolder(dir.path());
+    QDir(dir.path()).mkpath(QStringLiteral("data"));
+    QFile file(dir.filePath(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId))));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
 
 QImage renderPage(const ReportPage& page) {
     QImage image(qRound(210 * kDotsPerMm), qRound(297 * kDotsPerMm), QImage::Format_RGB32);
@@ -117,6 +127,7 @@ private slots:
     void cleanup() {
         prompts::setErrorHandler({});
         env::setClock({});
+        env::setProgramFolder(QString());
     }
 
     void emptyBodyPrintsTheFramedPageWithTitleAndDate() {
@@ -143,6 +154,25 @@ private slots:
         QVERIFY2(date.top() > kTop + 10.6 && date.top() < kTop + 12.0, qPrintable(QString::number(date.top())));
         // 14-point bold title is taller than the 10-point date.
         QVERIFY(title.height() > date.height());
+    }
+
+    // A title longer than a line wraps, and the header band grows to hold all of it; the body
+    // starts below, the footer keeps its place.
+    void longTitle_wrapsAndGrowsTheHeader() {
+        const QString title =
+            QStringLiteral("아주 긴 제목은 여러 줄로 접혀서 머리글 칸을 키웁니다 ").repeated(4);
+        QTextDocument body;
+        fillLines(body, 3);
+        const QImage image = renderPage({title.trimmed(), QStringLiteral("now"), &body});
+        const QList<double> lines = inkRuns(image, true, kLeft + 0.6);
+        QCOMPARE(lines.size(), 3);
+        const double headerBottom = lines[1];
+        QVERIFY2(headerBottom > kHeaderBottom + 4.0, qPrintable(QString::number(headerBottom)));
+        compareRuns({lines[0], lines[2]}, {kTop, kBottom});
+        const QRectF titleInk = inkBox(image, QRectF(kLeft + 0.5, kTop + 0.5, 179, headerBottom - kTop - 1));
+        QVERIFY2(titleInk.height() > 10.0, qPrintable(QString::number(titleInk.height()))); // several lines
+        const QRectF bodyInk = inkBox(image, QRectF(kLeft + 0.5, headerBottom + 0.5, 179, 40));
+        QVERIFY(bodyInk.top() >= headerBottom + 2.0);
     }
 
     void longBodyStopsAtItsBox() {
@@ -207,12 +237,7 @@ private slots:
 
     void previewShowsTheStoredBody() {
         QTemporaryDir dir;
-        const QString doc = dir.filePath(QStringLiteral("note.rtf"));
-        {
-            QFile file(doc);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("plain body");
-        }
+        storeBody(dir, "plain body");
         QWidget owner;
         bool seen = false;
         QTimer::singleShot(0, [&] {
@@ -227,7 +252,7 @@ private slots:
                    preview->printer()->copyCount() == 1 && preview->printer()->duplex() == QPrinter::DuplexNone;
             preview->reject();
         });
-        QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), doc));
+        QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), kId));
         QVERIFY(seen);
         QCOMPARE(frmStikko_print, nullptr);
         QVERIFY(errors_.isEmpty());
@@ -235,6 +260,7 @@ private slots:
 
     void unreadableBodyIsReportedOnceAndLeavesNoForm() {
         QTemporaryDir dir;
+        env::setProgramFolder(dir.path());
         QWidget owner;
         bool previewShown = false;
         QTimer::singleShot(0, [&] {
@@ -243,29 +269,24 @@ private slots:
                 modal->close();
             }
         });
-        QVERIFY(!ShowPrintPreview(&owner, QStringLiteral("t"), dir.filePath(QStringLiteral("missing.rtf"))));
+        QVERIFY(!ShowPrintPreview(&owner, QStringLiteral("t"), kId));
         QCoreApplication::processEvents();
         QVERIFY(!previewShown);
         QCOMPARE(errors_.size(), 1);
-        QVERIFY(errors_[0].contains(QStringLiteral("missing.rtf")));
+        QVERIFY(errors_[0].contains(QStringLiteral("%1.rtf").arg(QLatin1String(kId))));
         QCOMPARE(frmStikko_print, nullptr);
         QVERIFY(owner.findChildren<QObject*>().isEmpty());
     }
 
     void ownerGoingAwayDuringThePreviewIsSafe() {
         QTemporaryDir dir;
-        const QString doc = dir.filePath(QStringLiteral("note.rtf"));
-        {
-            QFile file(doc);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("x");
-        }
+        storeBody(dir, "x");
         auto* owner = new QWidget;
         QTimer::singleShot(0, [&] {
             QVERIFY(QApplication::activeModalWidget());
             delete owner; // e.g. the note was hidden from the tray meanwhile
         });
-        QVERIFY(ShowPrintPreview(owner, QStringLiteral("t"), doc));
+        QVERIFY(ShowPrintPreview(owner, QStringLiteral("t"), kId));
         QCOMPARE(frmStikko_print, nullptr);
     }
 };

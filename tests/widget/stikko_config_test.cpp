@@ -33,12 +33,13 @@ const QSize kWorkArea(1000, 700);
 class QuietHost : public NoteHost {
 public:
     void CloseNoteWindow(const char*) override {}
-    void DeleteNote(const char*) override {}
+    bool DeleteNote(const char*) override { return true; }
     void noteWindowGone(TfrmStikko_sub*) override {}
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
     void openPrintPreview(TfrmStikko_sub*) override {}
     void OpenWebAddress(const QString&) override {}
-    void reportWriteFailure(const QString&) override {}
+    void reportWriteFailure(const QString&, const QString&) override {}
+    void reportReadFailure(const QString&) override {}
     void noteRinging(TfrmStikko_sub*) override {}
 };
 
@@ -475,11 +476,9 @@ private slots:
     // Hiding a note from the tray while its settings are open: the dialog closes first, the
     // note's last write carries the dialog's values, and the closed note does not start ringing.
     void hidingTheNoteWhileItsDialogRuns() {
-        const QString iniPath = programDir_.filePath(QStringLiteral("data/hidden.ini"));
         TfrmStikko_sub note(nullptr, &host_);
         note.record = sampleRecord();
-        put(note.record.ini_name, iniPath.toLocal8Bit().constData());
-        put(note.record.doc_name, programDir_.filePath(QStringLiteral("data/hidden.rtf")).toLocal8Bit().constData());
+        const QString iniPath = programDir_.filePath(QStringLiteral("data/%1.ini").arg(note.record.oid));
         put(note.record.alram_date, "2004-05-23"); // due in the current minute: it would ring
         put(note.record.alram_datetime, "2004-05-23 09:30:00");
         note.record.alram_h = 9;

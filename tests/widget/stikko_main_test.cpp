@@ -2,11 +2,14 @@
 // commands (called directly, as there is no tray here), and the ending.
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
+#include "dialogs/prompts.h"
+#include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 #include "support/testenv.h"
 #include "theme/xpstyle.h"
@@ -77,8 +80,9 @@ class StikkoMainTest : public QObject {
     std::unique_ptr<TDm> dm;
     std::unique_ptr<TfrmStikko_main> form;
     NoteRecord defaults{};
+    QStringList errors; // the error boxes shown
 
-private slots:
+  private slots:
     void init() {
         folder = std::make_unique<QTemporaryDir>();
         QVERIFY(folder->isValid());
@@ -94,6 +98,8 @@ private slots:
         env::setClock([] { return QDateTime(QDate(2024, 5, 23), QTime(17, 40, 52, 70)); });
         dm = std::make_unique<TDm>();
         defaults = dm->defaults;
+        errors.clear();
+        prompts::setErrorHandler([this](QWidget*, const QString& text) { errors << text; });
         form = std::make_unique<TfrmStikko_main>();
     }
 
@@ -103,6 +109,7 @@ private slots:
         dm.reset();
         env::setClock({});
         env::setWorkArea(QSize());
+        prompts::setErrorHandler({});
         folder.reset();
     }
 
@@ -309,21 +316,25 @@ private slots:
         QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240104_000000_00.ini"))));
     }
 
-    void idsMatchByPrefix_soAStrayShortNameStaysClosed() {
-        storeNote("20040523_174052_07", 1);
-        storeNote("20050101_000000_00", 1);
+    // Ids are whole: a note "X" is neither hidden by an open "X-2" nor taken for it.
+    void idsMatchExactly_soXAndXDash2BothOpen() {
+        storeNote("20261207_130000_55", 1);
+        storeNote("20261207_130000_55-2", 1);
         form->FormCreate();
         QCOMPARE(form->noteList.size(), 2);
-        QCOMPARE(idOf(form->FindNoteWindow("2004")), QByteArray("20040523_174052_07"));
-        QCOMPARE(idOf(form->FindNoteWindow("20050101_000000_00")), QByteArray("20050101_000000_00"));
-        QVERIFY(form->FindNoteWindow("2006") == nullptr);
-        QVERIFY(form->FindNoteWindow("20040523_174052_07_longer") == nullptr);
+        QCOMPARE(idOf(form->FindNoteWindow("20261207_130000_55")), QByteArray("20261207_130000_55"));
+        QCOMPARE(idOf(form->FindNoteWindow("20261207_130000_55-2")), QByteArray("20261207_130000_55-2"));
+        QVERIFY(form->FindNoteWindow("2026") == nullptr);
 
-        // 2004.ini is taken for the note 2004… that is already open.
-        storeNote("2004", 0);
+        // A short stray name is a note of its own, opened by show-all.
+        storeNote("2026", 0);
         form->nnAllshowClick();
+        QCOMPARE(form->noteList.size(), 3);
+        QCOMPARE(readNote("2026").isshow, 1);
+        form->CloseNoteWindow("2026");
+        flushDeletes();
         QCOMPARE(form->noteList.size(), 2);
-        QCOMPARE(readNote("2004").isshow, 0);
+        QVERIFY(form->FindNoteWindow("20261207_130000_55"));
     }
 
     void showAll_leavesOpenNotes_hideAll_writesHidden() {
@@ -437,7 +448,8 @@ private slots:
     }
 
     // A note whose files cannot be written refuses to close and keeps its text; hiding it,
-    // hiding all and the program's end must then leave it open and listed, shown in its record.
+    // hiding all and the program's end leave it open and listed, shown in its record, and the
+    // end puts its text into the recovery folder.
     void unwritableNote_staysOpenAndListed_throughHideAndEnd() {
         storeNote("20240101_000000_00", 1);
         storeNote("20240102_000000_00", 1);
@@ -445,17 +457,18 @@ private slots:
         QCOMPARE(form->noteList.size(), 2);
         QPointer<TfrmStikko_sub> stuck = form->noteList.first();
         QPointer<TfrmStikko_sub> other = form->noteList.last();
-        const QByteArray goodIni = stuck->record.ini_name;
-        const QByteArray goodDoc = stuck->record.doc_name;
-        const QString gone = env::programFolder() + QStringLiteral("gone/");
-        cp949::copyToField(stuck->record.ini_name, gone + QStringLiteral("a.ini"));
-        cp949::copyToField(stuck->record.doc_name, gone + QStringLiteral("a.rtf"));
+        // Folders in place of the note's two files: neither can be written.
+        const QString ini = dataPath(QStringLiteral("20240101_000000_00.ini"));
+        const QString rtf = dataPath(QStringLiteral("20240101_000000_00.rtf"));
+        QFile::remove(ini);
+        QFile::remove(rtf);
+        QVERIFY(QDir().mkpath(ini) && QDir().mkpath(rtf));
         stuck->editor()->append(QStringLiteral("잃으면 안 되는 줄"));
 
         auto stillThere = [&] {
             flushDeletes();
             return !stuck.isNull() && stuck->isVisible() && form->noteList.contains(stuck.data()) &&
-                   stuck->record.isshow == 1 &&
+                   stuck->record.isshow == 1 && !stuck->imgMark->isHidden() &&
                    stuck->editor()->toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄"));
         };
         form->CloseNoteWindow("20240101_000000_00");
@@ -466,21 +479,34 @@ private slots:
         QCOMPARE(readNote("20240102_000000_00").isshow, 0);
         QVERIFY(!form->lastTrayMessage.isEmpty());
 
+        const QString state = folder->path() + QStringLiteral("/state");
+        const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state));
         QSignalSpy ended(form.get(), &TfrmStikko_main::ended);
         form->FormClose();
         QCOMPARE(ended.count(), 1);
         QVERIFY(stillThere());
+        const QString copy = state + QStringLiteral("/stikko/recovery/20240101_000000_00.rtf");
+        QVERIFY(test::bodyText(copy).endsWith(QStringLiteral("잃으면 안 되는 줄")));
+        QCOMPARE(noteFiles().recoveryFiles(), QStringList{copy});
 
         // Once the files can be written again, the form's own end saves the note.
-        cp949::copyToField(stuck->record.ini_name, QByteArrayView(goodIni));
-        cp949::copyToField(stuck->record.doc_name, QByteArrayView(goodDoc));
+        QVERIFY(QDir().rmdir(ini) && QDir().rmdir(rtf));
         form.reset();
         flushDeletes();
         QVERIFY(stuck.isNull());
         QCOMPARE(readNote("20240101_000000_00").isshow, 1);
-        QTextDocument body;
-        QVERIFY(rtf::loadFile(dataPath(QStringLiteral("20240101_000000_00.rtf")), body));
-        QVERIFY(body.toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄")));
+        QVERIFY(test::bodyText(rtf).endsWith(QStringLiteral("잃으면 안 되는 줄")));
+
+        // The next start says where the copy waits.
+        form = std::make_unique<TfrmStikko_main>();
+        form->reportRecoveryFiles();
+        QVERIFY(form->lastTrayMessage.contains(
+            QDir::toNativeSeparators(state + QStringLiteral("/stikko/recovery/"))));
+        if (oldState.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", oldState);
     }
 
     void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
@@ -497,22 +523,35 @@ private slots:
         form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"));
         form->OpenWebAddress(QStringLiteral("javascript:alert(1)"));
         form->OpenWebAddress(QStringLiteral("   "));
+        QCOMPARE(errors.size(), 4); // each refused with a message
+        QVERIFY(errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
+        // Web and mail addresses open.
+        QDesktopServices::setUrlHandler(QStringLiteral("ftp"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
+        form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"));
+        form->OpenWebAddress(QStringLiteral("mailto:me@example.org"));
+        QCOMPARE(errors.size(), 4);
 
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.urls.size(), 2);
+        for (const char* scheme : {"http", "https", "ftp", "mailto"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        QCOMPARE(catcher.urls.size(), 4);
+        QCOMPARE(catcher.urls.at(3), QUrl(QStringLiteral("mailto:me@example.org")));
         QCOMPARE(catcher.urls.at(0), QUrl(QStringLiteral("https://stikko.app")));
         QCOMPARE(catcher.urls.at(1).host(), QStringLiteral("www.example.org"));
         QCOMPARE(catcher.urls.at(1).scheme(), QStringLiteral("http"));
         QCOMPARE(catcher.urls.at(1).path(), QStringLiteral("/메모"));
     }
 
-    void writeFailure_isToldOnce_inKorean() {
+    void fileFailures_areTold_inKorean() {
         form->reportWriteFailure(QStringLiteral("/nowhere/a.ini"));
         QVERIFY(form->lastTrayMessage.contains(QStringLiteral("저장하지 못했습니다")));
         QVERIFY(form->lastTrayMessage.contains(QStringLiteral("/nowhere/a.ini")));
+        // Every call is a note's first failure of a run: each is told.
         form->reportWriteFailure(QStringLiteral("/nowhere/b.ini"));
-        QVERIFY(!form->lastTrayMessage.contains(QStringLiteral("b.ini")));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("b.ini")));
+        form->reportReadFailure(QStringLiteral("/nowhere/c.rtf"));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("읽지 못했습니다")));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("/nowhere/c.rtf")));
     }
 
     void notesRingingTogether_areToldInOneMessage() {
@@ -546,6 +585,17 @@ private slots:
         form->nnLogoClick();
         QVERIFY(checked);
         QVERIFY(frmStikko_logo == nullptr);
+        QVERIFY(errors.isEmpty());
+
+        // An unreadable picture is told in the error box; the window then shows without it.
+        QVERIFY(QFile::remove(TfrmStikko_logo::logoPath()));
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(frmStikko_logo && frmStikko_logo->imgLogo->pixmap().isNull());
+            frmStikko_logo->imgLogoClick();
+        });
+        form->nnLogoClick();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.at(0).contains(QStringLiteral("stikko_logo.gif")));
     }
 };
 

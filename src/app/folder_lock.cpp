@@ -1,0 +1,42 @@
+#include "app/folder_lock.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace stikko {
+
+QString FolderLock::lockPathFor(const QString& dataFolder) {
+    const QString data = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath());
+    return QFileInfo(data).absolutePath() + QLatin1Char('/') + QFileInfo(data).fileName() +
+           QStringLiteral(".lock");
+}
+
+FolderLock::FolderLock(const QString& dataFolder) : path_(lockPathFor(dataFolder)) {
+    lock_ = std::make_unique<QLockFile>(path_);
+    // Only a dead owner on this machine makes the lock stale, never its age: an instance may
+    // run for months. A lock from another machine is never taken over.
+    lock_->setStaleLockTime(0);
+}
+
+FolderLock::~FolderLock() {
+    if (held_)
+        lock_->unlock();
+}
+
+FolderLock::Result FolderLock::acquire() {
+    if (!held_)
+        held_ = lock_->tryLock(0);
+    if (held_)
+        return Result::Acquired;
+    return lock_->error() == QLockFile::LockFailedError ? Result::HeldElsewhere : Result::Unavailable;
+}
+
+QString FolderLock::holder() const {
+    qint64 pid = 0;
+    QString host, application;
+    if (!lock_->getLockInfo(&pid, &host, &application))
+        return QStringLiteral("another program");
+    return QStringLiteral("pid %1 on %2").arg(pid).arg(host);
+}
+
+} // namespace stikko

@@ -1,0 +1,38 @@
+#pragma once
+// When a changed note body is written on its own. A quiet moment after the last change is the
+// natural time, but steady typing never leaves one, so there is also a ceiling counted from the
+// first change not yet on disk. After a failed write the note waits a while before it tries
+// again, however much is typed meanwhile. Times are milliseconds of a monotonic clock that the
+// caller reads, so tests can move it.
+
+#include <QtGlobal>
+
+namespace stikko {
+
+class AutosaveSchedule {
+  public:
+    // After the last change.
+    static constexpr qint64 kQuietMs = 2000;
+    // After the first unsaved change. Below the five seconds promised, so the write itself
+    // also lands within them.
+    static constexpr qint64 kCeilingMs = 4000;
+    // After a failed write.
+    static constexpr qint64 kRetryMs = 5000;
+
+    // The body changed at `now`; returns the moment the write is due.
+    qint64 changed(qint64 now);
+    // The write was made; the next change starts afresh.
+    void saved();
+    // The write failed at `now`; returns the moment of the next try.
+    qint64 failed(qint64 now);
+
+    bool pending() const { return firstChange_ >= 0 || retryAt_ >= 0; }
+    qint64 dueAt() const { return due_; }
+
+  private:
+    qint64 firstChange_ = -1;
+    qint64 retryAt_ = -1;
+    qint64 due_ = -1;
+};
+
+} // namespace stikko
