@@ -34,11 +34,12 @@ void show(const QString& summary, const QString& body, QObject* context, std::fu
     call << QStringLiteral("Stikko") << uint(0) << QStringLiteral("stikko") << summary << body
          << QStringList() << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerTimeoutMs), context);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, failed = std::move(failed)] {
-        if (watcher->isError() && failed)
-            failed();
-        watcher->deleteLater();
-    });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [watcher, failed = std::move(failed)] {
+                         if (watcher->isError() && failed)
+                             failed();
+                         watcher->deleteLater();
+                     });
 }
 
 } // namespace stikko::notice
