@@ -61,8 +61,16 @@ window_at_x() { # the note window whose left edge is at $1, or the other one whe
     return 1
 }
 into_a() {
-    xdotool mousemove 300 250 click 1
     A_WID="$(window_at_x 100)" || e2e_fail "note A is not at its place"
+    # Right after the drag of B a click into A does not always take the focus from B on a busy
+    # machine; typing then would go into B. So: click until A has it (a few tries, each
+    # waited for), and say so when it took more than one.
+    local tries
+    for ((tries = 1; tries <= 5; tries++)); do
+        xdotool mousemove 300 250 click 1
+        e2e_wait_for 1 e2e_has_focus "$A_WID" && break
+    done
+    ((tries == 1)) || e2e_log "note A took the focus at click $tries"
     e2e_keys "$A_WID" ctrl+End
 }
 drag_b() {
