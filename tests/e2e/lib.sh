@@ -148,7 +148,8 @@ e2e_start_desktop() {
 # QT_LINUX_ACCESSIBILITY_ALWAYS_ON is set.
 E2E_A11Y_LAUNCHER=/usr/libexec/at-spi-bus-launcher
 e2e_start_accessibility() {
-    [[ -x "$E2E_A11Y_LAUNCHER" ]] || e2e_fail "missing $E2E_A11Y_LAUNCHER (run: make test-deps)"
+    [[ -x "$E2E_A11Y_LAUNCHER" && -x /usr/libexec/at-spi2-registryd ]] ||
+        e2e_fail "missing the accessibility bus (run: make test-deps)"
     /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
         e2e_fail "python3 cannot load Atspi (run: make test-deps)"
     cat >"$E2E_TMP/session.conf" <<EOF
@@ -173,9 +174,19 @@ EOF
     "$E2E_A11Y_LAUNCHER" --launch-immediately >"$E2E_TMP/a11y.log" 2>&1 &
     E2E_PIDS+=($!)
     e2e_wait_for 10 e2e_has_a11y_bus || e2e_fail "the accessibility bus did not start: $(cat "$E2E_TMP/a11y.log")"
+    # The registry, started here rather than by the accessibility bus, so that it is ours to
+    # stop (the bus would start it as a daemon of nobody's).
+    E2E_A11Y_BUS="$(xprop -root AT_SPI_BUS | sed -n 's/^AT_SPI_BUS(STRING) = "\(.*\)"$/\1/p')"
+    AT_SPI_BUS_ADDRESS="$E2E_A11Y_BUS" /usr/libexec/at-spi2-registryd >"$E2E_TMP/registry.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for 10 e2e_has_a11y_registry || e2e_fail "the accessibility registry did not start: $(cat "$E2E_TMP/registry.log")"
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }
 e2e_has_a11y_bus() { xprop -root AT_SPI_BUS | grep -q 'unix:'; }
+e2e_has_a11y_registry() {
+    dbus-send --bus="$E2E_A11Y_BUS" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.a11y.atspi.Registry | grep -q 'boolean true'
+}
 
 # trayer as the notification area at the bottom right.
 e2e_start_tray() {
