@@ -5,10 +5,14 @@ TEST_DIR := build/asan
 FUZZ_DIR := build/fuzz
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps run build test fuzz bench clean install uninstall
+.PHONY: deps test-deps run build test lint fuzz bench clean install uninstall
 
+# What building and running need; the tests and the lint add their own tools (scripts/deps.d).
 deps:
-	@bash scripts/install-deps
+	@bash scripts/install-deps run
+
+test-deps:
+	@bash scripts/install-deps run test
 
 $(RELEASE_DIR)/build.ninja: | deps
 	cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DSTIKKO_TESTS=OFF
@@ -19,12 +23,17 @@ build: deps $(RELEASE_DIR)/build.ninja
 run: build
 	$(RELEASE_DIR)/bin/stikko
 
-$(TEST_DIR)/build.ninja: | deps
+$(TEST_DIR)/build.ninja: | test-deps
 	cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSTIKKO_SANITIZE=ON
 
-test: deps $(TEST_DIR)/build.ninja
+test: test-deps $(TEST_DIR)/build.ninja
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The format check, the layer check and the static analysis (scripts/lint), on the test
+# build's compile commands.
+lint: test-deps $(TEST_DIR)/build.ninja
+	bash scripts/lint $(TEST_DIR)
 
 # Installs the release build under PREFIX (the program in PREFIX/lib/stikko, the command
 # PREFIX/bin/stikko, launcher entry, icon) and the log-in autostart entry: the user's own for a
@@ -51,6 +60,8 @@ fuzz: deps
 	bash scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 bench: deps $(RELEASE_DIR)/build.ninja
+	@bash scripts/install-deps extra/bench
+	cmake $(RELEASE_DIR) >/dev/null # finds the benchmark library installed just now
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target benchmarks
 	bash scripts/run-benchmarks $(RELEASE_DIR)
 

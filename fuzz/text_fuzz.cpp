@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const int limit = static_cast<int8_t>(data[0]) * 3; // -384 .. 381
     const QByteArray text(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
-    const QByteArray cstring = text.left(static_cast<qsizetype>(strnlen(text.constData(), text.size())));
+    const QByteArray cstring =
+        text.left(static_cast<qsizetype>(strnlen(text.constData(), static_cast<std::size_t>(text.size()))));
 
     char field[21];
     stikko::cp949::copyToField(field, text);

@@ -33,8 +33,8 @@ bool& playingFlag() {
 }
 
 std::optional<QDateTime> alarmMoment(const NoteRecord& record) {
-    return alarmclock::parseMoment(
-        QByteArrayView(record.alram_datetime, qstrnlen(record.alram_datetime, sizeof record.alram_datetime)));
+    return alarmclock::parseMoment(QByteArrayView(
+        record.alram_datetime, qsizetype(qstrnlen(record.alram_datetime, sizeof record.alram_datetime))));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QDBusPendingReply>
 #include <QTimer>
 #include <QVariantMap>
+#include <utility>
 
 namespace stikko::notice {
 
@@ -18,7 +19,7 @@ void show(const QString& summary, const QString& body, QObject* context, std::fu
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         // Said in the event loop as with a bus, so callers see one order of things.
-        QTimer::singleShot(0, context, [failed] {
+        QTimer::singleShot(0, context, [failed = std::move(failed)] {
             if (failed)
                 failed();
         });
@@ -33,11 +34,12 @@ void show(const QString& summary, const QString& body, QObject* context, std::fu
     call << QStringLiteral("Stikko") << uint(0) << QStringLiteral("stikko") << summary << body
          << QStringList() << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerTimeoutMs), context);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, failed] {
-        if (watcher->isError() && failed)
-            failed();
-        watcher->deleteLater();
-    });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [watcher, failed = std::move(failed)] {
+                         if (watcher->isError() && failed)
+                             failed();
+                         watcher->deleteLater();
+                     });
 }
 
 } // namespace stikko::notice

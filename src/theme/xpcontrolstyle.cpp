@@ -184,7 +184,7 @@ bool TXPStyle::drawPrimitiveXP(PrimitiveElement element, const QStyleOption* opt
                                  : (widget != nullptr ? widget->parentWidget() : nullptr);
         if (element == PE_IndicatorToolBarHandle)
             return isBand(bar); // the band's grip is drawn with the band
-        if (!isHookedToolBar(bar))
+        if (bar == nullptr || !isHookedToolBar(bar))
             return false;
         XPToolBarLook look;
         look.color = backgroundOf(bar);

@@ -18,8 +18,7 @@ e2e_start_stikko
 e2e_wait_notes 1
 
 manager() { e2e_note_windows '^Stikko$' | sed -n 1p | grep .; }
-# "전체 메모장 상태 보기" is the seventh item from the bottom of the tray menu.
-e2e_tray_menu 7
+e2e_tray_menu "전체 메모장 상태 보기"
 e2e_wait_for 5 manager || e2e_fail "the note manager did not open"
 wid="$(manager)"
 read -r mx my mw mh < <(e2e_geometry "$wid")
@@ -61,7 +60,7 @@ e2e_wait_for 5 popup_open || e2e_fail "a right click on the list did not open it
 xdotool key --clearmodifiers Escape
 sleep 0.3
 xdotool mousemove $((mx + 200)) $((my + 150))
-xdotool key --clearmodifiers ctrl+h
+e2e_keys "$wid" ctrl+h
 hidden_gone() { ! hidden_shown; }
 e2e_wait_for 5 hidden_gone || e2e_fail "the hide shortcut did not hide the note of the selected line"
 [[ "$(e2e_ini_value "$E2E_DATA/20040102_080000_00.ini" isshow)" -eq 0 ]] || e2e_fail "isshow was not written 0"
@@ -76,6 +75,6 @@ e2e_click_tray 1
 e2e_wait_for 5 bash -c "[[ \$(find '$E2E_DATA' -name '*.ini' | wc -l) -eq 3 ]]" ||
     e2e_fail "the tray did not make a note after the manager closed"
 
-e2e_tray_menu 3
+e2e_tray_menu "종료"
 e2e_wait_stikko_end 20
 e2e_log "ok"

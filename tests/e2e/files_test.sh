@@ -37,9 +37,9 @@ read -r fx fy fw fh < <(e2e_geometry "$(window "far away")")
 
 window "big body" >/dev/null || e2e_fail "the unreadable note lost its stored title"
 grep -q "cannot read .*$BIG.rtf" "$E2E_TMP/stikko.log" || e2e_fail "the unreadable body was not told"
-read -r bx by bw bh < <(e2e_geometry "$(window "big body")")
-xdotool mousemove $((bx + bw / 2)) $((by + bh / 2)) click 1
-xdotool type --delay 20 "not to be saved"
+big="$(window "big body")"
+e2e_click_body "$big"
+e2e_type "$big" "not to be saved" 20
 shot files
 
 # A second program from another session (its own runtime folder) on the same notes.
@@ -62,13 +62,13 @@ question() { e2e_note_windows '^확인$' | sed -n 1p | grep .; }
 delete_button
 e2e_wait_for 5 question || e2e_fail "no question before the delete"
 shot question
-xdotool key --clearmodifiers Return
+e2e_keys "$(question)" Return
 no_question() { ! question; }
 e2e_wait_for 5 no_question || e2e_fail "the question stayed open"
 [[ -f "$E2E_DATA/$X.ini" && -f "$E2E_DATA/$X.rtf" ]] || e2e_fail "Return deleted the note"
 delete_button
 e2e_wait_for 5 question || e2e_fail "no question the second time"
-xdotool key --clearmodifiers Tab space # to Yes, and press it
+e2e_keys "$(question)" Tab space # to Yes, and press it
 e2e_wait_for 5 bash -c "[[ ! -e '$E2E_DATA/$X.ini' ]]" || e2e_fail "Yes did not delete the note"
 trash="$HOME/.local/share/Trash"
 for file in "$X.ini" "$X.rtf"; do

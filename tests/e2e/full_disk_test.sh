@@ -21,10 +21,9 @@ read -r x y w h < <(e2e_geometry "$wid")
 id="$(e2e_ids | sed -n 1p)"
 body="$E2E_DATA/$id.rtf"
 type_line() {
-    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
-    sleep 0.2
-    xdotool key --clearmodifiers ctrl+End Return
-    xdotool type --delay 30 "$1"
+    e2e_click_body "$wid"
+    e2e_keys "$wid" ctrl+End Return
+    e2e_type "$wid" "$1" 30
 }
 body_has() { [[ -f "$body" ]] && "$RTF2TXT" "$body" | grep -qF "$1"; }
 # The mark sits right of the 26-pixel maker's image in the title bar; its left half is red.

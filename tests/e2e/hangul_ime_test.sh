@@ -10,7 +10,7 @@ source "$(dirname "$0")/lib.sh"
 
 e2e_require ibus-daemon ibus dbus-daemon
 [[ -x /usr/libexec/ibus-memconf && -x /usr/libexec/ibus-engine-hangul ]] ||
-    e2e_fail "ibus-memconf or the Hangul engine is missing (run: make deps)"
+    e2e_fail "ibus-memconf or the Hangul engine is missing (run: make test-deps)"
 e2e_start_desktop
 
 # The input method's settings live in the private home: a keyfile for the engine's GSettings
@@ -23,24 +23,7 @@ cat >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile" <<'EOF'
 hangul-keyboard='2'
 initial-input-mode='hangul'
 EOF
-# A session bus that activates nothing, so no service outlives the test.
-cat >"$E2E_TMP/session.conf" <<EOF
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=$E2E_TMP</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
-dbus-daemon --config-file="$E2E_TMP/session.conf" --nofork --nopidfile --print-address=3 \
-    3>"$E2E_TMP/bus-address" >"$E2E_TMP/dbus.log" 2>&1 &
-E2E_PIDS+=($!)
-e2e_wait_for 10 test -s "$E2E_TMP/bus-address" || e2e_fail "the session bus did not start: $(cat "$E2E_TMP/dbus.log")"
-export DBUS_SESSION_BUS_ADDRESS="$(head -1 "$E2E_TMP/bus-address")"
+# ibus runs on the desktop's private session bus (e2e_start_desktop), which activates nothing.
 ibus-daemon --panel=disable --emoji-extension=disable --config=/usr/libexec/ibus-memconf \
     >"$E2E_TMP/ibus.log" 2>&1 &
 E2E_PIDS+=($!)
@@ -79,7 +62,21 @@ e2e_wait_notes 2
 # Clicks inside the 275 x 218 note at (left, 100): its body, the bold label, the hide button
 # and the clock picture.
 click_at() { xdotool mousemove "$1" "$2" click "${3:-1}"; }
-click_body() { click_at $(($1 + 100)) 200 "${2:-1}"; }
+# The note window at `left`.
+note_at() {
+    local wid x y w h
+    for wid in $(e2e_note_windows); do
+        read -r x y w h < <(e2e_geometry "$wid")
+        ((x == $1)) && echo "$wid" && return 0
+    done
+    e2e_fail "no note window at x=$1"
+}
+# The note the last left click went into, where keys go.
+typing_in=""
+click_body() {
+    click_at $(($1 + 100)) 200 "${2:-1}"
+    [[ "${2:-1}" != 1 ]] || typing_in=$1
+}
 click_bold() { click_at $(($1 + 4 + 36 + 5)) $((100 + 218 - 13)); }
 click_hide() { click_at $(($1 + 4 + 233 + 9)) $((100 + 218 - 13)); }
 click_clock() { click_at $(($1 + 3 + 26 + 8)) $((100 + 3 + 8)); }
@@ -92,8 +89,10 @@ compose() {
         click_body "$2"
         sleep 0.3
     fi
-    xdotool key --clearmodifiers ctrl+End Return
-    xdotool type --delay 60 "$keys"
+    local wid
+    wid="$(note_at "$typing_in")"
+    e2e_keys "$wid" ctrl+End Return
+    e2e_type "$wid" "$keys" 60
     # The keys reach the engine over its bus; let the last one be composed before what follows.
     sleep 0.6
 }
@@ -106,21 +105,20 @@ compose gksrmf 100
 click_bold 100
 sleep 0.3
 # A click into the other note while 모 is composing (typed on the same line).
-xdotool type --delay 60 " apah"
+e2e_type "$(note_at 100)" " apah" 60
 sleep 0.6
 click_body 500
 sleep 0.3
 e2e_wait_for 6 has_line $A "한글 메모" ||
     e2e_fail "note A after a bold click and a click into B: $(text_of $A | tr '\n' '|')"
 
-# A command of the editor menu (진하게, sixth item) while 나 is composing.
+# A command of the editor menu while 나 is composing.
 compose rksk
 click_body 500 3
 e2e_wait_for 5 e2e_menu_open || e2e_fail "the editor menu did not open"
-xdotool key Down Down Down Down Down Down Return
-e2e_wait_for 5 e2e_menu_closed || e2e_fail "the editor menu did not close"
+e2e_choose "진하게"
 # A click elsewhere in the same body while 라 is composing.
-xdotool type --delay 60 " ekfk"
+e2e_type "$(note_at 500)" " ekfk" 60
 sleep 0.6
 click_at 560 125
 sleep 0.3
@@ -139,7 +137,7 @@ settings_closed() { ! settings_window; }
 click_clock 500
 e2e_wait_for 5 settings_window || e2e_fail "the clock picture did not open the settings"
 sleep 0.3
-xdotool key Escape
+e2e_keys "$(settings_window)" Escape
 e2e_wait_for 5 settings_closed || e2e_fail "Escape did not close the settings"
 
 # Hiding note A while 차 is composing.

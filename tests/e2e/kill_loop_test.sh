@@ -61,8 +61,17 @@ window_at_x() { # the note window whose left edge is at $1, or the other one whe
     return 1
 }
 into_a() {
-    xdotool mousemove 300 250 click 1
-    xdotool key --clearmodifiers ctrl+End
+    A_WID="$(window_at_x 100)" || e2e_fail "note A is not at its place"
+    # Right after the drag of B a click into A does not always take the focus from B on a busy
+    # machine; typing then would go into B. So: click until A has it (a few tries, each
+    # waited for), and say so when it took more than one.
+    local tries
+    for ((tries = 1; tries <= 5; tries++)); do
+        xdotool mousemove 300 250 click 1
+        e2e_wait_for 1 e2e_has_focus "$A_WID" && break
+    done
+    ((tries == 1)) || e2e_log "note A took the focus at click $tries"
+    e2e_keys "$A_WID" ctrl+End
 }
 drag_b() {
     local wid x y w h step dx=$((RANDOM % 2 ? 12 : -12))
@@ -82,7 +91,7 @@ for ((k = 1; k <= 30; k++)); do
         e2e_wait_notes 2 20
         e2e_wait_for 5 window_at_x 100 || e2e_fail "note A is not at its place"
         into_a
-        xdotool key --clearmodifiers Return
+        e2e_keys "$A_WID" Return
         if ((k == 10 || k == 20)); then span=6.5; else span="$((RANDOM % 3)).$((RANDOM % 10))"; fi
         end=$(calc "$(now) + $span")
         n=0
@@ -91,7 +100,7 @@ for ((k = 1; k <= 30; k++)); do
         while test_ "$(now) < $end"; do
             typed+=("k${k}w$n")
             stamps+=("$(now)")
-            xdotool type --delay 12 "k${k}w$n "
+            e2e_type "$A_WID" "k${k}w$n " 12
             n=$((n + 1))
             if ((n % 6 == 0)); then
                 drag_b

@@ -3,6 +3,9 @@
 # XDG_RUNTIME_DIR and HOME — and a throwaway program folder holding a copy of $STIKKO_BIN with
 # its system/ and sound/ folders. On exit exactly the processes started here are stopped.
 #
+# The desktop also has a session bus of its own and the accessibility bus on it, through which
+# the tests find menu items by their text (e2e_choose) as a screen reader would.
+#
 # Needs STIKKO_BIN (the built executable); tools/rtf2txt is looked for beside its build folder.
 # E2E_NO_TRAY=1 before e2e_start_desktop: a desktop without a notification area (the program
 # then shows its own window); e2e_start_tray adds one later.
@@ -12,6 +15,7 @@ set -euo pipefail
 E2E_PIDS=()
 E2E_TMP=""
 E2E_NAME="$(basename "${0%.sh}")"
+E2E_LIB_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 STIKKO_PID=""
 
 e2e_log() { printf '[%s] %s\n' "$E2E_NAME" "$*" >&2; }
@@ -86,7 +90,7 @@ e2e_wait_for() {
 }
 
 e2e_start_desktop() {
-    e2e_require Xvfb xdotool trayer xdpyinfo xwininfo xprop pulseaudio
+    e2e_require Xvfb xdotool trayer xdpyinfo xwininfo xprop pulseaudio dbus-daemon
     [[ -n "${STIKKO_BIN:-}" && -x "$STIKKO_BIN" ]] || e2e_fail "STIKKO_BIN is not an executable: ${STIKKO_BIN:-unset}"
 
     E2E_TMP="$(mktemp -d "${TMPDIR:-/tmp}/stikko-e2e.XXXXXX")"
@@ -120,6 +124,7 @@ e2e_start_desktop() {
     done
     [[ -n "$xpid" ]] || e2e_fail "no X server could be started: $(cat "$E2E_TMP/xvfb.log")"
 
+    e2e_start_accessibility
     [[ -n "${E2E_NO_TRAY:-}" ]] || e2e_start_tray
     # No window manager runs here, so nobody announces the work area; say it as one would:
     # the screen less the 24-pixel panel at the bottom, where the icons sit.
@@ -134,6 +139,53 @@ e2e_start_desktop() {
     e2e_wait_for 10 test -S "$XDG_RUNTIME_DIR/pulse/native" || e2e_log "pulseaudio did not start (sound not needed here)"
 
     e2e_install_program
+}
+
+# A private session bus that starts no services (so none outlives the test), and the
+# accessibility bus beside it. The bus launcher also puts the accessibility bus's address on
+# the root window, where Qt and tests/e2e/a11y.py find it even after a test moves the program
+# to a session bus of its own. Qt's bridge to it is on only where a screen reader asks or
+# QT_LINUX_ACCESSIBILITY_ALWAYS_ON is set.
+E2E_A11Y_LAUNCHER=/usr/libexec/at-spi-bus-launcher
+e2e_start_accessibility() {
+    [[ -x "$E2E_A11Y_LAUNCHER" && -x /usr/libexec/at-spi2-registryd ]] ||
+        e2e_fail "missing the accessibility bus (run: make test-deps)"
+    /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
+        e2e_fail "python3 cannot load Atspi (run: make test-deps)"
+    cat >"$E2E_TMP/session.conf" <<EOF
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=$E2E_TMP</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+    dbus-daemon --config-file="$E2E_TMP/session.conf" --nofork --nopidfile --print-address=3 \
+        3>"$E2E_TMP/session.address" >"$E2E_TMP/session.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for 10 test -s "$E2E_TMP/session.address" ||
+        e2e_fail "the session bus did not start: $(cat "$E2E_TMP/session.log")"
+    DBUS_SESSION_BUS_ADDRESS="$(head -1 "$E2E_TMP/session.address")"
+    export DBUS_SESSION_BUS_ADDRESS
+    "$E2E_A11Y_LAUNCHER" --launch-immediately >"$E2E_TMP/a11y.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for 10 e2e_has_a11y_bus || e2e_fail "the accessibility bus did not start: $(cat "$E2E_TMP/a11y.log")"
+    # The registry, started here rather than by the accessibility bus, so that it is ours to
+    # stop (the bus would start it as a daemon of nobody's).
+    E2E_A11Y_BUS="$(xprop -root AT_SPI_BUS | sed -n 's/^AT_SPI_BUS(STRING) = "\(.*\)"$/\1/p')"
+    AT_SPI_BUS_ADDRESS="$E2E_A11Y_BUS" /usr/libexec/at-spi2-registryd >"$E2E_TMP/registry.log" 2>&1 &
+    E2E_PIDS+=($!)
+    e2e_wait_for 10 e2e_has_a11y_registry || e2e_fail "the accessibility registry did not start: $(cat "$E2E_TMP/registry.log")"
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+e2e_has_a11y_bus() { xprop -root AT_SPI_BUS | grep -q 'unix:'; }
+e2e_has_a11y_registry() {
+    dbus-send --bus="$E2E_A11Y_BUS" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.a11y.atspi.Registry | grep -q 'boolean true'
 }
 
 # trayer as the notification area at the bottom right.
@@ -263,19 +315,23 @@ e2e_geometry() {
     echo "$X $Y $WIDTH $HEIGHT"
 }
 
-# Picks a tray-menu item: the menu opens on the right button, and the item is reached by
-# pressing Up `steps_up` times from the bottom (1 = the last item), then Return.
+# Chooses the item of the open pop-up menu (the tray menu, a note's menus) whose text is
+# `text`, with a click on it; fails when there is no such item or it is disabled.
+e2e_choose() {
+    local text=$1 centre
+    e2e_wait_for 5 e2e_menu_open || e2e_fail "no menu is open to choose '$text' from"
+    centre="$(/usr/bin/python3 "$E2E_LIB_DIR/a11y.py" menu-item "$text" 2>"$E2E_TMP/a11y.err")" ||
+        e2e_fail "$(cat "$E2E_TMP/a11y.err")"
+    # shellcheck disable=SC2086
+    xdotool mousemove $centre click 1
+    e2e_wait_for 5 e2e_menu_closed || e2e_fail "the menu stayed open after choosing '$text'"
+}
+
+# Opens the tray menu (right button on the icon) and chooses the item `text`.
 e2e_tray_menu() {
-    local steps_up=$1
     e2e_click_tray 3
     e2e_wait_for 5 e2e_menu_open || e2e_fail "the tray menu did not open"
-    local i
-    for ((i = 0; i < steps_up; i++)); do
-        xdotool key --clearmodifiers Up
-        sleep 0.05
-    done
-    xdotool key --clearmodifiers Return
-    e2e_wait_for 5 e2e_menu_closed || true
+    e2e_choose "$1"
 }
 e2e_menu_closed() { ! e2e_menu_open; }
 e2e_menu_open() {
@@ -289,6 +345,43 @@ e2e_menu_open() {
         fi
     done
     return 1
+}
+
+# The window that has the keyboard focus.
+e2e_focused_window() { xdotool getwindowfocus 2>/dev/null; }
+e2e_has_focus() { [[ "$(e2e_focused_window)" == "$1" ]]; }
+
+# Waits (5 s) until window `wid` has the keyboard focus, else fails: keys sent elsewhere would
+# test nothing, or the wrong thing.
+e2e_expect_focus() {
+    local wid=$1 focused
+    e2e_wait_for 5 e2e_has_focus "$wid" && return 0
+    focused="$(e2e_focused_window)"
+    e2e_fail "window $wid '$(xdotool getwindowname "$wid" 2>/dev/null)' has not the keyboard focus;" \
+        "$focused '$(xdotool getwindowname "$focused" 2>/dev/null)' has it"
+}
+
+# Sends keys (xdotool key names) to window `wid` once it has the focus.
+e2e_keys() {
+    local wid=$1
+    shift
+    e2e_expect_focus "$wid"
+    xdotool key --clearmodifiers "$@"
+}
+
+# Types `text` into window `wid` once it has the focus (`delay` ms between keys, default 40).
+e2e_type() {
+    local wid=$1 text=$2 delay=${3:-40}
+    e2e_expect_focus "$wid"
+    xdotool type --delay "$delay" "$text"
+}
+
+# Clicks into the middle of a note window (its body) and waits for the window to take the focus.
+e2e_click_body() {
+    local wid=$1 x y w h
+    read -r x y w h < <(e2e_geometry "$wid")
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+    e2e_expect_focus "$wid"
 }
 
 # Text of a note body as UTF-8.

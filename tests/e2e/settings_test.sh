@@ -99,7 +99,7 @@ e2e_wait_for 5 bash -c "grep -q '^isalram=0' '$E2E_DATA/$id.ini'" ||
 # Default settings: first item of the tray menu (eight items, reached from the bottom).
 defaults="$E2E_PROG/system/default_config.ini"
 before_colour="$(e2e_ini_value "$defaults" titlebk_color)"
-e2e_tray_menu 8
+e2e_tray_menu "기본 환경 설정"
 e2e_wait_for 5 settings_window || e2e_fail "the tray's default settings did not open"
 dialog="$(settings_window)"
 read -r dx dy dw dh < <(e2e_geometry "$dialog")
@@ -117,7 +117,7 @@ done
 [[ "$(e2e_ini_value "$defaults" titlebk_color)" == "$before_colour" ]] ||
     e2e_fail "an untouched dialog changed the default colour"
 
-e2e_tray_menu 3
+e2e_tray_menu "종료"
 e2e_wait_stikko_end 20
 [[ "$(e2e_ini_value "$E2E_DATA/$id.ini" isalram)" -eq 0 ]] || e2e_fail "the alarm came back at exit"
 e2e_log "ok"

@@ -14,11 +14,9 @@ type_new_note() {
     for wid in $(e2e_note_windows); do
         grep -qx "$wid" <<<"$before" || break
     done
-    read -r x y w h < <(e2e_geometry "$wid")
-    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
-    sleep 0.3
-    xdotool key --clearmodifiers ctrl+End Return
-    xdotool type --delay 40 "$text"
+    e2e_click_body "$wid"
+    e2e_keys "$wid" ctrl+End Return
+    e2e_type "$wid" "$text"
 }
 
 body_has() {
@@ -32,7 +30,7 @@ body_has() {
 # --- SIGTERM with two notes open
 e2e_start_stikko
 type_new_note "terminated one"
-e2e_tray_menu 4 # rearrange, so the second note does not cover the first
+e2e_tray_menu "모든 메모장 재 정렬" # so the second note does not cover the first
 sleep 0.3
 type_new_note "종료 신호 둘"
 kill -TERM "$STIKKO_PID"

@@ -34,7 +34,7 @@ done < <(e2e_note_windows)
 [[ "$(e2e_ids | wc -l)" -eq 2 ]] || e2e_fail "expected two note files"
 
 # The about window from the menu, closed by a click on its picture.
-e2e_tray_menu 2
+e2e_tray_menu "Orbindo Stikko  정보"
 about_window() { e2e_note_windows '^Orbindo Stikko$' | sed -n 1p | grep .; }
 e2e_wait_for 5 about_window || e2e_fail "the about window did not open"
 about="$(about_window)"
@@ -46,6 +46,6 @@ about_closed() { ! xwininfo -id "$about" 2>/dev/null | grep -q IsViewable; }
 e2e_wait_for 5 about_closed || e2e_fail "a click on the logo did not close the about window"
 
 # Exit from the menu ends with code 0 and removes the icon.
-e2e_tray_menu 3
+e2e_tray_menu "종료"
 e2e_wait_stikko_end 20
 e2e_log "ok"

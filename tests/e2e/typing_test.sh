@@ -6,29 +6,26 @@ source "$(dirname "$0")/lib.sh"
 e2e_start_desktop
 e2e_start_stikko
 
+# Into the body, on a line of its own below the date line.
 type_into() {
     local wid=$1 text=$2
-    read -r x y w h < <(e2e_geometry "$wid")
-    # Into the body, below the date line.
-    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
-    sleep 0.3
-    xdotool key --clearmodifiers ctrl+End
-    xdotool key --clearmodifiers Return
-    xdotool type --delay 40 "$text"
+    e2e_click_body "$wid"
+    e2e_keys "$wid" ctrl+End Return
+    e2e_type "$wid" "$text"
 }
 
 e2e_click_tray 1
 e2e_wait_notes 1
 first="$(e2e_note_windows | sed -n 1p)"
 type_into "$first" "Hello tray"
-xdotool key --clearmodifiers Return
-xdotool type --delay 60 "한글 메모 입력"
+e2e_keys "$first" Return
+e2e_type "$first" "한글 메모 입력" 60
 e2e_wait_for 5 bash -c "xdotool getwindowname $first | grep -q 'Hello tray'" ||
     e2e_fail "the note's title did not follow its second line: $(xdotool getwindowname "$first")"
 
 # The first note sits in the corner, where the next would land on it: the rearrange command
 # moves it to the top right first.
-e2e_tray_menu 4
+e2e_tray_menu "모든 메모장 재 정렬"
 sleep 0.5
 e2e_click_tray 1
 e2e_wait_notes 2
@@ -43,7 +40,7 @@ for wid in $(e2e_note_windows); do
     place["$(xdotool getwindowname "$wid")"]="$(e2e_geometry "$wid")"
 done
 
-e2e_tray_menu 3
+e2e_tray_menu "종료"
 e2e_wait_stikko_end 20
 
 mapfile -t ids < <(e2e_ids)

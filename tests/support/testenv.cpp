@@ -108,8 +108,8 @@ template <std::size_t N> QString text(const char (&field)[N]) {
 
 QStringList describe(const NoteRecord& r) {
     QStringList out;
-#define T(field) out << QStringLiteral(#field "=") + text(r.field)
-#define I(field) out << QStringLiteral(#field "=%1").arg(r.field)
+#define T(field) (out << QStringLiteral(#field "=") + text(r.field))
+#define I(field) (out << QStringLiteral(#field "=%1").arg(r.field))
     T(oid);
     T(ini_name);
     T(doc_name);

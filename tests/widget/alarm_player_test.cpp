@@ -20,7 +20,7 @@ QByteArray wav(quint16 formatTag, quint16 bits, int ms) {
     auto le32 = [&](quint32 v) { return le16(quint16(v & 0xffff)) + le16(quint16(v >> 16)); };
     const quint32 rate = 8000;
     const quint16 align = bits / 8;
-    const QByteArray data(int(rate * align * ms / 1000), '\0');
+    const QByteArray data(int(rate * align * unsigned(ms) / 1000), '\0');
     const QByteArray fmt =
         le16(formatTag) + le16(1) + le32(rate) + le32(rate * align) + le16(align) + le16(bits);
     const QByteArray body =

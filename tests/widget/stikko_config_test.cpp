@@ -1,6 +1,8 @@
 // The settings dialog on the offscreen platform: both modes, the live preview on a note window,
 // the alarm time check, the sound path, and what reaches the records and the defaults file.
 
+#include "support/testenv.h"
+
 #include "dialogs/stikko_config.h"
 #include "note/notehost.h"
 #include "note/stikko_sub.h"
@@ -404,13 +406,13 @@ private slots:
         note.record = original;
         whileOpen([](TfrmStikko_config*) {});
         QVERIFY(RunNoteSettings(&note, 0));
-        QVERIFY(std::memcmp(&note.record, &original, sizeof original) == 0);
+        QCOMPARE(test::describe(note.record), test::describe(original));
 
         TfrmStikko_config dialog(nullptr);
         dialog.noteRecord = original;
         dialog.show();
         dialog.close();
-        QVERIFY(std::memcmp(&dialog.noteRecord, &original, sizeof original) == 0);
+        QCOMPARE(test::describe(dialog.noteRecord), test::describe(original));
     }
 
     void soundFile_lowerCasedChosenRefused() {

@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""Finds an item of the program's open pop-up menu by its text, through the desktop's
+accessibility bus (AT-SPI), as a screen reader would; tests/e2e/lib.sh then clicks it.
+
+    a11y.py menu-item TEXT    prints "X Y", the item's centre on the screen
+
+A pop-up menu is no child of its application in the accessibility tree; it makes itself known
+when one of its items takes the focus. So this presses Down once (the menu has the keyboard
+while it is open), takes the menu from the item that announces itself, and reads the places
+of all its items. Fails (status 1, a line on stderr) when no menu answers within five seconds,
+or no item has the text, or that item is disabled.
+"""
+
+import subprocess
+import sys
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+
+WAIT_MS = 5000
+
+
+def menu_items(menu):
+    for i in range(menu.get_child_count()):
+        child = menu.get_child_at_index(i)
+        if child is not None and child.get_role() == Atspi.Role.MENU_ITEM:
+            yield child
+
+
+def menu_item(text):
+    loop = GLib.MainLoop()
+    found = {}
+
+    def on_focus(event):
+        source = event.source
+        if found or event.detail1 != 1 or source is None or source.get_role() != Atspi.Role.MENU_ITEM:
+            return
+        menu = source.get_parent()
+        if menu is None:
+            return
+        found["menu"] = menu
+        loop.quit()
+
+    listener = Atspi.EventListener.new(on_focus)
+    listener.register("object:state-changed:focused")
+    GLib.timeout_add(100, lambda: subprocess.run(["xdotool", "key", "Down"], check=False) and False)
+    GLib.timeout_add(WAIT_MS, loop.quit)
+    loop.run()
+    listener.deregister("object:state-changed:focused")
+
+    if "menu" not in found:
+        sys.exit("a11y.py: no menu item took the focus (is a menu open, and the program "
+                 "started with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1?)")
+    items = list(menu_items(found["menu"]))
+    names = [item.get_name() for item in items]
+    for item, name in zip(items, names):
+        if name != text:
+            continue
+        if not item.get_state_set().contains(Atspi.StateType.ENABLED):
+            sys.exit(f"a11y.py: the menu item '{text}' is disabled")
+        box = item.get_extents(Atspi.CoordType.SCREEN)
+        print(box.x + box.width // 2, box.y + box.height // 2)
+        return
+    sys.exit(f"a11y.py: no menu item '{text}'; the menu has: {names}")
+
+
+def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "menu-item":
+        menu_item(sys.argv[2])
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main()
