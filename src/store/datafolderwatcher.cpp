@@ -247,11 +247,16 @@ void DataFolderWatcher::rescan(bool folderCameBack) {
         const Kind kind = kindOf(name);
         if (kind == Kind::Other)
             continue;
-        dirty_.insert(name);
         if (kind == Kind::Note) {
-            if (const std::optional<NoteFileName> file = NoteFiles::noteFileName(name); !file->body)
+            const std::optional<NoteFileName> file = NoteFiles::noteFileName(name);
+            if (!file->body)
                 records.insert(file->id);
+            // A known note's file that neither the program nor the watcher has seen has nothing
+            // to be compared with: a hidden note's body is no change.
+            if (known_.contains(file->id) && !stamps_.contains(name) && !files_.lastSeen(folder_ + name))
+                continue;
         }
+        dirty_.insert(name);
     }
     for (const QByteArray& id : QSet<QByteArray>(known_)) {
         if (records.contains(id))
