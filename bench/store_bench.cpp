@@ -14,8 +14,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -228,18 +230,12 @@ void BM_WatcherIdleSecond(benchmark::State& state) {
     DataFolderWatcher watcher(files);
     if (!watcher.start())
         std::abort();
-    // Conflict copies and the like found at start are done with first.
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 100)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     quint64 wakeups = 0;
     for (auto _ : state) {
         const quint64 before = watcher.counters().wakeups;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 1000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, int(1000 - clock.elapsed()));
+        QEventLoop loop;
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        loop.exec();
         wakeups += watcher.counters().wakeups - before;
     }
     state.counters["wakeups_per_s"] = double(wakeups) / double(state.iterations());

@@ -178,7 +178,7 @@ bool freeFor(const QString& path, const std::optional<QByteArray>& bytes) {
 SeenContent SeenContent::of(QByteArrayView bytes) {
     SeenContent seen;
     seen.size = bytes.size();
-    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256);
     std::copy_n(hash.constData(), std::min<qsizetype>(hash.size(), qsizetype(seen.hash.size())),
                 reinterpret_cast<char*>(seen.hash.data()));
     return seen;

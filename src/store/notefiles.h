@@ -34,7 +34,7 @@ struct BodyLoad {
 // holds it, without keeping the bytes.
 struct SeenContent {
     qint64 size = -1;                     // -1: there was no file
-    std::array<unsigned char, 32> hash{}; // SHA-256 of the bytes
+    std::array<unsigned char, 32> hash{}; // BLAKE2b-256 of the bytes
     bool removed = false;                 // no file, because the program removed it itself
 
     static SeenContent of(QByteArrayView bytes);
