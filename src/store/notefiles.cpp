@@ -7,12 +7,15 @@
 #include "platform/rtf.h"
 #include "store/subfunction.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -41,60 +44,9 @@ bool trashAvailable() {
     return !data.isEmpty() && QDir().mkpath(data);
 }
 
-} // namespace
-
-NoteFiles& noteFiles() {
-    static NoteFiles files;
-    return files;
-}
-
-QString NoteFiles::dataFolder() const {
-    return env::storageFolder() + QLatin1String(kDataFolder);
-}
-
-QString NoteFiles::recordPath(QByteArrayView id) const {
-    return dataFolder() + idText(id) + kRecordSuffix;
-}
-
-QString NoteFiles::bodyPath(QByteArrayView id) const {
-    return dataFolder() + idText(id) + kBodySuffix;
-}
-
-bool NoteFiles::isNoteId(QByteArrayView id) {
-    if (id.isEmpty() || id.size() >= qsizetype(sizeof(NoteRecord::oid)) || id.contains('/') ||
-        id.contains('\0') || id == "." || id == "..")
-        return false;
-    return cp949::isValid(id) && cp949::encode(cp949::decode(id)) == id;
-}
-
-QByteArrayList NoteFiles::listIds() const {
-    QStringList names;
-    ListFiles(dataFolder(), QStringLiteral("*.ini"), names);
-    // Sorted as the list box of names was: ascending, without regard to case.
-    names.sort(Qt::CaseInsensitive);
-    QByteArrayList ids;
-    ids.reserve(names.size());
-    for (const QString& name : std::as_const(names)) {
-        // The id is the name cut at its first ".ini", and that must be its end: "a.ini.old.ini"
-        // is no note "a", and upper-case ".INI" is no note at all.
-        const qsizetype cut = name.indexOf(kRecordSuffix, 0, Qt::CaseSensitive);
-        if (cut < 0 || cut != name.size() - kRecordSuffix.size())
-            continue;
-        const QString text = name.left(cut);
-        const QByteArray id = cp949::encode(text);
-        if (cp949::decode(id) != text || !isNoteId(id))
-            continue;
-        ids.append(id);
-    }
-    return ids;
-}
-
-bool NoteFiles::exists(QByteArrayView id) const {
-    return QFileInfo::exists(recordPath(id));
-}
-
-std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& state) {
-    // A write still held by an open batch is what the file says.
+// The whole of a file, read without remembering it. A write still held by an open batch is
+// what the file says.
+std::optional<QByteArray> readBytes(const QString& path, FileState& state) {
     if (std::optional<QByteArray> pending = pendingWrite(path)) {
         state = FileState::Loaded;
         return pending;
@@ -121,8 +73,236 @@ std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& st
     return bytes;
 }
 
+QString seenKey(const QString& path) {
+    return QDir::cleanPath(path);
+}
+
+// The id in a note file's name: the name cut at its first `suffix`, which must be its end
+// ("a.ini.old.ini" is no note "a", and upper-case ".INI" is no note at all), and a valid id.
+std::optional<QByteArray> idInName(QStringView name, const QString& suffix) {
+    if (name.startsWith(u'.') || name.contains(QLatin1String("default"), Qt::CaseSensitive))
+        return std::nullopt;
+    const qsizetype cut = name.indexOf(suffix, 0, Qt::CaseSensitive);
+    if (cut < 0 || cut != name.size() - suffix.size())
+        return std::nullopt;
+    const QStringView text = name.left(cut);
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
+    QByteArray id = ascii ? text.toLatin1() : cp949::encode(text);
+    if ((!ascii && cp949::decode(id) != text) || !NoteFiles::isNoteId(id))
+        return std::nullopt;
+    return id;
+}
+
+// --- Conflict copies ------------------------------------------------------------------------
+
+constexpr char kValueSection[] = "VALUE_SECTION";
+// Room for the two letters that tell a conflict's note from the note it copies: an id the clock
+// makes (18 bytes) keeps all of itself.
+constexpr qsizetype kConflictStem = qsizetype(sizeof(NoteRecord::oid)) - 1 - 2;
+// The copies of a note's record and body that one conflict makes may carry stamps a second
+// or so apart.
+constexpr qint64 kConflictPairSeconds = 2;
+constexpr int kConflictAttempts = 16;
+
+// `record` with its id keys naming `to` instead of `from`: oid, and the file names at the end
+// of ini_name and doc_name (whose folder part, the one of whichever computer last wrote the
+// file, is kept, so that every computer makes the same bytes). Nothing else changes.
+QByteArray renamedRecord(const QByteArray& record, QByteArrayView from, QByteArrayView to) {
+    IniFile ini = IniFile::fromBytes(record);
+    ini.writeString(kValueSection, "oid", to);
+    for (const auto& [key, suffix] : {std::pair{"ini_name", ".ini"}, std::pair{"doc_name", ".rtf"}}) {
+        if (!ini.hasKey(kValueSection, key))
+            continue;
+        QByteArray value = ini.readString(kValueSection, key);
+        const QByteArray tail = from.toByteArray() + suffix;
+        const qsizetype at = value.size() - tail.size();
+        if (value.endsWith(tail) && (at == 0 || value[at - 1] == '/' || value[at - 1] == '\\')) {
+            value.truncate(at);
+            ini.writeString(kValueSection, key, value + to.toByteArray() + suffix);
+        }
+    }
+    return ini.toBytes();
+}
+
+// A record with its id keys emptied: two records that differ only there say the same.
+QByteArray withoutIds(const QByteArray& record) {
+    IniFile ini = IniFile::fromBytes(record);
+    for (const char* key : {"oid", "ini_name", "doc_name"})
+        if (ini.hasKey(kValueSection, key))
+            ini.writeString(kValueSection, key, "");
+    return ini.toBytes();
+}
+
+// The conflict copy of the note's other file made in the same conflict as `copy`: the same
+// tag, else the same device at most kConflictPairSeconds apart (the nearest; the first name of
+// two as near).
+std::optional<QString> conflictPartner(const QString& folder, const ConflictCopyName& copy) {
+    const QString prefix = cp949::decode(copy.original) + QLatin1String(".sync-conflict-");
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    std::optional<QString> best;
+    qint64 bestDistance = kConflictPairSeconds + 1;
+    for (const QString& name : names) {
+        if (!name.startsWith(prefix))
+            continue;
+        const std::optional<ConflictCopyName> other = NoteFiles::conflictCopyName(name);
+        if (!other || other->body == copy.body || other->original != copy.original)
+            continue;
+        if (other->tag == copy.tag)
+            return name;
+        if (other->device != copy.device || !other->stamp.isValid() || !copy.stamp.isValid())
+            continue;
+        const qint64 distance = std::abs(other->stamp.secsTo(copy.stamp));
+        if (distance < bestDistance) {
+            best = name;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// True when `path` is free for `bytes` (nothing = a file that must not be there): no such
+// name, or a file that already holds exactly those bytes.
+bool freeFor(const QString& path, const std::optional<QByteArray>& bytes) {
+    if (!nameTaken(path))
+        return true;
+    if (!bytes)
+        return false;
+    FileState state = FileState::Missing;
+    const std::optional<QByteArray> there = readBytes(path, state);
+    return there && *there == *bytes;
+}
+
+} // namespace
+
+SeenContent SeenContent::of(QByteArrayView bytes) {
+    SeenContent seen;
+    seen.size = bytes.size();
+    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256);
+    std::copy_n(hash.constData(), std::min<qsizetype>(hash.size(), qsizetype(seen.hash.size())),
+                reinterpret_cast<char*>(seen.hash.data()));
+    return seen;
+}
+
+NoteFiles& noteFiles() {
+    static NoteFiles files;
+    return files;
+}
+
+QString NoteFiles::dataFolder() const {
+    return env::storageFolder() + QLatin1String(kDataFolder);
+}
+
+QString NoteFiles::recordPath(QByteArrayView id) const {
+    return dataFolder() + idText(id) + kRecordSuffix;
+}
+
+QString NoteFiles::bodyPath(QByteArrayView id) const {
+    return dataFolder() + idText(id) + kBodySuffix;
+}
+
+bool NoteFiles::isNoteId(QByteArrayView id) {
+    if (id.isEmpty() || id.size() >= qsizetype(sizeof(NoteRecord::oid)) || id.contains('/') ||
+        id.contains('\0') || id == "." || id == "..")
+        return false;
+    // Printable ASCII is its own code-page form; only other bytes need the (costly) round trip.
+    if (std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x20 && c < 0x7f; }))
+        return true;
+    return cp949::isValid(id) && cp949::encode(cp949::decode(id)) == id;
+}
+
+QByteArrayList NoteFiles::listIds() const {
+    QStringList names;
+    ListFiles(dataFolder(), QStringLiteral("*.ini"), names);
+    // Sorted as the list box of names was: ascending, without regard to case.
+    names.sort(Qt::CaseInsensitive);
+    QByteArrayList ids;
+    ids.reserve(names.size());
+    for (const QString& name : std::as_const(names)) {
+        if (std::optional<QByteArray> id = idInName(name, kRecordSuffix))
+            ids.append(*id);
+    }
+    return ids;
+}
+
+bool NoteFiles::exists(QByteArrayView id) const {
+    return QFileInfo::exists(recordPath(id));
+}
+
+std::optional<NoteFileName> NoteFiles::noteFileName(QStringView name) {
+    if (std::optional<QByteArray> id = idInName(name, kRecordSuffix))
+        return NoteFileName{*id, false};
+    if (std::optional<QByteArray> id = idInName(name, kBodySuffix))
+        return NoteFileName{*id, true};
+    return std::nullopt;
+}
+
+std::optional<ConflictCopyName> NoteFiles::conflictCopyName(QStringView name) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(.+)\\.(sync-conflict-([0-9]{8})-([0-9]{6})(?:-([A-Z0-9]{7}))?)\\.(ini|rtf)$"));
+    const QRegularExpressionMatch match = pattern.match(name);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString original = match.captured(1);
+    if (original.startsWith(u'.') || name.contains(QLatin1String("default"), Qt::CaseSensitive))
+        return std::nullopt;
+    ConflictCopyName copy;
+    copy.original = cp949::encode(original);
+    if (cp949::decode(copy.original) != original)
+        return std::nullopt;
+    copy.tag = match.captured(2);
+    copy.stamp =
+        QDateTime::fromString(match.captured(3) + match.captured(4), QStringLiteral("yyyyMMddhhmmss"));
+    copy.device = match.captured(5);
+    copy.body = match.captured(6) == QLatin1String("rtf");
+    return copy;
+}
+
+void NoteFiles::remember(const QString& path, const SeenContent& seen) {
+    seen_.insert(seenKey(path), seen);
+}
+
+std::optional<SeenContent> NoteFiles::lastSeen(const QString& path) const {
+    const auto it = seen_.constFind(seenKey(path));
+    if (it == seen_.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+bool NoteFiles::holdsWhatItSaw(const QString& path) const {
+    const std::optional<SeenContent> seen = lastSeen(path);
+    if (!seen)
+        return false;
+    if (std::optional<QByteArray> pending = pendingWrite(path))
+        return SeenContent::of(*pending) == *seen;
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return (errno == ENOENT || errno == ENOTDIR) && seen->isAbsent();
+    if (seen->isAbsent() || !S_ISREG(info.st_mode) || info.st_size != seen->size)
+        return false;
+    FileState state = FileState::Missing;
+    const std::optional<QByteArray> bytes = readBytes(path, state);
+    return bytes && SeenContent::of(*bytes) == *seen;
+}
+
+std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& state) {
+    std::optional<QByteArray> bytes = readBytes(path, state);
+    if (bytes) {
+        remember(path, SeenContent::of(*bytes));
+    } else if (state == FileState::Missing) {
+        // Found missing after the program removed it: still its own removal.
+        const std::optional<SeenContent> seen = lastSeen(path);
+        if (!seen || !seen->removed)
+            remember(path, SeenContent::absent());
+    }
+    return bytes;
+}
+
 bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* error) {
-    return writeFileAtomically(path, bytes, error);
+    if (!writeFileAtomically(path, bytes, error))
+        return false;
+    remember(path, SeenContent::of(bytes));
+    return true;
 }
 
 FileState NoteFiles::loadRecord(NoteRecord& record) {
@@ -179,12 +359,106 @@ bool NoteFiles::remove(QByteArrayView id) {
     for (const QString& path : {recordPath(id), bodyPath(id)}) {
         if (!nameTaken(path))
             continue;
-        if (trash && QFile::moveToTrash(path))
-            continue;
-        if (!QFile::remove(path))
+        if ((trash && QFile::moveToTrash(path)) || QFile::remove(path)) {
+            SeenContent seen;
+            seen.removed = true;
+            remember(path, seen);
+        } else {
             gone = false;
+        }
     }
     return gone;
+}
+
+QByteArray NoteFiles::conflictNoteId(QByteArrayView original, QStringView tag, int attempt) {
+    constexpr int kLetters = 26;
+    if (attempt < 0 || attempt >= kConflictAttempts)
+        return {};
+    // The original cut to the stem's length, never inside a double-byte character.
+    char stem[kConflictStem + 1];
+    cp949::copyToField(stem, sizeof stem, original);
+    const QByteArray hash =
+        QCryptographicHash::hash(original.toByteArray() + '\n' + tag.toUtf8(), QCryptographicHash::Sha256);
+    QByteArray id(stem);
+    for (int i = 0; i < 2; ++i)
+        id += char('a' + static_cast<unsigned char>(hash[2 * attempt + i]) % kLetters);
+    if (!isNoteId(id) || id.contains("default"))
+        return {};
+    return id;
+}
+
+std::optional<QByteArray> NoteFiles::adoptConflictCopy(const QString& fileName, QString* error) {
+    const auto fail = [error](const QString& reason) -> std::optional<QByteArray> {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    const std::optional<ConflictCopyName> copy = conflictCopyName(fileName);
+    if (!copy)
+        return fail(QStringLiteral("%1 is no conflict copy of a note file").arg(fileName));
+    const QString folder = dataFolder();
+    // Adopted already, with the copy of the other file, or removed.
+    if (!nameTaken(folder + fileName))
+        return QByteArray();
+
+    QString recordCopy, bodyCopy;
+    (copy->body ? bodyCopy : recordCopy) = fileName;
+    if (std::optional<QString> partner = conflictPartner(folder, *copy))
+        (copy->body ? recordCopy : bodyCopy) = *partner;
+    // The body says what was written: its copy's tag names the note when there is one.
+    const QString tag = bodyCopy.isEmpty() ? copy->tag : conflictCopyName(bodyCopy)->tag;
+
+    // What the new note is made of: the copies, and the note's own file where there is no copy.
+    FileState ownRecordState = FileState::Missing, ownBodyState = FileState::Missing;
+    const std::optional<QByteArray> ownRecord = readBytes(recordPath(copy->original), ownRecordState);
+    const std::optional<QByteArray> ownBody = readBytes(bodyPath(copy->original), ownBodyState);
+    std::optional<QByteArray> record = ownRecord;
+    std::optional<QByteArray> body = ownBody;
+    if (recordCopy.isEmpty() && ownRecordState == FileState::Unreadable)
+        return fail(QStringLiteral("%1 could not be read").arg(recordPath(copy->original)));
+    if (bodyCopy.isEmpty() && ownBodyState == FileState::Unreadable)
+        return fail(QStringLiteral("%1 could not be read").arg(bodyPath(copy->original)));
+    for (const auto& [name, part] : {std::pair{recordCopy, &record}, std::pair{bodyCopy, &body}}) {
+        if (name.isEmpty())
+            continue;
+        FileState state = FileState::Missing;
+        *part = readBytes(folder + name, state);
+        if (!*part)
+            return fail(QStringLiteral("%1 could not be read").arg(folder + name));
+    }
+
+    const auto removeCopies = [&] {
+        for (const QString& name : {recordCopy, bodyCopy})
+            if (!name.isEmpty())
+                QFile::remove(folder + name); // one left behind is adopted again, into the same note
+    };
+    // A copy that says only what the note says adds nothing.
+    const bool sameRecord =
+        recordCopy.isEmpty() || (ownRecord && withoutIds(*record) == withoutIds(*ownRecord));
+    const bool sameBody = bodyCopy.isEmpty() || ownBody == body;
+    if (ownRecord && sameRecord && sameBody) {
+        removeCopies();
+        return QByteArray();
+    }
+
+    for (int attempt = 0; attempt < kConflictAttempts; ++attempt) {
+        const QByteArray id = conflictNoteId(copy->original, tag, attempt);
+        if (id.isEmpty() || id == copy->original)
+            continue;
+        // Without a record to copy, a record that names the note and leaves the rest to the
+        // fallbacks, the same on every computer.
+        const QByteArray newRecord = renamedRecord(record.value_or(QByteArray()), copy->original, id);
+        if (!freeFor(recordPath(id), newRecord) || !freeFor(bodyPath(id), body))
+            continue;
+        // The body first: once the record is there, the note is.
+        if (body && !writeFile(bodyPath(id), *body, error))
+            return std::nullopt;
+        if (!writeFile(recordPath(id), newRecord, error))
+            return std::nullopt;
+        removeCopies();
+        return id;
+    }
+    return fail(QStringLiteral("no free note id for %1").arg(fileName));
 }
 
 int NoteFiles::removeLeftovers() {

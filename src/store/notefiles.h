@@ -7,8 +7,11 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <optional>
 
 namespace stikko {
@@ -27,6 +30,36 @@ struct BodyLoad {
     QByteArray rtf; // the body's bytes when Loaded
 };
 
+// What the program last saw in one of a note's files: enough to tell whether the file still
+// holds it, without keeping the bytes.
+struct SeenContent {
+    qint64 size = -1;                     // -1: there was no file
+    std::array<unsigned char, 32> hash{}; // BLAKE2b-256 of the bytes
+    bool removed = false;                 // no file, because the program removed it itself
+
+    static SeenContent of(QByteArrayView bytes);
+    static SeenContent absent() { return {}; }
+    bool isAbsent() const { return size < 0; }
+    friend bool operator==(const SeenContent&, const SeenContent&) = default;
+};
+
+// One of a note's files as a name in the data folder.
+struct NoteFileName {
+    QByteArray id;
+    bool body = false; // <id>.rtf rather than <id>.ini
+};
+
+// A copy of a note file that a synchroniser set aside because the file was changed on two
+// computers at once: "<id>.sync-conflict-<yyyymmdd>-<hhmmss>-<device>.ini" (or .rtf; older
+// versions leave out the device). The device named is the one whose change kept the name.
+struct ConflictCopyName {
+    QByteArray original; // the note it is a copy of
+    QString tag;         // "sync-conflict-<yyyymmdd>-<hhmmss>-<device>"
+    QDateTime stamp;     // when the copy was made, by that computer's clock
+    QString device;
+    bool body = false; // a copy of the .rtf rather than of the .ini
+};
+
 class NoteFiles {
   public:
     // The data folder, ending in '/': the program folder's "./data/".
@@ -43,6 +76,40 @@ class NoteFiles {
     QByteArrayList listIds() const;
     // True when the note's record file is there.
     bool exists(QByteArrayView id) const;
+
+    // The note file a name in the data folder is, by the rule listIds() follows: nothing for
+    // every other name (hidden files, temporary files of writers and synchronisers, names with
+    // "default", conflict copies, upper-case extensions).
+    static std::optional<NoteFileName> noteFileName(QStringView name);
+    // The conflict copy a name in the data folder is, if it is one of a note file.
+    static std::optional<ConflictCopyName> conflictCopyName(QStringView name);
+
+    // What the program last read from `path` or wrote to it (or that it found or left no file
+    // there); nothing when it has done neither since it started. Every read and write of a note
+    // file through this class is remembered.
+    std::optional<SeenContent> lastSeen(const QString& path) const;
+    // True when the file at `path` is still what the program last saw there: its own last write
+    // or what it last read, or still absent. False when someone else has made, changed or
+    // removed it since, and for a file the program has not seen. Costs a stat, and a read only
+    // when the size is what it was.
+    bool holdsWhatItSaw(const QString& path) const;
+
+    // Makes a synchroniser's conflict copy `fileName` (a name in the data folder) a note of its
+    // own, together with the copy of the note's other file made in the same conflict (the same
+    // tag, or the same device at most two seconds apart), and removes the copies. A copy of the
+    // body alone takes the record of the note it copies; a copy of the record alone takes its
+    // body. The new id is the old one (cut to 18 bytes) followed by two lower-case letters
+    // drawn from a hash of the old id and the tag: every computer that adopts the same copy
+    // makes the same files under the same id. An id whose files exist with other bytes is never
+    // written over; the next letters drawn are tried instead.
+    // Returns the id of the note that holds the copy now (new, or made before from the same
+    // copy); empty when there was nothing to adopt (the copy is gone, or said nothing the note
+    // does not say: it is then only removed); nothing, with `error` set, when it could not be
+    // done (the copies are then left as they are).
+    std::optional<QByteArray> adoptConflictCopy(const QString& fileName, QString* error = nullptr);
+    // The id that the copies tagged `tag` of note `original` take at the `attempt`-th try
+    // (0, 1, ...); empty when that try yields no valid id.
+    static QByteArray conflictNoteId(QByteArrayView original, QStringView tag, int attempt);
 
     // Fills `record` (whose oid names the note) from its record file; every missing key takes its
     // fallback. Missing and Unreadable both leave the fallbacks in every field.
@@ -75,6 +142,10 @@ class NoteFiles {
   private:
     std::optional<QByteArray> readFile(const QString& path, FileState& state);
     bool writeFile(const QString& path, QByteArrayView bytes, QString* error);
+    void remember(const QString& path, const SeenContent& seen);
+
+    // Keyed by the cleaned path.
+    QHash<QString, SeenContent> seen_;
 };
 
 // The program's one NoteFiles.

@@ -1,0 +1,138 @@
+#pragma once
+// Keeps watch on the data folder for what other programs do to the notes there: a synchroniser
+// bringing in notes made, changed or deleted on another computer and its conflict copies, or a
+// user copying files in. The program's own reads and writes go through NoteFiles, which
+// remembers what it saw; a file that still holds that is never reported.
+//
+// The kernel tells the names that changed (inotify, read when its descriptor wakes the event
+// loop); nothing runs while nothing happens. A burst of events is gathered for a moment, then
+// each name in it is looked at once: a stat, and a read only when its size or time moved and
+// the size is the one last seen. (QFileSystemWatcher would tell only that something in the
+// folder changed, not what, so every change would cost a listing of all the notes; and its
+// folder watch does not see a file written in place, nor when its writer is done with it.)
+//
+// Never taken for notes: hidden names (a synchroniser's temporary ".syncthing.<name>.tmp" and
+// ".<name>.~<hex>", its ".stfolder"), the atomic writer's "<name>.XXXXXX", names with "default",
+// and anything but "<id>.ini" and "<id>.rtf".
+
+#include "store/notefiles.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace stikko {
+
+class DataFolderWatcher : public QObject {
+    Q_OBJECT
+  public:
+    // Watches `files`' data folder; reports nothing until start().
+    explicit DataFolderWatcher(NoteFiles& files = noteFiles(), QObject* parent = nullptr);
+    ~DataFolderWatcher() override;
+
+    // Starts watching the data folder, and the folder that holds it for a data folder that is
+    // made again after it was removed or moved away. Every note whose record is there now is
+    // taken as known (no noteAdded for it); conflict copies there now are reported like new ones.
+    // Call it before the notes are read at start, so nothing that happens in between goes unseen.
+    // False, with a reason, when the system refuses (too many watches): the program then works
+    // as it would without a watcher.
+    bool start(QString* error = nullptr);
+    void stop();
+    bool isWatching() const;
+
+    // How long a burst of events is gathered before its names are looked at (100 ms), and the
+    // grace period (2 s) a note's record may be missing before it counts as removed; a record
+    // without a body, a file still being written and a conflict copy without its partner wait
+    // as long.
+    void setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace);
+
+    // What the watcher has cost so far: times it woke (the kernel's descriptor or one of its two
+    // single-shot timers), names it looked at (one stat each) and files it read.
+    struct Counters {
+        quint64 wakeups = 0;
+        quint64 stats = 0;
+        quint64 reads = 0;
+    };
+    const Counters& counters() const { return counters_; }
+
+  signals:
+    // A note made elsewhere: its record and body are both there and complete, or its record has
+    // been there alone for the grace period (a note nobody typed in yet has no body file).
+    // Reported once; a body that comes later is a noteChanged.
+    void noteAdded(const QByteArray& id);
+    // A known note's record and/or body file holds bytes other than the program last read or
+    // wrote there (or the body file was removed). Reported within the gather time.
+    void noteChanged(const QByteArray& id, bool record, bool body);
+    // A known note's record file has been gone for the grace period, and the program did not
+    // remove it itself. Not reported while the data folder itself is gone.
+    void noteRemoved(const QByteArray& id);
+    // A synchroniser's conflict copy of a note file (a name in the data folder) that has been
+    // there for the grace period without a further change; NoteFiles::adoptConflictCopy makes it
+    // a note. Reported once per name while it stays.
+    void conflictCopyFound(const QString& fileName);
+
+  private:
+    enum class Look { Absent, Same, Foreign };
+    struct Stamp {
+        qint64 size = -1;
+        qint64 mtimeNs = 0;
+        quint64 inode = 0;
+        friend bool operator==(const Stamp&, const Stamp&) = default;
+    };
+    struct Touched {
+        std::optional<Look> record, body;
+    };
+
+    void readEvents();
+    void nameEvent(const QString& name, quint32 mask);
+    bool watchDataFolder();
+    void dataFolderLost();
+    void rescan(bool folderCameBack);
+    void process();
+    void settle(const QByteArray& id, Touched touched);
+    void graceTimeout();
+    void armGrace();
+    // Drops what the watcher keeps about a note that is gone.
+    void forget(const QByteArray& id);
+    // Looks at one note file: whether it is gone, still what the program saw, or someone else's.
+    Look look(const QString& name, bool* unchanged = nullptr);
+    bool complete(const QString& name);
+    qint64 now() const { return clock_.elapsed(); }
+
+    NoteFiles& files_;
+    QString folder_; // the data folder, ending in '/'
+    QString parent_; // the folder that holds it
+    QString leaf_;   // its own name there
+    int fd_ = -1;
+    int dataWatch_ = -1;
+    int parentWatch_ = -1;
+    bool rescanDue_ = false;
+    bool folderCameBack_ = false;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer* gather_ = nullptr;
+    QTimer* grace_ = nullptr;
+    std::chrono::milliseconds gatherTime_{100};
+    std::chrono::milliseconds graceTime_{2000};
+    QElapsedTimer clock_;
+
+    QSet<QByteArray> known_;             // notes whose record the watcher takes to be there
+    QSet<QString> dirty_;                // names with events not looked at yet
+    QHash<QString, Stamp> stamps_;       // names as last looked at
+    QHash<QString, Look> looks_;         // and what was found then
+    QHash<QString, qint64> writing_;     // names being written in place, and when to look anyway
+    QHash<QByteArray, qint64> removing_; // notes whose record is gone, and when that counts
+    QHash<QByteArray, qint64> adding_;   // new notes with a record and no body yet
+    QHash<QString, qint64> conflicts_;   // conflict copies waiting to settle
+    Counters counters_;
+};
+
+} // namespace stikko
