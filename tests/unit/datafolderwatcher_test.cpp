@@ -75,7 +75,7 @@ class DataFolderWatcherTest : public QObject {
     // A change to the sentinel note that the watcher must report: every event before it has
     // been looked at once it is.
     bool passSentinel(QSignalSpy& changed, int value) {
-        const int before = changed.size();
+        const qsizetype before = changed.size();
         if (!syncWrite(data_, QStringLiteral("%1.ini").arg(kSentinel), record(kSentinel, value)))
             return false;
         if (!QTest::qWaitFor([&] { return changed.size() > before; }, 5000))
