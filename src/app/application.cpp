@@ -11,6 +11,7 @@
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 
 #include <QApplication>
@@ -31,11 +32,6 @@ namespace {
 // How long a later start waits for the running instance to take its request.
 constexpr int kRequestTimeoutMs = 5000;
 } // namespace
-
-void installFontSubstitutions() {
-    QFont::insertSubstitution(QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding"));
-    QFont::insertSubstitution(QStringLiteral("굴림"), QStringLiteral("NanumGothic"));
-}
 
 bool installQtTranslations() {
     // The program speaks Korean whatever the desktop's language, and so do Qt's dialogs, the
@@ -93,7 +89,7 @@ int runStikko(int argc, char** argv) {
     QApplication::setWindowIcon(icons::trayIcon());
     // Notes and dialogs come and go; only the main form's ending ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    installFontSubstitutions();
+    fonts::installSubstitutions();
     if (!installQtTranslations())
         qWarning("stikko: Qt's Korean translations are not installed; its dialogs speak English");
     env::setProgramFolder(QCoreApplication::applicationDirPath() + QLatin1Char('/'));

@@ -6,6 +6,7 @@
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_config.h"
 #include "dialogs/stikko_print.h"
+#include "note/notedefaults.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/atomicfile.h"
@@ -38,15 +39,6 @@ namespace stikko {
 TfrmStikko_main* frmStikko_main = nullptr;
 
 namespace {
-
-// Length of a zero-terminated field, never reading past it.
-template <std::size_t N> std::size_t fieldLength(const char (&field)[N]) {
-    return strnlen(field, N);
-}
-
-QByteArrayView idOf(const NoteRecord& record) {
-    return QByteArrayView(record.oid, static_cast<qsizetype>(fieldLength(record.oid)));
-}
 
 // True when `id` may name a note's files.
 bool isSafeId(const char* id) {
@@ -245,7 +237,7 @@ TfrmStikko_sub* TfrmStikko_main::FindNoteWindow(const char* id) const {
     // The whole id, not a prefix: note "X" must not be taken for an open "X-2".
     const QByteArrayView wanted(id, static_cast<qsizetype>(std::strlen(id)));
     for (auto it = noteList.crbegin(); it != noteList.crend(); ++it) {
-        if (idOf((*it)->record) == wanted) {
+        if (noteId((*it)->record) == wanted) {
             return *it;
         }
     }
@@ -304,7 +296,7 @@ void TfrmStikko_main::OpenNoteWindow(const char* id) {
 
 bool TfrmStikko_main::idInUse(const QByteArray& id) const {
     for (const TfrmStikko_sub* note : noteList) {
-        if (id == idOf(note->record)) {
+        if (id == noteId(note->record)) {
             return true;
         }
     }
@@ -352,7 +344,7 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
     for (const QString& path : batch.commit()) {
         bool owned = false;
         for (TfrmStikko_sub* note : std::as_const(noteList)) {
-            if (noteFiles().recordPath(idOf(note->record)) == path) {
+            if (noteFiles().recordPath(noteId(note->record)) == path) {
                 note->recordWriteFailed(QString());
                 owned = true;
             }
@@ -548,12 +540,7 @@ void TfrmStikko_main::nnLogoClick() {
 }
 
 void TfrmStikko_main::nnHomepageClick() {
-    const NoteRecord& defaults = Dm != nullptr ? Dm->defaults : DefaultsRecord();
-    if (fieldLength(defaults.left_homepage) > 4) {
-        OpenWebAddress(cp949::fieldText(defaults.left_homepage));
-    } else {
-        OpenWebAddress(QString::fromLatin1(kMakerHomePage));
-    }
+    OpenWebAddress(homePageAddress());
 }
 
 // ---- services for the note windows -----------------------------------------------------
@@ -568,7 +555,7 @@ void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
     }
     // Everything the preview needs is copied now: the note may be closed from the tray
     // while the preview runs.
-    ShowPrintPreview(note, note->titleCaption(), idOf(note->record).toByteArray());
+    ShowPrintPreview(note, note->titleCaption(), noteId(note->record).toByteArray());
 }
 
 void TfrmStikko_main::OpenWebAddress(const QString& address) {
@@ -625,7 +612,7 @@ void TfrmStikko_main::saveRecoveryCopies() {
         if (!note->hasUnsavedFailure()) {
             continue;
         }
-        const QString target = noteFiles().bodyPath(idOf(note->record));
+        const QString target = noteFiles().bodyPath(noteId(note->record));
         QString error;
         if (const std::optional<QString> copy = note->saveRecoveryCopy(&error)) {
             qCritical("stikko: could not save %s; its text is kept in %s", qPrintable(target),

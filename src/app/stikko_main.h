@@ -98,9 +98,6 @@ public:
     // Tells where the bodies that an earlier run could not save are waiting, if any are.
     void reportRecoveryFiles();
 
-    // The maker's home page, opened when the defaults name none.
-    static constexpr char kMakerHomePage[] = "https://stikko.app";
-
     QSystemTrayIcon* rxTray = nullptr;
     QMenu* puMain = nullptr;
     QAction* nnConfig = nullptr;

@@ -7,6 +7,7 @@
 #include "platform/codepage.h"
 #include "store/notefiles.h"
 #include "theme/colors.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 
 #include <QAction>
@@ -42,12 +43,6 @@ constexpr int32_t kFrameColor = 16411517;   // the frame and the heading strip
 constexpr int32_t kColumnsColor = 6781577;  // the column-title strip
 constexpr int32_t kColumnTitleColor = 11781840;
 
-// The bytes of a zero-terminated field, never read past its end.
-template <std::size_t N> QByteArrayView fieldBytes(const char (&field)[N]) {
-    const void* end = std::memchr(field, '\0', N);
-    return QByteArrayView(field, end ? static_cast<const char*>(end) - field : qsizetype(N));
-}
-
 void padTo(QByteArray& text, qsizetype width) {
     if (text.size() < width)
         text.append(width - text.size(), ' ');
@@ -76,10 +71,8 @@ QPalette filled(QWidget* widget, const QColor& background, const QColor& text = 
 }
 
 QFont fixedPitchFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding")});
+    QFont font = fonts::fixedPitch(12);
     font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(12);
     return font;
 }
 
@@ -95,12 +88,12 @@ public:
 } // namespace
 
 QByteArray FormatAdminLine(const NoteRecord& record) {
-    QByteArray line = fieldBytes(record.title).toByteArray();
+    QByteArray line = cp949::fieldBytes(record.title).toByteArray();
     padTo(line, 40);
     line += "   ";
     QByteArray alarm;
     if (record.isalram != 0)
-        alarm = fieldBytes(record.alram_datetime).toByteArray();
+        alarm = cp949::fieldBytes(record.alram_datetime).toByteArray();
     padTo(alarm, 20);
     line += alarm;
     return cutAtCharacter(line, kAdminLineLimit);

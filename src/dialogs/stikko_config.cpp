@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "store/dm.h"
 #include "theme/colors.h"
+#include "theme/fonts.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -212,7 +213,7 @@ void ConfigShape::mousePressEvent(QMouseEvent* event) {
 ConfigColorButton::ConfigColorButton(int tag, QWidget* parent) : QToolButton(parent), Tag(tag) {
     setAutoRaise(true);
     setFixedSize(18, 18);
-    setIcon(QIcon(configpictures::colorButton()));
+    setIcon(configpictures::colorButton());
     setIconSize(QSize(14, 14));
     setToolTip(QStringLiteral("글자색"));
     setFocusPolicy(Qt::NoFocus);
@@ -229,9 +230,7 @@ TfrmStikko_config::TfrmStikko_config(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(502, 388);
-    QFont font(QStringLiteral("굴림체"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(fonts::fixedPitch(12));
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
@@ -245,17 +244,17 @@ TfrmStikko_config::TfrmStikko_config(QWidget* owner) : QDialog(owner) {
     tsColor = framedPage(pcConfig, kColorPageFrame, &area);
     tsColor->setObjectName(QStringLiteral("tsColor"));
     buildColorPage(area);
-    pcConfig->addTab(tsColor, QIcon(configpictures::tabIcon(0)), QStringLiteral("Orbindo Stikko"));
+    pcConfig->addTab(tsColor, configpictures::tabIcon(0), QStringLiteral("Orbindo Stikko"));
 
     tsAlarm = framedPage(pcConfig, kAlarmPageFrame, &area);
     tsAlarm->setObjectName(QStringLiteral("tsAlarm"));
     buildAlarmPage(area);
-    pcConfig->addTab(tsAlarm, QIcon(configpictures::tabIcon(1)), QStringLiteral("Alarm(알림) 설정"));
+    pcConfig->addTab(tsAlarm, configpictures::tabIcon(1), QStringLiteral("Alarm(알림) 설정"));
 
     tsSound = framedPage(pcConfig, kSoundPageFrame, &area);
     tsSound->setObjectName(QStringLiteral("tsSound"));
     buildSoundPage(area);
-    pcConfig->addTab(tsSound, QIcon(configpictures::tabIcon(2)), QStringLiteral("벨소리"));
+    pcConfig->addTab(tsSound, configpictures::tabIcon(2), QStringLiteral("벨소리"));
     pcConfig->setCurrentWidget(tsColor);
 
     // Bottom strip: the caption at the left, "확인" at the right.
@@ -365,7 +364,7 @@ void TfrmStikko_config::buildAlarmPage(QWidget* area) {
     box->setOutline(kAlarmBoxOutline, 4);
     box->setRadius(2);
     auto* icon = new QLabel(box);
-    icon->setPixmap(configpictures::alarmIcon());
+    icon->setPixmap(configpictures::alarmIcon().pixmap(QSize(32, 32)));
     icon->setGeometry(14, 13, 32, 32);
     cbAlram = new QCheckBox(QStringLiteral("알림 활성화"), box);
     cbAlram->setObjectName(QStringLiteral("cbAlram"));
@@ -411,7 +410,7 @@ void TfrmStikko_config::buildAlarmPage(QWidget* area) {
     label(group, QStringLiteral("분 마다 다시 알림"), 162, 90);
 
     auto* glass = new QLabel(area);
-    glass->setPixmap(configpictures::hourglass());
+    glass->setPixmap(configpictures::hourglass().pixmap(QSize(114, 99)));
     glass->setGeometry(354, 90, 114, 99);
 }
 
@@ -430,7 +429,7 @@ void TfrmStikko_config::buildSoundPage(QWidget* area) {
     setBackground(labSound, kSoundLabelBack);
     sbSound = new QToolButton(group);
     sbSound->setObjectName(QStringLiteral("sbSound"));
-    sbSound->setIcon(QIcon(configpictures::browse()));
+    sbSound->setIcon(configpictures::browse());
     sbSound->setIconSize(QSize(14, 14));
     sbSound->setGeometry(403, 25, 22, 21);
     label(group, QStringLiteral("지원 가능한 사운드 파일은 *.wav 파일 입니다."), 14, 60);
@@ -526,10 +525,7 @@ void TfrmStikko_config::LoadFromRecord(NoteRecord r) {
 
     cbSound->setChecked(r.is_sound != 0);
 
-    std::size_t len = 0;
-    while (len < sizeof r.sound_file && r.sound_file[len] != '\0')
-        ++len;
-    setSoundPath(QByteArray(r.sound_file, qsizetype(len)));
+    setSoundPath(cp949::fieldBytes(r.sound_file).toByteArray());
 }
 
 void TfrmStikko_config::StoreToRecord(NoteRecord& r) const {

@@ -4,6 +4,7 @@
 #include "platform/appenv.h"
 #include "platform/rtf.h"
 #include "store/notefiles.h"
+#include "theme/fonts.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -27,8 +28,7 @@ TfrmStikko_print* frmStikko_print = nullptr;
 namespace {
 
 QFont reportFont(double points, double dotsPerMm, bool bold) {
-    QFont font;
-    font.setFamilies({QStringLiteral("굴림"), QStringLiteral("NanumGothic")});
+    QFont font = fonts::proportional();
     font.setPixelSize(qMax(1, qRound(points / 72.0 * 25.4 * dotsPerMm)));
     font.setBold(bold);
     return font;
@@ -36,8 +36,7 @@ QFont reportFont(double points, double dotsPerMm, bool bold) {
 
 // The body's default font: 13 pixels of a 96-dpi screen.
 QFont bodyDefaultFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("굴림"), QStringLiteral("NanumGothic")});
+    QFont font = fonts::proportional();
     font.setPointSizeF(13.0 * 72.0 / 96.0);
     return font;
 }

@@ -11,10 +11,10 @@
 namespace stikko::notepictures {
 
 namespace {
-const QColor kInk(0x2b, 0x33, 0x3b);
-const QColor kPaper(0xff, 0xff, 0xff);
+using ink::kInk;
+using ink::kPaper;
 const QColor kNote(0xff, 0xe2, 0x6a);
-const QColor kAccent(0xd9, 0x46, 0x3e);
+const QColor kAccent = ink::kRed;
 
 QPen pen(const QColor& color, qreal width = 1.0) {
     QPen p(color, width);

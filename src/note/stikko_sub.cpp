@@ -11,6 +11,7 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
@@ -52,23 +53,8 @@ constexpr int32_t kEditorColor = 12382189;
 constexpr int32_t kStripColor = 11781840;
 constexpr int32_t kWhite = 0x00FFFFFF;
 
-// The fixed-pitch and proportional faces the note names; stand-ins are registered once.
-const QString kFixedFace = QStringLiteral("굴림체");
-const QString kPropFace = QStringLiteral("굴림");
-
-void registerFontSubstitutes() {
-    static const bool done = [] {
-        QFont::insertSubstitution(kFixedFace, QStringLiteral("NanumGothicCoding"));
-        QFont::insertSubstitution(kPropFace, QStringLiteral("NanumGothic"));
-        return true;
-    }();
-    (void)done;
-}
-
 QFont noteFont() {
-    QFont font(kFixedFace);
-    font.setPixelSize(12);
-    return font;
+    return fonts::fixedPitch(12);
 }
 
 // The editor menu's shortcuts; they act while the body has the focus.
@@ -77,27 +63,10 @@ constexpr QKeyCombination kEditorCommandKeys[] = {
     Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_P,
 };
 
-QByteArray fieldBytes(const char* field, std::size_t capacity) {
-    std::size_t len = 0;
-    while (len < capacity && field[len] != '\0')
-        ++len;
-    return QByteArray(field, qsizetype(len));
-}
-template <std::size_t N> QByteArray fieldBytes(const char (&field)[N]) {
-    return fieldBytes(field, N);
-}
-
 } // namespace
-
-const NoteRecord& noteDefaults() {
-    return Dm ? Dm->defaults : DefaultsRecord();
-}
-
-const char* const TfrmStikko_sub::kMakerHomePage = "https://stikko.app";
 
 TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), host_(host) {
-    registerFontSubstitutes();
     std::memset(&record, 0, sizeof record);
     isdragging = false;
     clock_.start();
@@ -116,7 +85,7 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     xpStyle->SetActive(true);
 
     // The right link image answers clicks only when the defaults give it an address.
-    if (fieldBytes(noteDefaults().right_homepage).size() > 4)
+    if (!rightLinkAddress().isEmpty())
         imgVanto->setCursor(Qt::PointingHandCursor);
     reDoc->clear();
     SelectionChange(); // FormCreate: the style labels start in step with the empty editor
@@ -574,7 +543,7 @@ void TfrmStikko_sub::showLoadedNote(FileState recordState) {
     isringing = false;
     showing_ = true;
     if (recordState == FileState::Unreadable)
-        enterReadOnly(noteFiles().recordPath(fieldBytes(record.oid)), true);
+        enterReadOnly(noteFiles().recordPath(noteId(record)), true);
     ApplyNoteRecord();
     show();
 }
@@ -602,12 +571,12 @@ void TfrmStikko_sub::applyRecord() {
     // is not found there falls back to the defaults' picture; a name from the Windows program
     // stands for the picture of the same name in the system folder.
     const QString systemFolder = env::programFolder() + QLatin1String(kSystemFolder);
-    const QByteArray imageName = fieldBytes(record.right_homepage_image);
-    const QByteArray defaultImage = fieldBytes(noteDefaults().right_homepage_image);
+    const QByteArrayView imageName = cp949::fieldBytes(record.right_homepage_image);
+    const QByteArrayView defaultImage = cp949::fieldBytes(noteDefaults().right_homepage_image);
     QString imagePath;
-    if (imageName.size() > 5) {
+    if (imageName.size() >= kMinPictureNameLength) {
         QStringList names{systemFolder + cp949::decode(imageName)};
-        if (defaultImage.size() > 5)
+        if (defaultImage.size() >= kMinPictureNameLength)
             names << systemFolder + cp949::decode(defaultImage);
         imagePath = oldpaths::firstExistingFile(names, systemFolder);
     }
@@ -626,7 +595,7 @@ void TfrmStikko_sub::applyRecord() {
     setCaption(cp949::fieldText(record.title));
     setWindowTitle(cp949::fieldText(record.title));
 
-    const QByteArray id = fieldBytes(record.oid);
+    const QByteArrayView id = noteId(record);
     const BodyLoad body = noteFiles().loadBody(id);
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
@@ -798,7 +767,7 @@ void TfrmStikko_sub::writeSucceeded() {
 
 void TfrmStikko_sub::recordWriteFailed(const QString& reason) {
     recordDirty_ = true;
-    writeFailed(noteFiles().recordPath(fieldBytes(record.oid)), reason);
+    writeFailed(noteFiles().recordPath(noteId(record)), reason);
 }
 
 void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
@@ -850,7 +819,7 @@ bool TfrmStikko_sub::saveBody() {
         return true;
     if (readOnly_)
         return false;
-    const QByteArray id = fieldBytes(record.oid);
+    const QByteArrayView id = noteId(record);
     const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
     QString reason;
     if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason)) {
@@ -881,7 +850,7 @@ std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
     if (isdeleted || readOnly_ || !ismodified)
         return std::nullopt;
     reDoc->commitComposition();
-    return noteFiles().saveRecoveryCopy(fieldBytes(record.oid), rtf::write(*reDoc->document()), error);
+    return noteFiles().saveRecoveryCopy(noteId(record), rtf::write(*reDoc->document()), error);
 }
 
 bool TfrmStikko_sub::SaveOnClose() {

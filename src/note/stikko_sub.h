@@ -226,10 +226,6 @@ class TfrmStikko_sub : public QWidget {
     void PlayAlarmSound();
     void mpAlramNotify();
 
-    // The built-in address of the maker's home page (the left title image without a configured
-    // one); the same as the tray's home-page command.
-    static const char* const kMakerHomePage;
-
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

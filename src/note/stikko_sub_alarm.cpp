@@ -33,8 +33,7 @@ bool& playingFlag() {
 }
 
 std::optional<QDateTime> alarmMoment(const NoteRecord& record) {
-    return alarmclock::parseMoment(
-        QByteArrayView(record.alram_datetime, qstrnlen(record.alram_datetime, sizeof record.alram_datetime)));
+    return alarmclock::parseMoment(cp949::fieldBytes(record.alram_datetime));
 }
 
 } // namespace

@@ -16,22 +16,12 @@
 
 namespace stikko {
 
-namespace {
-// A field's bytes up to its terminator (never past the field).
-template <std::size_t N> QByteArray bytesOf(const char (&field)[N]) {
-    std::size_t len = 0;
-    while (len < N && field[len] != '\0')
-        ++len;
-    return QByteArray(field, qsizetype(len));
-}
-} // namespace
-
 void TfrmStikko_sub::sbCloseClick() {
     commitComposition();
     if (!host_)
         return;
     // The host closes and may destroy this window; the id must outlive it.
-    const QByteArray id = bytesOf(record.oid);
+    const QByteArray id = noteId(record).toByteArray();
     host_->CloseNoteWindow(id.constData());
 }
 
@@ -41,7 +31,7 @@ void TfrmStikko_sub::sbDeleteClick() {
         return;
     if (!host_)
         return;
-    const QByteArray id = bytesOf(record.oid);
+    const QByteArray id = noteId(record).toByteArray();
     host_->DeleteNote(id.constData());
 }
 
@@ -51,7 +41,7 @@ void TfrmStikko_sub::sbPrintClick() {
     // because the close-time save decides on its own. A note opened read-only prints its file
     // as it is, unless that is the file that could not be read.
     const bool wasModified = ismodified;
-    const QByteArray id = bytesOf(record.oid);
+    const QByteArray id = noteId(record).toByteArray();
     if (readOnly() && unreadablePath_ == noteFiles().bodyPath(id)) {
         noteDialogs().showError(this, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
                                           .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
@@ -152,16 +142,14 @@ void TfrmStikko_sub::OpenNoteSettings(int page) {
 }
 
 void TfrmStikko_sub::imgZemClick() {
-    const QByteArray address = bytesOf(noteDefaults().left_homepage);
-    if (!host_)
-        return;
-    host_->OpenWebAddress(address.size() > 4 ? cp949::decode(address) : QString::fromLatin1(kMakerHomePage));
+    if (host_)
+        host_->OpenWebAddress(homePageAddress());
 }
 
 void TfrmStikko_sub::imgVantoClick() {
-    const QByteArray address = bytesOf(noteDefaults().right_homepage);
-    if (host_ && address.size() > 4)
-        host_->OpenWebAddress(cp949::decode(address));
+    const QString address = rightLinkAddress();
+    if (host_ && !address.isEmpty())
+        host_->OpenWebAddress(address);
 }
 
 } // namespace stikko

@@ -252,6 +252,23 @@ std::optional<QByteArray> pendingWrite(const QString& path) {
     return openBatch->files[*it].bytes;
 }
 
+std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const qint64 size = file.size();
+    if (size > limit)
+        return std::nullopt;
+    // Asking for the whole limit at once would reserve (and then give back) that much memory
+    // for every file read; the file's own size plus one byte shows whether it grew meanwhile.
+    QByteArray bytes = file.read(size + 1);
+    if (bytes.size() > size && file.error() == QFileDevice::NoError)
+        bytes += file.read(limit + 1 - bytes.size());
+    if (file.error() != QFileDevice::NoError || bytes.size() > limit)
+        return std::nullopt;
+    return bytes;
+}
+
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
     const auto fail = [error](const QString& reason) {
         if (error)

@@ -13,6 +13,10 @@
 
 namespace stikko {
 
+// All of `path`, a plain file of at most `limit` bytes; nothing when it cannot be read in full
+// or is larger (also when it grows past the limit while it is read).
+std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit);
+
 // Replaces `path` with `bytes`. Creates no folders. Returns false (and, if `error` is given,
 // a reason) when the file could not be written in full.
 // A file that already holds exactly `bytes` is left alone: nothing changes, and no flush to

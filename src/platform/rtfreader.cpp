@@ -27,9 +27,6 @@ namespace stikko::rtf {
 namespace {
 
 constexpr int kMaxDepth = 4096;            // deeper groups share their parent's state
-constexpr int kMaxTwips = 31680;           // 22 inches: the widest indent kept
-constexpr int kMinHalfPoints = 2;
-constexpr int kMaxHalfPoints = 3276;
 constexpr std::size_t kMaxWordLength = 32; // longer control words are unknown by definition
 
 enum class Dest : std::uint8_t {

@@ -22,10 +22,7 @@ namespace stikko::rtf {
 
 namespace {
 
-constexpr int kMaxTwips = 31680;
 constexpr int kBulletHang = 200; // twips from a bullet to its text, as the control writes it
-constexpr int kMinHalfPoints = 2;
-constexpr int kMaxHalfPoints = 3276;
 
 struct Props {
     int font = 0;

@@ -99,25 +99,12 @@ std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& st
         state = FileState::Loaded;
         return pending;
     }
-    QFile file(path);
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    if (!QFileInfo::exists(path)) {
         state = FileState::Missing;
         return std::nullopt;
     }
-    state = FileState::Unreadable;
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const qint64 size = file.size();
-    if (size > rtf::kMaxFileSize)
-        return std::nullopt;
-    // The file's own size plus one byte shows whether it grew meanwhile.
-    QByteArray bytes = file.read(size + 1);
-    if (bytes.size() > size && file.error() == QFileDevice::NoError)
-        bytes += file.read(rtf::kMaxFileSize + 1 - bytes.size());
-    if (file.error() != QFileDevice::NoError || bytes.size() > rtf::kMaxFileSize)
-        return std::nullopt;
-    state = FileState::Loaded;
+    std::optional<QByteArray> bytes = readWholeFile(path, rtf::kMaxFileSize);
+    state = bytes ? FileState::Loaded : FileState::Unreadable;
     return bytes;
 }
 
@@ -126,8 +113,7 @@ bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* er
 }
 
 FileState NoteFiles::loadRecord(NoteRecord& record) {
-    const QByteArrayView id(record.oid, qsizetype(strnlen(record.oid, sizeof record.oid)));
-    const QString path = recordPath(id);
+    const QString path = recordPath(noteId(record));
     FileState state = FileState::Missing;
     const std::optional<QByteArray> bytes = readFile(path, state);
     ReadNoteRecord(record, IniFile::fromBytes(bytes.value_or(QByteArray()), path));
@@ -135,7 +121,7 @@ FileState NoteFiles::loadRecord(NoteRecord& record) {
 }
 
 bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
-    const QByteArrayView id(record.oid, qsizetype(strnlen(record.oid, sizeof record.oid)));
+    const QByteArrayView id = noteId(record);
     if (!isNoteId(id)) {
         if (error)
             *error = QStringLiteral("no valid note id");

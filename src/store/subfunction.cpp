@@ -106,12 +106,8 @@ int32_t intField(const NoteRecord& record, const KeyDef& def) {
     return value;
 }
 
-// The bytes of a zero-terminated field, never reading past it.
-QByteArrayView fieldBytes(const char* field, std::size_t size) {
-    return QByteArrayView(field, static_cast<qsizetype>(strnlen(field, size)));
-}
 QByteArrayView fieldBytes(const NoteRecord& record, const KeyDef& def) {
-    return fieldBytes(textField(record, def), def.size);
+    return cp949::fieldBytes(textField(record, def), def.size);
 }
 
 // A folder as a record stores it, or nothing when the folder has no exact code-page form
@@ -181,7 +177,7 @@ void ReadNoteRecord(NoteRecord& record, const IniFile& ini) {
     const QSize area = env::workArea();
     // The clock is read once, and its text made only for a key that is missing.
     const QDateTime now = env::now();
-    QByteArray sound = fieldBytes(defaults.sound_file, sizeof defaults.sound_file).toByteArray();
+    QByteArray sound = cp949::fieldBytes(defaults.sound_file).toByteArray();
     if (!sound.contains(".wav"))
         sound = encodedFolder(env::programFolder()).value_or(QByteArray()) + kSoundFolder + "alram.wav";
 

@@ -1,6 +1,7 @@
 #include "theme/xpstyle.h"
 
 #include "theme/colors.h"
+#include "theme/fonts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -556,7 +557,7 @@ void configureFormStyle(TXPStyle& style, TXPControls controls, TXPContainers con
     style.SetDimLevel(0);
     style.SetGrayLevel(10);
     MenuFont font;
-    font.font = QFont(QStringLiteral("굴림"));
+    font.font = fonts::proportional();
     font.font.setPixelSize(12);
     font.color = kMenuText;
     style.SetFont(font);

@@ -6,6 +6,7 @@
 #include "support/fake_note_host.h"
 #include "support/testenv.h"
 
+#include "note/notedefaults.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/atomicfile.h"
@@ -536,7 +537,7 @@ class NoteWindowTest : public QObject {
 
         note->imgZemClick();
         note->imgVantoClick();
-        QCOMPARE(host->addresses, QStringList{QString::fromLatin1(TfrmStikko_sub::kMakerHomePage)});
+        QCOMPARE(host->addresses, QStringList{QString::fromLatin1(kMakerHomePage)});
         std::strcpy(dm->defaults.left_homepage, "https://left.example/");
         std::strcpy(dm->defaults.right_homepage, "https://right.example/");
         note->imgZemClick();
