@@ -5,9 +5,9 @@
 #include "app/single_instance.h"
 #include "app/stikko_main.h"
 #include "app/termination_signals.h"
-#include "dialogs/prompts.h"
 #include "platform/appenv.h"
 #include "platform/atomicfile.h"
+#include "platform/userdialogs.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
@@ -140,7 +140,7 @@ int runStikko(int argc, char** argv) {
         qCritical("stikko: cannot start: %s", error.what());
         mainForm.reset();
         dataModule.reset();
-        prompts::showError(
+        dialogs().showError(
             nullptr,
             QStringLiteral("Stikko를 시작하지 못했습니다.\n%1").arg(QString::fromLocal8Bit(error.what())));
         return 0;

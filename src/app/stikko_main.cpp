@@ -2,7 +2,6 @@
 
 #include "app/fallback_window.h"
 #include "app/stikko_logo.h"
-#include "dialogs/prompts.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_config.h"
 #include "dialogs/stikko_print.h"
@@ -13,6 +12,7 @@
 #include "platform/codepage.h"
 #include "platform/desktopnotice.h"
 #include "platform/traymenuhost.h"
+#include "platform/userdialogs.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "theme/icons.h"
@@ -43,11 +43,6 @@ namespace {
 // True when `id` may name a note's files.
 bool isSafeId(const char* id) {
     return id != nullptr && NoteFiles::isNoteId(QByteArrayView(id, static_cast<qsizetype>(std::strlen(id))));
-}
-
-std::function<bool()>& trayCheckSlot() {
-    static std::function<bool()> check;
-    return check;
 }
 
 // How often the desktop is asked whether it has a notification area. Qt tells no change of
@@ -137,16 +132,11 @@ void TfrmStikko_main::buildTray() {
     updateTrayPresence();
 }
 
-void TfrmStikko_main::setTrayAvailabilityCheck(std::function<bool()> check) {
-    trayCheckSlot() = std::move(check);
-}
-
 void TfrmStikko_main::updateTrayPresence() {
     if (ending_) {
         return;
     }
-    const auto& check = trayCheckSlot();
-    const bool present = check ? check() : QSystemTrayIcon::isSystemTrayAvailable();
+    const bool present = env::current().trayAvailable();
     const bool changed = present != trayPresent_ || (!present && fallbackWindow == nullptr);
     trayPresent_ = present;
     if (!changed) {
@@ -268,7 +258,7 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
     // To the desktop's trash, from where a note deleted by mistake can be put back.
     if (!noteFiles().remove(bytes)) {
         qWarning("stikko: cannot delete the files of note %s", qPrintable(noteFiles().recordPath(bytes)));
-        prompts::showError(
+        dialogs().showError(
             nullptr, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
                          .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
         return false;
@@ -562,9 +552,9 @@ void TfrmStikko_main::OpenWebAddress(const QString& address) {
     const QUrl url = webAddressUrl(address);
     if (!url.isValid()) {
         // Only web and mail addresses are opened; anything else could start a program.
-        prompts::showError(nullptr, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
-                                                   "http, https, ftp, mailto 주소만 열 수 있습니다.")
-                                        .arg(address));
+        dialogs().showError(nullptr, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
+                                                    "http, https, ftp, mailto 주소만 열 수 있습니다.")
+                                         .arg(address));
         return;
     }
     QDesktopServices::openUrl(url);

@@ -12,7 +12,6 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class QAction;
@@ -73,8 +72,6 @@ public:
     void updateTrayPresence();
     bool trayPresent() const { return trayPresent_; }
     FallbackWindow* fallbackWindow = nullptr; // made when first needed
-    // Replaces the question whether a notification area exists (tests); empty = ask Qt.
-    static void setTrayAvailabilityCheck(std::function<bool()> check);
 
     // Tells the user something: through the desktop's notifications, else the icon's balloon,
     // else the fallback window. Remembered in lastTrayMessage(Title).

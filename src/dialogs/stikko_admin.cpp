@@ -1,7 +1,6 @@
 #include "dialogs/stikko_admin.h"
 
 #include "dialogs/noteregistry.h"
-#include "dialogs/prompts.h"
 #include "note/notedialogs.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
@@ -311,7 +310,7 @@ void TfrmStikko_admin::nnDeleteClick() {
     const int line = selectedLine();
     if (line < 0 || line >= lbOid.size())
         return;
-    if (!prompts::askYesNo(this, kDeleteCaption, kDeleteQuestion))
+    if (!confirmDelete(this))
         return;
     if (line >= lbOid.size() || line >= clbStikko->count())
         return;

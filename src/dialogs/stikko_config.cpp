@@ -4,22 +4,20 @@
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/userdialogs.h"
 #include "store/dm.h"
 #include "theme/colors.h"
 #include "theme/fonts.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
-#include <QDir>
-#include <QColorDialog>
 #include <QDateEdit>
-#include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSlider>
@@ -58,55 +56,6 @@ constexpr int kOpacityMax = 255;
 constexpr int kOpacityStep = 20;
 
 const QString kDefaultsCaption = QStringLiteral("☞ 모든 메모장의 기본 값으로 사용됩니다.");
-
-TfrmStikko_config::ColorChooser& colorChooserSlot() {
-    static TfrmStikko_config::ColorChooser chooser;
-    return chooser;
-}
-TfrmStikko_config::FileChooser& fileChooserSlot() {
-    static TfrmStikko_config::FileChooser chooser;
-    return chooser;
-}
-TfrmStikko_config::Messenger& messengerSlot() {
-    static TfrmStikko_config::Messenger messenger;
-    return messenger;
-}
-
-std::optional<QColor> askColor(QWidget* parent, const QColor& initial) {
-    if (colorChooserSlot())
-        return colorChooserSlot()(parent, initial);
-    const QColor chosen = QColorDialog::getColor(initial, parent);
-    if (!chosen.isValid())
-        return std::nullopt;
-    return chosen;
-}
-
-std::optional<QString> askSoundFile(QWidget* parent, const QString& current) {
-    if (fileChooserSlot())
-        return fileChooserSlot()(parent, current);
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("*.wav"));
-    dialog.setDefaultSuffix(QStringLiteral("wav"));
-    if (!current.isEmpty()) {
-        const QFileInfo info(current);
-        if (info.dir().exists())
-            dialog.setDirectory(info.dir());
-        dialog.selectFile(info.fileName());
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
-}
-
-void tell(QWidget* parent, const QString& text) {
-    if (messengerSlot()) {
-        messengerSlot()(parent, text);
-        return;
-    }
-    QMessageBox::information(parent, parent ? parent->window()->windowTitle() : QString(), text);
-}
 
 QColor qc(int32_t value) { return colors::toQColor(value); }
 
@@ -570,7 +519,8 @@ void TfrmStikko_config::ChooseColor(int target) {
     if (target < 0 || target >= int(swatches.size()) || !swatches[target])
         return;
     ConfigShape* swatch = swatches[target];
-    if (const std::optional<QColor> chosen = askColor(this, qc(swatch->fill())); chosen && chosen->isValid())
+    if (const std::optional<QColor> chosen = dialogs().chooseColor(this, qc(swatch->fill()));
+        chosen && chosen->isValid())
         swatch->setFill(colors::fromQColor(*chosen));
     if (perNote_)
         PreviewOnNote();
@@ -627,33 +577,26 @@ QString TfrmStikko_config::soundPathForRecord(const QString& chosen) {
 }
 
 void TfrmStikko_config::sbSoundClick() {
-    const std::optional<QString> chosen = askSoundFile(this, labSound->text());
+    const std::optional<QString> chosen = dialogs().chooseSoundFile(this, labSound->text());
     if (!chosen || chosen->isEmpty())
         return;
     const QString path = soundPathForRecord(*chosen);
     const QByteArray bytes = cp949::encode(path);
     if (cp949::decode(bytes) != path) {
-        tell(this, QStringLiteral("선택한 파일의 경로에 저장할 수 없는 글자가 있습니다.\n"
-                                  "다른 위치의 파일을 선택해 주세요.\n\n%1")
-                       .arg(path));
+        dialogs().showMessage(this, QStringLiteral("선택한 파일의 경로에 저장할 수 없는 글자가 있습니다.\n"
+                                                   "다른 위치의 파일을 선택해 주세요.\n\n%1")
+                                        .arg(path));
         return;
     }
     if (bytes.size() >= qsizetype(sizeof(NoteRecord::sound_file))) {
-        tell(this, QStringLiteral("선택한 파일의 경로가 너무 깁니다.\n"
-                                  "경로는 %1 바이트까지 저장할 수 있습니다.\n\n%2")
-                       .arg(sizeof(NoteRecord::sound_file) - 1)
-                       .arg(path));
+        dialogs().showMessage(this, QStringLiteral("선택한 파일의 경로가 너무 깁니다.\n"
+                                                   "경로는 %1 바이트까지 저장할 수 있습니다.\n\n%2")
+                                        .arg(sizeof(NoteRecord::sound_file) - 1)
+                                        .arg(path));
         return;
     }
     setSoundPath(bytes);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Seams
-
-void TfrmStikko_config::setColorChooser(ColorChooser chooser) { colorChooserSlot() = std::move(chooser); }
-void TfrmStikko_config::setFileChooser(FileChooser chooser) { fileChooserSlot() = std::move(chooser); }
-void TfrmStikko_config::setMessenger(Messenger messenger) { messengerSlot() = std::move(messenger); }
 
 // ---------------------------------------------------------------------------------------------
 // Running the dialog
@@ -690,8 +633,8 @@ bool RunDefaultsSettings(QWidget* owner) {
     if (!Dm)
         return false;
     if (!SaveNoteRecord(kDefaultsFile, Dm->defaults)) {
-        tell(owner, QStringLiteral("기본 환경 설정을 저장하지 못했습니다.\n%1")
-                        .arg(env::storageFolder() + QString::fromLatin1(kDefaultsFile)));
+        dialogs().showMessage(owner, QStringLiteral("기본 환경 설정을 저장하지 못했습니다.\n%1")
+                                         .arg(env::storageFolder() + QString::fromLatin1(kDefaultsFile)));
         return false;
     }
     return true;

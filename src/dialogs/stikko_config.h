@@ -14,8 +14,6 @@
 #include <QToolButton>
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <optional>
 
 class QCheckBox;
 class QDateEdit;
@@ -125,18 +123,6 @@ public:
     bool perNoteMode() const { return perNote_; }
     // The sound file path as it will be stored (the bytes behind labSound's caption).
     QByteArray soundFileBytes() const { return soundBytes_; }
-
-    // The modal questions the dialog asks, replaceable so that tests can answer them.
-    // Colour: the starting colour in, the chosen colour out (nullopt = cancelled).
-    using ColorChooser = std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)>;
-    // Sound file: the current path in, the chosen full path out (nullopt = cancelled).
-    using FileChooser = std::function<std::optional<QString>(QWidget* parent, const QString& current)>;
-    // A message the user has to acknowledge.
-    using Messenger = std::function<void(QWidget* parent, const QString& text)>;
-    // An empty function restores the real dialog.
-    static void setColorChooser(ColorChooser chooser);
-    static void setFileChooser(FileChooser chooser);
-    static void setMessenger(Messenger messenger);
 
     // The form that a chosen sound path is stored in: lower case, unless lower-casing would make
     // it name a different (or no) file on this file system. Public for tests.

@@ -1,8 +1,8 @@
 #include "dialogs/stikko_print.h"
 
-#include "dialogs/prompts.h"
 #include "platform/appenv.h"
 #include "platform/rtf.h"
+#include "platform/userdialogs.h"
 #include "store/notefiles.h"
 #include "theme/fonts.h"
 
@@ -223,9 +223,9 @@ bool ShowPrintPreview(QWidget* owner, const QString& title, const QByteArray& id
     form->qlabTitle = title;
     if (!form->LoadBody(id)) {
         form.reset();
-        prompts::showError(owner,
-                           QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
-                               .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
+        dialogs().showError(owner,
+                            QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
+                                .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
         return false;
     }
     QPointer<QWidget> parent(owner);

@@ -69,7 +69,6 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), host_(host) {
     std::memset(&record, 0, sizeof record);
     isdragging = false;
-    clock_.start();
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(noteFont());
     resize(kDesignWidth, kDesignHeight);
@@ -212,11 +211,9 @@ void TfrmStikko_sub::buildControls() {
     pnBottom0->hide();
 
     timCheck = new QTimer(this);
-    timCheck->setInterval(60000);
     timCheckRepeat = new QTimer(this);
     timAutosave = new QTimer(this);
     timAutosave->setSingleShot(true);
-    timAutosave->setInterval(kAutosaveDelayMs);
     connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
     connect(imgZem, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
         if (button == Qt::LeftButton)
@@ -737,7 +734,7 @@ void TfrmStikko_sub::commitComposition() {
 // --- Saving -------------------------------------------------------------------------------
 
 void TfrmStikko_sub::scheduleAutosave() {
-    const qint64 now = elapsedMs();
+    const qint64 now = env::steadyMs();
     timAutosave->start(int(std::max<qint64>(0, autosave_.changed(now) - now)));
 }
 
@@ -748,7 +745,7 @@ void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
         host_->reportWriteFailure(path, reason);
     }
     if (!isclosed && !isdeleted) {
-        const qint64 now = elapsedMs();
+        const qint64 now = env::steadyMs();
         timAutosave->start(int(std::max<qint64>(0, autosave_.failed(now) - now)));
     }
     updateMark();

@@ -12,7 +12,6 @@
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
-#include <QElapsedTimer>
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
@@ -108,9 +107,6 @@ class TfrmStikko_sub : public QWidget {
 
     // Commits text the input method is still composing in the body.
     void commitComposition();
-
-    // Milliseconds of quiet after the last change before the body is saved on its own.
-    static constexpr int kAutosaveDelayMs = int(AutosaveSchedule::kQuietMs);
 
     // --- Controls (named as the note's layout names them) -------------------------------
     Panel* pnBase = nullptr;
@@ -254,7 +250,6 @@ class TfrmStikko_sub : public QWidget {
     void scheduleAutosave();
     void enterReadOnly(const QString& path, bool recordUnreadable);
     void updateMark();
-    qint64 elapsedMs() const { return clock_.elapsed(); }
     QString lineText(int line) const;
     int lineCount() const;
     void buildAlarm();
@@ -281,7 +276,6 @@ class TfrmStikko_sub : public QWidget {
     bool recordDirty_ = false; // the last write of the record failed
     bool failureTold_ = false; // the user knows of the current run of failures
     AutosaveSchedule autosave_;
-    QElapsedTimer clock_;
 };
 
 } // namespace stikko

@@ -117,7 +117,7 @@ void TfrmStikko_sub::timCheckRepeatTimer() {
 
 void TfrmStikko_sub::PlayAlarmSound() {
     const NoteRecord& defaults = noteDefaults();
-    if (defaults.is_sound == 0 || playingFlag() || !sound::hasOutputDevice())
+    if (defaults.is_sound == 0 || playingFlag() || !env::current().hasSoundOutput())
         return;
     // The note's own sound, else the defaults' sound, else the shipped one. A path from the
     // Windows program stands for the sound of the same name in sound/; what is stored stays.
@@ -129,7 +129,7 @@ void TfrmStikko_sub::PlayAlarmSound() {
     if (path.isEmpty())
         path = cp949::fieldText(defaults.sound_file);
     if (!mpAlram) {
-        mpAlram = sound::createPlayer(this);
+        mpAlram = env::current().createSoundPlayer(this);
         mpAlram->setObjectName(QStringLiteral("mpAlram"));
         connect(mpAlram, &sound::Player::finished, this, &TfrmStikko_sub::mpAlramNotify);
     }

@@ -8,6 +8,7 @@
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
+#include "platform/userdialogs.h"
 
 #include <QAction>
 #include <QDir>
@@ -27,7 +28,7 @@ void TfrmStikko_sub::sbCloseClick() {
 
 void TfrmStikko_sub::sbDeleteClick() {
     commitComposition();
-    if (!noteDialogs().askYesNo(this, kDeleteCaption, kDeleteQuestion))
+    if (!confirmDelete(this))
         return;
     if (!host_)
         return;
@@ -43,15 +44,15 @@ void TfrmStikko_sub::sbPrintClick() {
     const bool wasModified = ismodified;
     const QByteArray id = noteId(record).toByteArray();
     if (readOnly() && unreadablePath_ == noteFiles().bodyPath(id)) {
-        noteDialogs().showError(this, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
-                                          .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
+        dialogs().showError(this, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
+                                      .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
         return;
     }
     if (!readOnly() && !saveBody()) {
         // Told every time, unlike the quiet retries of the autosave: the user asked for this.
-        noteDialogs().showError(
-            this, QStringLiteral("메모 내용을 저장하지 못해 인쇄할 수 없습니다.\n%1")
-                      .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
+        dialogs().showError(this,
+                            QStringLiteral("메모 내용을 저장하지 못해 인쇄할 수 없습니다.\n%1")
+                                .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
         return;
     }
     ismodified = wasModified;

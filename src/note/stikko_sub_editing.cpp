@@ -2,9 +2,9 @@
 // indicators that follow the selection. Every command first commits a syllable the input
 // method is still composing, so it acts on the text as the user sees it.
 
-#include "note/notedialogs.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
+#include "platform/userdialogs.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -104,7 +104,7 @@ void TfrmStikko_sub::labUnderlineClick() {
 void TfrmStikko_sub::labFontClick() {
     commitComposition();
     const QFont initial = reDoc->currentCharFormat().font();
-    if (const auto chosen = noteDialogs().chooseFont(this, initial)) {
+    if (const auto chosen = dialogs().chooseFont(this, initial)) {
         // Name, size and style come from the dialog; the colour stays the selection's.
         QTextCharFormat change;
         change.setFont(*chosen);
@@ -119,7 +119,7 @@ void TfrmStikko_sub::sbColorClick() {
     const QColor initial = current.hasProperty(QTextFormat::ForegroundBrush)
                                ? current.foreground().color()
                                : reDoc->palette().color(QPalette::Text);
-    const auto chosen = noteDialogs().chooseColor(this, initial);
+    const auto chosen = dialogs().chooseColor(this, initial);
     if (!chosen)
         return; // cancelled: the focus stays where it was
     // Only the colour changes: a selection of mixed fonts or styles keeps them.

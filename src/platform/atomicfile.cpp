@@ -1,5 +1,7 @@
 #include "platform/atomicfile.h"
 
+#include "platform/appenv.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,11 +21,6 @@
 namespace stikko {
 
 namespace {
-
-FileWriter& writerSlot() {
-    static FileWriter writer;
-    return writer;
-}
 
 QString systemError(int number) {
     return QString::fromLocal8Bit(std::strerror(number));
@@ -75,13 +72,12 @@ std::unique_ptr<QTemporaryFile> openTemporary(const QString& target, QString* re
 // reason, when the writer fails or stops making progress, or when the file does not come out
 // exactly as long as `bytes` (a writer that claims more than it wrote is caught here).
 bool writeAllBytes(int fd, QByteArrayView bytes, QString* reason) {
-    const FileWriter& writer = writerSlot();
+    const env::Environment& environment = env::current();
     qint64 done = 0;
     const qint64 size = bytes.size();
     while (done < size) {
         errno = 0;
-        const qint64 written = writer ? writer(fd, bytes.data() + done, size - done)
-                                      : ::write(fd, bytes.data() + done, static_cast<size_t>(size - done));
+        const qint64 written = environment.writeToFile(fd, bytes.data() + done, size - done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0) {
@@ -304,10 +300,6 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
         return fail(systemError(errno));
     temp->setAutoRemove(false);
     return true;
-}
-
-void setFileWriter(FileWriter writer) {
-    writerSlot() = std::move(writer);
 }
 
 bool isTemporaryFileName(const QString& fileName) {

@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 namespace stikko {
@@ -20,16 +19,9 @@ std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit);
 // Replaces `path` with `bytes`. Creates no folders. Returns false (and, if `error` is given,
 // a reason) when the file could not be written in full.
 // A file that already holds exactly `bytes` is left alone: nothing changes, and no flush to
-// the disk is paid for.
+// the disk is paid for. The bytes go through env::current().writeToFile, which a test may make
+// fail or come up short: a file is only renamed into place when every byte of it is on the disk.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
-
-// The call that puts bytes into an open temporary file: like ::write, it returns how many bytes
-// it wrote (possibly fewer than asked) or -1 with errno set. Tests install one that fails or
-// comes up short; whatever it does, a file is only renamed into place when every byte of it
-// is on the disk.
-using FileWriter = std::function<qint64(int fd, const char* data, qint64 size)>;
-// An empty writer goes back to ::write.
-void setFileWriter(FileWriter writer);
 
 // True for a name this writer gives its temporary files while it writes `<name>`:
 // "<name>.XXXXXX", six random letters and digits (of at least two of the kinds lower case,

@@ -56,25 +56,4 @@ void FakeNoteHost::reportReadFailure(const QString& path) {
     readFailures << path;
 }
 
-bool FakeDialogs::askYesNo(QWidget*, const QString& caption, const QString& text) {
-    questions << caption + QLatin1Char('|') + text;
-    return yes;
-}
-
-std::optional<QFont> FakeDialogs::chooseFont(QWidget*, const QFont& initial) {
-    ++fontAsked;
-    fontShown = initial;
-    return font;
-}
-
-void FakeDialogs::showError(QWidget*, const QString& text) {
-    errors << text;
-}
-
-std::optional<QColor> FakeDialogs::chooseColor(QWidget*, const QColor& initial) {
-    ++colorAsked;
-    colorShown = initial;
-    return color;
-}
-
 } // namespace stikko::test

@@ -1,9 +1,7 @@
 #pragma once
 // A NoteHost for widget tests: records every call, and for hide and delete does what the main
-// form does (so a test sees the window close the way it would in the program). Also answers
-// the note window's dialogs without showing any.
+// form does (so a test sees the window close the way it would in the program).
 
-#include "note/notedialogs.h"
 #include "note/notehost.h"
 
 #include <QList>
@@ -36,24 +34,6 @@ class FakeNoteHost : public NoteHost {
     int rang = 0;
     // The text the print preview found in the body file when it was opened.
     QString bodyAtPrint;
-};
-
-// Answers the note's questions; install with setNoteDialogs(&answers).
-class FakeDialogs : public NoteDialogs {
-  public:
-    bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
-    std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
-    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
-    void showError(QWidget*, const QString& text) override;
-
-    bool yes = false;
-    std::optional<QFont> font;   // nothing = cancel
-    std::optional<QColor> color; // nothing = cancel
-    QStringList questions, errors;
-    QFont fontShown;
-    QColor colorShown;
-    int fontAsked = 0;
-    int colorAsked = 0;
 };
 
 } // namespace stikko::test

@@ -2,6 +2,7 @@
 // to the disk), anything else is replaced in one rename.
 #include "platform/atomicfile.h"
 #include "platform/ini.h"
+#include "support/testenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -120,7 +121,8 @@ private slots:
         const QByteArray old = "{\\rtf1 the text before}";
         QVERIFY(writeFileAtomically(path, old));
         int calls = 0;
-        setFileWriter([&](int fd, const char* data, qint64 size) -> qint64 {
+        test::TestEnv env;
+        env.writer = [&](int fd, const char* data, qint64 size) -> qint64 {
             ++calls;
             if (mode == 1 && calls == 1)
                 return ::write(fd, data, size_t(size / 2)); // a short write: the rest is tried again
@@ -128,10 +130,9 @@ private slots:
                 return ::write(fd, data, size_t(size / 2)) < 0 ? -1 : size;
             errno = ENOSPC;
             return -1;
-        });
+        };
         QString error;
         const bool written = writeFileAtomically(path, QByteArray(4000, 'x'), &error);
-        setFileWriter({});
         QVERIFY(!written);
         QVERIFY(!error.isEmpty());
         QCOMPARE(readAll(path), old);

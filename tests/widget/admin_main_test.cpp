@@ -2,7 +2,6 @@
 // and real note files.
 
 #include "app/stikko_main.h"
-#include "dialogs/prompts.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_print.h"
 #include "note/stikko_sub.h"
@@ -67,25 +66,16 @@ int lineOf(const TfrmStikko_admin& manager, const QByteArray& id) { return int(m
 class AdminMainTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<test::TestEnv> env_;
     std::unique_ptr<TDm> dm_;
     std::unique_ptr<TfrmStikko_main> form_;
-    bool answer_ = true;
 
-private slots:
+  private slots:
     void init() {
-        folder_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(folder_->isValid());
-        const QString root = folder_->path() + u'/';
-        QDir(root).mkpath(QStringLiteral("system"));
-        QDir(root).mkpath(QStringLiteral("data"));
-        QVERIFY(QFile::copy(QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/default_config.ini"),
-                            root + QStringLiteral("system/default_config.ini")));
-        env::setProgramFolder(root);
-        env::setWorkArea(QSize(1280, 770));
-        env::setClock([] { return QDateTime(QDate(2004, 2, 1), QTime(9, 5, 3, 70)); });
+        env_ = std::make_unique<test::TestEnv>();
+        QVERIFY(env_->installDefaultsFile());
+        env_->dialogs.yes = true;
         dm_ = std::make_unique<TDm>();
-        prompts::setAskHandler([this](QWidget*, const QString&, const QString&) { return answer_; });
         storeNote("20040101_080000_00", 1);
         storeNote("20040102_080000_00", 0);
         storeNote("20040103_080000_00", 0);
@@ -98,10 +88,7 @@ private slots:
         form_.reset();
         flushDeletes();
         dm_.reset();
-        prompts::setAskHandler({});
-        env::setClock({});
-        env::setWorkArea(QSize());
-        folder_.reset();
+        env_.reset();
     }
 
     void tickingShowsAndClearingHidesNotes() {

@@ -2,7 +2,6 @@
 // and when it stays silent, and how closing and the settings dialog end it.
 
 #include "support/fake_note_host.h"
-#include "support/fake_sound.h"
 #include "support/testenv.h"
 
 #include "note/notewidgets.h"
@@ -52,7 +51,6 @@ class NoteAlarmTest : public QObject {
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<TDm> dm;
     std::unique_ptr<SettingsHost> host;
-    std::unique_ptr<FakeSound> sound;
     QList<QPointer<TfrmStikko_sub>> notes;
     QDateTime now;
 
@@ -100,7 +98,6 @@ class NoteAlarmTest : public QObject {
         QVERIFY(env->installDefaultsFile());
         dm = std::make_unique<TDm>();
         host = std::make_unique<SettingsHost>();
-        sound = std::make_unique<FakeSound>();
         setNow(TestEnv::fixedNow());
     }
     void cleanup() {
@@ -108,7 +105,6 @@ class NoteAlarmTest : public QObject {
             delete note.data();
         notes.clear();
         flushDeletes();
-        sound.reset();
         host.reset();
         dm.reset();
         env.reset();
@@ -126,12 +122,12 @@ class NoteAlarmTest : public QObject {
         advance(9); // a check before the moment does nothing
         note->timCheckTimer();
         QVERIFY(!note->isringing);
-        QVERIFY(sound->plays.isEmpty());
+        QVERIFY(env->sound.plays.isEmpty());
 
         advance(21); // the next check, 30 s after showing
         note->timCheckTimer();
         QVERIFY(note->isringing);
-        QCOMPARE(sound->plays, QStringList{defaultSound()});
+        QCOMPARE(env->sound.plays, QStringList{defaultSound()});
         QVERIFY(dm->isplaying);
         QCOMPARE(note->timCheck->interval(), 1000);
         QVERIFY(note->timCheck->isActive());
@@ -144,7 +140,7 @@ class NoteAlarmTest : public QObject {
         writeNote(kId, 1, stamp(now.addSecs(-3600)), 5, own);
         TfrmStikko_sub* note = open();
         QVERIFY(note->isringing);
-        QCOMPARE(sound->plays, QStringList{QString::fromUtf8(own)}); // the note's own file first
+        QCOMPARE(env->sound.plays, QStringList{QString::fromUtf8(own)}); // the note's own file first
 
         const QColor background = colors::toQColor(note->record.titlebk_color);
         const QColor text = colors::toQColor(note->record.title_color);
@@ -155,7 +151,7 @@ class NoteAlarmTest : public QObject {
         note->timCheckTimer();
         QCOMPARE(titleBackground(note), background);
         QCOMPARE(titleText(note), text);
-        QCOMPARE(sound->plays.size(), 1); // blinking plays nothing
+        QCOMPARE(env->sound.plays.size(), 1); // blinking plays nothing
         // It came to the front once shown, and the desktop was told which note rings.
         QVERIFY(note->heldInFront());
         QCOMPARE(host->rang, 1);
@@ -167,23 +163,23 @@ class NoteAlarmTest : public QObject {
         writeNote(kId, 1, stamp(now), 5);
         writeNote(kOther, 1, stamp(now), 0);
         TfrmStikko_sub* five = open(kId);
-        QCOMPARE(sound->plays.size(), 1);
-        sound->finishAll();
+        QCOMPARE(env->sound.plays.size(), 1);
+        env->sound.finishAll();
         QVERIFY(!dm->isplaying);
 
         TfrmStikko_sub* zero = open(kOther);
         QVERIFY(zero->isringing);
         QVERIFY(!zero->timCheckRepeat->isActive()); // a zero interval would fire without pause
-        QCOMPARE(sound->plays.size(), 2);
-        sound->finishAll();
+        QCOMPARE(env->sound.plays.size(), 2);
+        env->sound.finishAll();
 
         QCOMPARE(five->timCheckRepeat->interval(), 300000);
         advance(300);
         five->timCheckRepeatTimer();
-        QCOMPARE(sound->plays.size(), 3);
+        QCOMPARE(env->sound.plays.size(), 3);
         // A repeat while the note's own sound still plays adds nothing.
         five->timCheckRepeatTimer();
-        QCOMPARE(sound->plays.size(), 3);
+        QCOMPARE(env->sound.plays.size(), 3);
     }
 
     void twoNotesDueTogether_playOneSound_theSecondAtItsNextFreeRepeat() {
@@ -195,17 +191,17 @@ class NoteAlarmTest : public QObject {
         TfrmStikko_sub* b = open(kOther);
         QVERIFY(a->isringing);
         QVERIFY(b->isringing); // blinks silently
-        QCOMPARE(sound->plays, QStringList{QString::fromUtf8(first)});
-        QCOMPARE(sound->playingNow(), 1);
+        QCOMPARE(env->sound.plays, QStringList{QString::fromUtf8(first)});
+        QCOMPARE(env->sound.playingNow(), 1);
 
         b->timCheckRepeatTimer(); // the player is still busy
-        QCOMPARE(sound->plays.size(), 1);
+        QCOMPARE(env->sound.plays.size(), 1);
 
-        sound->finishAll(); // the first sound ends: its completion report frees the player
+        env->sound.finishAll(); // the first sound ends: its completion report frees the player
         QVERIFY(!dm->isplaying);
         advance(300);
         b->timCheckRepeatTimer();
-        QCOMPARE(sound->plays, QStringList({QString::fromUtf8(first), QString::fromUtf8(second)}));
+        QCOMPARE(env->sound.plays, QStringList({QString::fromUtf8(first), QString::fromUtf8(second)}));
         QVERIFY(dm->isplaying);
         // Only the window whose sound it was may free the player.
         a->mpAlramNotify();
@@ -224,9 +220,9 @@ class NoteAlarmTest : public QObject {
         if (why == QLatin1String("switch"))
             dm->defaults.is_sound = 0; // the note's own is_sound is 1 and does not count
         else if (why == QLatin1String("device"))
-            sound->device = false;
+            env->sound.device = false;
         else
-            sound->refuse = true;
+            env->sound.refuse = true;
         writeNote(kId, 1, stamp(now.addSecs(-60)));
         TfrmStikko_sub* note = open();
         QCOMPARE(note->record.is_sound, 1);
@@ -238,21 +234,21 @@ class NoteAlarmTest : public QObject {
         note->timCheckRepeatTimer();
         QVERIFY(!dm->isplaying);
         if (why != QLatin1String("refuse"))
-            QVERIFY(sound->plays.isEmpty());
+            QVERIFY(env->sound.plays.isEmpty());
 
         // Once sound is possible again, the next repeat plays.
         dm->defaults.is_sound = 1;
-        sound->device = true;
-        sound->refuse = false;
+        env->sound.device = true;
+        env->sound.refuse = false;
         note->timCheckRepeatTimer();
-        QCOMPARE(sound->plays.size(), 1);
+        QCOMPARE(env->sound.plays.size(), 1);
         QVERIFY(dm->isplaying);
     }
 
     void missingNoteSound_fallsBackToTheDefaultsSound() {
         writeNote(kId, 1, stamp(now), 5, env->path(QStringLiteral("sound/gone.wav")).toUtf8());
         open();
-        QCOMPARE(sound->plays, QStringList{defaultSound()});
+        QCOMPARE(env->sound.plays, QStringList{defaultSound()});
         QVERIFY(defaultSound().endsWith(QStringLiteral("sound/alram.wav")));
     }
 
@@ -302,8 +298,8 @@ class NoteAlarmTest : public QObject {
         cp949::copyToField(dm->defaults.sound_file, cp949::encode(resolve(defaultsSound)));
         writeNote(kId, 1, stamp(now), 5, stored);
         TfrmStikko_sub* note = open();
-        QCOMPARE(sound->plays.size(), 1);
-        QCOMPARE(QDir::cleanPath(sound->plays.first()),
+        QCOMPARE(env->sound.plays.size(), 1);
+        QCOMPARE(QDir::cleanPath(env->sound.plays.first()),
                  QDir::cleanPath(played.startsWith(u"own:") ? resolve(played) : soundPath(played)));
         // Only for playing: the record and its file keep the stored path.
         QCOMPARE(QByteArray(note->record.sound_file), stored);
@@ -318,12 +314,12 @@ class NoteAlarmTest : public QObject {
         flushDeletes();
         QVERIFY(notes.first().isNull());
         advance(3600);
-        QTest::qWait(50);
-        QVERIFY(sound->plays.isEmpty());
+        QCoreApplication::processEvents();
+        QVERIFY(env->sound.plays.isEmpty());
 
         TfrmStikko_sub* again = open();
         QVERIFY(again->isringing);
-        QCOMPARE(sound->plays.size(), 1);
+        QCOMPARE(env->sound.plays.size(), 1);
     }
 
     void alarmOffOrUnreadable_data() {
@@ -350,7 +346,7 @@ class NoteAlarmTest : public QObject {
         advance(86400);
         note->timCheckTimer();
         QVERIFY(!note->isringing);
-        QVERIFY(sound->plays.isEmpty());
+        QVERIFY(env->sound.plays.isEmpty());
     }
 
     void closingOrDeletingWhileSounding_stopsTheSoundAndFreesThePlayer() {
@@ -360,18 +356,15 @@ class NoteAlarmTest : public QObject {
         QVERIFY(dm->isplaying);
         host->window = notes.first();
         notes.first()->sbCloseClick();
-        QCOMPARE(sound->playingNow(), 0);
+        QCOMPARE(env->sound.playingNow(), 0);
         QVERIFY(!dm->isplaying);
 
         TfrmStikko_sub* other = open(kOther);
-        QCOMPARE(sound->plays.size(), 2);
-        auto dialogs = std::make_unique<FakeDialogs>();
-        dialogs->yes = true;
-        setNoteDialogs(dialogs.get());
+        QCOMPARE(env->sound.plays.size(), 2);
+        env->dialogs.yes = true;
         other->sbDeleteClick();
-        setNoteDialogs(nullptr);
         QVERIFY(!dm->isplaying);
-        QCOMPARE(sound->playingNow(), 0);
+        QCOMPARE(env->sound.playingNow(), 0);
 
         // A window destroyed without a close (the program ending) frees it too.
         TfrmStikko_sub* third = open(kId);
@@ -383,7 +376,7 @@ class NoteAlarmTest : public QObject {
     void settingsDialog_resetsTheBlink_thenDecidesAnew() {
         writeNote(kId, 1, stamp(now.addSecs(-120)));
         TfrmStikko_sub* note = open();
-        sound->finishAll();
+        env->sound.finishAll();
         note->timCheckTimer(); // one blink: colours swapped
         const QColor background = colors::toQColor(note->record.titlebk_color);
         QVERIFY(titleBackground(note) != background);
@@ -420,7 +413,7 @@ class NoteAlarmTest : public QObject {
         };
         note->nnConfigClick();
         QVERIFY(note->isringing);
-        QCOMPARE(sound->plays.size(), 2);
+        QCOMPARE(env->sound.plays.size(), 2);
     }
 };
 

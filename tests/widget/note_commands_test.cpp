@@ -2,14 +2,11 @@
 // hide, stay on top across a restart, and the note menu's editing and print items.
 
 #include "support/fake_note_host.h"
-#include "support/fake_sound.h"
 #include "support/testenv.h"
 
 #include "app/stikko_main.h"
-#include "note/notedialogs.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
-#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
@@ -40,8 +37,6 @@ class NoteCommandsTest : public QObject {
 
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeSound> sound;
-    std::unique_ptr<FakeDialogs> dialogs;
     std::unique_ptr<TfrmStikko_main> form;
 
     QString iniPath() const { return env->dataDir() + kId + QStringLiteral(".ini"); }
@@ -83,16 +78,10 @@ class NoteCommandsTest : public QObject {
         env = std::make_unique<TestEnv>();
         QVERIFY(env->installDefaultsFile());
         dm = std::make_unique<TDm>();
-        sound = std::make_unique<FakeSound>();
-        dialogs = std::make_unique<FakeDialogs>();
-        setNoteDialogs(dialogs.get());
     }
     void cleanup() {
         form.reset();
         flushDeletes();
-        setNoteDialogs(nullptr);
-        dialogs.reset();
-        sound.reset();
         dm.reset();
         env.reset();
     }
@@ -105,7 +94,7 @@ class NoteCommandsTest : public QObject {
         const QByteArray ini = readAll(iniPath());
         const QByteArray rtf = readAll(rtfPath());
         const QString text = note->reDoc->toPlainText();
-        dialogs->yes = false;
+        env->dialogs.yes = false;
         // The tool bar, the note menu and the editor menu ask the same question.
         note->sbDeleteClick();
         note->noteMenu();
@@ -114,7 +103,7 @@ class NoteCommandsTest : public QObject {
         const QString question =
             QStringLiteral("확인|메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. "
                            "\n삭제하시겠습니까 ?");
-        QCOMPARE(dialogs->questions, QStringList({question, question, question}));
+        QCOMPARE(env->dialogs.questions, QStringList({question, question, question}));
         flushDeletes();
         QCOMPARE(theNote(), note);
         QVERIFY(note->isVisible());
@@ -134,7 +123,7 @@ class NoteCommandsTest : public QObject {
         QVERIFY(note->ismodified);
         QVERIFY(note->timAutosave->isActive());
         QVERIFY(dm->isplaying);
-        dialogs->yes = true;
+        env->dialogs.yes = true;
         note->noteMenu();
         note->N9->trigger();
         flushDeletes();
@@ -148,7 +137,8 @@ class NoteCommandsTest : public QObject {
         QVERIFY(bodyText(trash + QStringLiteral(".rtf")).startsWith(QStringLiteral("첫 줄")));
         QVERIFY(!dm->isplaying);
         // Nothing brings them back: not a late timer, not the program's end.
-        QTest::qWait(TfrmStikko_sub::kAutosaveDelayMs + 200);
+        env->advance(AutosaveSchedule::kCeilingMs);
+        QCoreApplication::processEvents();
         form.reset();
         flushDeletes();
         QVERIFY(!QFileInfo::exists(iniPath()));
@@ -250,16 +240,16 @@ class NoteCommandsTest : public QObject {
         // A body that cannot be written shows no preview of a stale file, and says why each
         // time the user asks.
         typeAtEnd(note, QStringLiteral("more"));
-        setFileWriter([](int, const char*, qint64) -> qint64 {
+        env->writer = [](int, const char*, qint64) -> qint64 {
             errno = ENOSPC;
             return -1;
-        });
+        };
         note->nnPrint->trigger();
         note->nnPrint->trigger();
-        setFileWriter({});
+        env->writer = {};
         QCOMPARE(host.printed, 1);
-        QCOMPARE(dialogs->errors.size(), 2);
-        QVERIFY(dialogs->errors.at(1).contains(rtfPath()));
+        QCOMPARE(env->dialogs.errors.size(), 2);
+        QVERIFY(env->dialogs.errors.at(1).contains(rtfPath()));
         QCOMPARE(host.failures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->ismodified);
         note->isdeleted = true; // nothing to write back at the end

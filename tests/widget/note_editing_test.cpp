@@ -56,7 +56,6 @@ class NoteEditingTest : public QObject {
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<TDm> dm;
     std::unique_ptr<FakeNoteHost> host;
-    std::unique_ptr<FakeDialogs> dialogs;
     QList<QPointer<TfrmStikko_sub>> notes;
 
     // A shown note whose body is `body` (plain text, set as the user's own typing would).
@@ -89,15 +88,11 @@ class NoteEditingTest : public QObject {
         QVERIFY(env->installDefaultsFile());
         dm = std::make_unique<TDm>();
         host = std::make_unique<FakeNoteHost>();
-        dialogs = std::make_unique<FakeDialogs>();
-        setNoteDialogs(dialogs.get());
     }
     void cleanup() {
         for (const auto& note : notes)
             delete note.data();
         notes.clear();
-        setNoteDialogs(nullptr);
-        dialogs.reset();
         host.reset();
         dm.reset();
         env.reset();
@@ -202,16 +197,16 @@ class NoteEditingTest : public QObject {
         const QString before = note->reDoc->toHtml();
 
         note->reDoc->clearFocus();
-        dialogs->font.reset(); // cancel
+        env->dialogs.font.reset(); // cancel
         note->labFontClick();
-        QCOMPARE(dialogs->fontAsked, 1);
+        QCOMPARE(env->dialogs.fontAsked, 1);
         QCOMPARE(note->reDoc->toHtml(), before);
         QVERIFY(note->reDoc->hasFocus());
 
         QFont chosen(QStringLiteral("NanumGothic"));
         chosen.setPointSize(20);
         chosen.setItalic(true);
-        dialogs->font = chosen;
+        env->dialogs.font = chosen;
         note->editMenu();
         note->nnFont->trigger();
         QTextDocument* doc = note->reDoc->document();
@@ -230,13 +225,13 @@ class NoteEditingTest : public QObject {
         note->reDoc->clearFocus();
         const QString before = note->reDoc->toHtml();
         select(note, 0, 6);
-        dialogs->color.reset();
+        env->dialogs.color.reset();
         note->sbColorClick();
-        QCOMPARE(dialogs->colorAsked, 1);
+        QCOMPARE(env->dialogs.colorAsked, 1);
         QCOMPARE(note->reDoc->toHtml(), before);
         QVERIFY(!note->reDoc->hasFocus()); // cancel does not move the focus
 
-        dialogs->color = QColor(0, 0, 255);
+        env->dialogs.color = QColor(0, 0, 255);
         QTest::mouseClick(note->sbColor, Qt::LeftButton);
         QTextDocument* doc = note->reDoc->document();
         QCOMPARE(formatAt(doc, 1).foreground().color(), QColor(0, 0, 255));
@@ -287,7 +282,7 @@ class NoteEditingTest : public QObject {
         QVERIFY(f.fontUnderline());
         QVERIFY(!QFileInfo::exists(env->dataDir() + kId + QStringLiteral(".rtf"))); // nothing saved
         QTest::keyClick(note->reDoc, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(dialogs->fontAsked, 1);
+        QCOMPARE(env->dialogs.fontAsked, 1);
         // The keys need no menu: neither menu has been built.
         QVERIFY(!note->puEdit && !note->puConfig);
         // A shifted key is not the command, and an application shortcut on a command key does
@@ -366,12 +361,12 @@ class NoteEditingTest : public QObject {
         select(note, 15, 20);
         note->labUnderlineClick();
         select(note, 21, 25);
-        dialogs->color = QColor(0, 0, 255);
+        env->dialogs.color = QColor(0, 0, 255);
         note->sbColorClick();
         select(note, 26, 29);
         QFont big(QStringLiteral("굴림체"));
         big.setPointSize(18);
-        dialogs->font = big;
+        env->dialogs.font = big;
         note->labFontClick();
         select(note, 31, 31);
         note->nnStepClick();

@@ -9,7 +9,6 @@
 #include "note/notedefaults.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
-#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
@@ -19,7 +18,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -52,7 +50,6 @@ class NoteWindowTest : public QObject {
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<TDm> dm;
     std::unique_ptr<FakeNoteHost> host;
-    std::unique_ptr<FakeDialogs> dialogs;
     QPointer<TfrmStikko_sub> note;
 
     // A window for note `id`, filled by the creator as the main form does, then
@@ -93,14 +90,10 @@ class NoteWindowTest : public QObject {
         QVERIFY(env->installDefaultsFile());
         dm = std::make_unique<TDm>();
         host = std::make_unique<FakeNoteHost>();
-        dialogs = std::make_unique<FakeDialogs>();
-        setNoteDialogs(dialogs.get());
     }
     void cleanup() {
         delete note.data();
         flushDeletes();
-        setNoteDialogs(nullptr);
-        dialogs.reset();
         host.reset();
         dm.reset();
         env.reset();
@@ -364,13 +357,13 @@ class NoteWindowTest : public QObject {
     void delete_asksFirst_thenWritesNothing() {
         open();
         typeAtEnd(QStringLiteral("\nsomething"));
-        dialogs->yes = false;
+        env->dialogs.yes = false;
         note->sbDeleteClick();
         QVERIFY(host->deleted.isEmpty());
-        QCOMPARE(dialogs->questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
-                                                                "\n삭제된 자료는 복구 되지 않습니다. "
-                                                                "\n삭제하시겠습니까 ?")});
-        dialogs->yes = true;
+        QCOMPARE(env->dialogs.questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
+                                                                    "\n삭제된 자료는 복구 되지 않습니다. "
+                                                                    "\n삭제하시겠습니까 ?")});
+        env->dialogs.yes = true;
         note->sbDeleteClick();
         QCOMPARE(host->deleted, QStringList{QString::fromLatin1(kId)});
         flushDeletes();
@@ -382,15 +375,15 @@ class NoteWindowTest : public QObject {
     void autosave_writesBodyTwoSecondsAfterLastChange() {
         open();
         QVERIFY(!QFileInfo::exists(rtfPath()));
-        QElapsedTimer sinceTyping;
-        sinceTyping.start();
         typeAtEnd(QStringLiteral("\n자동 저장"));
         QVERIFY(note->ismodified);
-        QTest::qWait(TfrmStikko_sub::kAutosaveDelayMs / 2);
-        if (sinceTyping.elapsed() < TfrmStikko_sub::kAutosaveDelayMs - 200) // a busy machine may oversleep
-            QVERIFY(!QFileInfo::exists(rtfPath()));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(rtfPath()), 5000);
-        QVERIFY(sinceTyping.elapsed() >= TfrmStikko_sub::kAutosaveDelayMs * 95 / 100); // a coarse timer
+        QVERIFY(!QFileInfo::exists(rtfPath()));
+        // Due two seconds after the last key, counted on the steady clock.
+        QVERIFY(note->timAutosave->isActive());
+        QCOMPARE(note->timAutosave->interval(), int(AutosaveSchedule::kQuietMs));
+        env->advance(AutosaveSchedule::kQuietMs);
+        QVERIFY(fire(note->timAutosave));
+        QVERIFY(QFileInfo::exists(rtfPath()));
         QVERIFY(!note->ismodified);
         QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("자동 저장")));
         // Nothing changed since: closing does not rewrite the body.
@@ -468,7 +461,7 @@ class NoteWindowTest : public QObject {
             errno = ENOSPC;
             return -1;
         };
-        setFileWriter(diskFull);
+        env->writer = diskFull;
         typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
         QVERIFY(!note->saveBody());
         QVERIFY(!note->saveBody());
@@ -479,17 +472,18 @@ class NoteWindowTest : public QObject {
         QCOMPARE(readAll(rtfPath()), saved);
 
         // Space again: the next try writes it and the mark goes.
-        setFileWriter({});
-        note->timAutosave->start(0);
-        QTRY_VERIFY(note->imgMark->isHidden());
+        env->writer = {};
+        env->advance(AutosaveSchedule::kRetryMs);
+        QVERIFY(fire(note->timAutosave));
+        QVERIFY(note->imgMark->isHidden());
         QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
         QVERIFY(!note->ismodified);
 
         // A new run of failures is told again.
-        setFileWriter(diskFull);
+        env->writer = diskFull;
         typeAtEnd(QStringLiteral("!"));
         QVERIFY(!note->saveBody());
-        setFileWriter({});
+        env->writer = {};
         QCOMPARE(host->failures.size(), 2);
         QVERIFY(note->close());
     }
@@ -507,7 +501,7 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("x"));
         QVERIFY(!note->ismodified);
         note->sbPrintClick();
-        QCOMPARE(dialogs->errors.size(), 1);
+        QCOMPARE(env->dialogs.errors.size(), 1);
         QCOMPARE(host->printed, 0);
         QVERIFY(note->close());
         QVERIFY(QFileInfo(rtfPath()).isDir());

@@ -6,6 +6,7 @@
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "store/dm.h"
+#include "support/testenv.h"
 #include "theme/colors.h"
 
 #include <QCheckBox>
@@ -120,37 +121,20 @@ QColor bodyColorOf(const TfrmStikko_sub& note) { return note.editor()->palette()
 class ConfigDialogTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir programDir_;
+    std::unique_ptr<test::TestEnv> env_;
     QuietHost host_;
-    std::optional<QColor> colorAnswer_;
-    QList<QColor> colorAsked_;
-    std::optional<QString> fileAnswer_;
-    QStringList messages_;
 
-private slots:
-    void initTestCase() {
-        QVERIFY(programDir_.isValid());
-        QVERIFY(QDir(programDir_.path()).mkpath(QStringLiteral("system")));
-        QVERIFY(QDir(programDir_.path()).mkpath(QStringLiteral("data")));
-        env::setProgramFolder(programDir_.path());
-        env::setWorkArea(kWorkArea);
-        env::setClock([] { return kNow; });
-        TfrmStikko_config::setColorChooser([this](QWidget*, const QColor& initial) {
-            colorAsked_.append(initial);
-            return colorAnswer_;
-        });
-        TfrmStikko_config::setFileChooser([this](QWidget*, const QString&) { return fileAnswer_; });
-        TfrmStikko_config::setMessenger([this](QWidget*, const QString& text) { messages_.append(text); });
-    }
-
+  private slots:
     void init() {
-        colorAnswer_.reset();
-        colorAsked_.clear();
-        fileAnswer_.reset();
-        messages_.clear();
+        env_ = std::make_unique<test::TestEnv>();
+        env_->setWorkArea(kWorkArea);
+        env_->setNow(kNow);
     }
 
-    void cleanup() { QVERIFY(!frmStikko_config); }
+    void cleanup() {
+        QVERIFY(!frmStikko_config);
+        env_.reset();
+    }
 
     void notePicture_isDecodedJpeg() {
         QVERIFY(QImageReader::supportedImageFormats().contains("jpeg"));
@@ -168,7 +152,7 @@ private slots:
     }
 
     void defaultsMode_twoPagesCaptionBottomRight_fileWithoutAlarmKeys() {
-        const QString defaultsPath = programDir_.filePath(QStringLiteral("system/default_config.ini"));
+        const QString defaultsPath = env_->path(QStringLiteral("system/default_config.ini"));
         QFile::remove(defaultsPath);
         QVERIFY(QFile::copy(QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/default_config.ini"),
                             defaultsPath));
@@ -176,7 +160,7 @@ private slots:
         TDm dm;
         dm.defaults.titlebk_color = 1; // stale: the dialog must start from the file again
 
-        colorAnswer_ = QColor(255, 0, 0);
+        env_->dialogs.color = QColor(255, 0, 0);
         whileOpen([](TfrmStikko_config* dialog) {
             QVERIFY(!dialog->perNoteMode());
             QCOMPARE(visibleTabs(dialog->pcConfig), 2);
@@ -227,22 +211,22 @@ private slots:
         note.record = sampleRecord();
         note.setBodyColor(0x000000FF); // the note shows something else than its record
         whileOpen([this, &note](TfrmStikko_config* dialog) {
-            colorAnswer_.reset(); // cancel
+            env_->dialogs.color.reset(); // cancel
             dialog->ChooseColor(2);
             QCOMPARE(dialog->shDoc->fill(), 12382189);
             QCOMPARE(bodyColorOf(note), colors::toQColor(12382189)); // preview ran after the cancel
-            QCOMPARE(colorAsked_.value(0), colors::toQColor(12382189));
+            QCOMPARE(env_->dialogs.colorShown, colors::toQColor(12382189));
 
-            colorAnswer_ = QColor(0, 0, 255);
+            env_->dialogs.color = QColor(0, 0, 255);
             QTest::mouseClick(dialog->Shape2, Qt::RightButton, {}, QPoint(3, 3)); // rim: target 0
-            QCOMPARE(colorAsked_.value(1), colors::toQColor(5467961));
+            QCOMPARE(env_->dialogs.colorShown, colors::toQColor(5467961));
             QCOMPARE(dialog->shTitlebk->fill(), 0x00FF0000);
             QCOMPARE(dialog->shTitle->fill(), 0x00FFFFFF);
 
-            colorAnswer_ = QColor(0, 128, 0);
+            env_->dialogs.color = QColor(0, 128, 0);
             dialog->clTitlebk->click(); // named "titlebk", colours the title text
             QCOMPARE(dialog->shTitle->fill(), 0x00008000);
-            colorAnswer_ = QColor(1, 2, 3);
+            env_->dialogs.color = QColor(1, 2, 3);
             QTest::mouseClick(dialog->shDoc, Qt::LeftButton);
             QCOMPARE(bodyColorOf(note), QColor(1, 2, 3));
         });
@@ -342,9 +326,9 @@ private slots:
         QCOMPARE(QByteArray(note.record.alram_datetime), QByteArray("2004-05-23 24:30:00"));
 
         // ...and the note's file holds the same text.
-        put(note.record.ini_name, programDir_.filePath(QStringLiteral("data/hour24.ini")).toLocal8Bit().constData());
+        put(note.record.ini_name, env_->path(QStringLiteral("data/hour24.ini")).toLocal8Bit().constData());
         QVERIFY(SaveNoteRecord(nullptr, note.record));
-        QFile file(programDir_.filePath(QStringLiteral("data/hour24.ini")));
+        QFile file(env_->path(QStringLiteral("data/hour24.ini")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY(text.contains("alram_datetime=2004-05-23 24:30:00"));
@@ -418,11 +402,11 @@ private slots:
         dialog.noteRecord = sampleRecord();
         dialog.show();
 
-        fileAnswer_.reset(); // cancelled
+        env_->dialogs.soundFile.reset(); // cancelled
         dialog.sbSound->click();
         QCOMPARE(dialog.labSound->text(), QStringLiteral("/opt/stikko/./sound/alram.wav"));
 
-        fileAnswer_ = QStringLiteral("C:\\Sounds\\Bell.WAV");
+        env_->dialogs.soundFile = QStringLiteral("C:\\Sounds\\Bell.WAV");
         dialog.sbSound->click();
         QCOMPARE(dialog.labSound->text(), QStringLiteral("c:\\sounds\\bell.wav"));
 
@@ -430,24 +414,26 @@ private slots:
         QTemporaryDir dir;
         const QString real = dir.filePath(QStringLiteral("Ring.WAV"));
         QFile(real).open(QIODevice::WriteOnly);
-        fileAnswer_ = real;
+        env_->dialogs.soundFile = real;
         dialog.sbSound->click();
         QCOMPARE(dialog.labSound->text(), real);
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(env_->dialogs.messages.isEmpty());
 
         // Paths the record cannot hold are refused with a message; the last path stays.
-        fileAnswer_ = QStringLiteral("/") + QString(300, QLatin1Char('a')) + QStringLiteral(".wav");
+        env_->dialogs.soundFile =
+            QStringLiteral("/") + QString(300, QLatin1Char('a')) + QStringLiteral(".wav");
         dialog.sbSound->click();
-        fileAnswer_ = QStringLiteral("/tmp/\U0001F514.wav");
+        env_->dialogs.soundFile = QStringLiteral("/tmp/\U0001F514.wav");
         dialog.sbSound->click();
-        QCOMPARE(messages_.size(), 2);
+        QCOMPARE(env_->dialogs.messages.size(), 2);
         QCOMPARE(dialog.labSound->text(), real);
 
-        fileAnswer_ = QStringLiteral("/") + QString(250, QLatin1Char('b')) + QStringLiteral(".wav"); // 255 bytes
+        env_->dialogs.soundFile =
+            QStringLiteral("/") + QString(250, QLatin1Char('b')) + QStringLiteral(".wav"); // 255 bytes
         dialog.sbSound->click();
-        QCOMPARE(messages_.size(), 2);
+        QCOMPARE(env_->dialogs.messages.size(), 2);
         dialog.close();
-        QCOMPARE(QByteArray(dialog.noteRecord.sound_file), fileAnswer_->toLatin1());
+        QCOMPARE(QByteArray(dialog.noteRecord.sound_file), env_->dialogs.soundFile->toLatin1());
         QCOMPARE(dialog.noteRecord.is_sound, 1); // choosing a file leaves the switch alone
     }
 
@@ -478,7 +464,7 @@ private slots:
     void hidingTheNoteWhileItsDialogRuns() {
         TfrmStikko_sub note(nullptr, &host_);
         note.record = sampleRecord();
-        const QString iniPath = programDir_.filePath(QStringLiteral("data/%1.ini").arg(note.record.oid));
+        const QString iniPath = env_->path(QStringLiteral("data/%1.ini").arg(note.record.oid));
         put(note.record.alram_date, "2004-05-23"); // due in the current minute: it would ring
         put(note.record.alram_datetime, "2004-05-23 09:30:00");
         note.record.alram_h = 9;

@@ -2,7 +2,6 @@
 // commands (called directly, as there is no tray here), and the ending.
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
-#include "dialogs/prompts.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -76,30 +75,19 @@ QByteArray idOf(const TfrmStikko_sub* note) {
 class StikkoMainTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<test::TestEnv> env_;
     std::unique_ptr<TDm> dm;
     std::unique_ptr<TfrmStikko_main> form;
     NoteRecord defaults{};
-    QStringList errors; // the error boxes shown
 
   private slots:
     void init() {
-        folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(folder->isValid());
-        const QString root = folder->path() + QLatin1Char('/');
-        QDir(root).mkpath(QStringLiteral("system"));
-        QDir(root).mkpath(QStringLiteral("data"));
-        const QString resources = QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/");
-        for (const QString& name : QDir(resources).entryList(QDir::Files)) {
-            QVERIFY(QFile::copy(resources + name, root + QStringLiteral("system/") + name));
-        }
-        env::setProgramFolder(root);
-        env::setWorkArea(QSize(1280, 738));
-        env::setClock([] { return QDateTime(QDate(2024, 5, 23), QTime(17, 40, 52, 70)); });
+        env_ = std::make_unique<test::TestEnv>();
+        QVERIFY(env_->installSystemFolder());
+        env_->setWorkArea(QSize(1280, 738));
+        env_->setNow(QDateTime(QDate(2024, 5, 23), QTime(17, 40, 52, 70)));
         dm = std::make_unique<TDm>();
         defaults = dm->defaults;
-        errors.clear();
-        prompts::setErrorHandler([this](QWidget*, const QString& text) { errors << text; });
         form = std::make_unique<TfrmStikko_main>();
     }
 
@@ -107,10 +95,7 @@ class StikkoMainTest : public QObject {
         form.reset();
         flushDeletes();
         dm.reset();
-        env::setClock({});
-        env::setWorkArea(QSize());
-        prompts::setErrorHandler({});
-        folder.reset();
+        env_.reset();
     }
 
     void trayMenu_hasItsItemsInOrder() {
@@ -257,7 +242,7 @@ class StikkoMainTest : public QObject {
 
     void rearrange_columnsStopAtTheLeftEdge() {
         // Four notes to a column here (tops 0, 22, 44, 66), columns at 350, 50, then 0 for good.
-        env::setWorkArea(QSize(650, 250));
+        env_->setWorkArea(QSize(650, 250));
         for (int i = 0; i < 14; ++i) {
             storeNote(QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(), 1);
         }
@@ -409,7 +394,6 @@ class StikkoMainTest : public QObject {
         form->DeleteNote(id.constData());
         QVERIFY(form->noteList.isEmpty());
         flushDeletes();
-        QTest::qWait(50);
         QVERIFY(!QFile::exists(dataPath(QString::fromLatin1(id) + QStringLiteral(".ini"))));
         QVERIFY(!QFile::exists(dataPath(QString::fromLatin1(id) + QStringLiteral(".rtf"))));
 
@@ -479,14 +463,12 @@ class StikkoMainTest : public QObject {
         QCOMPARE(readNote("20240102_000000_00").isshow, 0);
         QVERIFY(!form->lastTrayMessage.isEmpty());
 
-        const QString state = folder->path() + QStringLiteral("/state");
-        const QByteArray oldState = qgetenv("XDG_STATE_HOME");
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+        const QString state = env_->xdgStateDir();
         QSignalSpy ended(form.get(), &TfrmStikko_main::ended);
         form->FormClose();
         QCOMPARE(ended.count(), 1);
         QVERIFY(stillThere());
-        const QString copy = state + QStringLiteral("/stikko/recovery/20240101_000000_00.rtf");
+        const QString copy = state + QStringLiteral("stikko/recovery/20240101_000000_00.rtf");
         QVERIFY(test::bodyText(copy).endsWith(QStringLiteral("잃으면 안 되는 줄")));
         QCOMPARE(noteFiles().recoveryFiles(), QStringList{copy});
 
@@ -502,11 +484,7 @@ class StikkoMainTest : public QObject {
         form = std::make_unique<TfrmStikko_main>();
         form->reportRecoveryFiles();
         QVERIFY(form->lastTrayMessage.contains(
-            QDir::toNativeSeparators(state + QStringLiteral("/stikko/recovery/"))));
-        if (oldState.isNull())
-            qunsetenv("XDG_STATE_HOME");
-        else
-            qputenv("XDG_STATE_HOME", oldState);
+            QDir::toNativeSeparators(state + QStringLiteral("stikko/recovery/"))));
     }
 
     void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
@@ -523,14 +501,14 @@ class StikkoMainTest : public QObject {
         form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"));
         form->OpenWebAddress(QStringLiteral("javascript:alert(1)"));
         form->OpenWebAddress(QStringLiteral("   "));
-        QCOMPARE(errors.size(), 4); // each refused with a message
-        QVERIFY(errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
+        QCOMPARE(env_->dialogs.errors.size(), 4); // each refused with a message
+        QVERIFY(env_->dialogs.errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
         // Web and mail addresses open.
         QDesktopServices::setUrlHandler(QStringLiteral("ftp"), &catcher, "open");
         QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
         form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"));
         form->OpenWebAddress(QStringLiteral("mailto:me@example.org"));
-        QCOMPARE(errors.size(), 4);
+        QCOMPARE(env_->dialogs.errors.size(), 4);
 
         for (const char* scheme : {"http", "https", "ftp", "mailto"})
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
@@ -585,7 +563,7 @@ class StikkoMainTest : public QObject {
         form->nnLogoClick();
         QVERIFY(checked);
         QVERIFY(frmStikko_logo == nullptr);
-        QVERIFY(errors.isEmpty());
+        QVERIFY(env_->dialogs.errors.isEmpty());
 
         // An unreadable picture is told in the error box; the window then shows without it.
         QVERIFY(QFile::remove(TfrmStikko_logo::logoPath()));
@@ -594,8 +572,8 @@ class StikkoMainTest : public QObject {
             frmStikko_logo->imgLogoClick();
         });
         form->nnLogoClick();
-        QCOMPARE(errors.size(), 1);
-        QVERIFY(errors.at(0).contains(QStringLiteral("stikko_logo.gif")));
+        QCOMPARE(env_->dialogs.errors.size(), 1);
+        QVERIFY(env_->dialogs.errors.at(0).contains(QStringLiteral("stikko_logo.gif")));
     }
 };
 
