@@ -6,9 +6,9 @@
 #include "dialogs/stikko_config.h"
 #include "dialogs/stikko_print.h"
 #include "note/notedefaults.h"
+#include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
-#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/desktopnotice.h"
 #include "platform/traymenuhost.h"
@@ -204,7 +204,7 @@ void TfrmStikko_main::FormClose() {
     const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
         if (*it != nullptr) {
-            closeNote(*it);
+            closeNote(*it, NoteClosing::Kept);
         }
     }
     saveRecoveryCopies();
@@ -227,7 +227,7 @@ TfrmStikko_sub* TfrmStikko_main::FindNoteWindow(const char* id) const {
     // The whole id, not a prefix: note "X" must not be taken for an open "X-2".
     const QByteArrayView wanted(id, static_cast<qsizetype>(std::strlen(id)));
     for (auto it = noteList.crbegin(); it != noteList.crend(); ++it) {
-        if (noteId((*it)->record) == wanted) {
+        if (noteId((*it)->record()) == wanted) {
             return *it;
         }
     }
@@ -242,12 +242,9 @@ void TfrmStikko_main::RemoveNoteWindow(const char* id) {
 }
 
 void TfrmStikko_main::CloseNoteWindow(const char* id) {
-    TfrmStikko_sub* note = FindNoteWindow(id);
-    if (note == nullptr) {
-        return;
+    if (TfrmStikko_sub* note = FindNoteWindow(id)) {
+        closeNote(note, NoteClosing::Hidden);
     }
-    note->isdeleted = false;
-    hideNote(note);
 }
 
 bool TfrmStikko_main::DeleteNote(const char* id) {
@@ -264,8 +261,7 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
         return false;
     }
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
-        note->isdeleted = true;
-        closeNote(note);
+        closeNote(note, NoteClosing::Deleted);
     }
     return true;
 }
@@ -277,16 +273,14 @@ void TfrmStikko_main::OpenNoteWindow(const char* id) {
     NoteRecord record{};
     InitNoteRecord(record, id);
     const FileState state = noteFiles().loadRecord(record);
-    // Showing writes the record, now with isshow 1 (a failure is told and retried by the note).
+    // Opening writes the record, now with isshow 1 (a failure is told and retried by the note).
     record.isshow = 1;
-    TfrmStikko_sub* note = createNoteWindow();
-    note->record = record;
-    showAndRegister(note, state);
+    openNote(record, state);
 }
 
 bool TfrmStikko_main::idInUse(const QByteArray& id) const {
     for (const TfrmStikko_sub* note : noteList) {
-        if (id == noteId(note->record)) {
+        if (id == noteId(note->record())) {
             return true;
         }
     }
@@ -306,10 +300,8 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 }
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
-    // Every note opened here rewrites its file while it is shown; each file is written once,
-    // after all of them are open.
-    WriteBatch batch;
-    lbList.clear();
+    // Each note opened here writes its record once, and only when its file does not already
+    // hold it (keys the file lacked, show-all's isshow 1).
     const QByteArrayList ids = noteFiles().listIds();
     for (const QByteArray& id : ids) {
         if (FindNoteWindow(id.constData()) != nullptr) {
@@ -321,27 +313,10 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
         if (mode == 0 && record.isshow == 0) {
             continue; // stays hidden; its file is not touched
         }
-        // Show-all marks the note shown; the window writes the record as it shows it, and
-        // needs not read it again.
+        // Show-all marks the note shown; the window writes the record as it opens.
         record.isshow = mode == 0 ? record.isshow : 1;
-        TfrmStikko_sub* note = createNoteWindow();
-        note->record = record;
-        showAndRegister(note, state);
+        openNote(record, state);
         sendNotePostedEvents();
-    }
-    lbList.clear();
-    // Files the batch could not write belong to notes that are open now: they retry them.
-    for (const QString& path : batch.commit()) {
-        bool owned = false;
-        for (TfrmStikko_sub* note : std::as_const(noteList)) {
-            if (noteFiles().recordPath(noteId(note->record)) == path) {
-                note->recordWriteFailed(QString());
-                owned = true;
-            }
-        }
-        if (!owned) {
-            reportWriteFailure(path);
-        }
     }
 }
 
@@ -352,47 +327,26 @@ void TfrmStikko_main::sendNotePostedEvents() {
     QCoreApplication::sendPostedEvents();
 }
 
-TfrmStikko_sub* TfrmStikko_main::createNoteWindow() {
+TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state) {
     auto* note = new TfrmStikko_sub(this, this);
-    watchNote(note);
+    // Whatever way a window goes, it leaves the list; the pointer is only compared here.
+    connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
+    note->open(record, state);
+    noteList.append(note);
     return note;
 }
 
-void TfrmStikko_main::watchNote(TfrmStikko_sub* note) {
-    // Whatever way a window goes, it leaves the list; the pointer is only compared here.
-    connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
-}
-
-void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note, std::optional<FileState> recordState) {
-    if (recordState) {
-        note->showLoadedNote(*recordState);
-    } else {
-        note->showNote();
-    }
-    note->ApplyStayOnTop();
-    noteList.append(note);
-}
-
-bool TfrmStikko_main::closeNote(TfrmStikko_sub* note) {
+bool TfrmStikko_main::closeNote(TfrmStikko_sub* note, NoteClosing how) {
     // The note saves itself as it closes. When its files cannot be written it refuses to
     // close and keeps its text on screen; it then stays listed, so later commands and the
     // program's end still reach it.
-    if (!note->close()) {
+    if (!note->closeAs(how)) {
         return false;
     }
     // This very window leaves the list: another whose id shares the prefix stays.
     noteList.removeAll(note);
     note->deleteLater();
     return true;
-}
-
-void TfrmStikko_main::hideNote(TfrmStikko_sub* note) {
-    const int32_t shown = note->record.isshow;
-    note->record.isshow = 0;
-    if (!closeNote(note)) {
-        // Still open: its record must not say hidden, or a later save would hide it for good.
-        note->record.isshow = shown;
-    }
 }
 
 void TfrmStikko_main::noteWindowGone(TfrmStikko_sub* note) {
@@ -405,18 +359,13 @@ void TfrmStikko_main::rxTrayClick() {
     if (noteManagerOpen() || ending_) {
         return;
     }
-    TfrmStikko_sub* note = createNoteWindow();
-    NewNoteRecord(note->record);
-    LoadNoteRecord(note->record, kDefaultsFile);
-
-    const QPoint place = newNotePlace(note->record.scr_width, note->record.scr_height);
-    note->record.scr_x = place.x();
-    note->record.scr_y = place.y();
-    QString reason;
-    if (!noteFiles().saveRecord(note->record, &reason)) {
-        note->recordWriteFailed(reason);
-    }
-    showAndRegister(note);
+    NoteRecord record{};
+    NewNoteRecord(record);
+    LoadNoteRecord(record, kDefaultsFile);
+    const QPoint place = newNotePlace(record.scr_width, record.scr_height);
+    record.scr_x = place.x();
+    record.scr_y = place.y();
+    TfrmStikko_sub* note = openNote(record, FileState::Missing);
     // In front of every window, notes kept on top included, and ready for typing.
     note->bringToFront(true);
 }
@@ -428,7 +377,7 @@ QPoint TfrmStikko_main::newNotePlace(int w, int h) const {
     int x = W - w;
     int y = H - h;
     if (!noteList.isEmpty()) {
-        const NoteRecord& last = noteList.last()->record;
+        const NoteRecord& last = noteList.last()->record();
         x = (W < last.scr_x + w + kCascadeStepX) ? W - w : last.scr_x + kCascadeStepX;
         y = (H < last.scr_y + h + kCascadeStepY) ? H - h : last.scr_y + kCascadeStepY;
     }
@@ -437,7 +386,7 @@ QPoint TfrmStikko_main::newNotePlace(int w, int h) const {
     // instead, from where the notes that follow step down again with their titles in view.
     const auto taken = [this](int px, int py) {
         return std::any_of(noteList.cbegin(), noteList.cend(), [px, py](const TfrmStikko_sub* note) {
-            return note->record.scr_x == px && note->record.scr_y == py;
+            return note->record().scr_x == px && note->record().scr_y == py;
         });
     };
     while (taken(x, y)) {
@@ -474,8 +423,7 @@ void TfrmStikko_main::nnAllhideClick() {
     const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
         if (*it != nullptr) {
-            (*it)->isdeleted = false;
-            hideNote(*it);
+            closeNote(*it, NoteClosing::Hidden);
         }
     }
 }
@@ -497,16 +445,7 @@ void TfrmStikko_main::nnStikkoResortClick() {
     int y = 0;
     const QList<TfrmStikko_sub*> notes = noteList;
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
-        TfrmStikko_sub* note = *it;
-        note->setGeometry(x, y, kWidth, kHeight);
-        note->record.scr_x = note->x();
-        note->record.scr_y = note->y();
-        note->record.scr_width = note->width();
-        note->record.scr_height = note->height();
-        note->record.ismini = 0;
-        note->show();
-        note->ApplyStayOnTop();
-        note->writeRecord(); // a failure is told and retried by the note
+        (*it)->placeAt(QRect(x, y, kWidth, kHeight));
         if (H < y + kHeight) {
             x = (x - kWidth >= 0) ? x - kWidth : 0;
             y = 0;
@@ -545,7 +484,7 @@ void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
     }
     // Everything the preview needs is copied now: the note may be closed from the tray
     // while the preview runs.
-    ShowPrintPreview(note, note->titleCaption(), noteId(note->record).toByteArray());
+    ShowPrintPreview(note, note->titleCaption(), noteId(note->record()).toByteArray());
 }
 
 void TfrmStikko_main::OpenWebAddress(const QString& address) {
@@ -602,12 +541,12 @@ void TfrmStikko_main::saveRecoveryCopies() {
         if (!note->hasUnsavedFailure()) {
             continue;
         }
-        const QString target = noteFiles().bodyPath(noteId(note->record));
+        const QString target = noteFiles().bodyPath(noteId(note->record()));
         QString error;
         if (const std::optional<QString> copy = note->saveRecoveryCopy(&error)) {
             qCritical("stikko: could not save %s; its text is kept in %s", qPrintable(target),
                       qPrintable(*copy));
-        } else if (note->ismodified) {
+        } else if (note->isModified()) {
             // Nowhere to put it: the text goes to stderr rather than nowhere.
             qCritical("stikko: could not save %s, nor a copy in %s (%s); its text was:\n%s",
                       qPrintable(target), qPrintable(noteFiles().recoveryFolder()), qPrintable(error),

@@ -3,8 +3,8 @@
 // windows, the commands that act on all notes at once, and the services a note window asks of
 // the program (NoteHost). It is never shown; it exists to own the notes and the icon.
 
-#include "dialogs/noteregistry.h"
 #include "note/notehost.h"
+#include "note/stikko_sub.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
@@ -12,7 +12,6 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
-#include <optional>
 
 class QAction;
 class QMenu;
@@ -21,10 +20,9 @@ class QTimer;
 namespace stikko {
 
 class FallbackWindow;
-class TfrmStikko_sub;
 class TXPStyle;
 
-class TfrmStikko_main : public QWidget, public NoteHost, public NoteRegistry {
+class TfrmStikko_main : public QWidget, public NoteHost {
     Q_OBJECT
 public:
     explicit TfrmStikko_main(QWidget* parent = nullptr);
@@ -108,9 +106,6 @@ public:
     // The flat look of the tray menu.
     TXPStyle* xpStyle = nullptr;
 
-    // Scratch list of file names while the stored notes are enumerated.
-    QStringList lbList;
-
     // The last message told to the user (title, text); tests read it where no tray exists.
     QString lastTrayMessageTitle;
     QString lastTrayMessage;
@@ -122,17 +117,12 @@ signals:
 private:
     void buildTray();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
-    TfrmStikko_sub* createNoteWindow();
-    // Shows a window whose record is filled, gives it its stay-on-top style and lists it.
-    // `recordState`: the record was just read from the note's own file (with this result) and
-    // is not read again.
-    void showAndRegister(TfrmStikko_sub* note, std::optional<FileState> recordState = std::nullopt);
-    // Closes a note and lets it go; false (and the note stays open and listed) when it could
-    // not save itself.
-    bool closeNote(TfrmStikko_sub* note);
-    // Closes a note as hidden (isshow 0); a note that stays open keeps its shown state.
-    void hideNote(TfrmStikko_sub* note);
-    void watchNote(TfrmStikko_sub* note);
+    // A new window for `record` (made, or read from the note's file with `state`), opened
+    // and listed.
+    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state);
+    // Closes a note as `how` says and lets it go; false (and the note stays open and listed)
+    // when it could not save itself.
+    bool closeNote(TfrmStikko_sub* note, NoteClosing how);
     void sendNotePostedEvents();
     bool idInUse(const QByteArray& id) const;
     QPoint newNotePlace(int w, int h) const;

@@ -1,7 +1,7 @@
 #include "dialogs/stikko_admin.h"
 
-#include "dialogs/noteregistry.h"
 #include "note/notedialogs.h"
+#include "note/noteregistry.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "store/notefiles.h"
@@ -254,7 +254,6 @@ void TfrmStikko_admin::emptyLists() {
 void TfrmStikko_admin::FillList() {
     filling_ = true;
     clbStikko->clear();
-    lbList.clear();
     lbOid.clear();
 
     // The store lists the notes by their exact ids, as the registry opens them.
@@ -272,7 +271,6 @@ void TfrmStikko_admin::FillList() {
         // the ids look like.
         lbOid.append(id);
     }
-    lbList.clear();
     filling_ = false;
 }
 

@@ -61,7 +61,6 @@ public:
     QAction* nnHide = nullptr;
     QAction* nnDelete = nullptr;
 
-    QStringList lbList;   // file names, only while the list is being filled
     QByteArrayList lbOid; // note ids; entry i belongs to line i of clbStikko
 
 protected:

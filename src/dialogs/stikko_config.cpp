@@ -408,7 +408,7 @@ void TfrmStikko_config::FormShow() {
     if (perNote_) {
         noteWindow->installEventFilter(this);
         labCaption->setText(QString());
-        LoadFromRecord(noteWindow->record);
+        LoadFromRecord(noteWindow->record());
         dtDateChange();
     } else {
         labCaption->setText(kDefaultsCaption);
@@ -432,8 +432,13 @@ void TfrmStikko_config::FormClose() {
         return;
     stored_ = true;
     if (perNote_) {
-        if (noteWindow)
-            StoreToRecord(noteWindow->record);
+        // The note takes the values itself (and writes them); a note closing now takes them
+        // before it saves for the last time.
+        if (noteWindow) {
+            NoteRecord settings = noteWindow->record();
+            StoreToRecord(settings);
+            noteWindow->takeSettings(settings);
+        }
     } else {
         StoreToRecord(noteRecord);
     }
@@ -529,11 +534,9 @@ void TfrmStikko_config::ChooseColor(int target) {
 void TfrmStikko_config::PreviewOnNote() {
     if (!perNote_ || !noteWindow)
         return;
-    noteWindow->setTitleColors(shTitlebk->fill(), shTitle->fill());
-    noteWindow->setBodyColor(shDoc->fill());
-    noteWindow->setBottomColor(shBottom->fill());
-    noteWindow->setToolbarVisible(cbToolbar->isChecked());
-    noteWindow->setOpacityValue(rsHide->value());
+    NoteRecord shown = noteWindow->record();
+    StoreToRecord(shown);
+    noteWindow->previewSettings(shown);
 }
 
 void TfrmStikko_config::rsHideChange() {
@@ -652,11 +655,6 @@ bool RunNoteSettings(TfrmStikko_sub* note, int page) {
     delete dialog.data();
     frmStikko_config = nullptr;
     return true;
-}
-
-void CloseSettingsOf(const TfrmStikko_sub* note) {
-    if (frmStikko_config && note && frmStikko_config->noteWindow.data() == note)
-        frmStikko_config->close();
 }
 
 } // namespace stikko

@@ -3,8 +3,9 @@
 // that new notes start from (noteWindow null) or for one open note (noteWindow set), whose
 // window then previews every change of colour, tool bar and opacity at once.
 //
-// There is no cancel: however the dialog closes, every control is written back into the record
-// being edited, and the caller stores that record. The dialog itself reads and writes no file.
+// There is no cancel: however the dialog closes, every control is written back: into the
+// defaults record (which the caller stores), or to the note, which takes the values and writes
+// them itself. The dialog reads and writes no file.
 
 #include "store/subfunction.h"
 
@@ -160,13 +161,9 @@ extern QPointer<TfrmStikko_config> frmStikko_config;
 bool RunDefaultsSettings(QWidget* owner);
 
 // The settings of one note, owned by its window, on page 0 (colours) or 1 (alarm). Returns when
-// the dialog has closed; the note's record then holds the dialog's values (the caller stores it).
+// the dialog has closed; the note has then taken the dialog's values and written them.
 // Returns false when nothing ran: no note, or another settings dialog already open (which is
 // brought forward).
 bool RunNoteSettings(TfrmStikko_sub* note, int page);
-
-// For a note window's close path: if a settings dialog is editing `note`, close it now, which
-// writes its values into the note's record, so that no dialog outlives the window it edits.
-void CloseSettingsOf(const TfrmStikko_sub* note);
 
 } // namespace stikko

@@ -3,22 +3,16 @@
 // the registry and the dialogs, so it reaches them only through this interface; the main
 // form implements it, and tests give a recording fake.
 
+#include "note/noteregistry.h"
+
 #include <QString>
 
 namespace stikko {
 
 class TfrmStikko_sub;
 
-class NoteHost {
+class NoteHost : public NoteRegistry {
   public:
-    virtual ~NoteHost() = default;
-
-    // Registry operations, by note id.
-    virtual void CloseNoteWindow(const char* id) = 0; // hide: writes isshow 0, closes, leaves the list
-    // Moves both files to the trash (or removes them), closes without writing. False when the
-    // files could not be removed: the user has been told and the note stays open.
-    virtual bool DeleteNote(const char* id) = 0;
-
     // A note window that closed in some other way (window system, destruction) leaves the list.
     // The window calls it when the window system closed it; its destruction is seen through
     // QObject::destroyed (the window never calls its host from its destructor).

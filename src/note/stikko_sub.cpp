@@ -1,6 +1,8 @@
 #include "note/stikko_sub.h"
 
+#include "note/notealarm.h"
 #include "note/notedefaults.h"
+#include "note/notegestures.h"
 #include "note/notehost.h"
 #include "note/notelayout.h"
 #include "note/notepictures.h"
@@ -67,15 +69,24 @@ constexpr QKeyCombination kEditorCommandKeys[] = {
 
 TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), host_(host) {
-    std::memset(&record, 0, sizeof record);
-    isdragging = false;
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(noteFont());
     resize(kDesignWidth, kDesignHeight);
     buildControls();
     buildToolbar();
-    buildAlarm();
     layoutPanels();
+    alarm_ = new NoteAlarm(record_, this);
+    connect(alarm_, &NoteAlarm::ringingStarted, this, &TfrmStikko_sub::startedRinging);
+    connect(alarm_, &NoteAlarm::blink, this, &TfrmStikko_sub::blinkTitle);
+    gestures_ = new NoteGestures(this, pnTitle, {imgSize, Image1});
+    connect(gestures_, &NoteGestures::started, this, &TfrmStikko_sub::commitComposition);
+    connect(gestures_, &NoteGestures::placeTaken, this, [this] {
+        record_.scr_x = x();
+        record_.scr_y = y();
+    });
+    connect(gestures_, &NoteGestures::moved, this, &TfrmStikko_sub::storePlace);
+    connect(gestures_, &NoteGestures::resized, this, &TfrmStikko_sub::storeSize);
+    connect(gestures_, &NoteGestures::foldRequested, this, &TfrmStikko_sub::foldOrUnfold);
     xpStyle = new TXPStyle(this);
     configureFormStyle(*xpStyle,
                        xcPopupMenu | xcCombo | xcEdit | xcRichEdit | xcCheckBox | xcRadioButton | xcButton |
@@ -91,13 +102,13 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
 }
 
 TfrmStikko_sub::~TfrmStikko_sub() {
-    endGestureCursor();
+    gestures_->endCursor();
     // FormDestroy: nothing left to do when the close already saved. The host may be going
     // too (it destroys its windows with itself), so it is not called from here; it learns
     // of the window's end through QObject::destroyed.
     host_ = nullptr;
-    SaveOnClose();
-    mpAlramNotify(); // a sound still playing must not keep the other notes silent
+    saveOnClose();
+    alarm_->stop(); // a sound still playing must not keep the other notes silent
     // The controls outlive this part of the object while QWidget destroys them; their last
     // signals (focus, selection) must not reach handlers of a window that is gone.
     for (QObject* child : findChildren<QObject*>())
@@ -123,7 +134,6 @@ void TfrmStikko_sub::buildControls() {
     pnTitle->setObjectName(QStringLiteral("pnTitle"));
     pnTitle->setColor(colors::toQColor(kTitleColor));
     pnTitle->setToolTip(QStringLiteral("더블클릭\n= 최소화"));
-    pnTitle->installEventFilter(this);
 
     labTitle = new QLabel(QStringLiteral("메모란을 맹글어 보자"), pnTitle);
     labTitle->setObjectName(QStringLiteral("labTitle"));
@@ -201,7 +211,6 @@ void TfrmStikko_sub::buildControls() {
     Image1->resize(16, 16);
     Image1->setPicture(notepictures::sizeGrip(), QSize(16, 16));
     Image1->setCursor(Qt::SizeFDiagCursor);
-    Image1->installEventFilter(this);
     connect(pnBottom0, &Panel::resized, this,
             [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
 
@@ -210,8 +219,6 @@ void TfrmStikko_sub::buildControls() {
     pnBottom->setColor(pnClient->color());
     pnBottom0->hide();
 
-    timCheck = new QTimer(this);
-    timCheckRepeat = new QTimer(this);
     timAutosave = new QTimer(this);
     timAutosave->setSingleShot(true);
     connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
@@ -297,7 +304,6 @@ void TfrmStikko_sub::buildToolbar() {
     imgSize->resize(16, 16);
     imgSize->setPicture(notepictures::sizeGrip(), QSize(16, 16));
     imgSize->setCursor(Qt::SizeFDiagCursor);
-    imgSize->installEventFilter(this);
 
     connect(pnBottom, &Panel::resized, this, &TfrmStikko_sub::layoutToolbar);
 
@@ -524,51 +530,56 @@ void TfrmStikko_sub::layoutToolbar() {
     imgSize->move(w - imgSize->width(), pnBottom->height() - imgSize->height());
 }
 
-// --- Showing ------------------------------------------------------------------------------
+// --- Opening and applying ---------------------------------------------------------------
 
-void TfrmStikko_sub::showNote() {
+void TfrmStikko_sub::open(QByteArrayView id) {
+    NoteRecord record{};
+    InitNoteRecord(record, id.toByteArray().constData());
     const FileState state = noteFiles().loadRecord(record);
     if (state == FileState::Missing)
         LoadNoteRecord(record, kDefaultsFile);
-    showLoadedNote(state);
+    open(record, state);
 }
 
-void TfrmStikko_sub::showLoadedNote(FileState recordState) {
-    isclosed = false;
-    isdeleted = false;
-    ismodified = false;
-    isringing = false;
+void TfrmStikko_sub::open(const NoteRecord& record, FileState state) {
+    record_ = record;
+    closed_ = false;
+    deleted_ = false;
+    modified_ = false;
     showing_ = true;
-    if (recordState == FileState::Unreadable)
-        enterReadOnly(noteFiles().recordPath(noteId(record)), true);
-    ApplyNoteRecord();
+    if (state == FileState::Unreadable)
+        enterReadOnly(noteFiles().recordPath(noteId(record_)), true);
+    applyRecord(noteFiles().loadBody(noteId(record_)), true);
+    writeRecord();
     show();
+    applyStayOnTop();
 }
 
-void TfrmStikko_sub::ApplyNoteRecord() {
-    // Applying the record writes it (the geometry, then the title taken from the body); it
-    // is written once, when everything has been applied.
-    const bool outermost = !holdWrites_;
-    holdWrites_ = true;
-    applyRecord();
-    if (outermost) {
-        holdWrites_ = false;
-        if (writeHeld_) {
-            writeHeld_ = false;
-            writeRecord();
-        }
-    }
+void TfrmStikko_sub::takeFromFiles(const NoteRecord& record, const BodyLoad& body) {
+    record_ = record;
+    applyRecord(body, false);
+    applyStayOnTop();
 }
 
-void TfrmStikko_sub::applyRecord() {
-    move(record.scr_x, record.scr_y);
-    ApplyGeometry();
+void TfrmStikko_sub::applyRecord(const BodyLoad& body, bool newBody) {
+    move(record_.scr_x, record_.scr_y);
+    applyGeometry();
+    applyLinkPicture();
+    setCaption(cp949::fieldText(record_.title));
+    setWindowTitle(cp949::fieldText(record_.title));
+    applyBody(body, newBody);
+    setStayOnTop(record_.istop != 0);
+    applySettings();
+    UpdateTitleFromText();
+    SelectionChange();
+}
 
+void TfrmStikko_sub::applyLinkPicture() {
     // The right link image: a picture in the system folder named by the record. A name that
     // is not found there falls back to the defaults' picture; a name from the Windows program
     // stands for the picture of the same name in the system folder.
     const QString systemFolder = env::programFolder() + QLatin1String(kSystemFolder);
-    const QByteArrayView imageName = cp949::fieldBytes(record.right_homepage_image);
+    const QByteArrayView imageName = cp949::fieldBytes(record_.right_homepage_image);
     const QByteArrayView defaultImage = cp949::fieldBytes(noteDefaults().right_homepage_image);
     QString imagePath;
     if (imageName.size() >= kMinPictureNameLength) {
@@ -582,40 +593,50 @@ void TfrmStikko_sub::applyRecord() {
         picture.load(imagePath);
     if (!picture.isNull()) {
         imgVanto->setPicture(picture);
-        imgVanto->setToolTip(cp949::fieldText(record.right_homepage_hint));
+        imgVanto->setToolTip(cp949::fieldText(record_.right_homepage_hint));
         imgVanto->show();
     } else {
         imgVanto->hide();
     }
     layoutTitleBar();
+}
 
-    setCaption(cp949::fieldText(record.title));
-    setWindowTitle(cp949::fieldText(record.title));
-
-    const QByteArrayView id = noteId(record);
-    const BodyLoad body = noteFiles().loadBody(id);
+void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
         rtf::read(body.rtf, *reDoc->document());
         loadingBody_ = false;
+        modified_ = false;
     } else if (body.state == FileState::Unreadable) {
         // Shown empty and never saved: the file keeps whatever it holds.
-        enterReadOnly(noteFiles().bodyPath(id), false);
-    } else if (!readOnly_) {
+        enterReadOnly(noteFiles().bodyPath(noteId(record_)), false);
+    } else if (newBody && !readOnly_) {
         addDateLine();
     }
     reDoc->document()->clearUndoRedoStacks();
     reDoc->moveCursor(QTextCursor::Start);
+}
 
-    setStayOnTop(record.istop != 0);
-    setTitleColors(record.titlebk_color, record.title_color);
-    setBodyColor(record.batang_color);
-    setBottomColor(record.bottom_color);
-    setToolbarVisible(record.isshow_toolbar != 0);
-    ArmAlarm();
-    setOpacityValue(record.opt_color);
-    UpdateTitleFromText();
-    SelectionChange();
+void TfrmStikko_sub::applySettings() {
+    setTitleColors(record_.titlebk_color, record_.title_color);
+    setBodyColor(record_.batang_color);
+    setBottomColor(record_.bottom_color);
+    setToolbarVisible(record_.isshow_toolbar != 0);
+    armAlarm();
+    setOpacityValue(record_.opt_color);
+}
+
+void TfrmStikko_sub::previewSettings(const NoteRecord& settings) {
+    setTitleColors(settings.titlebk_color, settings.title_color);
+    setBodyColor(settings.batang_color);
+    setBottomColor(settings.bottom_color);
+    setToolbarVisible(settings.isshow_toolbar != 0);
+    setOpacityValue(settings.opt_color);
+}
+
+void TfrmStikko_sub::takeSettings(const NoteRecord& settings) {
+    CopySettings(record_, settings);
+    writeRecord();
 }
 
 void TfrmStikko_sub::addDateLine() {
@@ -624,7 +645,22 @@ void TfrmStikko_sub::addDateLine() {
     const QString stamp = korean.toString(env::now(), QStringLiteral("yy/MM/dd AP hh:mm:ss"));
     QTextCursor cursor(reDoc->document());
     cursor.movePosition(QTextCursor::End);
+    loadingBody_ = true;
     cursor.insertText(QStringLiteral("작성일:") + stamp);
+    loadingBody_ = false;
+    // A new body is a change: it is saved like typing, a moment later, and gives the title.
+    modified_ = true;
+    scheduleAutosave();
+    UpdateTitleFromText();
+}
+
+void TfrmStikko_sub::armAlarm() {
+    // The caption shows the body's first line until the next change near the top.
+    if (lineCount() > 0)
+        setCaption(lineText(0));
+    imgTime->setVisible(record_.isalram == 1);
+    layoutTitleBar();
+    alarm_->arm();
 }
 
 // --- Colours, tool bar, opacity -----------------------------------------------------------
@@ -668,9 +704,6 @@ void TfrmStikko_sub::setOpacityValue(int32_t value) {
 QString TfrmStikko_sub::titleCaption() const {
     return labTitle->text();
 }
-QTextEdit* TfrmStikko_sub::editor() const {
-    return reDoc;
-}
 
 void TfrmStikko_sub::setCaption(const QString& text) {
     labTitle->setText(text);
@@ -685,10 +718,10 @@ QString TfrmStikko_sub::lineText(int line) const {
     return reDoc->document()->findBlockByNumber(line).text();
 }
 
-void TfrmStikko_sub::UpdateTitleFromText() {
+bool TfrmStikko_sub::UpdateTitleFromText() {
     // A note that could not be read keeps the title its record file gives.
     if (readOnly_)
-        return;
+        return false;
     const int lines = lineCount();
     QByteArray title;
     if (lines == 0) {
@@ -702,24 +735,23 @@ void TfrmStikko_sub::UpdateTitleFromText() {
         if (title.isEmpty())
             title = QByteArray(kDefaultTitle);
         if (cp949::decode(title) == titleCaption())
-            return;
+            return false;
     }
-    const QString text = cp949::decode(title);
-    setCaption(text);
-    cp949::copyToField(record.title, title);
-    setWindowTitle(cp949::fieldText(record.title));
-    writeRecord();
+    setCaption(cp949::decode(title));
+    cp949::copyToField(record_.title, title);
+    setWindowTitle(cp949::fieldText(record_.title));
+    return true;
 }
 
 // --- Change tracking ----------------------------------------------------------------------
 
 void TfrmStikko_sub::reDocChange() {
-    if (loadingBody_ || !showing_ || isclosed || readOnly_)
+    if (loadingBody_ || !showing_ || closed_ || readOnly_)
         return;
-    ismodified = true;
+    modified_ = true;
     scheduleAutosave();
-    if (reDoc->textCursor().blockNumber() <= 1)
-        UpdateTitleFromText();
+    if (reDoc->textCursor().blockNumber() <= 1 && UpdateTitleFromText())
+        writeRecord();
 }
 
 void TfrmStikko_sub::reDocExit() {
@@ -729,163 +761,6 @@ void TfrmStikko_sub::reDocExit() {
 
 void TfrmStikko_sub::commitComposition() {
     reDoc->commitComposition();
-}
-
-// --- Saving -------------------------------------------------------------------------------
-
-void TfrmStikko_sub::scheduleAutosave() {
-    const qint64 now = env::steadyMs();
-    timAutosave->start(int(std::max<qint64>(0, autosave_.changed(now) - now)));
-}
-
-void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
-    // The first failure of a run is told; the retries that follow are quiet.
-    if (!failureTold_ && host_) {
-        failureTold_ = true;
-        host_->reportWriteFailure(path, reason);
-    }
-    if (!isclosed && !isdeleted) {
-        const qint64 now = env::steadyMs();
-        timAutosave->start(int(std::max<qint64>(0, autosave_.failed(now) - now)));
-    }
-    updateMark();
-}
-
-void TfrmStikko_sub::writeSucceeded() {
-    if (!hasUnsavedFailure()) {
-        failureTold_ = false;
-        if (!ismodified) {
-            autosave_.saved();
-            timAutosave->stop();
-        }
-    }
-    updateMark();
-}
-
-void TfrmStikko_sub::recordWriteFailed(const QString& reason) {
-    recordDirty_ = true;
-    writeFailed(noteFiles().recordPath(noteId(record)), reason);
-}
-
-void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
-    readOnly_ = true;
-    recordUnreadable_ = recordUnreadable_ || recordUnreadable;
-    if (unreadablePath_.isEmpty())
-        unreadablePath_ = path;
-    reDoc->setReadOnly(true);
-    updateMark();
-    if (host_)
-        host_->reportReadFailure(path);
-}
-
-void TfrmStikko_sub::updateMark() {
-    const bool shown = readOnly_ || hasUnsavedFailure();
-    if (readOnly_) {
-        imgMark->setPicture(notepictures::readOnlyMark(), QSize(16, 16));
-        imgMark->setToolTip(QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
-                                .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
-    } else if (shown) {
-        imgMark->setPicture(notepictures::unsavedMark(), QSize(16, 16));
-        imgMark->setToolTip(QStringLiteral("저장하지 못한 내용이 있습니다. 잠시 후 다시 저장합니다."));
-    }
-    if (shown != !imgMark->isHidden()) {
-        imgMark->setVisible(shown);
-        layoutTitleBar();
-    }
-}
-
-bool TfrmStikko_sub::writeRecord() {
-    if (isdeleted || recordUnreadable_)
-        return true; // deleted on purpose, or a file that must not be written over
-    if (holdWrites_) {
-        writeHeld_ = true;
-        return true;
-    }
-    QString reason;
-    if (noteFiles().saveRecord(record, &reason)) {
-        recordDirty_ = false;
-        writeSucceeded();
-        return true;
-    }
-    recordWriteFailed(reason);
-    return false;
-}
-
-bool TfrmStikko_sub::saveBody() {
-    if (isdeleted)
-        return true;
-    if (readOnly_)
-        return false;
-    const QByteArrayView id = noteId(record);
-    const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
-    QString reason;
-    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason)) {
-        bodyFailed_ = false;
-        writeSucceeded();
-        return true;
-    }
-    bodyFailed_ = true;
-    writeFailed(noteFiles().bodyPath(id), reason);
-    return false;
-}
-
-void TfrmStikko_sub::autosaveTimeout() {
-    // A composition in progress is left alone: committing it would break the syllable being
-    // typed. The file takes it as shown, and the body still counts as changed until the
-    // syllable is committed (at close, on focus loss) or given up.
-    if (isclosed || isdeleted)
-        return;
-    if (ismodified && saveBody() && reDoc->preeditText().isEmpty()) {
-        ismodified = false;
-        writeSucceeded();
-    }
-    if (recordDirty_)
-        writeRecord();
-}
-
-std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
-    if (isdeleted || readOnly_ || !ismodified)
-        return std::nullopt;
-    reDoc->commitComposition();
-    return noteFiles().saveRecoveryCopy(noteId(record), rtf::write(*reDoc->document()), error);
-}
-
-bool TfrmStikko_sub::SaveOnClose() {
-    if (isclosed)
-        return true;
-    if (!isdeleted)
-        reDoc->commitComposition();
-    timCheck->stop();
-    timCheckRepeat->stop();
-    timAutosave->stop();
-    mpAlramNotify(); // the sound ends with the window and frees the player
-    bool ok = true;
-    if (!isdeleted) {
-        if (ismodified) {
-            if (saveBody())
-                ismodified = false;
-            else
-                ok = false;
-        }
-        if (!writeRecord())
-            ok = false;
-    }
-    if (ok)
-        isclosed = true;
-    return ok;
-}
-
-void TfrmStikko_sub::closeEvent(QCloseEvent* event) {
-    endGestureCursor();
-    if (!SaveOnClose() && !isdeleted) {
-        // The note could not be written: it stays open with its text, and the user knows.
-        event->ignore();
-        return;
-    }
-    event->accept();
-    // A close the window system started (not the host) still takes the note off the list.
-    if (event->spontaneous() && host_)
-        host_->noteWindowGone(this);
 }
 
 } // namespace stikko

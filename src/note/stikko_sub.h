@@ -1,19 +1,24 @@
 #pragma once
 // The note window: a frameless tool window with a coloured title bar, a rich-text body and a
-// bottom tool bar, built from and written back to the note's record. The main form creates
-// it, fills `record` (oid, ini_name, doc_name), calls showNote() and then ApplyStayOnTop().
+// bottom tool bar, showing one note's record and body.
 //
-// The class is split by concern: stikko_sub.cpp (building, showing, title, saving),
-// stikko_sub_geometry.cpp (moving, resizing, folding), stikko_sub_editing.cpp (formatting
-// commands), stikko_sub_commands.cpp (hide, delete, print, settings, links) and
-// stikko_sub_alarm.cpp (the alarm).
+// One way through: the window is given its record (open), applies it without writing, and
+// writes it once; after that it writes its record itself whenever the user changes it (a
+// gesture, a command, the title taken from the body, the settings dialog's values it takes),
+// and its body when the body has changed. Nothing outside the window writes its record; the
+// program closes it with one call that says whether the note ends shown, hidden or deleted.
+//
+// The class is split by concern: stikko_sub.cpp (building, applying a record, title, layout),
+// stikko_sub_saving.cpp (writes, failures, closing), stikko_sub_geometry.cpp (place, size,
+// folding), stikko_sub_editing.cpp (formatting commands) and stikko_sub_commands.cpp (hide,
+// delete, print, settings, links, stay on top). The alarm (NoteAlarm) and the mouse gestures
+// (NoteGestures) are classes of their own.
 
 #include "note/autosave.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
 #include <QPoint>
-#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -21,7 +26,6 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QMouseEvent;
 class QTextEdit;
 class QTimer;
 
@@ -29,15 +33,20 @@ namespace stikko {
 
 class ClickLabel;
 class ImageBox;
+class NoteAlarm;
 class NoteEditor;
+class NoteGestures;
 class NoteHost;
 class Panel;
 class SpeedButton;
 class TXPStyle;
 
-namespace sound {
-class Player;
-}
+// How a note window ends.
+enum class NoteClosing {
+    Kept,    // the program ends: the note shows again at the next start
+    Hidden,  // its record says hidden (isshow 0)
+    Deleted, // its files are gone: nothing is written
+};
 
 class TfrmStikko_sub : public QWidget {
     Q_OBJECT
@@ -46,48 +55,43 @@ class TfrmStikko_sub : public QWidget {
     TfrmStikko_sub(QWidget* owner, NoteHost* host);
     ~TfrmStikko_sub() override;
 
-    NoteRecord record{};
-    bool isclosed = false;
-    bool isdeleted = false;
-    bool ismodified = false;
-    bool isringing = false;
-    bool isdragging = false;
-    bool issyncing = false;
-    int32_t drag_x = 0;
-    int32_t drag_y = 0;
+    // --- The note's record ---------------------------------------------------------------
+    // Opens note `id` as its files say: its record (the defaults while it has none) and body.
+    void open(QByteArrayView id);
+    // Opens the note with `record`, which the caller made or read from the note's own file
+    // (`state`: what that read found; an unreadable file is never written over). The record
+    // and the body are applied without writing, the window shows, and then the record is
+    // written once (nothing is written when the file already holds it).
+    void open(const NoteRecord& record, FileState state = FileState::Loaded);
+    // Takes the note's files as they are now while it is open: `record` and `body` are
+    // applied as they are, nothing is written and the focus stays where it is.
+    void takeFromFiles(const NoteRecord& record, const BodyLoad& body);
+    // The settings dialog's values (colours, opacity, tool bar, alarm, sound) of `settings`
+    // become the note's and are written; the rest of `settings` is not looked at.
+    void takeSettings(const NoteRecord& settings);
+    // Shows the settings of `settings` (colours, tool bar, opacity) without taking them.
+    void previewSettings(const NoteRecord& settings);
+    // Shows the note unfolded at `frame` and writes that place (rearranging the notes).
+    void placeAt(const QRect& frame);
+    // Closes the window as `how` says, saving the body and the record (not for Deleted).
+    // False when they could not be written: the window then stays open with its text and
+    // keeps the record it had, and the user has been told.
+    bool closeAs(NoteClosing how);
 
-    // FormShow: reload the record from its file (or the defaults file) and apply it, then show.
-    void showNote();
-    // FormShow for a record the caller has just read from the note's own file (`recordState`
-    // says what the read found): the same without reading it again.
-    void showLoadedNote(FileState recordState = FileState::Loaded);
-    void ApplyNoteRecord();
-    void ApplyGeometry();
-    void ApplyStayOnTop();
-    // Puts the window in front of every other window, notes kept on top included, until the
-    // user has been to it and left it; with `takeFocus` it also takes the keyboard focus.
-    void bringToFront(bool takeFocus);
-    // True while bringToFront holds the window above the others.
-    bool heldInFront() const { return frontHeld_; }
-    void ArmAlarm();
-    void UpdateTitleFromText();
-    // Saves the body (when changed) and the record once; later calls do nothing. Returns false
-    // when a file could not be written: the window then counts as not yet saved, so a later
-    // close tries again, and the user has been told through the host.
-    bool SaveOnClose();
-    // Writes the record to the note's own file; false when it could not be written.
-    bool writeRecord();
-    // Writes the body to doc_name now (atomically); false when it could not be written.
+    const NoteRecord& record() const { return record_; }
+    // The body has changes not yet on disk.
+    bool isModified() const { return modified_; }
+    // The close-time save has run (the window is closing or closed).
+    bool isClosed() const { return closed_; }
+    bool isDeleted() const { return deleted_; }
+
+    // Writes the body to its file now (atomically); false when it could not be written.
     bool saveBody();
-    // The record's writes after they were held back (an open write batch) did not reach the
-    // disk: they are retried like any failed write.
-    void recordWriteFailed(const QString& reason);
     // At the end, for a body that could not be written to the data folder: writes it to the
     // recovery folder. The path written, or nothing (also when there is nothing unsaved).
     std::optional<QString> saveRecoveryCopy(QString* error = nullptr);
-
     // A file of the note could not be read: the note is shown as it is and never writes over
-    // it (`readOnly`); for an unreadable record file not even the record is written.
+    // it; for an unreadable record file not even the record is written.
     bool readOnly() const { return readOnly_; }
     // A write failed and the text or record shown is not yet on disk; retries are running.
     bool hasUnsavedFailure() const { return bodyFailed_ || recordDirty_; }
@@ -95,16 +99,17 @@ class TfrmStikko_sub : public QWidget {
     // The host stops being called (the main form detaches before it destroys its windows).
     void setHost(NoteHost* host) { host_ = host; }
 
-    // Live preview hooks for the settings dialog (per-note mode).
-    void setTitleColors(int32_t background, int32_t text);
-    void setBodyColor(int32_t color);   // reDoc background and pnBottom0
-    void setBottomColor(int32_t color); // pnBottom and pnClient
-    void setToolbarVisible(bool shown);
-    void setOpacityValue(int32_t value); // opt_color semantics: < 255 blends with its low byte
+    // Puts the window in front of every other window, notes kept on top included, until the
+    // user has been to it and left it; with `takeFocus` it also takes the keyboard focus.
+    void bringToFront(bool takeFocus);
+    // True while bringToFront holds the window above the others.
+    bool heldInFront() const { return frontHeld_; }
+    // Whether the note stays above other windows (the note menu's check mark).
+    bool stayOnTop() const { return stayOnTop_; }
 
     QString titleCaption() const;
-    QTextEdit* editor() const;
-
+    NoteEditor* editor() const { return reDoc; }
+    NoteAlarm* alarm() const { return alarm_; }
     // Commits text the input method is still composing in the body.
     void commitComposition();
 
@@ -137,18 +142,14 @@ class TfrmStikko_sub : public QWidget {
     SpeedButton* sbDelete = nullptr;
     SpeedButton* sbPrint = nullptr;
     SpeedButton* sbClose = nullptr;
-    QTimer* timCheck = nullptr;
-    QTimer* timCheckRepeat = nullptr;
+    // Writes the changed body on its own, a while after the last change.
     QTimer* timAutosave = nullptr;
-    sound::Player* mpAlram = nullptr; // plays the alarm sound; made with the first sound
 
     // The two menus are built on first use (most notes never open one): until noteMenu() or
     // editMenu() has been called, these pointers and those of the menus' actions are null.
     // The editor menu's shortcuts work without it; the body reports them as command keys.
     QMenu* noteMenu();
     QMenu* editMenu();
-    // Whether the note stays above other windows (the note menu's check mark).
-    bool stayOnTop() const { return stayOnTop_; }
 
     // The note menu (right click on imgZem).
     QMenu* puConfig = nullptr;
@@ -178,21 +179,9 @@ class TfrmStikko_sub : public QWidget {
     TXPStyle* xpStyle = nullptr;
 
     // --- Handlers ----------------------------------------------------------------------
-    // Change tracking.
     void reDocChange();
     void reDocExit();
-    // Moving, resizing, folding. Positions are in the receiving control's coordinates
-    // (title bar) or on the screen (grips).
-    void pnTitleMouseDown(Qt::MouseButton button, QPoint pos);
-    void pnTitleMouseMove(QPoint pos);
-    void pnTitleMouseUp(QPoint pos);
-    void pnTitleDblClick();
-    void imgSizeMouseDown(Qt::MouseButton button, QPoint globalPos);
-    void imgSizeMouseMove(QPoint globalPos);
-    void imgSizeMouseUp(QPoint globalPos);
     void imgMaxClick();
-    void DragTitleTo(int x, int y);
-    void ResizeStep(QPoint globalPos);
     // Editing.
     void SelectionChange();
     void labBoldClick();
@@ -213,60 +202,82 @@ class TfrmStikko_sub : public QWidget {
     void nnTopClick();
     void nnConfigClick();
     void nnAlarmClick();
-    void OpenNoteSettings(int page);
     void imgZemClick();
     void imgVantoClick();
-    // Alarm.
-    void timCheckTimer();
-    void timCheckRepeatTimer();
-    void PlayAlarmSound();
-    void mpAlramNotify();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls();
     void buildToolbar();
     void buildMenus();
-    void setStayOnTop(bool on);
-    void applyRecord();
     void editorCommandKey(QKeyCombination key);
     void layoutPanels();
     void layoutTitleBar();
     void layoutToolbar();
+
+    // Applying (nothing of these writes).
+    // The record (and the body, shown as `body` says; a missing one starts with the date line
+    // when `newBody`).
+    void applyRecord(const BodyLoad& body, bool newBody);
+    void applyLinkPicture();
+    void applyBody(const BodyLoad& body, bool newBody);
+    void applySettings();
+    void applyGeometry();
+    void applyStayOnTop();
+    void armAlarm();
+    void setStayOnTop(bool on);
+    void setTitleColors(int32_t background, int32_t text);
+    void setBodyColor(int32_t color);   // reDoc background and pnBottom0
+    void setBottomColor(int32_t color); // pnBottom and pnClient
+    void setToolbarVisible(bool shown);
+    void setOpacityValue(int32_t value); // opt_color semantics: < 255 blends with its low byte
     void setCaption(const QString& text);
+    // Takes the title from the body's first lines; true when it changed (the caller writes the
+    // record).
+    bool UpdateTitleFromText();
     void addDateLine();
-    void autosaveTimeout();
-    void applyStyleToggle(ClickLabel* label, int style);
-    void endGestureCursor();
-    void setGestureCursor(Qt::CursorShape shape);
-    void writeFailed(const QString& path, const QString& reason);
-    void writeSucceeded();
-    void scheduleAutosave();
-    void enterReadOnly(const QString& path, bool recordUnreadable);
-    void updateMark();
     QString lineText(int line) const;
     int lineCount() const;
-    void buildAlarm();
-    void startRinging();
-    void blinkTitle();
+
+    // Gestures, folding, the place the window system gives.
+    void foldOrUnfold();
+    void storePlace();
+    void storeSize();
     void keepPlaceFromWindowSystem();
+
+    // Commands.
+    void applyStyleToggle(ClickLabel* label, int style);
+    void openSettings(int page);
+    void startedRinging();
+    void blinkTitle();
     void releaseFront();
 
+    // Saving.
+    bool writeRecord();
+    bool saveOnClose();
+    void autosaveTimeout();
+    void scheduleAutosave();
+    void writeFailed(const QString& path, const QString& reason);
+    void writeSucceeded();
+    void enterReadOnly(const QString& path, bool recordUnreadable);
+    void updateMark();
+
+    NoteRecord record_{};
     NoteHost* host_ = nullptr;
-    bool showing_ = false;     // showNote has started: changes count from here on
-    bool loadingBody_ = false; // reading the body file is not a change
-    bool cursorOverridden_ = false;
-    bool soundPlaying_ = false; // this window's sound set the shared isplaying flag
+    NoteAlarm* alarm_ = nullptr;
+    NoteGestures* gestures_ = nullptr;
+    bool showing_ = false;     // open has started: changes count from here on
+    bool loadingBody_ = false; // putting in the body from its file (or a new one) is no edit
+    bool modified_ = false;
+    bool closed_ = false;
+    bool deleted_ = false;
     bool stayOnTop_ = false;
-    bool holdWrites_ = false; // ApplyNoteRecord is running: writeRecord waits for its end
-    bool writeHeld_ = false;  // a write waits for the end of ApplyNoteRecord
-    bool frontHeld_ = false;  // bringToFront keeps the window above the others
+    bool frontHeld_ = false;       // bringToFront keeps the window above the others
     bool frontVisited_ = false;    // the window was active while held in front
     QTimer* placeCheck_ = nullptr; // made with the first move the window system reports
     bool readOnly_ = false;        // a file could not be read: nothing is written over it

@@ -2,6 +2,7 @@
 // dialog and the title bar's two link images. Hiding, deleting, the dialogs and the browser
 // belong to the program around the window; the window asks its host for them.
 
+#include "note/notealarm.h"
 #include "note/notedefaults.h"
 #include "note/notedialogs.h"
 #include "note/notehost.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QDir>
 #include <QPointer>
+#include <QTimer>
 #include <QWindow>
 
 namespace stikko {
@@ -22,7 +24,7 @@ void TfrmStikko_sub::sbCloseClick() {
     if (!host_)
         return;
     // The host closes and may destroy this window; the id must outlive it.
-    const QByteArray id = noteId(record).toByteArray();
+    const QByteArray id = noteId(record_).toByteArray();
     host_->CloseNoteWindow(id.constData());
 }
 
@@ -32,17 +34,16 @@ void TfrmStikko_sub::sbDeleteClick() {
         return;
     if (!host_)
         return;
-    const QByteArray id = noteId(record).toByteArray();
+    const QByteArray id = noteId(record_).toByteArray();
     host_->DeleteNote(id.constData());
 }
 
 void TfrmStikko_sub::sbPrintClick() {
     commitComposition();
-    // The preview reads the body file, so it is written first; ismodified keeps its value
-    // because the close-time save decides on its own. A note opened read-only prints its file
-    // as it is, unless that is the file that could not be read.
-    const bool wasModified = ismodified;
-    const QByteArray id = noteId(record).toByteArray();
+    // The preview reads the body file, so it is written first; the body still counts as
+    // changed, because the close-time save decides on its own. A note opened read-only prints
+    // its file as it is, unless that is the file that could not be read.
+    const QByteArray id = noteId(record_).toByteArray();
     if (readOnly() && unreadablePath_ == noteFiles().bodyPath(id)) {
         dialogs().showError(this, QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
                                       .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
@@ -55,7 +56,6 @@ void TfrmStikko_sub::sbPrintClick() {
                                 .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
         return;
     }
-    ismodified = wasModified;
     if (host_)
         host_->openPrintPreview(this);
 }
@@ -66,7 +66,7 @@ void TfrmStikko_sub::setStayOnTop(bool on) {
         nnTop->setChecked(on);
 }
 
-void TfrmStikko_sub::ApplyStayOnTop() {
+void TfrmStikko_sub::applyStayOnTop() {
     const bool top = stayOnTop_;
     if (top)
         frontHeld_ = false; // the note's own stay-on-top takes over
@@ -117,29 +117,53 @@ void TfrmStikko_sub::changeEvent(QEvent* event) {
 void TfrmStikko_sub::nnTopClick() {
     commitComposition();
     setStayOnTop(!stayOnTop_);
-    ApplyStayOnTop();
-    record.istop = stayOnTop_ ? 1 : 0;
+    applyStayOnTop();
+    record_.istop = stayOnTop_ ? 1 : 0;
     writeRecord();
 }
 
 void TfrmStikko_sub::nnConfigClick() {
-    OpenNoteSettings(0);
+    openSettings(0);
 }
 void TfrmStikko_sub::nnAlarmClick() {
-    OpenNoteSettings(1);
+    openSettings(1);
 }
 
-void TfrmStikko_sub::OpenNoteSettings(int page) {
+void TfrmStikko_sub::openSettings(int page) {
     commitComposition();
-    setTitleColors(record.titlebk_color, record.title_color); // undo an alarm blink
+    setTitleColors(record_.titlebk_color, record_.title_color); // undo an alarm blink
     QPointer<TfrmStikko_sub> self(this);
+    // The dialog hands its values back through takeSettings, which writes them.
     if (host_)
         host_->openNoteSettingsDialog(this, page);
-    if (!self || isclosed)
+    if (!self || closed_)
         return; // the note was closed (hidden, deleted, the program ended) while the dialog was open
-    writeRecord();
-    setTitleColors(record.titlebk_color, record.title_color);
-    ArmAlarm();
+    setTitleColors(record_.titlebk_color, record_.title_color);
+    armAlarm();
+}
+
+// --- Ringing ------------------------------------------------------------------------------
+
+void TfrmStikko_sub::startedRinging() {
+    // A ringing note behind other windows could go unnoticed: it comes to the front, leaving
+    // the focus where it is, and the desktop says which note rings. Both wait until the window
+    // is shown and titled (a note may start ringing while it is being opened).
+    QTimer::singleShot(0, this, [this] {
+        if (!alarm_->ringing() || closed_)
+            return;
+        bringToFront(false);
+        if (host_)
+            host_->noteRinging(this);
+    });
+}
+
+void TfrmStikko_sub::blinkTitle() {
+    const QColor background = pnTitle->color();
+    QPalette pal = labTitle->palette();
+    const QColor text = pal.color(QPalette::WindowText);
+    pnTitle->setColor(text);
+    pal.setColor(QPalette::WindowText, background);
+    labTitle->setPalette(pal);
 }
 
 void TfrmStikko_sub::imgZemClick() {

@@ -61,20 +61,16 @@ bool selectionHasStyle(const QTextEdit& editor, Style style) {
 void TfrmStikko_sub::SelectionChange() {
     if (!reDoc)
         return;
-    issyncing = true;
     labBold->setFontColor(selectionHasStyle(*reDoc, Bold) ? kIndicatorOn : kIndicatorOff);
     labItalic->setFontColor(selectionHasStyle(*reDoc, Italic) ? kIndicatorOn : kIndicatorOff);
     labUnderline->setFontColor(selectionHasStyle(*reDoc, Underline) ? kIndicatorOn : kIndicatorOff);
     sbBullets->setChecked(reDoc->textCursor().currentList() != nullptr);
-    issyncing = false;
 }
 
 void TfrmStikko_sub::applyStyleToggle(ClickLabel* label, int style) {
     commitComposition();
     // The label carries the state: its flipped colour says whether the style is added.
     label->setFontColor(label->fontColor() == kIndicatorOn ? kIndicatorOff : kIndicatorOn);
-    if (issyncing)
-        return;
     const bool on = label->fontColor() == kIndicatorOn;
     QTextCharFormat change;
     switch (style) {
@@ -131,8 +127,6 @@ void TfrmStikko_sub::sbColorClick() {
 
 void TfrmStikko_sub::sbBulletsClick() {
     commitComposition();
-    if (issyncing)
-        return;
     QTextCursor cursor = reDoc->textCursor();
     cursor.beginEditBlock();
     if (sbBullets->isChecked()) {

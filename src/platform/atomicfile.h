@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -32,32 +31,5 @@ bool isTemporaryFileName(const QString& fileName);
 // of `suffixes` (".ini", ".rtf"); returns how many were removed. Only call it while no other
 // process can be writing there.
 int removeLeftoverTemporaries(const QString& folder, const QStringList& suffixes);
-
-// Opening many notes at once writes each of their files two or three times in quick succession
-// (keys completed, geometry, the title taken from the body), each write a flush to the disk.
-// While a WriteBatch exists, writeFileAtomically keeps the bytes in memory instead (the last
-// write of a file wins) and readers see them through pendingWrite(); commit() then replaces
-// each file once, with the flushes to the disk done together. A crash before the commit leaves
-// every file as it was before the batch. Batches do not nest: an inner one joins the outer.
-class WriteBatch {
-public:
-    WriteBatch();
-    // Commits what is still held.
-    ~WriteBatch();
-    WriteBatch(const WriteBatch&) = delete;
-    WriteBatch& operator=(const WriteBatch&) = delete;
-
-    // Writes every file held so far; returns the paths that could not be written (their old
-    // files are left as they were). An inner batch commits nothing.
-    QStringList commit();
-    // Number of files held.
-    qsizetype size() const;
-
-private:
-    bool outer_ = false;
-};
-
-// The bytes an open batch holds for `path`, if it holds any.
-std::optional<QByteArray> pendingWrite(const QString& path);
 
 } // namespace stikko

@@ -94,11 +94,6 @@ bool NoteFiles::exists(QByteArrayView id) const {
 }
 
 std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& state) {
-    // A write still held by an open batch is what the file says.
-    if (std::optional<QByteArray> pending = pendingWrite(path)) {
-        state = FileState::Loaded;
-        return pending;
-    }
     if (!QFileInfo::exists(path)) {
         state = FileState::Missing;
         return std::nullopt;

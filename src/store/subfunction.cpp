@@ -246,6 +246,23 @@ void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile) {
     }
 }
 
+void CopySettings(NoteRecord& to, const NoteRecord& from) {
+    to.title_color = from.title_color;
+    to.titlebk_color = from.titlebk_color;
+    to.batang_color = from.batang_color;
+    to.bottom_color = from.bottom_color;
+    to.opt_color = from.opt_color;
+    to.isshow_toolbar = from.isshow_toolbar;
+    to.isalram = from.isalram;
+    to.alram_h = from.alram_h;
+    to.alram_m = from.alram_m;
+    to.alram_repeat = from.alram_repeat;
+    std::memcpy(to.alram_date, from.alram_date, sizeof to.alram_date);
+    std::memcpy(to.alram_datetime, from.alram_datetime, sizeof to.alram_datetime);
+    to.is_sound = from.is_sound;
+    std::memcpy(to.sound_file, from.sound_file, sizeof to.sound_file);
+}
+
 void ListFiles(const QString& folder, const QString& pattern, QStringList& list) {
     list.clear();
     // Name filters match without regard to case, so "X.INI" is a note file too.

@@ -92,6 +92,10 @@ bool SaveNoteRecord(const char* target, NoteRecord record);
 void ReadNoteRecord(NoteRecord& record, const IniFile& ini);
 void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile);
 
+// Copies the settings part of a record (colours, opacity, tool bar, alarm and sound: what the
+// settings dialog edits) from `from` into `to`.
+void CopySettings(NoteRecord& to, const NoteRecord& from);
+
 // Replaces `list` with the names of the plain files in `folder` matching `pattern` ("*.ini"),
 // skipping names that begin with '.' or contain "default".
 void ListFiles(const QString& folder, const QString& pattern, QStringList& list);

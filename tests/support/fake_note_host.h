@@ -8,12 +8,13 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <optional>
+#include <functional>
 
 namespace stikko::test {
 
 class FakeNoteHost : public NoteHost {
   public:
+    void OpenNoteWindow(const char* id) override;
     void CloseNoteWindow(const char* id) override;
     bool DeleteNote(const char* id) override;
     void noteWindowGone(TfrmStikko_sub* note) override;
@@ -26,8 +27,10 @@ class FakeNoteHost : public NoteHost {
 
     // The window that hide and delete act on.
     QPointer<TfrmStikko_sub> window;
+    // Runs while the settings dialog would be open (the note's record as the dialog found it).
+    std::function<void(TfrmStikko_sub*)> settingsDialog;
 
-    QStringList closed, deleted, addresses, failures, readFailures;
+    QStringList opened, closed, deleted, addresses, failures, readFailures;
     QList<int> settingsPages;
     int printed = 0;
     int gone = 0;

@@ -4,6 +4,7 @@
 #include "app/stikko_main.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_print.h"
+#include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/rtf.h"

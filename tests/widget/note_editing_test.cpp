@@ -2,8 +2,7 @@
 // font and colour dialogs, bullets, undo and the clipboard; and that formatting is a change
 // that is saved and read back.
 
-#include "support/fake_note_host.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -30,7 +29,7 @@ using namespace stikko::test;
 
 namespace {
 
-constexpr char kId[] = "20040201_090503_07";
+constexpr const char* kId = kNoteId;
 constexpr char kOtherId[] = "20040201_090503_08";
 
 using Reader = std::function<bool(const QTextCharFormat&)>;
@@ -53,21 +52,15 @@ Q_DECLARE_METATYPE(Reader)
 class NoteEditingTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeNoteHost> host;
-    QList<QPointer<TfrmStikko_sub>> notes;
+    std::unique_ptr<NoteFixture> f;
 
     // A shown note whose body is `body` (plain text, set as the user's own typing would).
     TfrmStikko_sub* open(const char* id, const QString& body = {}) {
-        auto* note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, id);
-        note->showNote();
+        TfrmStikko_sub* note = f->open(id);
         if (!body.isNull()) {
             note->reDoc->selectAll();
             note->reDoc->insertPlainText(body);
         }
-        notes << note;
         return note;
     }
     static void select(TfrmStikko_sub* note, int from, int to) {
@@ -83,20 +76,8 @@ class NoteEditingTest : public QObject {
     }
 
   private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        host = std::make_unique<FakeNoteHost>();
-    }
-    void cleanup() {
-        for (const auto& note : notes)
-            delete note.data();
-        notes.clear();
-        host.reset();
-        dm.reset();
-        env.reset();
-    }
+    void init() { f = std::make_unique<NoteFixture>(); }
+    void cleanup() { f.reset(); }
 
     void freshWindow_indicatorsOffBulletUp() {
         TfrmStikko_sub* note = open(kId);
@@ -176,15 +157,15 @@ class NoteEditingTest : public QObject {
     }
 
     void formattingAlone_marksModified_andIsSaved() {
-        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
-                               "{\\rtf1\\ansi plain\\par}"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi plain\\par}"));
         TfrmStikko_sub* note = open(kId);
-        QVERIFY(!note->ismodified);
+        QVERIFY(!note->isModified());
         select(note, 0, 5);
         note->labBoldClick();
-        QVERIFY(note->ismodified);
+        QVERIFY(note->isModified());
         QVERIFY(note->close());
-        QVERIFY(!note->ismodified);
+        QVERIFY(!note->isModified());
     }
 
     void fontDialog_appliesOrCancels_focusBackInEditor() {
@@ -197,16 +178,16 @@ class NoteEditingTest : public QObject {
         const QString before = note->reDoc->toHtml();
 
         note->reDoc->clearFocus();
-        env->dialogs.font.reset(); // cancel
+        f->env.dialogs.font.reset(); // cancel
         note->labFontClick();
-        QCOMPARE(env->dialogs.fontAsked, 1);
+        QCOMPARE(f->env.dialogs.fontAsked, 1);
         QCOMPARE(note->reDoc->toHtml(), before);
         QVERIFY(note->reDoc->hasFocus());
 
         QFont chosen(QStringLiteral("NanumGothic"));
         chosen.setPointSize(20);
         chosen.setItalic(true);
-        env->dialogs.font = chosen;
+        f->env.dialogs.font = chosen;
         note->editMenu();
         note->nnFont->trigger();
         QTextDocument* doc = note->reDoc->document();
@@ -225,13 +206,13 @@ class NoteEditingTest : public QObject {
         note->reDoc->clearFocus();
         const QString before = note->reDoc->toHtml();
         select(note, 0, 6);
-        env->dialogs.color.reset();
+        f->env.dialogs.color.reset();
         note->sbColorClick();
-        QCOMPARE(env->dialogs.colorAsked, 1);
+        QCOMPARE(f->env.dialogs.colorAsked, 1);
         QCOMPARE(note->reDoc->toHtml(), before);
         QVERIFY(!note->reDoc->hasFocus()); // cancel does not move the focus
 
-        env->dialogs.color = QColor(0, 0, 255);
+        f->env.dialogs.color = QColor(0, 0, 255);
         QTest::mouseClick(note->sbColor, Qt::LeftButton);
         QTextDocument* doc = note->reDoc->document();
         QCOMPARE(formatAt(doc, 1).foreground().color(), QColor(0, 0, 255));
@@ -276,13 +257,13 @@ class NoteEditingTest : public QObject {
         QTest::keyClick(note->reDoc, Qt::Key_S, Qt::ControlModifier);
         QTest::keyClick(note->reDoc, Qt::Key_B, Qt::ControlModifier);
         QTest::keyClick(note->reDoc, Qt::Key_U, Qt::ControlModifier);
-        const QTextCharFormat f = formatAt(note->reDoc->document(), 1);
-        QVERIFY(f.fontItalic());
-        QVERIFY(isBold(f));
-        QVERIFY(f.fontUnderline());
-        QVERIFY(!QFileInfo::exists(env->dataDir() + kId + QStringLiteral(".rtf"))); // nothing saved
+        const QTextCharFormat format = formatAt(note->reDoc->document(), 1);
+        QVERIFY(format.fontItalic());
+        QVERIFY(isBold(format));
+        QVERIFY(format.fontUnderline());
+        QVERIFY(!QFileInfo::exists(f->env.dataDir() + kId + QStringLiteral(".rtf"))); // nothing saved
         QTest::keyClick(note->reDoc, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(env->dialogs.fontAsked, 1);
+        QCOMPARE(f->env.dialogs.fontAsked, 1);
         // The keys need no menu: neither menu has been built.
         QVERIFY(!note->puEdit && !note->puConfig);
         // A shifted key is not the command, and an application shortcut on a command key does
@@ -361,12 +342,12 @@ class NoteEditingTest : public QObject {
         select(note, 15, 20);
         note->labUnderlineClick();
         select(note, 21, 25);
-        env->dialogs.color = QColor(0, 0, 255);
+        f->env.dialogs.color = QColor(0, 0, 255);
         note->sbColorClick();
         select(note, 26, 29);
         QFont big(QStringLiteral("굴림체"));
         big.setPointSize(18);
-        env->dialogs.font = big;
+        f->env.dialogs.font = big;
         note->labFontClick();
         select(note, 31, 31);
         note->nnStepClick();

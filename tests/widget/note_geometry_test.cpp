@@ -1,8 +1,7 @@
 // Moving a note by its title bar, resizing it by a grip, folding and maximising it, driven by
 // mouse events as a user would; the record on disk must hold the result after each gesture.
 
-#include "support/fake_note_host.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -18,40 +17,23 @@
 using namespace stikko;
 using namespace stikko::test;
 
-namespace {
-constexpr char kId[] = "20040201_090503_07";
-} // namespace
-
 class NoteGeometryTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeNoteHost> host;
+    std::unique_ptr<NoteFixture> f;
     QPointer<TfrmStikko_sub> note;
 
     // A shown note at `place` (outer geometry), as stored in its INI file.
     TfrmStikko_sub* open(const QRect& place) {
-        NoteRecord r;
-        InitNoteRecord(r, kId);
-        LoadNoteRecord(r, kDefaultsFile);
-        r.scr_x = place.x();
-        r.scr_y = place.y();
-        r.scr_width = place.width();
-        r.scr_height = place.height();
-        if (!SaveNoteRecord(nullptr, r))
-            return nullptr;
-        note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, kId);
-        note->showNote();
-        return note;
+        const bool stored = f->store(kNoteId, [&](NoteRecord& r) {
+            r.scr_x = place.x();
+            r.scr_y = place.y();
+            r.scr_width = place.width();
+            r.scr_height = place.height();
+        });
+        return stored ? note = f->open() : nullptr;
     }
-    NoteRecord stored() const {
-        NoteRecord r;
-        InitNoteRecord(r, kId);
-        LoadNoteRecord(r, nullptr);
-        return r;
-    }
+    NoteRecord stored() const { return f->stored(); }
     QRect storedPlace() const {
         const NoteRecord r = stored();
         return {r.scr_x, r.scr_y, r.scr_width, r.scr_height};
@@ -66,18 +48,11 @@ class NoteGeometryTest : public QObject {
     }
 
   private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        host = std::make_unique<FakeNoteHost>();
-    }
+    void init() { f = std::make_unique<NoteFixture>(); }
     void cleanup() {
         delete note.data();
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr); // no gesture leaves its cursor behind
-        host.reset();
-        dm.reset();
-        env.reset();
+        f.reset();
     }
 
     void drag_movesNote_pointerKeepsItsPlace_recordWrittenAtRelease() {
@@ -123,7 +98,7 @@ class NoteGeometryTest : public QObject {
 
     void release_withoutMotion_stillWrites() {
         QVERIFY(open({100, 100, 300, 200}));
-        QVERIFY(QFile::remove(env->dataDir() + kId + QStringLiteral(".ini")));
+        QVERIFY(QFile::remove(f->iniPath()));
         QTest::mouseClick(note->pnTitle, Qt::MiddleButton, {}, QPoint(40, 8));
         QCOMPARE(storedPlace(), QRect(100, 100, 300, 200));
     }
@@ -151,7 +126,9 @@ class NoteGeometryTest : public QObject {
 
     void stripGrip_resizesToo_withAnyButton() {
         QVERIFY(open({100, 100, 300, 200}));
-        note->setToolbarVisible(false);
+        NoteRecord shown = note->record();
+        shown.isshow_toolbar = 0;
+        note->previewSettings(shown);
         QWidget* grip = note->Image1;
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QTest::mousePress(grip, Qt::RightButton, {}, QPoint(8, 8));
@@ -187,7 +164,7 @@ class NoteGeometryTest : public QObject {
         QCOMPARE(storedPlace().topLeft(), QPoint(135, 105));
         QCOMPARE(stored().ismini, 1);
 
-        note->pnTitleDblClick(); // unfold
+        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8)); // unfold
         QWidget* grip = note->imgSize;
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QMouseEvent onGrip(QEvent::MouseButtonDblClick, QPointF(8, 8), QPointF(start), Qt::LeftButton,
@@ -218,7 +195,7 @@ class NoteGeometryTest : public QObject {
 
     void imgMax_unfoldsFolded_maximisesThenRestoresToDefaults() {
         QVERIFY(open({120, 80, 300, 200}));
-        note->pnTitleDblClick();
+        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
         QTest::mouseClick(note->imgMax, Qt::LeftButton);
         QCOMPARE(note->geometry(), QRect(120, 80, 300, 200)); // only unfolded
         QTest::mouseClick(note->imgMax, Qt::LeftButton);

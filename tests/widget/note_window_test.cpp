@@ -3,8 +3,7 @@
 // background save, the input method's pending syllable, and the commands that
 // go to the host.
 
-#include "support/fake_note_host.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
 #include "note/notedefaults.h"
 #include "note/notewidgets.h"
@@ -36,7 +35,7 @@ using namespace stikko::test;
 
 namespace {
 
-constexpr char kId[] = "20040201_090503_07";
+constexpr const char* kId = kNoteId;
 
 QColor rgb(int32_t value) {
     return colors::toQColor(value);
@@ -47,57 +46,15 @@ QColor rgb(int32_t value) {
 class NoteWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeNoteHost> host;
+    std::unique_ptr<NoteFixture> f;
     QPointer<TfrmStikko_sub> note;
 
-    // A window for note `id`, filled by the creator as the main form does, then
-    // shown.
-    TfrmStikko_sub* open(const char* id = kId) {
-        note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, id);
-        host->window = note;
-        note->showNote();
-        return note;
-    }
-    QString iniPath(const char* id = kId) const { return env->dataDir() + id + QStringLiteral(".ini"); }
-    QString rtfPath(const char* id = kId) const { return env->dataDir() + id + QStringLiteral(".rtf"); }
-    NoteRecord stored(const char* id = kId) const {
-        NoteRecord r;
-        InitNoteRecord(r, id);
-        LoadNoteRecord(r, nullptr);
-        return r;
-    }
-    // Types at the end of the body, line breaks as the Return key.
-    void typeAtEnd(const QString& text) {
-        note->reDoc->moveCursor(QTextCursor::End);
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i > 0)
-                QTest::keyClick(note->reDoc, Qt::Key_Return);
-            for (const QChar ch : lines[i]) {
-                QTest::sendKeyEvent(QTest::Press, note->reDoc, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-                QTest::sendKeyEvent(QTest::Release, note->reDoc, Qt::Key_unknown, QString(ch),
-                                    Qt::NoModifier);
-            }
-        }
-    }
+    TfrmStikko_sub* open(const char* id = kId) { return note = f->open(id); }
+    void typeAtEnd(const QString& text) { NoteFixture::typeAtEnd(note, text); }
 
   private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        host = std::make_unique<FakeNoteHost>();
-    }
-    void cleanup() {
-        delete note.data();
-        flushDeletes();
-        host.reset();
-        dm.reset();
-        env.reset();
-    }
+    void init() { f = std::make_unique<NoteFixture>(); }
+    void cleanup() { f.reset(); }
 
     void layout_matchesDesignSizesAndColours() {
         open();
@@ -198,22 +155,22 @@ class NoteWindowTest : public QObject {
         // Place from the fallbacks (work area less 300 x 200), size and colours
         // from defaults.
         QCOMPARE(note->pos(), QPoint(1280 - 300, 770 - 200));
-        QCOMPARE(note->record.scr_width, 275);
-        QCOMPARE(note->record.titlebk_color, 5467961);
+        QCOMPARE(note->record().scr_width, 275);
+        QCOMPARE(note->record().titlebk_color, 5467961);
         QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
-        QVERIFY(note->ismodified); // the date line is a change: the body file comes
-                                   // at close
+        QVERIFY(note->isModified()); // the date line is a change: the body file comes
+                                     // at close
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
         QCOMPARE(note->windowTitle(), note->titleCaption());
-        QVERIFY(QFileInfo::exists(iniPath()));
-        QVERIFY(!QFileInfo::exists(rtfPath()));
-        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        QVERIFY(QFileInfo::exists(f->iniPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
 
         // An afternoon date uses the other designator and a two-digit 12-hour
         // clock.
         delete note.data();
         const char other[] = "20040201_150405_00";
-        env->setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
+        f->env.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
         open(other);
         QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
     }
@@ -241,34 +198,30 @@ class NoteWindowTest : public QObject {
         QFETCH(QString, title);
         open();
         note->reDoc->setPlainText(body);
-        note->UpdateTitleFromText();
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
-        QCOMPARE(cp949::fieldText(stored().title), title);
+        QCOMPARE(cp949::fieldText(f->stored().title), title);
     }
 
     void title_typingOnLineTwoRetitles_furtherDownDoesNot() {
         open();
         typeAtEnd(QStringLiteral("\n장보기"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
-        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("장보기"));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
         typeAtEnd(QStringLiteral("\nthird line"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         // Leaving the editor shows line 1 without writing anything.
         note->reDocExit();
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
-        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("장보기"));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
     }
 
-    void title_emptyBody_writesRecordEveryTime() {
+    void title_emptyBody_isTheProgramsName() {
         open();
+        typeAtEnd(QStringLiteral("\n장보기"));
         note->reDoc->clear();
-        QVERIFY(QFile::remove(iniPath()));
-        note->UpdateTitleFromText();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
-        QVERIFY(QFile::remove(iniPath()));
-        note->UpdateTitleFromText();
-        QVERIFY(QFileInfo::exists(iniPath()));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
     }
 
     void storedRecord_isApplied() {
@@ -276,8 +229,8 @@ class NoteWindowTest : public QObject {
         // named as the Windows program stored it (found by its name in system/).
         QImage picture(26, 16, QImage::Format_RGB32);
         picture.fill(Qt::blue);
-        QVERIFY(picture.save(env->systemDir() + QStringLiteral("banner.png")));
-        QVERIFY(env->writeFile(
+        QVERIFY(picture.save(f->env.systemDir() + QStringLiteral("banner.png")));
+        QVERIFY(f->env.writeFile(
             QStringLiteral("data/") + kId + QStringLiteral(".ini"),
             "[VALUE_SECTION]\nscr_x=40\nscr_y=50\nscr_width=300\nscr_height=200\n"
             "isshow_toolbar=0\nright_homepage_image=C:\\Stikko\\system\\Banner.PNG\nright_homepage_"
@@ -285,8 +238,8 @@ class NoteWindowTest : public QObject {
             "[VALUE_COLOR_SECTION]\ntitlebk_color=255\ntitle_color=0\nbatang_color="
             "65280\n"
             "bottom_color=16711680\nopt_color=254\n"));
-        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
-                               "{\\rtf1\\ansi first\\par second\\par}"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi first\\par second\\par}"));
         open();
         QCOMPARE(note->geometry(), QRect(40, 50, 300, 200));
         QVERIFY(note->pnBottom->isHidden());
@@ -301,55 +254,60 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->windowOpacity(), 254.0 / 255.0);
         QVERIFY(!note->imgVanto->isHidden());
         QCOMPARE(note->imgVanto->toolTip(), QStringLiteral("hint"));
-        QCOMPARE(QByteArray(note->record.right_homepage_image), QByteArray("C:\\Stikko\\system\\Banner.PNG"));
+        QCOMPARE(QByteArray(note->record().right_homepage_image),
+                 QByteArray("C:\\Stikko\\system\\Banner.PNG"));
         QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("first\nsecond"));
-        QVERIFY(!note->ismodified); // loading the body is not a change
+        QVERIFY(!note->isModified()); // loading the body is not a change
         QCOMPARE(note->titleCaption(), QStringLiteral("second"));
     }
 
     void opacity_followsOptColor() {
         open();
-        note->setOpacityValue(255);
-        QCOMPARE(note->windowOpacity(), 1.0);
-        note->setOpacityValue(0);
-        QCOMPARE(note->windowOpacity(), 0.0);
+        NoteRecord shown = note->record();
+        const auto opacityFor = [&](int32_t value) {
+            shown.opt_color = value;
+            note->previewSettings(shown);
+            return note->windowOpacity();
+        };
+        QCOMPARE(opacityFor(255), 1.0);
+        QCOMPARE(opacityFor(0), 0.0);
         QVERIFY(note->isVisible()); // invisible, but still there
-        note->setOpacityValue(300);
-        QCOMPARE(note->windowOpacity(), 1.0);
+        QCOMPARE(opacityFor(300), 1.0);
+        QCOMPARE(opacityFor(-128), 128.0 / 255.0); // below 255 (signed): its low byte
     }
 
     void close_savesOnceThenDestroys() {
         open();
         typeAtEnd(QStringLiteral("\n할 일"));
         QVERIFY(note->close());
-        QVERIFY(note->isclosed);
-        QVERIFY(QFileInfo::exists(rtfPath()));
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("\n할 일")));
+        QVERIFY(note->isClosed());
+        QVERIFY(QFileInfo::exists(f->rtfPath()));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("\n할 일")));
         // Anything written from here on would be a second save.
-        QVERIFY(QFile::remove(rtfPath()));
-        QVERIFY(QFile::remove(iniPath()));
+        QVERIFY(QFile::remove(f->rtfPath()));
+        QVERIFY(QFile::remove(f->iniPath()));
         flushDeletes();
         QVERIFY(note.isNull());
-        QVERIFY(!QFileInfo::exists(rtfPath()));
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QCOMPARE(host->gone, 0); // the host started nothing it does not know of
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->iniPath()));
+        QCOMPARE(f->host.gone, 0); // the host started nothing it does not know of
     }
 
     void unchangedBody_isNotRewritten() {
-        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
-                               "{\\rtf1\\ansi a\\par b}"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi a\\par b}"));
         open();
         QVERIFY(note->close());
-        QCOMPARE(readAll(rtfPath()), QByteArray("{\\rtf1\\ansi a\\par b}"));
+        QCOMPARE(readAll(f->rtfPath()), QByteArray("{\\rtf1\\ansi a\\par b}"));
     }
 
     void hide_savesBodyAndIsshowZero() {
         open();
         typeAtEnd(QStringLiteral("\nkeep me"));
         note->sbCloseClick();
-        QCOMPARE(host->closed, QStringList{QString::fromLatin1(kId)});
-        QCOMPARE(stored().isshow, 0);
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("keep me")));
+        QCOMPARE(f->host.closed, QStringList{QString::fromLatin1(kId)});
+        QCOMPARE(f->stored().isshow, 0);
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("keep me")));
         flushDeletes();
         QVERIFY(note.isNull());
     }
@@ -357,39 +315,39 @@ class NoteWindowTest : public QObject {
     void delete_asksFirst_thenWritesNothing() {
         open();
         typeAtEnd(QStringLiteral("\nsomething"));
-        env->dialogs.yes = false;
+        f->env.dialogs.yes = false;
         note->sbDeleteClick();
-        QVERIFY(host->deleted.isEmpty());
-        QCOMPARE(env->dialogs.questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
-                                                                    "\n삭제된 자료는 복구 되지 않습니다. "
-                                                                    "\n삭제하시겠습니까 ?")});
-        env->dialogs.yes = true;
+        QVERIFY(f->host.deleted.isEmpty());
+        QCOMPARE(f->env.dialogs.questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
+                                                                      "\n삭제된 자료는 복구 되지 않습니다. "
+                                                                      "\n삭제하시겠습니까 ?")});
+        f->env.dialogs.yes = true;
         note->sbDeleteClick();
-        QCOMPARE(host->deleted, QStringList{QString::fromLatin1(kId)});
+        QCOMPARE(f->host.deleted, QStringList{QString::fromLatin1(kId)});
         flushDeletes();
         QVERIFY(note.isNull());
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->iniPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
     }
 
     void autosave_writesBodyTwoSecondsAfterLastChange() {
         open();
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
         typeAtEnd(QStringLiteral("\n자동 저장"));
-        QVERIFY(note->ismodified);
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(note->isModified());
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
         // Due two seconds after the last key, counted on the steady clock.
         QVERIFY(note->timAutosave->isActive());
         QCOMPARE(note->timAutosave->interval(), int(AutosaveSchedule::kQuietMs));
-        env->advance(AutosaveSchedule::kQuietMs);
+        f->env.advance(AutosaveSchedule::kQuietMs);
         QVERIFY(fire(note->timAutosave));
-        QVERIFY(QFileInfo::exists(rtfPath()));
-        QVERIFY(!note->ismodified);
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("자동 저장")));
+        QVERIFY(QFileInfo::exists(f->rtfPath()));
+        QVERIFY(!note->isModified());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("자동 저장")));
         // Nothing changed since: closing does not rewrite the body.
-        QVERIFY(QFile::remove(rtfPath()));
+        QVERIFY(QFile::remove(f->rtfPath()));
         QVERIFY(note->close());
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
     }
 
     void composingSyllable_isCommittedBeforeSaveCommandAndFocusLoss() {
@@ -403,7 +361,7 @@ class NoteWindowTest : public QObject {
         compose(QStringLiteral("한"));
         QVERIFY(!note->reDoc->toPlainText().contains(QStringLiteral("한")));
         QVERIFY(note->close());
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("한")));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("한")));
 
         // Before a command acts: bold applies to the committed text.
         const char other[] = "20040201_090503_08";
@@ -412,7 +370,7 @@ class NoteWindowTest : public QObject {
         compose(QStringLiteral("글"));
         // A save while composing writes the body as shown and leaves the composition alone.
         QVERIFY(note->saveBody());
-        QVERIFY(bodyText(rtfPath(other)).endsWith(QStringLiteral("글")));
+        QVERIFY(bodyText(f->rtfPath(other)).endsWith(QStringLiteral("글")));
         QCOMPARE(note->reDoc->preeditText(), QStringLiteral("글"));
         note->labBoldClick();
         QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글")));
@@ -456,87 +414,87 @@ class NoteWindowTest : public QObject {
         open();
         typeAtEnd(QStringLiteral("\n먼저 저장됨"));
         QVERIFY(note->saveBody());
-        const QByteArray saved = readAll(rtfPath());
+        const QByteArray saved = readAll(f->rtfPath());
         const auto diskFull = [](int, const char*, qint64) -> qint64 {
             errno = ENOSPC;
             return -1;
         };
-        env->writer = diskFull;
+        f->env.writer = diskFull;
         typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
         QVERIFY(!note->saveBody());
         QVERIFY(!note->saveBody());
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
-        QCOMPARE(host->failures, QStringList{noteFiles().bodyPath(kId)});
+        QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->isVisible() && !note->imgMark->isHidden());
         QVERIFY(note->timAutosave->isActive());
-        QCOMPARE(readAll(rtfPath()), saved);
+        QCOMPARE(readAll(f->rtfPath()), saved);
 
         // Space again: the next try writes it and the mark goes.
-        env->writer = {};
-        env->advance(AutosaveSchedule::kRetryMs);
+        f->env.writer = {};
+        f->env.advance(AutosaveSchedule::kRetryMs);
         QVERIFY(fire(note->timAutosave));
         QVERIFY(note->imgMark->isHidden());
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
-        QVERIFY(!note->ismodified);
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
+        QVERIFY(!note->isModified());
 
         // A new run of failures is told again.
-        env->writer = diskFull;
+        f->env.writer = diskFull;
         typeAtEnd(QStringLiteral("!"));
         QVERIFY(!note->saveBody());
-        env->writer = {};
-        QCOMPARE(host->failures.size(), 2);
+        f->env.writer = {};
+        QCOMPARE(f->host.failures.size(), 2);
         QVERIFY(note->close());
     }
 
     // A body that is there but cannot be read (here a folder in its place) shows read-only,
     // marked, with the title its record gives; nothing is ever written over it.
     void unreadableBody_opensReadOnly_andIsNeverWritten() {
-        QVERIFY(env->writeFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)),
-                               "[VALUE_SECTION]\ntitle=kept title\nisshow=1\n"));
-        QVERIFY(QDir().mkpath(rtfPath()));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)),
+                                 "[VALUE_SECTION]\ntitle=kept title\nisshow=1\n"));
+        QVERIFY(QDir().mkpath(f->rtfPath()));
         open();
-        QCOMPARE(host->readFailures, QStringList{noteFiles().bodyPath(kId)});
+        QCOMPARE(f->host.readFailures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->readOnly() && note->reDoc->isReadOnly() && !note->imgMark->isHidden());
         QCOMPARE(note->titleCaption(), QStringLiteral("kept title"));
         typeAtEnd(QStringLiteral("x"));
-        QVERIFY(!note->ismodified);
+        QVERIFY(!note->isModified());
         note->sbPrintClick();
-        QCOMPARE(env->dialogs.errors.size(), 1);
-        QCOMPARE(host->printed, 0);
+        QCOMPARE(f->env.dialogs.errors.size(), 1);
+        QCOMPARE(f->host.printed, 0);
         QVERIFY(note->close());
-        QVERIFY(QFileInfo(rtfPath()).isDir());
-        QCOMPARE(QByteArray(stored().title), QByteArray("kept title"));
-        QVERIFY(host->failures.isEmpty());
+        QVERIFY(QFileInfo(f->rtfPath()).isDir());
+        QCOMPARE(QByteArray(f->stored().title), QByteArray("kept title"));
+        QVERIFY(f->host.failures.isEmpty());
     }
 
     void commands_goToTheHost() {
         open();
         typeAtEnd(QStringLiteral("\nprinted text"));
         note->sbPrintClick();
-        QCOMPARE(host->printed, 1);
-        QVERIFY(host->bodyAtPrint.endsWith(QStringLiteral("printed text"))); // saved before the preview
-        QVERIFY(note->ismodified); // printing is not the close-time save
+        QCOMPARE(f->host.printed, 1);
+        QVERIFY(f->host.bodyAtPrint.endsWith(QStringLiteral("printed text"))); // saved before the preview
+        QVERIFY(note->isModified()); // printing is not the close-time save
 
         note->nnTopClick();
         QVERIFY(note->stayOnTop());
         QVERIFY(note->noteMenu() && note->nnTop->isChecked()); // a menu built later shows the state
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(stored().istop, 1);
+        QCOMPARE(f->stored().istop, 1);
         note->nnTop->trigger(); // from the menu: the same single flip
-        QCOMPARE(stored().istop, 0);
+        QCOMPARE(f->stored().istop, 0);
 
         note->nnConfigClick();
         note->nnAlarmClick();
-        QCOMPARE(host->settingsPages, QList<int>({0, 1}));
+        QCOMPARE(f->host.settingsPages, QList<int>({0, 1}));
 
         note->imgZemClick();
         note->imgVantoClick();
-        QCOMPARE(host->addresses, QStringList{QString::fromLatin1(kMakerHomePage)});
-        std::strcpy(dm->defaults.left_homepage, "https://left.example/");
-        std::strcpy(dm->defaults.right_homepage, "https://right.example/");
+        QCOMPARE(f->host.addresses, QStringList{QString::fromLatin1(kMakerHomePage)});
+        std::strcpy(f->dm->defaults.left_homepage, "https://left.example/");
+        std::strcpy(f->dm->defaults.right_homepage, "https://right.example/");
         note->imgZemClick();
         note->imgVantoClick();
-        QCOMPARE(host->addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
+        QCOMPARE(f->host.addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
     }
 };
 

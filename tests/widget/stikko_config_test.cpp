@@ -2,7 +2,9 @@
 // the alarm time check, the sound path, and what reaches the records and the defaults file.
 
 #include "dialogs/stikko_config.h"
+#include "note/notealarm.h"
 #include "note/notehost.h"
+#include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "store/dm.h"
@@ -33,15 +35,16 @@ const QSize kWorkArea(1000, 700);
 
 class QuietHost : public NoteHost {
 public:
-    void CloseNoteWindow(const char*) override {}
-    bool DeleteNote(const char*) override { return true; }
-    void noteWindowGone(TfrmStikko_sub*) override {}
-    void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
-    void openPrintPreview(TfrmStikko_sub*) override {}
-    void OpenWebAddress(const QString&) override {}
-    void reportWriteFailure(const QString&, const QString&) override {}
-    void reportReadFailure(const QString&) override {}
-    void noteRinging(TfrmStikko_sub*) override {}
+  void OpenNoteWindow(const char*) override {}
+  void CloseNoteWindow(const char*) override {}
+  bool DeleteNote(const char*) override { return true; }
+  void noteWindowGone(TfrmStikko_sub*) override {}
+  void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
+  void openPrintPreview(TfrmStikko_sub*) override {}
+  void OpenWebAddress(const QString&) override {}
+  void reportWriteFailure(const QString&, const QString&) override {}
+  void reportReadFailure(const QString&) override {}
+  void noteRinging(TfrmStikko_sub*) override {}
 };
 
 template <std::size_t N> void put(char (&field)[N], const char* text) {
@@ -190,7 +193,7 @@ class ConfigDialogTest : public QObject {
 
     void noteMode_threePagesEmptyCaptionTopRight_pageByCommand() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
+        note.open(sampleRecord());
         for (int page : {0, 1}) {
             whileOpen([page](TfrmStikko_config* dialog) {
                 QVERIFY(dialog->perNoteMode());
@@ -208,8 +211,10 @@ class ConfigDialogTest : public QObject {
 
     void colorTargets_followTag_cancelStillPreviews() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        note.setBodyColor(0x000000FF); // the note shows something else than its record
+        note.open(sampleRecord());
+        NoteRecord shown = note.record();
+        shown.batang_color = 0x000000FF; // the note shows something else than its record
+        note.previewSettings(shown);
         whileOpen([this, &note](TfrmStikko_config* dialog) {
             env_->dialogs.color.reset(); // cancel
             dialog->ChooseColor(2);
@@ -231,16 +236,17 @@ class ConfigDialogTest : public QObject {
             QCOMPARE(bodyColorOf(note), QColor(1, 2, 3));
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.titlebk_color, 0x00FF0000);
-        QCOMPARE(note.record.title_color, 0x00008000);
-        QCOMPARE(note.record.batang_color, 0x00030201);
-        QCOMPARE(note.record.bottom_color, int32_t(0x8000000F));
+        QCOMPARE(note.record().titlebk_color, 0x00FF0000);
+        QCOMPARE(note.record().title_color, 0x00008000);
+        QCOMPARE(note.record().batang_color, 0x00030201);
+        QCOMPARE(note.record().bottom_color, int32_t(0x8000000F));
     }
 
     void opacityAndToolbar_previewAtOnce() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        note.record.opt_color = 200; // off the step points: kept until the user moves the slider
+        NoteRecord record = sampleRecord();
+        record.opt_color = 200; // off the step points: kept until the user moves the slider
+        note.open(record);
         auto* bar = note.findChild<QWidget*>(QStringLiteral("pnBottom"));
         auto* strip = note.findChild<QWidget*>(QStringLiteral("pnBottom0"));
         QVERIFY(bar && strip);
@@ -268,8 +274,8 @@ class ConfigDialogTest : public QObject {
             QTest::mouseClick(dialog->cbToolbar, Qt::LeftButton);
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.opt_color, 155);
-        QCOMPARE(note.record.isshow_toolbar, 0);
+        QCOMPARE(note.record().opt_color, 155);
+        QCOMPARE(note.record().isshow_toolbar, 0);
     }
 
     void alarmCheck_data() {
@@ -291,21 +297,22 @@ class ConfigDialogTest : public QObject {
         QFETCH(int, minute);
         QFETCH(bool, allowed);
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        put(note.record.alram_date, date.toLatin1().constData());
-        note.record.alram_h = hour;
-        note.record.alram_m = minute;
+        NoteRecord record = sampleRecord();
+        put(record.alram_date, date.toLatin1().constData());
+        record.alram_h = hour;
+        record.alram_m = minute;
+        note.open(record);
         whileOpen([allowed](TfrmStikko_config* dialog) {
             QCOMPARE(dialog->cbAlram->isChecked(), allowed);
             QCOMPARE(dialog->cbAlram->isEnabled(), allowed);
         });
         QVERIFY(RunNoteSettings(&note, 1));
-        QCOMPARE(note.record.isalram, allowed ? 1 : 0);
+        QCOMPARE(note.record().isalram, allowed ? 1 : 0);
     }
 
     void alarmCheck_futureAgainEnablesButDoesNotCheck() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
+        note.open(sampleRecord());
         whileOpen([](TfrmStikko_config* dialog) {
             QVERIFY(dialog->cbAlram->isChecked());
             dialog->dtDate->setDate(QDate(2004, 5, 23));
@@ -319,16 +326,14 @@ class ConfigDialogTest : public QObject {
             QTest::keyClick(dialog->seM, Qt::Key_Up); // minute arrows step by 10
         });
         QVERIFY(RunNoteSettings(&note, 1));
-        QCOMPARE(note.record.isalram, 1);
-        QCOMPARE(note.record.alram_h, 24);
-        QCOMPARE(note.record.alram_m, 30);
-        QCOMPARE(QByteArray(note.record.alram_date), QByteArray("2004-05-23"));
-        QCOMPARE(QByteArray(note.record.alram_datetime), QByteArray("2004-05-23 24:30:00"));
+        QCOMPARE(note.record().isalram, 1);
+        QCOMPARE(note.record().alram_h, 24);
+        QCOMPARE(note.record().alram_m, 30);
+        QCOMPARE(QByteArray(note.record().alram_date), QByteArray("2004-05-23"));
+        QCOMPARE(QByteArray(note.record().alram_datetime), QByteArray("2004-05-23 24:30:00"));
 
-        // ...and the note's file holds the same text.
-        put(note.record.ini_name, env_->path(QStringLiteral("data/hour24.ini")).toLocal8Bit().constData());
-        QVERIFY(SaveNoteRecord(nullptr, note.record));
-        QFile file(env_->path(QStringLiteral("data/hour24.ini")));
+        // ...and the note has written the same text to its file.
+        QFile file(env_->path(QStringLiteral("data/%1.ini").arg(note.record().oid)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY(text.contains("alram_datetime=2004-05-23 24:30:00"));
@@ -364,7 +369,7 @@ class ConfigDialogTest : public QObject {
     void everyWayOfClosingStores() {
         QFETCH(int, way);
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
+        note.open(sampleRecord());
         QTimer::singleShot(0, [way] {
             TfrmStikko_config* dialog = frmStikko_config.data();
             QVERIFY(dialog);
@@ -378,18 +383,19 @@ class ConfigDialogTest : public QObject {
                 QTest::keyClick(dialog, Qt::Key_Escape);
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.alram_repeat, 77);
-        QCOMPARE(note.record.is_sound, 0);
+        QCOMPARE(note.record().alram_repeat, 77);
+        QCOMPARE(note.record().is_sound, 0);
     }
 
     void untouchedDialog_leavesRecordAsItWas() {
-        const NoteRecord original = sampleRecord();
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = original;
+        note.open(sampleRecord());
+        const NoteRecord opened = note.record();
         whileOpen([](TfrmStikko_config*) {});
         QVERIFY(RunNoteSettings(&note, 0));
-        QVERIFY(std::memcmp(&note.record, &original, sizeof original) == 0);
+        QVERIFY(std::memcmp(&note.record(), &opened, sizeof opened) == 0);
 
+        const NoteRecord original = sampleRecord();
         TfrmStikko_config dialog(nullptr);
         dialog.noteRecord = original;
         dialog.show();
@@ -440,8 +446,10 @@ class ConfigDialogTest : public QObject {
     void oneDialogAtATime_closingTheNoteClosesItsDialog() {
         TfrmStikko_sub note(nullptr, &host_);
         TfrmStikko_sub other(nullptr, &host_);
-        note.record = sampleRecord();
-        other.record = sampleRecord();
+        note.open(sampleRecord());
+        NoteRecord second = sampleRecord();
+        put(second.oid, "20040523_093000_01");
+        other.open(second);
         TDm dm;
         QTimer::singleShot(0, [&] {
             QPointer<TfrmStikko_config> first = frmStikko_config;
@@ -450,42 +458,41 @@ class ConfigDialogTest : public QObject {
             QVERIFY(!RunDefaultsSettings(nullptr));
             QCOMPARE(frmStikko_config, first);
             first->seRepeat->setValue(99);
-            CloseSettingsOf(&other); // not its dialog
-            QVERIFY(first && first->isVisible());
-            CloseSettingsOf(&note); // the note's close path: the dialog closes and stores
+            first->close();
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.alram_repeat, 99);
-        QCOMPARE(other.record.alram_repeat, 5);
+        QCOMPARE(note.record().alram_repeat, 99);
+        QCOMPARE(other.record().alram_repeat, 5);
     }
 
     // Hiding a note from the tray while its settings are open: the dialog closes first, the
     // note's last write carries the dialog's values, and the closed note does not start ringing.
     void hidingTheNoteWhileItsDialogRuns() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        const QString iniPath = env_->path(QStringLiteral("data/%1.ini").arg(note.record.oid));
-        put(note.record.alram_date, "2004-05-23"); // due in the current minute: it would ring
-        put(note.record.alram_datetime, "2004-05-23 09:30:00");
-        note.record.alram_h = 9;
-        note.record.alram_m = 30;
+        note.open(sampleRecord());
+        const QString iniPath = env_->path(QStringLiteral("data/%1.ini").arg(note.record().oid));
         QTimer::singleShot(0, [&note] {
             QVERIFY(frmStikko_config);
             frmStikko_config->seRepeat->setValue(42);
-            note.record.isshow = 0; // what the main form's hide does before closing
-            note.close();
+            // Due in the current minute: the note would ring once the dialog closed.
+            frmStikko_config->dtDate->setDate(kNow.date());
+            frmStikko_config->seM->setValue(30);
+            frmStikko_config->seH->setValue(9);
+            QVERIFY(frmStikko_config->cbAlram->isChecked());
+            QVERIFY(note.closeAs(NoteClosing::Hidden)); // the main form's hide
             QVERIFY(!frmStikko_config || !frmStikko_config->isVisible());
         });
-        note.OpenNoteSettings(0);
+        note.nnConfigClick();
         QVERIFY(!frmStikko_config);
-        QVERIFY(note.isclosed);
-        QVERIFY(!note.isringing);
-        QVERIFY(!note.timCheck->isActive());
+        QVERIFY(note.isClosed());
+        QVERIFY(!note.alarm()->ringing());
+        QVERIFY(!note.alarm()->checkTimer()->isActive());
 
         QFile file(iniPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY(text.contains("alram_repeat=42"));
+        QVERIFY(text.contains("alram_datetime=2004-05-23 09:30:00"));
         QVERIFY(text.contains("isshow=0"));
     }
 };

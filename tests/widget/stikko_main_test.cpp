@@ -29,6 +29,8 @@
 #include <QTimer>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace stikko;
 using stikko::test::flushDeletes;
@@ -67,7 +69,7 @@ NoteRecord readNote(const QByteArray& id) {
 }
 
 QByteArray idOf(const TfrmStikko_sub* note) {
-    return QByteArray(note->record.oid);
+    return QByteArray(note->record().oid);
 }
 
 } // namespace
@@ -148,8 +150,8 @@ class StikkoMainTest : public QObject {
 
         form->rxTrayClick();
         TfrmStikko_sub* first = form->noteList.last();
-        QCOMPARE(first->record.scr_x, W - w);
-        QCOMPARE(first->record.scr_y, H - h);
+        QCOMPARE(first->record().scr_x, W - w);
+        QCOMPARE(first->record().scr_y, H - h);
         QCOMPARE(first->geometry().bottomRight(), QPoint(W - 1, H - 1));
         const NoteRecord stored = readNote(idOf(first));
         QCOMPARE(stored.scr_x, W - w);
@@ -157,27 +159,24 @@ class StikkoMainTest : public QObject {
         QCOMPARE(stored.isshow, 1);
 
         // From wherever the last note is now: 4 right, 20 down.
-        first->record.scr_x = 100;
-        first->record.scr_y = 50;
+        first->placeAt(QRect(100, 50, w, h));
         form->rxTrayClick();
         TfrmStikko_sub* second = form->noteList.last();
-        QCOMPARE(second->record.scr_x, 104);
-        QCOMPARE(second->record.scr_y, 70);
+        QCOMPARE(second->record().scr_x, 104);
+        QCOMPARE(second->record().scr_y, 70);
 
         // Three pixels short of the right edge and ten of the bottom: clamped to both.
-        second->record.scr_x = W - w - 3;
-        second->record.scr_y = H - h - 19;
+        second->placeAt(QRect(W - w - 3, H - h - 19, w, h));
         form->rxTrayClick();
         TfrmStikko_sub* third = form->noteList.last();
-        QCOMPARE(third->record.scr_x, W - w);
-        QCOMPARE(third->record.scr_y, H - h);
+        QCOMPARE(third->record().scr_x, W - w);
+        QCOMPARE(third->record().scr_y, H - h);
 
         // Exactly room for the step: not clamped.
-        third->record.scr_x = W - w - 4;
-        third->record.scr_y = H - h - 20;
+        third->placeAt(QRect(W - w - 4, H - h - 20, w, h));
         form->rxTrayClick();
-        QCOMPARE(form->noteList.last()->record.scr_x, W - w);
-        QCOMPARE(form->noteList.last()->record.scr_y, H - h);
+        QCOMPARE(form->noteList.last()->record().scr_x, W - w);
+        QCOMPARE(form->noteList.last()->record().scr_y, H - h);
 
         // The clock stood still through all four clicks, yet every note has files of its own.
         QSet<QByteArray> ids;
@@ -196,7 +195,7 @@ class StikkoMainTest : public QObject {
         QList<QPoint> places;
         for (int i = 0; i < 12; ++i) {
             form->rxTrayClick();
-            const NoteRecord& r = form->noteList.last()->record;
+            const NoteRecord& r = form->noteList.last()->record();
             QVERIFY2(!places.contains(QPoint(r.scr_x, r.scr_y)), qPrintable(QString::number(i)));
             QVERIFY(r.scr_x >= 0 && r.scr_y >= 0 && r.scr_x + w <= W && r.scr_y + h <= H);
             places << QPoint(r.scr_x, r.scr_y);
@@ -221,7 +220,7 @@ class StikkoMainTest : public QObject {
         }
         form->LoadAllNotes(0);
         QCOMPARE(form->noteList.size(), 28);
-        form->noteList.first()->record.ismini = 1;
+        QTest::mouseDClick(form->noteList.first()->pnTitle, Qt::LeftButton, {}, QPoint(60, 8)); // folded
         form->nnStikkoResortClick();
 
         const QList<TfrmStikko_sub*>& notes = form->noteList;
@@ -301,6 +300,41 @@ class StikkoMainTest : public QObject {
         QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240104_000000_00.ini"))));
     }
 
+    // A start writes a note's record once when its file lacks something, and leaves a file
+    // that already holds the record alone.
+    void startUp_writesOnlyRecordsThatChange_eachOnce() {
+        storeNote("20240101_000000_00", 1);
+        storeNote("20240102_000000_00", 1);
+        form->FormCreate(); // the first start gives both their bodies and titles
+        form->FormClose();
+        form.reset();
+        flushDeletes();
+        const QString complete = dataPath(QStringLiteral("20240101_000000_00.ini"));
+        const QString lacking = dataPath(QStringLiteral("20240102_000000_00.ini"));
+        QFile file(lacking);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray shortened = file.readAll().replace("chknext=\n", "");
+        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(shortened) > 0);
+        file.close();
+        struct stat before {};
+        QVERIFY(::stat(QFile::encodeName(complete).constData(), &before) == 0);
+
+        int writes = 0;
+        env_->writer = [&writes](int fd, const char* data, qint64 size) -> qint64 {
+            ++writes;
+            return ::write(fd, data, size_t(size));
+        };
+        form = std::make_unique<TfrmStikko_main>();
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(writes, 1);
+        QVERIFY(readNote("20240102_000000_00").isshow == 1 && test::readAll(lacking).contains("chknext="));
+        struct stat after {};
+        QVERIFY(::stat(QFile::encodeName(complete).constData(), &after) == 0);
+        QCOMPARE(after.st_ino, before.st_ino); // not replaced
+    }
+
     // Ids are whole: a note "X" is neither hidden by an open "X-2" nor taken for it.
     void idsMatchExactly_soXAndXDash2BothOpen() {
         storeNote("20261207_130000_55", 1);
@@ -329,9 +363,7 @@ class StikkoMainTest : public QObject {
         form->FormCreate();
         QCOMPARE(form->noteList.size(), 1);
         TfrmStikko_sub* open = form->noteList.first();
-        open->move(333, 111);
-        open->record.scr_x = 333;
-        open->record.scr_y = 111;
+        open->placeAt(QRect(QPoint(333, 111), open->size()));
 
         form->nnAllshowClick();
         QCOMPARE(form->noteList.size(), 3);
@@ -373,7 +405,7 @@ class StikkoMainTest : public QObject {
         TfrmStikko_sub* note = form->noteList.first();
         form->RemoveNoteWindow("20240101_000000_00");
         QVERIFY(form->noteList.isEmpty());
-        QVERIFY(!note->isclosed);
+        QVERIFY(!note->isClosed());
         delete note;
     }
 
@@ -452,7 +484,7 @@ class StikkoMainTest : public QObject {
         auto stillThere = [&] {
             flushDeletes();
             return !stuck.isNull() && stuck->isVisible() && form->noteList.contains(stuck.data()) &&
-                   stuck->record.isshow == 1 && !stuck->imgMark->isHidden() &&
+                   stuck->record().isshow == 1 && !stuck->imgMark->isHidden() &&
                    stuck->editor()->toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄"));
         };
         form->CloseNoteWindow("20240101_000000_00");

@@ -1,20 +1,21 @@
 #pragma once
-// The registry operations the dialogs need from the program's main form. The dialogs sit
-// below the application layer, so they reach the open note windows only through this
-// interface; the main form implements it, tests give a recording fake.
+// The registry of open note windows, by note id: the one interface through which a note window
+// and the note manager show, hide and delete notes. The main form implements it (as part of
+// NoteHost); tests give a recording fake.
 
 namespace stikko {
 
 class NoteRegistry {
-public:
+  public:
     virtual ~NoteRegistry() = default;
 
     // Opens the window of a stored note and writes isshow 1; nothing when it is open already.
     virtual void OpenNoteWindow(const char* id) = 0;
-    // Hides an open note: isshow 0, its window closes and stores itself; nothing when not open.
+    // Hides an open note: its window closes, writing isshow 0; nothing when it is not open.
     virtual void CloseNoteWindow(const char* id) = 0;
     // Moves the note's two files to the trash (or removes them) and closes an open window
-    // without storing anything. False when the files could not be removed (the user is told).
+    // without writing anything. False when the files could not be removed (the user is told;
+    // the note stays).
     virtual bool DeleteNote(const char* id) = 0;
 };
 
