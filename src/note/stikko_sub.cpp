@@ -6,6 +6,7 @@
 #include "note/notehost.h"
 #include "note/notelayout.h"
 #include "note/notepictures.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
@@ -44,8 +45,6 @@ using notelayout::kDesignWidth;
 constexpr int kTitleHeight = 16;
 constexpr int kToolbarHeight = 18;
 constexpr int kStripHeight = 16;
-// The tool bar's width at design; right-end controls keep their distance to its right edge.
-constexpr int kToolbarDesignWidth = 267;
 
 // Colours at design, 0x00BBGGRR.
 constexpr int32_t kBaseColor = 11056317;
@@ -53,17 +52,10 @@ constexpr int32_t kTitleColor = 5467961;
 constexpr int32_t kDocPanelColor = 16185078;
 constexpr int32_t kEditorColor = 12382189;
 constexpr int32_t kStripColor = 11781840;
-constexpr int32_t kWhite = 0x00FFFFFF;
 
 QFont noteFont() {
     return fonts::fixedPitch(12);
 }
-
-// The editor menu's shortcuts; they act while the body has the focus.
-constexpr QKeyCombination kEditorCommandKeys[] = {
-    Qt::CTRL | Qt::Key_T, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_F,
-    Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_P,
-};
 
 } // namespace
 
@@ -73,12 +65,11 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     setFont(noteFont());
     resize(kDesignWidth, kDesignHeight);
     buildControls();
-    buildToolbar();
     layoutPanels();
     alarm_ = new NoteAlarm(record_, this);
     connect(alarm_, &NoteAlarm::ringingStarted, this, &TfrmStikko_sub::startedRinging);
     connect(alarm_, &NoteAlarm::blink, this, &TfrmStikko_sub::blinkTitle);
-    gestures_ = new NoteGestures(this, pnTitle, {imgSize, Image1});
+    gestures_ = new NoteGestures(this, pnTitle, {pnBottom->sizeGrip(), Image1});
     connect(gestures_, &NoteGestures::started, this, &TfrmStikko_sub::commitComposition);
     connect(gestures_, &NoteGestures::placeTaken, this, [this] {
         record_.scr_x = x();
@@ -200,8 +191,11 @@ void TfrmStikko_sub::buildControls() {
     connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
     connect(reDoc, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { editMenu()->popup(reDoc->viewport()->mapToGlobal(pos)); });
-    reDoc->setCommandKeys(kEditorCommandKeys);
-    connect(reDoc, &NoteEditor::commandKey, this, &TfrmStikko_sub::editorCommandKey);
+    reDoc->setCommandKeys(commandKeys());
+    connect(reDoc, &NoteEditor::commandKey, this, [this](QKeyCombination key) {
+        if (const NoteCommandInfo* info = commandForKey(key))
+            run(info->command);
+    });
 
     pnBottom0 = new Panel(pnClient);
     pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
@@ -214,9 +208,9 @@ void TfrmStikko_sub::buildControls() {
     connect(pnBottom0, &Panel::resized, this,
             [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
 
-    pnBottom = new Panel(pnClient);
-    pnBottom->setObjectName(QStringLiteral("pnBottom"));
+    pnBottom = new NoteToolbar(pnClient);
     pnBottom->setColor(pnClient->color());
+    connect(pnBottom, &NoteToolbar::triggered, this, &TfrmStikko_sub::run);
     pnBottom0->hide();
 
     timAutosave = new QTimer(this);
@@ -234,237 +228,12 @@ void TfrmStikko_sub::buildControls() {
     });
     connect(imgTime, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
         if (button == Qt::LeftButton)
-            nnAlarmClick();
+            run(NoteCommand::Alarm);
     });
     connect(imgMax, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
         if (button == Qt::LeftButton)
             imgMaxClick();
     });
-}
-
-void TfrmStikko_sub::buildToolbar() {
-    auto styleLabel = [this](const QString& text, const QString& name, int left, int width,
-                             const QString& hint) {
-        auto* label = new ClickLabel(text, pnBottom);
-        label->setObjectName(name);
-        label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(left, 2, width, 14);
-        label->setToolTip(hint);
-        return label;
-    };
-
-    labFont = new ClickLabel(QStringLiteral("[Font]"), pnBottom);
-    labFont->setObjectName(QStringLiteral("labFont"));
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPixelSize(12);
-    labFont->setFont(arial);
-    labFont->setFontColor(kWhite);
-    // Every note's label has the same text and font: measure it once.
-    static QSize fontLabelSize;
-    if (fontLabelSize.isEmpty()) {
-        labFont->adjustSize();
-        fontLabelSize = labFont->size();
-    } else {
-        labFont->resize(fontLabelSize);
-    }
-    labFont->move(3, 2);
-
-    labBold = styleLabel(QStringLiteral("B"), QStringLiteral("labBold"), 36, 10, QStringLiteral("진하게"));
-    QFont bold = noteFont();
-    bold.setBold(true);
-    labBold->setFont(bold);
-    labItalic = styleLabel(QStringLiteral("/"), QStringLiteral("labItalic"), 47, 9, QStringLiteral("기울임"));
-    labUnderline =
-        styleLabel(QStringLiteral("U"), QStringLiteral("labUnderline"), 57, 9, QStringLiteral("밑줄"));
-    QFont underline = noteFont();
-    underline.setUnderline(true);
-    labUnderline->setFont(underline);
-
-    auto button = [this](const QString& name, int left, int icon, const QString& hint) {
-        auto* b = new SpeedButton(pnBottom);
-        b->setObjectName(name);
-        b->setGeometry(left, 1, 18, 17);
-        b->setIcon(icons::editIcon(icon));
-        b->setToolTip(hint);
-        return b;
-    };
-    sbColor = button(QStringLiteral("sbColor"), 71, 0, QStringLiteral("글자색"));
-    sbBullets = button(QStringLiteral("sbBullets"), 92, 1, QStringLiteral("들여쓰기"));
-    sbBullets->setCheckable(true);
-    sbUndo = button(QStringLiteral("sbUndo"), 117, 2, QStringLiteral("되돌리기"));
-    sbCut = button(QStringLiteral("sbCut"), 135, 4, QStringLiteral("자르기"));
-    sbCopy = button(QStringLiteral("sbCopy"), 153, 3, QStringLiteral("복사"));
-    sbPaste = button(QStringLiteral("sbPaste"), 171, 5, QStringLiteral("붙이기"));
-    sbDelete = button(QStringLiteral("sbDelete"), 197, 12, QStringLiteral("삭제"));
-    sbPrint = button(QStringLiteral("sbPrint"), 215, 10, QStringLiteral("프린트"));
-    sbClose = button(QStringLiteral("sbClose"), 233, 11, QStringLiteral("숨김"));
-
-    imgSize = new ImageBox(pnBottom);
-    imgSize->setObjectName(QStringLiteral("imgSize"));
-    imgSize->resize(16, 16);
-    imgSize->setPicture(notepictures::sizeGrip(), QSize(16, 16));
-    imgSize->setCursor(Qt::SizeFDiagCursor);
-
-    connect(pnBottom, &Panel::resized, this, &TfrmStikko_sub::layoutToolbar);
-
-    connect(labBold, &ClickLabel::clicked, this, &TfrmStikko_sub::labBoldClick);
-    connect(labItalic, &ClickLabel::clicked, this, &TfrmStikko_sub::labItalicClick);
-    connect(labUnderline, &ClickLabel::clicked, this, &TfrmStikko_sub::labUnderlineClick);
-    connect(labFont, &ClickLabel::clicked, this, &TfrmStikko_sub::labFontClick);
-    connect(sbColor, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbColorClick);
-    connect(sbBullets, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbBulletsClick);
-    connect(sbUndo, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbUndoClick);
-    connect(sbCut, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCutClick);
-    connect(sbCopy, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCopyClick);
-    connect(sbPaste, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbPasteClick);
-    connect(sbDelete, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbDeleteClick);
-    connect(sbPrint, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbPrintClick);
-    connect(sbClose, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCloseClick);
-}
-
-QMenu* TfrmStikko_sub::noteMenu() {
-    if (!puConfig)
-        buildMenus();
-    return puConfig;
-}
-
-QMenu* TfrmStikko_sub::editMenu() {
-    if (!puEdit)
-        buildMenus();
-    return puEdit;
-}
-
-void TfrmStikko_sub::editorCommandKey(QKeyCombination key) {
-    switch (key.key()) {
-    case Qt::Key_T:
-        nnStepClick();
-        break;
-    case Qt::Key_C:
-        sbCopyClick();
-        break;
-    case Qt::Key_X:
-        sbCutClick();
-        break;
-    case Qt::Key_V:
-        sbPasteClick();
-        break;
-    case Qt::Key_F:
-        labFontClick();
-        break;
-    case Qt::Key_B:
-        labBoldClick();
-        break;
-    case Qt::Key_S:
-        labItalicClick();
-        break;
-    case Qt::Key_U:
-        labUnderlineClick();
-        break;
-    case Qt::Key_P:
-        sbPrintClick();
-        break;
-    default:
-        break;
-    }
-}
-
-void TfrmStikko_sub::buildMenus() {
-    auto item = [](QMenu* menu, const QString& name, const QString& caption, int icon,
-                   const QKeySequence& shortcut = {}) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(name);
-        if (icon >= 0)
-            action->setIcon(icons::editIcon(icon));
-        if (!shortcut.isEmpty()) {
-            action->setShortcut(shortcut);
-            action->setShortcutVisibleInContextMenu(true);
-        }
-        return action;
-    };
-    auto separator = [](QMenu* menu, const QString& name) { menu->addSeparator()->setObjectName(name); };
-
-    puConfig = new QMenu(this);
-    puConfig->setObjectName(QStringLiteral("puConfig"));
-    nnConfig = item(puConfig, QStringLiteral("nnConfig"), QStringLiteral("환경설정"), 13);
-    separator(puConfig, QStringLiteral("N4"));
-    nnTop = item(puConfig, QStringLiteral("nnTop"), QStringLiteral("언제나 화면의 최상단에 위치"), -1);
-    nnTop->setCheckable(true);
-    nnTop->setChecked(stayOnTop_);
-    nnAlarm = item(puConfig, QStringLiteral("nnAlarm"), QStringLiteral("알람( Alarm) 설정"), 14);
-    separator(puConfig, QStringLiteral("N1"));
-    nnCut = item(puConfig, QStringLiteral("nnCut"), QStringLiteral("자르기"), 4,
-                 QKeySequence(Qt::CTRL | Qt::Key_X));
-    nnCopy = item(puConfig, QStringLiteral("nnCopy"), QStringLiteral("복사"), 3,
-                  QKeySequence(Qt::CTRL | Qt::Key_C));
-    nnPaste = item(puConfig, QStringLiteral("nnPaste"), QStringLiteral("붙이기"), 5,
-                   QKeySequence(Qt::CTRL | Qt::Key_V));
-    separator(puConfig, QStringLiteral("N2"));
-    nnPrint = item(puConfig, QStringLiteral("nnPrint"), QStringLiteral("프린트"), 10,
-                   QKeySequence(Qt::CTRL | Qt::Key_P));
-    separator(puConfig, QStringLiteral("N8"));
-    nnSizeHide = item(puConfig, QStringLiteral("nnSizeHide"), QStringLiteral("숨기기"), 15);
-    N9 = item(puConfig, QStringLiteral("N9"), QStringLiteral("완전 삭제"), 12);
-    // The note menu's shortcuts are shown, not bound: the editor menu owns the same keys.
-    for (QAction* a : puConfig->actions())
-        a->setShortcutContext(Qt::WidgetShortcut);
-
-    connect(nnConfig, &QAction::triggered, this, &TfrmStikko_sub::nnConfigClick);
-    connect(nnTop, &QAction::triggered, this, [this] {
-        // The menu has already flipped the check mark; nnTopClick flips the state itself.
-        nnTop->setChecked(stayOnTop_);
-        nnTopClick();
-    });
-    connect(nnAlarm, &QAction::triggered, this, &TfrmStikko_sub::nnAlarmClick);
-    // Cut, copy, paste and print of the note menu act on the body like the editor menu's.
-    connect(nnCut, &QAction::triggered, this, &TfrmStikko_sub::sbCutClick);
-    connect(nnCopy, &QAction::triggered, this, &TfrmStikko_sub::sbCopyClick);
-    connect(nnPaste, &QAction::triggered, this, &TfrmStikko_sub::sbPasteClick);
-    connect(nnPrint, &QAction::triggered, this, &TfrmStikko_sub::sbPrintClick);
-    connect(nnSizeHide, &QAction::triggered, this, &TfrmStikko_sub::sbCloseClick);
-    connect(N9, &QAction::triggered, this, &TfrmStikko_sub::sbDeleteClick);
-
-    puEdit = new QMenu(this);
-    puEdit->setObjectName(QStringLiteral("puEdit"));
-    nnStep = item(puEdit, QStringLiteral("nnStep"), QStringLiteral("들여쓰기/바로쓰기"), 1,
-                  QKeySequence(Qt::CTRL | Qt::Key_T));
-    separator(puEdit, QStringLiteral("nnLine"));
-    nnCopy2 = item(puEdit, QStringLiteral("nnCopy2"), QStringLiteral("복사"), 3,
-                   QKeySequence(Qt::CTRL | Qt::Key_C));
-    nnCut2 = item(puEdit, QStringLiteral("nnCut2"), QStringLiteral("자르기"), 4,
-                  QKeySequence(Qt::CTRL | Qt::Key_X));
-    nnPaste2 = item(puEdit, QStringLiteral("nnPaste2"), QStringLiteral("붙이기"), 5,
-                    QKeySequence(Qt::CTRL | Qt::Key_V));
-    separator(puEdit, QStringLiteral("N5"));
-    nnFont =
-        item(puEdit, QStringLiteral("nnFont"), QStringLiteral("폰트"), 8, QKeySequence(Qt::CTRL | Qt::Key_F));
-    nnBold = item(puEdit, QStringLiteral("nnBold"), QStringLiteral("진하게"), 7,
-                  QKeySequence(Qt::CTRL | Qt::Key_B));
-    nnS = item(puEdit, QStringLiteral("nnS"), QStringLiteral("기울이기"), 9,
-               QKeySequence(Qt::CTRL | Qt::Key_S));
-    nnUnderline = item(puEdit, QStringLiteral("nnUnderline"), QStringLiteral("밑줄"), 6,
-                       QKeySequence(Qt::CTRL | Qt::Key_U));
-    separator(puEdit, QStringLiteral("N3"));
-    nnPrint2 = item(puEdit, QStringLiteral("nnPrint2"), QStringLiteral("프린트"), 10,
-                    QKeySequence(Qt::CTRL | Qt::Key_P));
-    N6 = item(puEdit, QStringLiteral("N6"), QStringLiteral("화면에서 숨기기"), 11);
-    N7 = item(puEdit, QStringLiteral("N7"), QStringLiteral("완전 삭제"), 12);
-    // The shortcuts are shown here; the body itself turns the keys into commands.
-    for (QAction* a : puEdit->actions())
-        a->setShortcutContext(Qt::WidgetShortcut);
-
-    connect(nnStep, &QAction::triggered, this, &TfrmStikko_sub::nnStepClick);
-    connect(nnCopy2, &QAction::triggered, this, &TfrmStikko_sub::sbCopyClick);
-    connect(nnCut2, &QAction::triggered, this, &TfrmStikko_sub::sbCutClick);
-    connect(nnPaste2, &QAction::triggered, this, &TfrmStikko_sub::sbPasteClick);
-    connect(nnFont, &QAction::triggered, this, &TfrmStikko_sub::labFontClick);
-    connect(nnBold, &QAction::triggered, this, &TfrmStikko_sub::labBoldClick);
-    connect(nnS, &QAction::triggered, this, &TfrmStikko_sub::labItalicClick);
-    connect(nnUnderline, &QAction::triggered, this, &TfrmStikko_sub::labUnderlineClick);
-    connect(nnPrint2, &QAction::triggered, this, &TfrmStikko_sub::sbPrintClick);
-    connect(N6, &QAction::triggered, this, &TfrmStikko_sub::sbCloseClick);
-    connect(N7, &QAction::triggered, this, &TfrmStikko_sub::sbDeleteClick);
-    xpStyle->InitComponent(puConfig);
-    xpStyle->InitComponent(puEdit);
 }
 
 // --- Layout -------------------------------------------------------------------------------
@@ -518,16 +287,6 @@ void TfrmStikko_sub::layoutTitleBar() {
     right -= imgMax->width();
     imgMax->move(right, 0);
     labTitle->setGeometry(left, 0, std::max(0, right - left), pnTitle->height());
-}
-
-void TfrmStikko_sub::layoutToolbar() {
-    const int w = pnBottom->width();
-    for (SpeedButton* b : {sbDelete, sbPrint, sbClose}) {
-        static const int designLeft[] = {197, 215, 233};
-        const int index = b == sbDelete ? 0 : b == sbPrint ? 1 : 2;
-        b->move(w - (kToolbarDesignWidth - designLeft[index]), b->y());
-    }
-    imgSize->move(w - imgSize->width(), pnBottom->height() - imgSize->height());
 }
 
 // --- Opening and applying ---------------------------------------------------------------

@@ -10,20 +10,22 @@
 //
 // The class is split by concern: stikko_sub.cpp (building, applying a record, title, layout),
 // stikko_sub_saving.cpp (writes, failures, closing), stikko_sub_geometry.cpp (place, size,
-// folding), stikko_sub_editing.cpp (formatting commands) and stikko_sub_commands.cpp (hide,
-// delete, print, settings, links, stay on top). The alarm (NoteAlarm) and the mouse gestures
-// (NoteGestures) are classes of their own.
+// folding), stikko_sub_editing.cpp (the formatting commands) and stikko_sub_commands.cpp (the
+// command table and the note's own commands). The alarm (NoteAlarm), the mouse gestures
+// (NoteGestures) and the tool bar (NoteToolbar) are classes of their own.
 
 #include "note/autosave.h"
+#include "note/notecommands.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
 #include <QPoint>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 
-class QAction;
 class QLabel;
 class QMenu;
 class QTextEdit;
@@ -31,14 +33,13 @@ class QTimer;
 
 namespace stikko {
 
-class ClickLabel;
 class ImageBox;
 class NoteAlarm;
 class NoteEditor;
 class NoteGestures;
 class NoteHost;
+class NoteToolbar;
 class Panel;
-class SpeedButton;
 class TXPStyle;
 
 // How a note window ends.
@@ -104,8 +105,6 @@ class TfrmStikko_sub : public QWidget {
     void bringToFront(bool takeFocus);
     // True while bringToFront holds the window above the others.
     bool heldInFront() const { return frontHeld_; }
-    // Whether the note stays above other windows (the note menu's check mark).
-    bool stayOnTop() const { return stayOnTop_; }
 
     QString titleCaption() const;
     NoteEditor* editor() const { return reDoc; }
@@ -113,97 +112,26 @@ class TfrmStikko_sub : public QWidget {
     // Commits text the input method is still composing in the body.
     void commitComposition();
 
-    // --- Controls (named as the note's layout names them) -------------------------------
-    Panel* pnBase = nullptr;
-    Panel* pnTitle = nullptr;
-    QLabel* labTitle = nullptr; // the title bar's caption
-    ImageBox* imgZem = nullptr;
-    ImageBox* imgTime = nullptr;
-    ImageBox* imgMark = nullptr; // shown while a file cannot be read or written
-    ImageBox* imgMax = nullptr;
-    ImageBox* imgVanto = nullptr;
-    Panel* pnClient = nullptr;
-    Panel* pnDoc = nullptr;
-    NoteEditor* reDoc = nullptr;
-    Panel* pnBottom0 = nullptr;
-    ImageBox* Image1 = nullptr; // grip on the thin strip
-    Panel* pnBottom = nullptr;
-    ImageBox* imgSize = nullptr; // grip on the tool bar
-    ClickLabel* labFont = nullptr;
-    ClickLabel* labBold = nullptr;
-    ClickLabel* labItalic = nullptr;
-    ClickLabel* labUnderline = nullptr;
-    SpeedButton* sbColor = nullptr;
-    SpeedButton* sbBullets = nullptr;
-    SpeedButton* sbUndo = nullptr;
-    SpeedButton* sbCut = nullptr;
-    SpeedButton* sbCopy = nullptr;
-    SpeedButton* sbPaste = nullptr;
-    SpeedButton* sbDelete = nullptr;
-    SpeedButton* sbPrint = nullptr;
-    SpeedButton* sbClose = nullptr;
-    // Writes the changed body on its own, a while after the last change.
-    QTimer* timAutosave = nullptr;
-
-    // The two menus are built on first use (most notes never open one): until noteMenu() or
-    // editMenu() has been called, these pointers and those of the menus' actions are null.
-    // The editor menu's shortcuts work without it; the body reports them as command keys.
+    // --- Commands --------------------------------------------------------------------
+    // Carries out a command of the table (notecommands.h), as its menu item, tool-bar control
+    // or key would.
+    void run(NoteCommand command);
+    // A command's state: on or off (for those that have one), and whether it can act now.
+    bool isChecked(NoteCommand command) const;
+    bool isEnabled(NoteCommand command) const;
+    // The two menus, built on first use (most notes never open one). The editor menu's keys
+    // work without it: the body hands them over as commands.
     QMenu* noteMenu();
     QMenu* editMenu();
+    NoteToolbar* toolbar() const { return pnBottom; }
+    // Writes the changed body on its own, a while after the last change.
+    QTimer* autosaveTimer() const { return timAutosave; }
 
-    // The note menu (right click on imgZem).
-    QMenu* puConfig = nullptr;
-    QAction* nnConfig = nullptr;
-    QAction* nnTop = nullptr;
-    QAction* nnAlarm = nullptr;
-    QAction* nnCut = nullptr;
-    QAction* nnCopy = nullptr;
-    QAction* nnPaste = nullptr;
-    QAction* nnPrint = nullptr;
-    QAction* nnSizeHide = nullptr;
-    QAction* N9 = nullptr;
-    // The editor menu (right click in the body); its shortcuts act while the body has focus.
-    QMenu* puEdit = nullptr;
-    QAction* nnStep = nullptr;
-    QAction* nnCopy2 = nullptr;
-    QAction* nnCut2 = nullptr;
-    QAction* nnPaste2 = nullptr;
-    QAction* nnFont = nullptr;
-    QAction* nnBold = nullptr;
-    QAction* nnS = nullptr;
-    QAction* nnUnderline = nullptr;
-    QAction* nnPrint2 = nullptr;
-    QAction* N6 = nullptr;
-    QAction* N7 = nullptr;
-    // The flat look of the two menus.
-    TXPStyle* xpStyle = nullptr;
-
-    // --- Handlers ----------------------------------------------------------------------
-    void reDocChange();
-    void reDocExit();
+    // The title bar's pictures and the body's focus, as the user works them.
     void imgMaxClick();
-    // Editing.
-    void SelectionChange();
-    void labBoldClick();
-    void labItalicClick();
-    void labUnderlineClick();
-    void labFontClick();
-    void sbColorClick();
-    void sbBulletsClick();
-    void nnStepClick();
-    void sbUndoClick();
-    void sbCutClick();
-    void sbCopyClick();
-    void sbPasteClick();
-    // Note commands.
-    void sbCloseClick();
-    void sbDeleteClick();
-    void sbPrintClick();
-    void nnTopClick();
-    void nnConfigClick();
-    void nnAlarmClick();
     void imgZemClick();
     void imgVantoClick();
+    void reDocExit();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -212,13 +140,16 @@ class TfrmStikko_sub : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    friend const NoteCommandInfo& commandInfo(NoteCommand command);
+
     void buildControls();
     void buildToolbar();
-    void buildMenus();
-    void editorCommandKey(QKeyCombination key);
+    void buildMenu(QMenu* menu, std::span<const MenuItem> items);
+    // Shows the commands' states in the tool bar and the menus built so far.
+    void showCommandStates();
     void layoutPanels();
     void layoutTitleBar();
-    void layoutToolbar();
+    void reDocChange();
 
     // Applying (nothing of these writes).
     // The record (and the body, shown as `body` says; a missing one starts with the date line
@@ -250,8 +181,30 @@ class TfrmStikko_sub : public QWidget {
     void storeSize();
     void keepPlaceFromWindowSystem();
 
-    // Commands.
-    void applyStyleToggle(ClickLabel* label, int style);
+    // The commands' handlers (the table's `run`); every one acts on the text as shown, the
+    // syllable being composed committed first.
+    void openGeneralSettings();
+    void openAlarmSettings();
+    void toggleStayOnTop();
+    void cut();
+    void copy();
+    void paste();
+    void print();
+    void hideNote();
+    void deleteNote();
+    void toggleBullets();
+    void chooseFont();
+    void toggleBold();
+    void toggleItalic();
+    void toggleUnderline();
+    void chooseTextColor();
+    void undoEdit();
+    void toggleStyle(NoteCommand command);
+    // Sets a state that follows the body (bold, italic, underline, bullets) and shows it.
+    void showState(NoteCommand command, bool on);
+    // The indicators follow the selection: bold, italic, underline and bullets as the caret or
+    // the selection has them.
+    void SelectionChange();
     void openSettings(int page);
     void startedRinging();
     void blinkTitle();
@@ -267,6 +220,26 @@ class TfrmStikko_sub : public QWidget {
     void enterReadOnly(const QString& path, bool recordUnreadable);
     void updateMark();
 
+    // --- Controls (named as the note's layout names them) -------------------------------
+    Panel* pnBase = nullptr;
+    Panel* pnTitle = nullptr;
+    QLabel* labTitle = nullptr; // the title bar's caption
+    ImageBox* imgZem = nullptr;
+    ImageBox* imgTime = nullptr;
+    ImageBox* imgMark = nullptr; // shown while a file cannot be read or written
+    ImageBox* imgMax = nullptr;
+    ImageBox* imgVanto = nullptr;
+    Panel* pnClient = nullptr;
+    Panel* pnDoc = nullptr;
+    NoteEditor* reDoc = nullptr;
+    Panel* pnBottom0 = nullptr; // the thin strip shown instead of the tool bar
+    ImageBox* Image1 = nullptr; // its grip
+    NoteToolbar* pnBottom = nullptr;
+    QTimer* timAutosave = nullptr;
+    QMenu* puConfig = nullptr;   // the note menu (right click on imgZem)
+    QMenu* puEdit = nullptr;     // the editor menu (right click in the body)
+    TXPStyle* xpStyle = nullptr; // the flat look of the two menus
+
     NoteRecord record_{};
     NoteHost* host_ = nullptr;
     NoteAlarm* alarm_ = nullptr;
@@ -277,6 +250,7 @@ class TfrmStikko_sub : public QWidget {
     bool closed_ = false;
     bool deleted_ = false;
     bool stayOnTop_ = false;
+    std::array<bool, std::size_t(NoteCommand::Undo) + 1> shownStates_{}; // see showState
     bool frontHeld_ = false;       // bringToFront keeps the window above the others
     bool frontVisited_ = false;    // the window was active while held in front
     QTimer* placeCheck_ = nullptr; // made with the first move the window system reports

@@ -53,6 +53,7 @@ void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
     if (unreadablePath_.isEmpty())
         unreadablePath_ = path;
     reDoc->setReadOnly(true);
+    showCommandStates(); // nothing changes the body now
     updateMark();
     if (host_)
         host_->reportReadFailure(path);

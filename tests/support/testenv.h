@@ -17,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <functional>
 
 class QTimer;
@@ -87,6 +88,11 @@ class TestEnv : public env::Environment {
     QSize workArea_;
     env::Override override_{*this, dialogs};
 };
+
+// The child of `owner` named `name` (a control as the layout names it), or null.
+template <class T = QWidget> T* part(const QObject* owner, const char* name) {
+    return owner->findChild<T*>(QLatin1String(name));
+}
 
 // Runs what a timer would run when it fires, without waiting for it: the test moves the clocks
 // itself. False (and nothing runs) when the timer is not running.

@@ -4,6 +4,7 @@
 #include "app/stikko_main.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_print.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -176,7 +177,7 @@ class AdminMainTest : public QObject {
                 modal->close(); // closed without printing
         });
         const QString caption = note->titleCaption();
-        note->sbPrintClick();
+        note->run(NoteCommand::Print);
         QCOMPARE(frmStikko_print, nullptr);
         QCOMPARE(previewTitle, caption);
         QCOMPARE(previewBody, QStringLiteral("인쇄할 내용\nsecond line"));

@@ -4,6 +4,7 @@
 #include "support/notefixture.h"
 
 #include "note/notealarm.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -72,9 +74,9 @@ class NoteAlarmTest : public QObject {
         return f->env.path(relative).toUtf8();
     }
     QString defaultSound() const { return cp949::fieldText(f->dm->defaults.sound_file); }
-    static QColor titleBackground(TfrmStikko_sub* note) { return note->pnTitle->color(); }
+    static QColor titleBackground(TfrmStikko_sub* note) { return part<Panel>(note, "pnTitle")->color(); }
     static QColor titleText(TfrmStikko_sub* note) {
-        return note->labTitle->palette().color(QPalette::WindowText);
+        return part<QLabel>(note, "labTitle")->palette().color(QPalette::WindowText);
     }
 
   private slots:
@@ -88,7 +90,7 @@ class NoteAlarmTest : public QObject {
         writeNote(kId, 1, stamp(now.addSecs(10)));
         TfrmStikko_sub* note = open();
         QVERIFY(!note->alarm()->ringing());
-        QVERIFY(note->imgTime->isVisible());
+        QVERIFY(part<ImageBox>(note, "imgTime")->isVisible());
         QVERIFY(note->alarm()->checkTimer()->isActive());
         QCOMPARE(note->alarm()->checkTimer()->interval(), 30000);
         QVERIFY(!note->alarm()->repeatTimer()->isActive());
@@ -284,7 +286,7 @@ class NoteAlarmTest : public QObject {
     void hiddenNote_doesNotRing_andRingsWhenShownAgain() {
         writeNote(kId, 1, stamp(now.addSecs(10)));
         TfrmStikko_sub* note = open();
-        note->sbCloseClick();
+        note->run(NoteCommand::Hide);
         flushDeletes();
         QVERIFY(f->notes.first().isNull());
         advance(3600);
@@ -313,7 +315,7 @@ class NoteAlarmTest : public QObject {
         QFETCH(bool, clockShown);
         writeNote(kId, isalram, moment);
         TfrmStikko_sub* note = open();
-        QCOMPARE(note->imgTime->isVisible(), clockShown);
+        QCOMPARE(part<ImageBox>(note, "imgTime")->isVisible(), clockShown);
         QVERIFY(!note->alarm()->ringing());
         QVERIFY(!note->alarm()->checkTimer()->isActive());
         QVERIFY(!note->alarm()->repeatTimer()->isActive());
@@ -329,14 +331,14 @@ class NoteAlarmTest : public QObject {
         open(kId);
         QVERIFY(f->dm->isplaying);
         f->host.window = f->notes.first();
-        f->notes.first()->sbCloseClick();
+        f->notes.first()->run(NoteCommand::Hide);
         QCOMPARE(f->env.sound.playingNow(), 0);
         QVERIFY(!f->dm->isplaying);
 
         TfrmStikko_sub* other = open(kOther);
         QCOMPARE(f->env.sound.plays.size(), 2);
         f->env.dialogs.yes = true;
-        other->sbDeleteClick();
+        other->run(NoteCommand::Delete);
         QVERIFY(!f->dm->isplaying);
         QCOMPARE(f->env.sound.playingNow(), 0);
 
@@ -361,14 +363,14 @@ class NoteAlarmTest : public QObject {
             seen = titleBackground(n);
             settle(n, [](NoteRecord& r) { r.isalram = 0; });
         };
-        note->nnAlarmClick();
+        note->run(NoteCommand::Alarm);
         QCOMPARE(f->host.settingsPages, QList<int>{1});
         QCOMPARE(seen, background);
         QCOMPARE(titleBackground(note), background);
         QVERIFY(!note->alarm()->ringing());
         QVERIFY(!note->alarm()->checkTimer()->isActive());
         QVERIFY(!note->alarm()->repeatTimer()->isActive());
-        QVERIFY(!note->imgTime->isVisible());
+        QVERIFY(!part<ImageBox>(note, "imgTime")->isVisible());
         QCOMPARE(f->stored().isalram, 0); // the note writes what the dialog handed it
 
         // An alarm moved into the future waits again; one still in its minute rings again.
@@ -378,13 +380,13 @@ class NoteAlarmTest : public QObject {
                 cp949::copyToField(r.alram_datetime, stamp(now.addSecs(600)));
             });
         };
-        note->nnConfigClick();
+        note->run(NoteCommand::Settings);
         QVERIFY(!note->alarm()->ringing());
         QCOMPARE(note->alarm()->checkTimer()->interval(), 30000);
         f->host.settingsDialog = [&](TfrmStikko_sub* n) {
             settle(n, [&](NoteRecord& r) { cp949::copyToField(r.alram_datetime, stamp(now.addSecs(-3))); });
         };
-        note->nnConfigClick();
+        note->run(NoteCommand::Settings);
         QVERIFY(note->alarm()->ringing());
         QCOMPARE(f->env.sound.plays.size(), 2);
     }

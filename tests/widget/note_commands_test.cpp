@@ -5,6 +5,7 @@
 
 #include "app/stikko_main.h"
 #include "note/notealarm.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QTextBlock>
@@ -57,9 +59,9 @@ class NoteCommandsTest : public QObject {
     }
     TfrmStikko_sub* theNote() const { return form->FindNoteWindow(kId); }
     void typeAtEnd(TfrmStikko_sub* note, const QString& text) {
-        note->reDoc->moveCursor(QTextCursor::End);
-        QTest::keyClick(note->reDoc, Qt::Key_Return);
-        QTest::keyClicks(note->reDoc, text);
+        note->editor()->moveCursor(QTextCursor::End);
+        QTest::keyClick(note->editor(), Qt::Key_Return);
+        QTest::keyClicks(note->editor(), text);
     }
 
   private slots:
@@ -77,13 +79,12 @@ class NoteCommandsTest : public QObject {
         QVERIFY(note && note->alarm()->ringing());
         const QByteArray ini = readAll(f->iniPath());
         const QByteArray rtf = readAll(f->rtfPath());
-        const QString text = note->reDoc->toPlainText();
+        const QString text = note->editor()->toPlainText();
         f->env.dialogs.yes = false;
         // The tool bar, the note menu and the editor menu ask the same question.
-        note->sbDeleteClick();
-        note->noteMenu();
-        note->N9->trigger();
-        note->N7->trigger();
+        note->run(NoteCommand::Delete);
+        note->noteMenu()->findChild<QAction*>(QStringLiteral("N9"))->trigger();
+        note->editMenu()->findChild<QAction*>(QStringLiteral("N7"))->trigger();
         const QString question =
             QStringLiteral("확인|메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. "
                            "\n삭제하시겠습니까 ?");
@@ -93,7 +94,7 @@ class NoteCommandsTest : public QObject {
         QVERIFY(note->isVisible());
         QVERIFY(!note->isDeleted());
         QVERIFY(note->alarm()->ringing());
-        QCOMPARE(note->reDoc->toPlainText(), text);
+        QCOMPARE(note->editor()->toPlainText(), text);
         QCOMPARE(readAll(f->iniPath()), ini);
         QCOMPARE(readAll(f->rtfPath()), rtf);
     }
@@ -105,11 +106,11 @@ class NoteCommandsTest : public QObject {
         // A change not yet saved, a background save pending and a sound playing.
         typeAtEnd(note, QStringLiteral("unsaved"));
         QVERIFY(note->isModified());
-        QVERIFY(note->timAutosave->isActive());
+        QVERIFY(note->autosaveTimer()->isActive());
         QVERIFY(f->dm->isplaying);
         f->env.dialogs.yes = true;
         note->noteMenu();
-        note->N9->trigger();
+        part<QAction>(note, "N9")->trigger();
         flushDeletes();
         QVERIFY(note.isNull());
         QVERIFY(form->noteList.isEmpty());
@@ -135,7 +136,7 @@ class NoteCommandsTest : public QObject {
         QPointer<TfrmStikko_sub> note = theNote();
         typeAtEnd(note, QStringLiteral("hidden text"));
         note->noteMenu();
-        note->nnSizeHide->trigger(); // the note menu's hide
+        part<QAction>(note, "nnSizeHide")->trigger(); // the note menu's hide
         flushDeletes();
         QVERIFY(note.isNull());
         QVERIFY(form->noteList.isEmpty());
@@ -156,8 +157,8 @@ class NoteCommandsTest : public QObject {
         TfrmStikko_sub* note = theNote();
         QVERIFY(!note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         note->noteMenu();
-        note->nnTop->trigger();
-        QVERIFY(note->nnTop->isChecked());
+        part<QAction>(note, "nnTop")->trigger();
+        QVERIFY(part<QAction>(note, "nnTop")->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(note->isVisible()); // the changed style does not hide the note
         QCOMPARE(note->pos(), QPoint(40, 60));
@@ -168,11 +169,11 @@ class NoteCommandsTest : public QObject {
         start();
         note = theNote();
         QVERIFY(note);
-        QVERIFY(note->stayOnTop());
-        QVERIFY(note->noteMenu() && note->nnTop->isChecked());
+        QVERIFY(note->isChecked(NoteCommand::StayOnTop));
+        QVERIFY(note->noteMenu() && part<QAction>(note, "nnTop")->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
-        note->nnTop->trigger();
+        part<QAction>(note, "nnTop")->trigger();
         QVERIFY(!note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(f->stored().istop, 0);
         form.reset();
@@ -185,26 +186,26 @@ class NoteCommandsTest : public QObject {
         storeNote();
         start();
         TfrmStikko_sub* note = theNote();
-        QTextCursor cursor(note->reDoc->document()->findBlockByNumber(1));
+        QTextCursor cursor(note->editor()->document()->findBlockByNumber(1));
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        note->reDoc->setTextCursor(cursor);
+        note->editor()->setTextCursor(cursor);
         QCOMPARE(cursor.selectedText(), QStringLiteral("둘째 줄"));
         note->noteMenu();
 
         QApplication::clipboard()->clear();
-        note->nnCopy->trigger();
+        part<QAction>(note, "nnCopy")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("둘째 줄"));
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("첫 줄\n둘째 줄"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("첫 줄\n둘째 줄"));
 
         QApplication::clipboard()->clear();
-        note->nnCut->trigger();
+        part<QAction>(note, "nnCut")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("둘째 줄"));
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("첫 줄\n"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("첫 줄\n"));
         QVERIFY(note->isModified());
 
-        note->reDoc->moveCursor(QTextCursor::Start);
-        note->nnPaste->trigger();
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("둘째 줄첫 줄\n"));
+        note->editor()->moveCursor(QTextCursor::Start);
+        part<QAction>(note, "nnPaste")->trigger();
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("둘째 줄첫 줄\n"));
     }
 
     // Print from the note menu, with a host that records instead of opening the preview.
@@ -213,7 +214,7 @@ class NoteCommandsTest : public QObject {
         TfrmStikko_sub* note = f->open();
         typeAtEnd(note, QStringLiteral("to print"));
         note->noteMenu();
-        note->nnPrint->trigger();
+        part<QAction>(note, "nnPrint")->trigger();
         QCOMPARE(host.printed, 1);
         QVERIFY(host.bodyAtPrint.endsWith(QStringLiteral("to print")));
 
@@ -224,8 +225,8 @@ class NoteCommandsTest : public QObject {
             errno = ENOSPC;
             return -1;
         };
-        note->nnPrint->trigger();
-        note->nnPrint->trigger();
+        part<QAction>(note, "nnPrint")->trigger();
+        part<QAction>(note, "nnPrint")->trigger();
         f->env.writer = {};
         QCOMPARE(host.printed, 1);
         QCOMPARE(f->env.dialogs.errors.size(), 2);

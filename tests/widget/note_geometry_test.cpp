@@ -3,12 +3,14 @@
 
 #include "support/notefixture.h"
 
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "store/dm.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
@@ -57,7 +59,7 @@ class NoteGeometryTest : public QObject {
 
     void drag_movesNote_pointerKeepsItsPlace_recordWrittenAtRelease() {
         QVERIFY(open({100, 100, 300, 200}));
-        QWidget* bar = note->pnTitle;
+        QWidget* bar = part<Panel>(note, "pnTitle");
         const QPoint grab = bar->mapToGlobal(QPoint(50, 8));
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 8));
         QCOMPARE(appCursor(), Qt::DragMoveCursor);
@@ -74,7 +76,7 @@ class NoteGeometryTest : public QObject {
     void drag_pointerNearWorkAreaEdge_doesNotMove() {
         // Work area 1280 x 770; the test uses left + x and top + y against 2 .. W-2, 2 .. H-2.
         QVERIFY(open({0, 300, 300, 200}));
-        QWidget* bar = note->pnTitle;
+        QWidget* bar = part<Panel>(note, "pnTitle");
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 8));
         QTest::mouseMove(bar, QPoint(1, 8)); // left + x = 1: too close
         QCOMPARE(note->pos(), QPoint(0, 300));
@@ -84,7 +86,7 @@ class NoteGeometryTest : public QObject {
 
         delete note.data();
         QVERIFY(open({1280 - 300, 770 - 200, 300, 200}));
-        bar = note->pnTitle;
+        bar = part<Panel>(note, "pnTitle");
         QTest::mousePress(bar, Qt::RightButton, {}, QPoint(200, 8)); // any button moves
         QTest::mouseMove(bar, QPoint(299, 8));                       // 980 + 299 = 1279 = W - 1
         QCOMPARE(note->pos(), QPoint(980, 570));
@@ -99,13 +101,13 @@ class NoteGeometryTest : public QObject {
     void release_withoutMotion_stillWrites() {
         QVERIFY(open({100, 100, 300, 200}));
         QVERIFY(QFile::remove(f->iniPath()));
-        QTest::mouseClick(note->pnTitle, Qt::MiddleButton, {}, QPoint(40, 8));
+        QTest::mouseClick(part<Panel>(note, "pnTitle"), Qt::MiddleButton, {}, QPoint(40, 8));
         QCOMPARE(storedPlace(), QRect(100, 100, 300, 200));
     }
 
     void grip_belowMinimum_isSetBackOnNextMove() {
         QVERIFY(open({100, 100, 275, 218}));
-        QWidget* grip = note->imgSize;
+        QWidget* grip = note->toolbar()->sizeGrip();
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(appCursor(), Qt::SizeFDiagCursor);
@@ -129,7 +131,7 @@ class NoteGeometryTest : public QObject {
         NoteRecord shown = note->record();
         shown.isshow_toolbar = 0;
         note->previewSettings(shown);
-        QWidget* grip = note->Image1;
+        QWidget* grip = part<ImageBox>(note, "Image1");
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QTest::mousePress(grip, Qt::RightButton, {}, QPoint(8, 8));
         moveTo(grip, start + QPoint(20, 10));
@@ -139,12 +141,12 @@ class NoteGeometryTest : public QObject {
 
     void doubleClick_foldsAndUnfolds() {
         QVERIFY(open({120, 80, 300, 200}));
-        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
         QCOMPARE(note->geometry(), QRect(120, 80, 275, 20)); // the defaults' width, title bar only
         NoteRecord r = stored();
         QCOMPARE(r.ismini, 1);
         QCOMPARE(QSize(r.scr_width, r.scr_height), QSize(300, 200)); // its own size is kept
-        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
         QCOMPARE(note->geometry(), QRect(120, 80, 300, 200));
         QCOMPARE(stored().ismini, 0);
     }
@@ -153,7 +155,7 @@ class NoteGeometryTest : public QObject {
     // pointer moves the note; on a grip it resizes.
     void doubleClick_secondPressStartsAMoveOrAResize() {
         QVERIFY(open({120, 80, 300, 200}));
-        QWidget* bar = note->pnTitle;
+        QWidget* bar = part<Panel>(note, "pnTitle");
         const QPoint grab = bar->mapToGlobal(QPoint(60, 8));
         QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(60, 8), QPointF(grab), Qt::LeftButton,
                            Qt::LeftButton, {});
@@ -164,8 +166,8 @@ class NoteGeometryTest : public QObject {
         QCOMPARE(storedPlace().topLeft(), QPoint(135, 105));
         QCOMPARE(stored().ismini, 1);
 
-        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8)); // unfold
-        QWidget* grip = note->imgSize;
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8)); // unfold
+        QWidget* grip = note->toolbar()->sizeGrip();
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QMouseEvent onGrip(QEvent::MouseButtonDblClick, QPointF(8, 8), QPointF(start), Qt::LeftButton,
                            Qt::LeftButton, {});
@@ -195,13 +197,13 @@ class NoteGeometryTest : public QObject {
 
     void imgMax_unfoldsFolded_maximisesThenRestoresToDefaults() {
         QVERIFY(open({120, 80, 300, 200}));
-        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
-        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
+        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
         QCOMPARE(note->geometry(), QRect(120, 80, 300, 200)); // only unfolded
-        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
         QCOMPARE(note->geometry(), QRect(0, 0, 1280, 770));
         QCOMPARE(storedPlace(), QRect(0, 0, 1280, 770));
-        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
         QCOMPARE(note->geometry(), QRect(0, 0, 275, 218)); // the defaults' size, not the earlier one
         QCOMPARE(storedPlace(), QRect(0, 0, 275, 218));
     }

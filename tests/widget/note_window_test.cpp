@@ -6,6 +6,7 @@
 #include "support/notefixture.h"
 
 #include "note/notedefaults.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
@@ -61,38 +62,40 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->size(), QSize(275, 218));
         // Form border 1, then the base panel's bevel and border (2), then the title
         // bar.
-        QCOMPARE(note->pnBase->geometry(), QRect(1, 1, 273, 216));
-        QCOMPARE(note->pnTitle->geometry(), QRect(2, 2, 269, 16));
-        QCOMPARE(note->pnClient->geometry(), QRect(2, 18, 269, 196));
-        QCOMPARE(note->pnDoc->geometry(), QRect(1, 1, 267, 176));
-        QCOMPARE(note->pnBottom->geometry(), QRect(1, 177, 267, 18));
-        QCOMPARE(note->reDoc->geometry(), QRect(0, 0, 267, 176));
-        QVERIFY(note->pnBottom0->isHidden());
-        QCOMPARE(note->imgZem->geometry(), QRect(0, 0, 26, 16));
-        QVERIFY(note->imgTime->isHidden());
-        QVERIFY(note->imgVanto->isHidden()); // no picture named in the defaults
-        QCOMPARE(note->imgMax->geometry(), QRect(269 - 16, 0, 16, 16));
+        QCOMPARE(part<Panel>(note, "pnBase")->geometry(), QRect(1, 1, 273, 216));
+        QCOMPARE(part<Panel>(note, "pnTitle")->geometry(), QRect(2, 2, 269, 16));
+        QCOMPARE(part<Panel>(note, "pnClient")->geometry(), QRect(2, 18, 269, 196));
+        QCOMPARE(part<Panel>(note, "pnDoc")->geometry(), QRect(1, 1, 267, 176));
+        QCOMPARE(note->toolbar()->geometry(), QRect(1, 177, 267, 18));
+        QCOMPARE(note->editor()->geometry(), QRect(0, 0, 267, 176));
+        QVERIFY(part<Panel>(note, "pnBottom0")->isHidden());
+        QCOMPARE(part<ImageBox>(note, "imgZem")->geometry(), QRect(0, 0, 26, 16));
+        QVERIFY(part<ImageBox>(note, "imgTime")->isHidden());
+        QVERIFY(part<ImageBox>(note, "imgVanto")->isHidden()); // no picture named in the defaults
+        QCOMPARE(part<ImageBox>(note, "imgMax")->geometry(), QRect(269 - 16, 0, 16, 16));
 
         // Tool bar: labels and buttons at their places; the right end follows the
         // right edge.
-        QCOMPARE(note->labFont->x(), 3);
-        QCOMPARE(note->labBold->geometry().left(), 36);
-        QCOMPARE(note->labItalic->geometry().left(), 47);
-        QCOMPARE(note->labUnderline->geometry().left(), 57);
+        QCOMPARE(part<ClickLabel>(note, "labFont")->x(), 3);
+        QCOMPARE(part<ClickLabel>(note, "labBold")->geometry().left(), 36);
+        QCOMPARE(part<ClickLabel>(note, "labItalic")->geometry().left(), 47);
+        QCOMPARE(part<ClickLabel>(note, "labUnderline")->geometry().left(), 57);
         const QList<QPair<QWidget*, int>> buttons = {
-            {note->sbColor, 71},   {note->sbBullets, 92}, {note->sbUndo, 117},
-            {note->sbCut, 135},    {note->sbCopy, 153},   {note->sbPaste, 171},
-            {note->sbDelete, 197}, {note->sbPrint, 215},  {note->sbClose, 233}};
+            {part<SpeedButton>(note, "sbColor"), 71},   {part<SpeedButton>(note, "sbBullets"), 92},
+            {part<SpeedButton>(note, "sbUndo"), 117},   {part<SpeedButton>(note, "sbCut"), 135},
+            {part<SpeedButton>(note, "sbCopy"), 153},   {part<SpeedButton>(note, "sbPaste"), 171},
+            {part<SpeedButton>(note, "sbDelete"), 197}, {part<SpeedButton>(note, "sbPrint"), 215},
+            {part<SpeedButton>(note, "sbClose"), 233}};
         for (const auto& [button, left] : buttons) {
             QCOMPARE(button->x(), left);
             QCOMPARE(button->size(), QSize(18, 17));
         }
-        QCOMPARE(note->imgSize->geometry(), QRect(251, 2, 16, 16));
+        QCOMPARE(note->toolbar()->sizeGrip()->geometry(), QRect(251, 2, 16, 16));
         note->resize(375, 218);
-        QCOMPARE(note->sbClose->x(), 333);
-        QCOMPARE(note->sbDelete->x(), 297);
-        QCOMPARE(note->imgSize->x(), 351);
-        QCOMPARE(note->sbPaste->x(), 171);
+        QCOMPARE(part<SpeedButton>(note, "sbClose")->x(), 333);
+        QCOMPARE(part<SpeedButton>(note, "sbDelete")->x(), 297);
+        QCOMPARE(note->toolbar()->sizeGrip()->x(), 351);
+        QCOMPARE(part<SpeedButton>(note, "sbPaste")->x(), 171);
         note->resize(275, 218);
 
         // Colours as painted: base ring, title bar, body, tool bar (from the
@@ -104,24 +107,24 @@ class NoteWindowTest : public QObject {
         QCOMPARE(QColor(image.pixel(194, 200)), rgb(7639656));
 
         // Fonts, hints and cursors.
-        QCOMPARE(note->reDoc->font().family(), QStringLiteral("굴림체"));
-        QCOMPARE(note->reDoc->font().pixelSize(), 12);
-        QCOMPARE(note->labFont->fontColor(), 0xFFFFFF);
+        QCOMPARE(note->editor()->font().family(), QStringLiteral("굴림체"));
+        QCOMPARE(note->editor()->font().pixelSize(), 12);
+        QCOMPARE(part<ClickLabel>(note, "labFont")->fontColor(), 0xFFFFFF);
         {
-            const QImage text = note->labFont->grab().toImage();
+            const QImage text = part<ClickLabel>(note, "labFont")->grab().toImage();
             int white = 0;
             for (int y = 0; y < text.height(); ++y)
                 for (int x = 0; x < text.width(); ++x)
                     white += text.pixelColor(x, y) == QColor(Qt::white);
             QVERIFY(white > 10); // the caption is drawn in white
         }
-        QVERIFY(note->labBold->font().bold());
-        QVERIFY(note->labUnderline->font().underline());
-        QCOMPARE(note->pnTitle->toolTip(), QStringLiteral("더블클릭\n= 최소화"));
-        QCOMPARE(note->imgMax->toolTip(), QStringLiteral("확대\n축소"));
-        QCOMPARE(note->sbBullets->toolTip(), QStringLiteral("들여쓰기"));
-        QCOMPARE(note->imgZem->cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(note->imgSize->cursor().shape(), Qt::SizeFDiagCursor);
+        QVERIFY(part<ClickLabel>(note, "labBold")->font().bold());
+        QVERIFY(part<ClickLabel>(note, "labUnderline")->font().underline());
+        QCOMPARE(part<Panel>(note, "pnTitle")->toolTip(), QStringLiteral("더블클릭\n= 최소화"));
+        QCOMPARE(part<ImageBox>(note, "imgMax")->toolTip(), QStringLiteral("확대\n축소"));
+        QCOMPARE(part<SpeedButton>(note, "sbBullets")->toolTip(), QStringLiteral("들여쓰기"));
+        QCOMPARE(part<ImageBox>(note, "imgZem")->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(note->toolbar()->sizeGrip()->cursor().shape(), Qt::SizeFDiagCursor);
         QVERIFY(note->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(note->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
     }
@@ -143,11 +146,12 @@ class NoteWindowTest : public QObject {
                  QStringList({"환경설정|", "-", "언제나 화면의 최상단에 위치|", "알람( Alarm) 설정|", "-",
                               "자르기|Ctrl+X", "복사|Ctrl+C", "붙이기|Ctrl+V", "-", "프린트|Ctrl+P", "-",
                               "숨기기|", "완전 삭제|"}));
-        QVERIFY(note->nnTop->isCheckable());
-        QCOMPARE(note->puEdit->style(), note->xpStyle); // both in the flat menu look
-        QCOMPARE(note->puConfig->style(), note->xpStyle);
-        QVERIFY(!note->nnStep->icon().isNull());
-        QVERIFY(note->nnTop->icon().isNull());
+        QVERIFY(part<QAction>(note, "nnTop")->isCheckable());
+        // Both in the note's flat menu look.
+        QVERIFY(qobject_cast<TXPStyle*>(note->editMenu()->style()));
+        QCOMPARE(note->editMenu()->style(), note->noteMenu()->style());
+        QVERIFY(!part<QAction>(note, "nnStep")->icon().isNull());
+        QVERIFY(part<QAction>(note, "nnTop")->icon().isNull());
     }
 
     void newNote_withoutFiles_takesDefaultsAndGetsDateLine() {
@@ -157,7 +161,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->pos(), QPoint(1280 - 300, 770 - 200));
         QCOMPARE(note->record().scr_width, 275);
         QCOMPARE(note->record().titlebk_color, 5467961);
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
         QVERIFY(note->isModified()); // the date line is a change: the body file comes
                                      // at close
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
@@ -172,7 +176,7 @@ class NoteWindowTest : public QObject {
         const char other[] = "20040201_150405_00";
         f->env.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
         open(other);
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
     }
 
     void title_followsSecondLine_data() {
@@ -197,7 +201,7 @@ class NoteWindowTest : public QObject {
         QFETCH(QString, body);
         QFETCH(QString, title);
         open();
-        note->reDoc->setPlainText(body);
+        note->editor()->setPlainText(body);
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
         QCOMPARE(cp949::fieldText(f->stored().title), title);
@@ -219,7 +223,7 @@ class NoteWindowTest : public QObject {
     void title_emptyBody_isTheProgramsName() {
         open();
         typeAtEnd(QStringLiteral("\n장보기"));
-        note->reDoc->clear();
+        note->editor()->clear();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
     }
@@ -242,21 +246,21 @@ class NoteWindowTest : public QObject {
                                  "{\\rtf1\\ansi first\\par second\\par}"));
         open();
         QCOMPARE(note->geometry(), QRect(40, 50, 300, 200));
-        QVERIFY(note->pnBottom->isHidden());
-        QVERIFY(!note->pnBottom0->isHidden());
-        QCOMPARE(note->pnBottom0->geometry(), QRect(1, 161, 292, 16));
-        QCOMPARE(note->Image1->geometry(), QRect(292 - 16, 0, 16, 16));
+        QVERIFY(note->toolbar()->isHidden());
+        QVERIFY(!part<Panel>(note, "pnBottom0")->isHidden());
+        QCOMPARE(part<Panel>(note, "pnBottom0")->geometry(), QRect(1, 161, 292, 16));
+        QCOMPARE(part<ImageBox>(note, "Image1")->geometry(), QRect(292 - 16, 0, 16, 16));
         const QImage image = note->grab().toImage();
         QCOMPARE(QColor(image.pixel(32, 4)), QColor(255, 0, 0));    // title bar
         QCOMPARE(QColor(image.pixel(100, 100)), QColor(0, 255, 0)); // body
         QCOMPARE(QColor(image.pixel(100, 190)), QColor(0, 255, 0)); // the strip in the body colour
         QCOMPARE(QColor(image.pixel(3, 100)), QColor(0, 0, 255));   // pnClient's border
         QCOMPARE(note->windowOpacity(), 254.0 / 255.0);
-        QVERIFY(!note->imgVanto->isHidden());
-        QCOMPARE(note->imgVanto->toolTip(), QStringLiteral("hint"));
+        QVERIFY(!part<ImageBox>(note, "imgVanto")->isHidden());
+        QCOMPARE(part<ImageBox>(note, "imgVanto")->toolTip(), QStringLiteral("hint"));
         QCOMPARE(QByteArray(note->record().right_homepage_image),
                  QByteArray("C:\\Stikko\\system\\Banner.PNG"));
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("first\nsecond"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("first\nsecond"));
         QVERIFY(!note->isModified()); // loading the body is not a change
         QCOMPARE(note->titleCaption(), QStringLiteral("second"));
     }
@@ -304,7 +308,7 @@ class NoteWindowTest : public QObject {
     void hide_savesBodyAndIsshowZero() {
         open();
         typeAtEnd(QStringLiteral("\nkeep me"));
-        note->sbCloseClick();
+        note->run(NoteCommand::Hide);
         QCOMPARE(f->host.closed, QStringList{QString::fromLatin1(kId)});
         QCOMPARE(f->stored().isshow, 0);
         QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("keep me")));
@@ -316,13 +320,13 @@ class NoteWindowTest : public QObject {
         open();
         typeAtEnd(QStringLiteral("\nsomething"));
         f->env.dialogs.yes = false;
-        note->sbDeleteClick();
+        note->run(NoteCommand::Delete);
         QVERIFY(f->host.deleted.isEmpty());
         QCOMPARE(f->env.dialogs.questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
                                                                       "\n삭제된 자료는 복구 되지 않습니다. "
                                                                       "\n삭제하시겠습니까 ?")});
         f->env.dialogs.yes = true;
-        note->sbDeleteClick();
+        note->run(NoteCommand::Delete);
         QCOMPARE(f->host.deleted, QStringList{QString::fromLatin1(kId)});
         flushDeletes();
         QVERIFY(note.isNull());
@@ -337,10 +341,10 @@ class NoteWindowTest : public QObject {
         QVERIFY(note->isModified());
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
         // Due two seconds after the last key, counted on the steady clock.
-        QVERIFY(note->timAutosave->isActive());
-        QCOMPARE(note->timAutosave->interval(), int(AutosaveSchedule::kQuietMs));
+        QVERIFY(note->autosaveTimer()->isActive());
+        QCOMPARE(note->autosaveTimer()->interval(), int(AutosaveSchedule::kQuietMs));
         f->env.advance(AutosaveSchedule::kQuietMs);
-        QVERIFY(fire(note->timAutosave));
+        QVERIFY(fire(note->autosaveTimer()));
         QVERIFY(QFileInfo::exists(f->rtfPath()));
         QVERIFY(!note->isModified());
         QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("자동 저장")));
@@ -352,29 +356,29 @@ class NoteWindowTest : public QObject {
 
     void composingSyllable_isCommittedBeforeSaveCommandAndFocusLoss() {
         open();
-        note->reDoc->moveCursor(QTextCursor::End);
+        note->editor()->moveCursor(QTextCursor::End);
         auto compose = [this](const QString& preedit) {
             QInputMethodEvent event(preedit, {});
-            QCoreApplication::sendEvent(note->reDoc, &event);
+            QCoreApplication::sendEvent(note->editor(), &event);
         };
         // At close: the syllable in composition ends up in the body file.
         compose(QStringLiteral("한"));
-        QVERIFY(!note->reDoc->toPlainText().contains(QStringLiteral("한")));
+        QVERIFY(!note->editor()->toPlainText().contains(QStringLiteral("한")));
         QVERIFY(note->close());
         QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("한")));
 
         // Before a command acts: bold applies to the committed text.
         const char other[] = "20040201_090503_08";
         open(other);
-        note->reDoc->moveCursor(QTextCursor::End);
+        note->editor()->moveCursor(QTextCursor::End);
         compose(QStringLiteral("글"));
         // A save while composing writes the body as shown and leaves the composition alone.
         QVERIFY(note->saveBody());
         QVERIFY(bodyText(f->rtfPath(other)).endsWith(QStringLiteral("글")));
-        QCOMPARE(note->reDoc->preeditText(), QStringLiteral("글"));
-        note->labBoldClick();
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글")));
-        QVERIFY(note->reDoc->preeditText().isEmpty());
+        QCOMPARE(note->editor()->preeditText(), QStringLiteral("글"));
+        note->run(NoteCommand::Bold);
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글")));
+        QVERIFY(note->editor()->preeditText().isEmpty());
         // The input method answers the reset with a copy of the syllable (ibus's Hangul engine
         // clears its composition, then commits): it is dropped.
         auto commit = [](QObject* to, const QString& text) {
@@ -383,29 +387,29 @@ class NoteWindowTest : public QObject {
             QCoreApplication::sendEvent(to, &event);
         };
         compose(QString());
-        commit(note->reDoc, QStringLiteral("글"));
-        QVERIFY(!note->reDoc->toPlainText().endsWith(QStringLiteral("글글")));
+        commit(note->editor(), QStringLiteral("글"));
+        QVERIFY(!note->editor()->toPlainText().endsWith(QStringLiteral("글글")));
 
         // When the editor loses the focus.
         note->activateWindow();
         QApplication::setActiveWindow(note);
-        note->reDoc->setFocus();
-        QTRY_VERIFY(note->reDoc->hasFocus());
+        note->editor()->setFocus();
+        QTRY_VERIFY(note->editor()->hasFocus());
         compose(QStringLiteral("자"));
-        note->reDoc->clearFocus();
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자")));
+        note->editor()->clearFocus();
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자")));
         // The same syllable composed anew and committed by the input method is kept.
         compose(QStringLiteral("자"));
         compose(QString());
-        commit(note->reDoc, QStringLiteral("자"));
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자자")));
+        commit(note->editor(), QStringLiteral("자"));
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자자")));
         // A copy is dropped wherever it goes.
         compose(QStringLiteral("다"));
         note->commitComposition();
         QLineEdit elsewhere;
         commit(&elsewhere, QStringLiteral("다"));
         QVERIFY(elsewhere.text().isEmpty());
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자자다")));
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자자다")));
     }
 
     // A write that fails is told once, marked in the title bar and retried until it succeeds;
@@ -425,15 +429,15 @@ class NoteWindowTest : public QObject {
         QVERIFY(!note->saveBody());
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
         QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
-        QVERIFY(note->isVisible() && !note->imgMark->isHidden());
-        QVERIFY(note->timAutosave->isActive());
+        QVERIFY(note->isVisible() && !part<ImageBox>(note, "imgMark")->isHidden());
+        QVERIFY(note->autosaveTimer()->isActive());
         QCOMPARE(readAll(f->rtfPath()), saved);
 
         // Space again: the next try writes it and the mark goes.
         f->env.writer = {};
         f->env.advance(AutosaveSchedule::kRetryMs);
-        QVERIFY(fire(note->timAutosave));
-        QVERIFY(note->imgMark->isHidden());
+        QVERIFY(fire(note->autosaveTimer()));
+        QVERIFY(part<ImageBox>(note, "imgMark")->isHidden());
         QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
         QVERIFY(!note->isModified());
 
@@ -454,11 +458,16 @@ class NoteWindowTest : public QObject {
         QVERIFY(QDir().mkpath(f->rtfPath()));
         open();
         QCOMPARE(f->host.readFailures, QStringList{noteFiles().bodyPath(kId)});
-        QVERIFY(note->readOnly() && note->reDoc->isReadOnly() && !note->imgMark->isHidden());
+        QVERIFY(note->readOnly() && note->editor()->isReadOnly() &&
+                !part<ImageBox>(note, "imgMark")->isHidden());
         QCOMPARE(note->titleCaption(), QStringLiteral("kept title"));
         typeAtEnd(QStringLiteral("x"));
         QVERIFY(!note->isModified());
-        note->sbPrintClick();
+        // What would change the body is unavailable, in the tool bar and the menus alike.
+        QVERIFY(!note->isEnabled(NoteCommand::Bold) && !part<ClickLabel>(note, "labBold")->isEnabled());
+        QVERIFY(!note->editMenu()->findChild<QAction*>(QStringLiteral("nnPaste2"))->isEnabled());
+        QVERIFY(note->isEnabled(NoteCommand::Copy) && part<SpeedButton>(note, "sbCopy")->isEnabled());
+        note->run(NoteCommand::Print);
         QCOMPARE(f->env.dialogs.errors.size(), 1);
         QCOMPARE(f->host.printed, 0);
         QVERIFY(note->close());
@@ -470,21 +479,22 @@ class NoteWindowTest : public QObject {
     void commands_goToTheHost() {
         open();
         typeAtEnd(QStringLiteral("\nprinted text"));
-        note->sbPrintClick();
+        note->run(NoteCommand::Print);
         QCOMPARE(f->host.printed, 1);
         QVERIFY(f->host.bodyAtPrint.endsWith(QStringLiteral("printed text"))); // saved before the preview
         QVERIFY(note->isModified()); // printing is not the close-time save
 
-        note->nnTopClick();
-        QVERIFY(note->stayOnTop());
-        QVERIFY(note->noteMenu() && note->nnTop->isChecked()); // a menu built later shows the state
+        note->run(NoteCommand::StayOnTop);
+        QVERIFY(note->isChecked(NoteCommand::StayOnTop));
+        QVERIFY(note->noteMenu() &&
+                part<QAction>(note, "nnTop")->isChecked()); // a menu built later shows the state
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(f->stored().istop, 1);
-        note->nnTop->trigger(); // from the menu: the same single flip
+        part<QAction>(note, "nnTop")->trigger(); // from the menu: the same single flip
         QCOMPARE(f->stored().istop, 0);
 
-        note->nnConfigClick();
-        note->nnAlarmClick();
+        note->run(NoteCommand::Settings);
+        note->run(NoteCommand::Alarm);
         QCOMPARE(f->host.settingsPages, QList<int>({0, 1}));
 
         note->imgZemClick();

@@ -4,6 +4,7 @@
 #include "dialogs/stikko_config.h"
 #include "note/notealarm.h"
 #include "note/notehost.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -482,7 +483,7 @@ class ConfigDialogTest : public QObject {
             QVERIFY(note.closeAs(NoteClosing::Hidden)); // the main form's hide
             QVERIFY(!frmStikko_config || !frmStikko_config->isVisible());
         });
-        note.nnConfigClick();
+        note.run(NoteCommand::Settings);
         QVERIFY(!frmStikko_config);
         QVERIFY(note.isClosed());
         QVERIFY(!note.alarm()->ringing());

@@ -2,6 +2,7 @@
 // commands (called directly, as there is no tray here), and the ending.
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -220,7 +221,8 @@ class StikkoMainTest : public QObject {
         }
         form->LoadAllNotes(0);
         QCOMPARE(form->noteList.size(), 28);
-        QTest::mouseDClick(form->noteList.first()->pnTitle, Qt::LeftButton, {}, QPoint(60, 8)); // folded
+        QTest::mouseDClick(test::part<Panel>(form->noteList.first(), "pnTitle"), Qt::LeftButton, {},
+                           QPoint(60, 8)); // folded
         form->nnStikkoResortClick();
 
         const QList<TfrmStikko_sub*>& notes = form->noteList;
@@ -484,7 +486,7 @@ class StikkoMainTest : public QObject {
         auto stillThere = [&] {
             flushDeletes();
             return !stuck.isNull() && stuck->isVisible() && form->noteList.contains(stuck.data()) &&
-                   stuck->record().isshow == 1 && !stuck->imgMark->isHidden() &&
+                   stuck->record().isshow == 1 && !test::part<ImageBox>(stuck, "imgMark")->isHidden() &&
                    stuck->editor()->toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄"));
         };
         form->CloseNoteWindow("20240101_000000_00");

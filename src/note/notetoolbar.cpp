@@ -1,0 +1,140 @@
+#include "note/notetoolbar.h"
+
+#include "note/notepictures.h"
+#include "theme/fonts.h"
+#include "theme/icons.h"
+
+namespace stikko {
+
+namespace {
+
+// A style's indicator: its letter in pure red while the selection has the style, else black.
+constexpr int32_t kIndicatorOn = 0x000000FF;
+constexpr int32_t kIndicatorOff = 0;
+constexpr int32_t kWhite = 0x00FFFFFF;
+
+constexpr int kTextTop = 2;
+constexpr int kTextHeight = 14;
+constexpr int kButtonTop = 1;
+
+QFont faceFont(ToolbarFace face) {
+    if (face == ToolbarFace::Arial) {
+        QFont arial(QStringLiteral("Arial"));
+        arial.setPixelSize(12);
+        return arial;
+    }
+    QFont font = fonts::fixedPitch(12);
+    font.setBold(face == ToolbarFace::Bold);
+    font.setUnderline(face == ToolbarFace::Underline);
+    return font;
+}
+
+QWidget* makeText(const ToolbarItem& item, QWidget* parent) {
+    auto* label = new ClickLabel(QString::fromUtf16(item.text), parent);
+    label->setFont(faceFont(item.face));
+    // The font label reads white on the bar; the style letters are their own indicators.
+    label->setFontColor(item.face == ToolbarFace::Arial ? kWhite : kIndicatorOff);
+    if (item.width > 0) {
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(item.left, kTextTop, item.width, kTextHeight);
+        return label;
+    }
+    // A text as wide as it is, the same for every note: measured once.
+    static QSize measured;
+    if (measured.isEmpty()) {
+        label->adjustSize();
+        measured = label->size();
+    } else {
+        label->resize(measured);
+    }
+    label->move(item.left, kTextTop);
+    return label;
+}
+
+QWidget* makeButton(const ToolbarItem& item, QWidget* parent) {
+    const NoteCommandInfo& info = commandInfo(item.command);
+    auto* button = new SpeedButton(parent);
+    button->setGeometry(item.left, kButtonTop, 18, 17);
+    button->setIcon(icons::editIcon(info.picture));
+    button->setCheckable(info.hasState);
+    return button;
+}
+
+} // namespace
+
+NoteToolbar::NoteToolbar(QWidget* parent) : Panel(parent) {
+    setObjectName(QStringLiteral("pnBottom"));
+    for (const ToolbarItem& item : toolbarItems()) {
+        QWidget* widget = item.face == ToolbarFace::Picture ? makeButton(item, this) : makeText(item, this);
+        widget->setObjectName(QString::fromLatin1(item.name));
+        if (item.tip)
+            widget->setToolTip(QString::fromUtf16(item.tip));
+        widget->setAccessibleName(QString::fromUtf16(commandInfo(item.command).caption));
+        const NoteCommand command = item.command;
+        if (auto* label = qobject_cast<ClickLabel*>(widget)) {
+            connect(label, &ClickLabel::clicked, this, [this, command] { emit triggered(command); });
+        } else {
+            auto* button = static_cast<SpeedButton*>(widget);
+            connect(button, &QAbstractButton::clicked, this, [this, button, command] {
+                // The window decides the state: the button's own toggle is taken back.
+                if (button->isCheckable())
+                    button->setChecked(!button->isChecked());
+                emit triggered(command);
+            });
+        }
+        controls_.append({&item, widget});
+    }
+    sizeGrip_ = new ImageBox(this);
+    sizeGrip_->setObjectName(QStringLiteral("imgSize"));
+    sizeGrip_->resize(16, 16);
+    sizeGrip_->setPicture(notepictures::sizeGrip(), QSize(16, 16));
+    sizeGrip_->setCursor(Qt::SizeFDiagCursor);
+}
+
+const NoteToolbar::Control* NoteToolbar::find(NoteCommand command) const {
+    for (const Control& control : controls_) {
+        if (control.item->command == command)
+            return &control;
+    }
+    return nullptr;
+}
+
+QWidget* NoteToolbar::control(NoteCommand command) const {
+    const Control* control = find(command);
+    return control ? control->widget : nullptr;
+}
+
+void NoteToolbar::setChecked(NoteCommand command, bool on) {
+    const Control* control = find(command);
+    if (!control)
+        return;
+    if (auto* label = qobject_cast<ClickLabel*>(control->widget))
+        label->setFontColor(on ? kIndicatorOn : kIndicatorOff);
+    else
+        static_cast<SpeedButton*>(control->widget)->setChecked(on);
+}
+
+bool NoteToolbar::isChecked(NoteCommand command) const {
+    const Control* control = find(command);
+    if (!control)
+        return false;
+    if (auto* label = qobject_cast<ClickLabel*>(control->widget))
+        return label->fontColor() == kIndicatorOn;
+    return static_cast<SpeedButton*>(control->widget)->isChecked();
+}
+
+void NoteToolbar::setCommandEnabled(NoteCommand command, bool enabled) {
+    if (const Control* control = find(command))
+        control->widget->setEnabled(enabled);
+}
+
+void NoteToolbar::resizeEvent(QResizeEvent* event) {
+    Panel::resizeEvent(event);
+    for (const Control& control : std::as_const(controls_)) {
+        if (control.item->fromRight)
+            control.widget->move(width() - (kToolbarDesignWidth - control.item->left), control.widget->y());
+    }
+    sizeGrip_->move(width() - sizeGrip_->width(), height() - sizeGrip_->height());
+}
+
+} // namespace stikko
