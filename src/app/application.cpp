@@ -57,17 +57,18 @@ QByteArray platformForSession(const QByteArray& sessionType, const QByteArray& w
     return {};
 }
 
-int runStikko(int argc, char** argv) {
-    // Before anything else, and without touching the display: a later start hands a request
-    // for a new note to the running instance (as a click on its icon would) and ends.
-    SingleInstance instance;
+namespace {
+
+// True when another instance runs: it was asked for a new note (as a click on its icon would
+// ask), and this one is to end. Done without touching the display.
+bool handedToRunningInstance(SingleInstance& instance, int argc, char** argv) {
     switch (instance.acquire()) {
     case SingleInstance::Result::HeldElsewhere: {
         QCoreApplication requestOnly(argc, argv);
         if (!InstanceChannel::requestNewNote(instance.channelPath(), kRequestTimeoutMs))
             qWarning("stikko: already running, but it did not answer at %s",
                      qPrintable(instance.channelPath()));
-        return 0;
+        return true;
     }
     case SingleInstance::Result::Unavailable:
         // Better two instances than no notes at all.
@@ -76,13 +77,11 @@ int runStikko(int argc, char** argv) {
     case SingleInstance::Result::Acquired:
         break;
     }
+    return false;
+}
 
-    const QByteArray platform = platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
-                                                   qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
-    if (!platform.isEmpty())
-        qputenv("QT_QPA_PLATFORM", platform);
-
-    QApplication app(argc, argv);
+// The application's names, icon, fonts, language and folders.
+void setUpApplication() {
     QApplication::setApplicationName(QStringLiteral("Orbindo Stikko"));
     // The launcher entry and icon the desktop shows for the program's windows.
     QGuiApplication::setDesktopFileName(QStringLiteral("stikko"));
@@ -99,21 +98,18 @@ int runStikko(int argc, char** argv) {
     env::settleStorageFolder(&storageError);
     if (!storageError.isEmpty())
         qWarning("stikko: %s", qPrintable(storageError));
+}
 
-    // Signals that arrive during start-up wait in the socket until the event loop runs.
-    TerminationSignals signalWatch;
-
-    // One program per data folder, whichever session started it: a second one would write
-    // over the first one's notes. It ends here, before it has touched a file.
-    const QString dataFolder = noteFiles().dataFolder();
-    FolderLock folderLock(dataFolder);
+// Takes the data folder for this program (`lock` is its lock) and tidies it; false when another
+// running program holds it.
+bool takeDataFolder(FolderLock& folderLock, const QString& dataFolder) {
     const FolderLock::Result folderState = folderLock.acquire();
     switch (folderState) {
     case FolderLock::Result::HeldElsewhere:
         qCritical("stikko: the notes in %s are open in another running Stikko (%s; lock %s); not starting a "
                   "second one on the same notes",
                   qPrintable(dataFolder), qPrintable(folderLock.holder()), qPrintable(folderLock.path()));
-        return 0;
+        return false;
     case FolderLock::Result::Unavailable:
         qWarning("stikko: cannot make the lock %s; starting anyway", qPrintable(folderLock.path()));
         break;
@@ -130,6 +126,35 @@ int runStikko(int argc, char** argv) {
         removeLeftoverTemporaries(env::storageFolder() + QLatin1String(kSystemFolder),
                                   {QStringLiteral(".ini")});
     }
+    return true;
+}
+
+} // namespace
+
+int runStikko(int argc, char** argv) {
+    // Before anything else: a later start hands a request for a new note to the running
+    // instance and ends.
+    SingleInstance instance;
+    if (handedToRunningInstance(instance, argc, argv))
+        return 0;
+
+    const QByteArray platform = platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
+                                                   qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
+
+    QApplication app(argc, argv);
+    setUpApplication();
+
+    // Signals that arrive during start-up wait in the socket until the event loop runs.
+    TerminationSignals signalWatch;
+
+    // One program per data folder, whichever session started it: a second one would write
+    // over the first one's notes. It ends here, before it has touched a file.
+    const QString dataFolder = noteFiles().dataFolder();
+    FolderLock folderLock(dataFolder);
+    if (!takeDataFolder(folderLock, dataFolder))
+        return 0;
 
     std::unique_ptr<TDm> dataModule;
     std::unique_ptr<TfrmStikko_main> mainForm;

@@ -53,10 +53,22 @@ constexpr int kTrayWatchMs = 2000;
 constexpr int kRingingGatherMs = 300;
 constexpr qsizetype kRingingNamed = 5;
 
-// A new cascade run begins this many steps up and to the left of a taken place.
-constexpr int kCascadeRunSteps = 5;
-constexpr int kCascadeStepX = 4;
-constexpr int kCascadeStepY = 20;
+// A new note lands a cascade step (right, down) from the last one; a note on a taken place
+// starts a new run of the cascade this many steps up and to the left.
+constexpr int kCascadeStepX = 4, kCascadeStepY = 20, kCascadeRunSteps = 5;
+
+// Rearranging: every note at this size, in columns from the top right, each a title bar's
+// height below the one before.
+constexpr QSize kArrangedSize(300, 200);
+constexpr int kArrangedStepY = 22;
+
+// Ids count hundredths of a second: a taken id is followed by the next hundredth, for at most
+// a minute of them.
+constexpr int kIdStepMs = 10, kIdTries = 6000;
+
+// A message waits for the icon's place on the screen (a few looks, this far apart) and stays
+// up this long.
+constexpr int kMessagePlaceTries = 10, kMessagePlaceWaitMs = 200, kMessageShownMs = 15000;
 
 } // namespace
 
@@ -234,13 +246,6 @@ TfrmStikko_sub* TfrmStikko_main::FindNoteWindow(const char* id) const {
     return nullptr;
 }
 
-void TfrmStikko_main::RemoveNoteWindow(const char* id) {
-    TfrmStikko_sub* note = FindNoteWindow(id);
-    if (note != nullptr) {
-        noteList.removeAt(noteList.lastIndexOf(note));
-    }
-}
-
 void TfrmStikko_main::CloseNoteWindow(const char* id) {
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
         closeNote(note, NoteClosing::Hidden);
@@ -292,8 +297,8 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
     // hundredth would share their files, so the moment is moved on until the id is free.
     QDateTime moment = env::now();
     QByteArray id = MakeNoteId(moment);
-    for (int tries = 0; tries < 6000 && idInUse(id); ++tries) {
-        moment = moment.addMSecs(10);
+    for (int tries = 0; tries < kIdTries && idInUse(id); ++tries) {
+        moment = moment.addMSecs(kIdStepMs);
         id = MakeNoteId(moment);
     }
     InitNoteRecord(record, id.constData());
@@ -439,18 +444,18 @@ void TfrmStikko_main::nnStikkoResortClick() {
     const QSize area = env::workArea();
     const int W = area.width();
     const int H = area.height();
-    constexpr int kWidth = 300;
-    constexpr int kHeight = 200;
-    int x = W - kWidth;
+    const int w = kArrangedSize.width();
+    const int h = kArrangedSize.height();
+    int x = W - w;
     int y = 0;
     const QList<TfrmStikko_sub*> notes = noteList;
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
-        (*it)->placeAt(QRect(x, y, kWidth, kHeight));
-        if (H < y + kHeight) {
-            x = (x - kWidth >= 0) ? x - kWidth : 0;
+        (*it)->placeAt(QRect(QPoint(x, y), kArrangedSize));
+        if (H < y + h) {
+            x = (x - w >= 0) ? x - w : 0;
             y = 0;
         } else {
-            y += 22;
+            y += kArrangedStepY;
         }
     }
 }
@@ -608,12 +613,12 @@ void TfrmStikko_main::deliverTrayMessage(int tries) {
     // notification area has placed the icon, the icon says it sits at the origin. The message
     // waits for the icon's place (two seconds at most); the latest message is the one shown.
     const QRect icon = rxTray->geometry();
-    if ((icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && tries < 10) {
-        QTimer::singleShot(200, this, [this, tries] { deliverTrayMessage(tries + 1); });
+    if ((icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && tries < kMessagePlaceTries) {
+        QTimer::singleShot(kMessagePlaceWaitMs, this, [this, tries] { deliverTrayMessage(tries + 1); });
         return;
     }
     trayMessagePending_ = false;
-    rxTray->showMessage(lastTrayMessageTitle, lastTrayMessage, trayMessageIcon_, 15000);
+    rxTray->showMessage(lastTrayMessageTitle, lastTrayMessage, trayMessageIcon_, kMessageShownMs);
 }
 
 } // namespace stikko

@@ -44,7 +44,6 @@ public:
     TfrmStikko_sub* FindNoteWindow(const char* id) const;
     void CloseNoteWindow(const char* id) override;
     bool DeleteNote(const char* id) override;
-    void RemoveNoteWindow(const char* id);
     void OpenNoteWindow(const char* id) override;
     void NewNoteRecord(NoteRecord& record) const;
     // mode 0: start-up (notes marked hidden stay hidden); mode 1: show all.

@@ -32,6 +32,7 @@ constexpr int kClientWidth = 406;
 constexpr int kClientHeight = 293;
 constexpr int kFrameHeight = 252;
 constexpr int kFrameWidth = 4;
+constexpr int kInnerWidth = kClientWidth - 2 * kFrameWidth;
 constexpr int kHeadingHeight = 27;
 constexpr int kColumnsHeight = 18;
 constexpr int kTitleColumnWidth = 263;
@@ -127,10 +128,9 @@ void TfrmStikko_admin::buildForm() {
     pnFrame->setAutoFillBackground(true);
     pnFrame->setPalette(filled(pnFrame, frameColor));
 
-    const int innerWidth = kClientWidth - 2 * kFrameWidth;
     labHeading = new QLabel(QStringLiteral("▣ 화면에 보여야 하는 메모장은 체크를 하세요"), pnFrame);
     labHeading->setObjectName(QStringLiteral("labHeading"));
-    labHeading->setGeometry(kFrameWidth, kFrameWidth, innerWidth, kHeadingHeight);
+    labHeading->setGeometry(kFrameWidth, kFrameWidth, kInnerWidth, kHeadingHeight);
     labHeading->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     labHeading->setIndent(4);
     labHeading->setAutoFillBackground(true);
@@ -138,7 +138,7 @@ void TfrmStikko_admin::buildForm() {
 
     pnColumns = new QFrame(pnFrame);
     pnColumns->setObjectName(QStringLiteral("pnColumns"));
-    pnColumns->setGeometry(kFrameWidth, kFrameWidth + kHeadingHeight, innerWidth, kColumnsHeight);
+    pnColumns->setGeometry(kFrameWidth, kFrameWidth + kHeadingHeight, kInnerWidth, kColumnsHeight);
     pnColumns->setAutoFillBackground(true);
     pnColumns->setPalette(filled(pnColumns, colors::toQColor(kColumnsColor)));
 
@@ -149,17 +149,33 @@ void TfrmStikko_admin::buildForm() {
     labTitle->setGeometry(0, 1, kTitleColumnWidth, kColumnsHeight - 2);
     labAlarm = new QLabel(QStringLiteral("알람 시간"), pnColumns);
     labAlarm->setObjectName(QStringLiteral("labAlarm"));
-    labAlarm->setGeometry(innerWidth - kAlarmColumnWidth, 1, kAlarmColumnWidth, kColumnsHeight - 2);
+    labAlarm->setGeometry(kInnerWidth - kAlarmColumnWidth, 1, kAlarmColumnWidth, kColumnsHeight - 2);
     for (QLabel* label : {labTitle, labAlarm}) {
         label->setAlignment(Qt::AlignCenter);
         label->setAutoFillBackground(true);
         label->setPalette(filled(label, titleBackground));
     }
 
+    buildList();
+
+    sbClose = new QToolButton(this);
+    sbClose->setObjectName(QStringLiteral("sbClose"));
+    sbClose->setText(QStringLiteral("닫기"));
+    sbClose->setAutoRaise(true);
+    sbClose->setGeometry(kClientWidth - 65 - 7, kFrameHeight + (kClientHeight - kFrameHeight - 22) / 2, 65,
+                         22);
+    connect(sbClose, &QToolButton::clicked, this, &TfrmStikko_admin::sbCloseClick);
+
+    buildMenu();
+    connect(clbStikko, &QListWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { puEdit->popup(clbStikko->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmStikko_admin::buildList() {
     clbStikko = new QListWidget(pnFrame);
     clbStikko->setObjectName(QStringLiteral("clbStikko"));
     const int listTop = kFrameWidth + kHeadingHeight + kColumnsHeight;
-    clbStikko->setGeometry(kFrameWidth, listTop, innerWidth, kFrameHeight - kFrameWidth - listTop);
+    clbStikko->setGeometry(kFrameWidth, listTop, kInnerWidth, kFrameHeight - kFrameWidth - listTop);
     clbStikko->setFrameShape(QFrame::NoFrame);
     clbStikko->setItemDelegate(new FixedLineDelegate(clbStikko));
     clbStikko->setUniformItemSizes(true);
@@ -173,14 +189,18 @@ void TfrmStikko_admin::buildForm() {
     clbStikko->setPalette(listPalette);
     clbStikko->setContextMenuPolicy(Qt::CustomContextMenu);
     clbStikko->viewport()->installEventFilter(this);
+    connect(clbStikko, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (filling_)
+            return;
+        // A line whose box the user ticks becomes the selected line, as the menu expects.
+        const int line = clbStikko->row(item);
+        if (selectedLine() != line)
+            clbStikko->setCurrentRow(line);
+        clbStikkoClickCheck(line);
+    });
+}
 
-    sbClose = new QToolButton(this);
-    sbClose->setObjectName(QStringLiteral("sbClose"));
-    sbClose->setText(QStringLiteral("닫기"));
-    sbClose->setAutoRaise(true);
-    sbClose->setGeometry(kClientWidth - 65 - 7, kFrameHeight + (kClientHeight - kFrameHeight - 22) / 2, 65, 22);
-    connect(sbClose, &QToolButton::clicked, this, &TfrmStikko_admin::sbCloseClick);
-
+void TfrmStikko_admin::buildMenu() {
     puEdit = new QMenu(this);
     puEdit->setObjectName(QStringLiteral("puEdit"));
     nnHide = new QAction(icons::editIcon(15), QStringLiteral("화면에서 숨기기"), this);
@@ -195,18 +215,6 @@ void TfrmStikko_admin::buildForm() {
     addAction(nnDelete);
     connect(nnHide, &QAction::triggered, this, &TfrmStikko_admin::nnHideClick);
     connect(nnDelete, &QAction::triggered, this, &TfrmStikko_admin::nnDeleteClick);
-
-    connect(clbStikko, &QListWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { puEdit->popup(clbStikko->viewport()->mapToGlobal(at)); });
-    connect(clbStikko, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (filling_)
-            return;
-        // A line whose box the user ticks becomes the selected line, as the menu expects.
-        const int line = clbStikko->row(item);
-        if (selectedLine() != line)
-            clbStikko->setCurrentRow(line);
-        clbStikkoClickCheck(line);
-    });
 }
 
 bool TfrmStikko_admin::eventFilter(QObject* watched, QEvent* event) {

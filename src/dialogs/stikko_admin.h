@@ -70,6 +70,8 @@ protected:
 
 private:
     void buildForm();
+    void buildList();
+    void buildMenu();
     void emptyLists();
 
     NoteRegistry& registry_;

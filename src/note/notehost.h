@@ -32,7 +32,7 @@ class NoteHost : public NoteRegistry {
     // A note's file could not be written (`reason` says why); the host tells the user. The note
     // calls it once when its writes start failing, marks its title bar and retries on its own
     // until a write succeeds; a new run of failures after that is told again.
-    // A note window whose close-time save failed refuses the close (close() returns false)
+    // A note window whose close-time save failed refuses the close (closeAs() returns false)
     // and stays open with its text; a host that keeps such a window in its list loses nothing.
     virtual void reportWriteFailure(const QString& path, const QString& reason = {}) = 0;
     // A note's file is there but could not be read; the note is shown read-only and never

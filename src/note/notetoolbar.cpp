@@ -8,14 +8,11 @@ namespace stikko {
 
 namespace {
 
-// A style's indicator: its letter in pure red while the selection has the style, else black.
-constexpr int32_t kIndicatorOn = 0x000000FF;
-constexpr int32_t kIndicatorOff = 0;
-constexpr int32_t kWhite = 0x00FFFFFF;
-
-constexpr int kTextTop = 2;
-constexpr int kTextHeight = 14;
-constexpr int kButtonTop = 1;
+// Text colours (0x00BBGGRR): the font label reads white on the bar; a style's letter is its own
+// indicator, pure red while the selection has the style, else black.
+constexpr int32_t kWhite = 0x00FFFFFF, kIndicatorOn = 0x000000FF, kIndicatorOff = 0;
+// The tops of the text controls (14 pixels high) and of the buttons.
+constexpr int kTextTop = 2, kTextHeight = 14, kButtonTop = 1;
 
 QFont faceFont(ToolbarFace face) {
     if (face == ToolbarFace::Arial) {
@@ -72,7 +69,10 @@ NoteToolbar::NoteToolbar(QWidget* parent) : Panel(parent) {
         widget->setAccessibleName(QString::fromUtf16(commandInfo(item.command).caption));
         const NoteCommand command = item.command;
         if (auto* label = qobject_cast<ClickLabel*>(widget)) {
-            connect(label, &ClickLabel::clicked, this, [this, command] { emit triggered(command); });
+            connect(label, &ClickLabel::clicked, this, [this, command](Qt::MouseButton button) {
+                if (button == Qt::LeftButton)
+                    emit triggered(command);
+            });
         } else {
             auto* button = static_cast<SpeedButton*>(widget);
             connect(button, &QAbstractButton::clicked, this, [this, button, command] {

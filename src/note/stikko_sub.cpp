@@ -53,8 +53,24 @@ constexpr int32_t kDocPanelColor = 16185078;
 constexpr int32_t kEditorColor = 12382189;
 constexpr int32_t kStripColor = 11781840;
 
+// The title bar's pictures: the two links' and the others'.
+constexpr QSize kLinkPictureSize(26, 16);
+constexpr QSize kPictureSize(16, 16);
+
 QFont noteFont() {
     return fonts::fixedPitch(12);
+}
+
+ImageBox* makePicture(QWidget* parent, const char* name, QSize size, const QIcon& picture,
+                      const QString& tip = {}) {
+    auto* box = new ImageBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->resize(size);
+    if (!picture.isNull())
+        box->setPicture(picture, size);
+    if (!tip.isEmpty())
+        box->setToolTip(tip);
+    return box;
 }
 
 } // namespace
@@ -111,7 +127,7 @@ TfrmStikko_sub::~TfrmStikko_sub() {
 void TfrmStikko_sub::buildControls() {
     // The form's own colour shows as a one-pixel ring around the base panel.
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, colors::toQColor(int32_t(0x80000000u | colors::kButtonFace)));
+    pal.setColor(QPalette::Window, colors::toQColor(colors::systemColorValue(colors::kButtonFace)));
     setPalette(pal);
     setAutoFillBackground(true);
 
@@ -120,7 +136,15 @@ void TfrmStikko_sub::buildControls() {
     pnBase->setBevel(Panel::Bevel::Raised);
     pnBase->setBorderWidth(1);
     pnBase->setColor(colors::toQColor(kBaseColor));
+    buildTitleBar();
+    buildBody();
 
+    timAutosave = new QTimer(this);
+    timAutosave->setSingleShot(true);
+    connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
+}
+
+void TfrmStikko_sub::buildTitleBar() {
     pnTitle = new Panel(pnBase);
     pnTitle->setObjectName(QStringLiteral("pnTitle"));
     pnTitle->setColor(colors::toQColor(kTitleColor));
@@ -135,36 +159,39 @@ void TfrmStikko_sub::buildControls() {
     titlePal.setColor(QPalette::WindowText, Qt::white);
     labTitle->setPalette(titlePal);
 
-    imgZem = new ImageBox(pnTitle);
-    imgZem->setObjectName(QStringLiteral("imgZem"));
-    imgZem->resize(26, 16);
-    imgZem->setPicture(notepictures::makerMark(), QSize(26, 16));
+    imgZem = makePicture(pnTitle, "imgZem", kLinkPictureSize, notepictures::makerMark(),
+                         QStringLiteral("제작사 홈페이지"));
     imgZem->setCursor(Qt::PointingHandCursor);
-    imgZem->setToolTip(QStringLiteral("제작사 홈페이지"));
-
-    imgTime = new ImageBox(pnTitle);
-    imgTime->setObjectName(QStringLiteral("imgTime"));
-    imgTime->resize(16, 16);
-    imgTime->setPicture(notepictures::alarmClock(), QSize(16, 16));
+    imgTime = makePicture(pnTitle, "imgTime", kPictureSize, notepictures::alarmClock());
     imgTime->hide();
-
-    imgMark = new ImageBox(pnTitle);
-    imgMark->setObjectName(QStringLiteral("imgMark"));
-    imgMark->resize(16, 16);
+    imgMark = makePicture(pnTitle, "imgMark", kPictureSize, {});
     imgMark->hide();
-
-    imgMax = new ImageBox(pnTitle);
-    imgMax->setObjectName(QStringLiteral("imgMax"));
-    imgMax->resize(16, 16);
-    imgMax->setPicture(notepictures::maximize(), QSize(16, 16));
-    imgMax->setToolTip(QStringLiteral("확대\n축소"));
-
-    imgVanto = new ImageBox(pnTitle);
-    imgVanto->setObjectName(QStringLiteral("imgVanto"));
-    imgVanto->resize(26, 16);
-
+    imgMax =
+        makePicture(pnTitle, "imgMax", kPictureSize, notepictures::maximize(), QStringLiteral("확대\n축소"));
+    imgVanto = makePicture(pnTitle, "imgVanto", kLinkPictureSize, {});
     connect(pnTitle, &Panel::resized, this, &TfrmStikko_sub::layoutTitleBar);
 
+    connect(imgZem, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgZemClick();
+        else if (button == Qt::RightButton)
+            noteMenu()->popup(QCursor::pos());
+    });
+    connect(imgVanto, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgVantoClick();
+    });
+    connect(imgTime, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            run(NoteCommand::Alarm);
+    });
+    connect(imgMax, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgMaxClick();
+    });
+}
+
+void TfrmStikko_sub::buildBody() {
     pnClient = new Panel(pnBase);
     pnClient->setObjectName(QStringLiteral("pnClient"));
     pnClient->setBorderWidth(1);
@@ -200,10 +227,7 @@ void TfrmStikko_sub::buildControls() {
     pnBottom0 = new Panel(pnClient);
     pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
     pnBottom0->setColor(colors::toQColor(kStripColor));
-    Image1 = new ImageBox(pnBottom0);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->resize(16, 16);
-    Image1->setPicture(notepictures::sizeGrip(), QSize(16, 16));
+    Image1 = makePicture(pnBottom0, "Image1", kPictureSize, notepictures::sizeGrip());
     Image1->setCursor(Qt::SizeFDiagCursor);
     connect(pnBottom0, &Panel::resized, this,
             [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
@@ -212,28 +236,6 @@ void TfrmStikko_sub::buildControls() {
     pnBottom->setColor(pnClient->color());
     connect(pnBottom, &NoteToolbar::triggered, this, &TfrmStikko_sub::run);
     pnBottom0->hide();
-
-    timAutosave = new QTimer(this);
-    timAutosave->setSingleShot(true);
-    connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
-    connect(imgZem, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            imgZemClick();
-        else if (button == Qt::RightButton)
-            noteMenu()->popup(QCursor::pos());
-    });
-    connect(imgVanto, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            imgVantoClick();
-    });
-    connect(imgTime, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            run(NoteCommand::Alarm);
-    });
-    connect(imgMax, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            imgMaxClick();
-    });
 }
 
 // --- Layout -------------------------------------------------------------------------------

@@ -97,9 +97,6 @@ class TfrmStikko_sub : public QWidget {
     // A write failed and the text or record shown is not yet on disk; retries are running.
     bool hasUnsavedFailure() const { return bodyFailed_ || recordDirty_; }
 
-    // The host stops being called (the main form detaches before it destroys its windows).
-    void setHost(NoteHost* host) { host_ = host; }
-
     // Puts the window in front of every other window, notes kept on top included, until the
     // user has been to it and left it; with `takeFocus` it also takes the keyboard focus.
     void bringToFront(bool takeFocus);
@@ -143,6 +140,8 @@ class TfrmStikko_sub : public QWidget {
     friend const NoteCommandInfo& commandInfo(NoteCommand command);
 
     void buildControls();
+    void buildTitleBar();
+    void buildBody();
     void buildToolbar();
     void buildMenu(QMenu* menu, std::span<const MenuItem> items);
     // Shows the commands' states in the tool bar and the menus built so far.

@@ -78,14 +78,9 @@ void drawUndo(QPainter& p) {
     p.setPen(inkPen(1.8, kBlue));
     p.setBrush(Qt::NoBrush);
     p.drawPath(arc);
-    QPainterPath head;
-    head.moveTo(1.5, 3);
-    head.lineTo(7, 8.5);
-    head.lineTo(1.5, 9.5);
-    head.closeSubpath();
     p.setPen(Qt::NoPen);
     p.setBrush(kBlue);
-    p.drawPath(head);
+    p.drawPolygon(QPolygonF({{1.5, 3}, {7, 8.5}, {1.5, 9.5}}));
 }
 
 void drawCopy(QPainter& p) {
@@ -291,13 +286,7 @@ constexpr std::array<Painter, kEditIconCount> kPainters = {
 // The tray picture: a yellow sticky note, its bottom-right corner turned up, with a red pin
 // and three lines of writing, on a 48-unit grid.
 void drawTray(QPainter& p) {
-    QPainterPath note;
-    note.moveTo(5, 7);
-    note.lineTo(43, 7);
-    note.lineTo(43, 32);
-    note.lineTo(31, 44);
-    note.lineTo(5, 44);
-    note.closeSubpath();
+    const QPainterPath note = foldedNote(QRectF(QPointF(5, 7), QPointF(43, 44)), 12);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 50));
     p.drawPath(note.translated(1.5, 1.5));

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QList>
+#include <QPainterPath>
 #include <QSize>
 #include <QString>
 #include <functional>
@@ -26,6 +27,10 @@ inline const QColor kGreen(0x3a, 0x9a, 0x4a);
 inline const QColor kYellow(0xff, 0xd8, 0x4a);
 inline const QColor kYellowEdge(0xc8, 0x9b, 0x12);
 } // namespace ink
+
+// The outline of a sticky note in `box` whose bottom-right corner is cut off by `fold` units:
+// the program's own sign, in the tray icon and the title bar's maker mark.
+QPainterPath foldedNote(const QRectF& box, qreal fold);
 
 // `paint` draws the picture on a grid of `grid` units (antialiasing is on). `name` tells the
 // pictures apart in the pixmap cache. `sizes`: what availableSizes() answers (default: the grid).

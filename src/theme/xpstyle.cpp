@@ -20,12 +20,6 @@ using namespace xp;
 
 namespace {
 
-constexpr ColorValue kButtonFace = colors::systemColorValue(colors::kButtonFace);
-constexpr ColorValue kHighlight = colors::systemColorValue(colors::kHighlight);
-constexpr ColorValue kMenuText = colors::systemColorValue(colors::kMenuText);
-constexpr ColorValue kButtonShadow = colors::systemColorValue(colors::kButtonShadow);
-constexpr ColorValue kInactiveCaption = colors::systemColorValue(colors::kInactiveCaption);
-
 // A menu builds the option of each item itself; the style needs the same options while it
 // measures, to see the shortcut column the menu adds and to know which action it measures.
 using InitOption = void (QMenu::*)(QStyleOptionMenuItem*, const QAction*) const;
