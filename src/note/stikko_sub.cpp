@@ -367,7 +367,12 @@ void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
         loadingBody_ = true;
         rtf::read(body.rtf, *reDoc->document());
         loadingBody_ = false;
+        // The text is the file's: nothing of it waits to be saved.
         modified_ = false;
+        if (!hasUnsavedFailure()) {
+            autosave_.saved();
+            timAutosave->stop();
+        }
     } else if (body.state == FileState::Unreadable) {
         // Shown empty and never saved: the file keeps whatever it holds.
         enterReadOnly(noteFiles().bodyPath(noteId(record_)), false);

@@ -124,12 +124,6 @@ class TfrmStikko_sub : public QWidget {
     // Writes the changed body on its own, a while after the last change.
     QTimer* autosaveTimer() const { return timAutosave; }
 
-    // The title bar's pictures and the body's focus, as the user works them.
-    void imgMaxClick();
-    void imgZemClick();
-    void imgVantoClick();
-    void reDocExit();
-
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -149,6 +143,11 @@ class TfrmStikko_sub : public QWidget {
     void layoutPanels();
     void layoutTitleBar();
     void reDocChange();
+    void reDocExit();
+    // The title bar's pictures.
+    void imgMaxClick();
+    void imgZemClick();
+    void imgVantoClick();
 
     // Applying (nothing of these writes).
     // The record (and the body, shown as `body` says; a missing one starts with the date line

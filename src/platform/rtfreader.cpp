@@ -168,68 +168,11 @@ qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
     if (i >= n)
         return n;
     const auto c = static_cast<unsigned char>(p[i]);
-    if (isAsciiLetter(c)) {
-        qsizetype j = i;
-        while (j < n && isAsciiLetter(static_cast<unsigned char>(p[j])))
-            ++j;
-        const std::string_view name(p + i, static_cast<std::size_t>(j - i));
-        bool negative = false;
-        if (j + 1 < n && p[j] == '-' && isDigit(static_cast<unsigned char>(p[j + 1]))) {
-            negative = true;
-            ++j;
-        }
-        bool hasParam = false;
-        std::int64_t value = 0;
-        while (j < n && isDigit(static_cast<unsigned char>(p[j]))) {
-            hasParam = true;
-            if (value <= INT32_MAX)
-                value = value * 10 + (p[j] - '0');
-            ++j;
-        }
-        if (j < n && p[j] == ' ')
-            ++j;
-        const int param = clampInt(negative ? -value : value, INT32_MIN + 1, INT32_MAX);
-        if (name == "bin") {
-            // Raw bytes follow: never parsed, never text; they count as one character to skip.
-            const std::int64_t length = hasParam && param > 0 ? param : 0;
-            if (skip_ > 0)
-                --skip_;
-            return static_cast<qsizetype>(std::min<std::int64_t>(n, j + length));
-        }
-        if (skip_ > 0) {
-            --skip_;
-            top().fresh = top().starred = false;
-            return j;
-        }
-        word(name.size() <= kMaxWordLength ? name : std::string_view("?"), hasParam, param);
-        return j;
-    }
+    if (isAsciiLetter(c))
+        return controlWord(p, n, i);
     // Control symbols.
-    if (c == '\'') {
-        const int hi = i + 1 < n ? hexValue(static_cast<unsigned char>(p[i + 1])) : -1;
-        const int lo = hi >= 0 && i + 2 < n ? hexValue(static_cast<unsigned char>(p[i + 2])) : -1;
-        if (lo < 0) // not a byte: drop the escape with what hex digit it has, read on
-            return i + (hi >= 0 ? 2 : 1);
-        if (skip_ > 0) {
-            --skip_;
-            return i + 3;
-        }
-        // Text in a code page other than ASCII is long runs of \'hh: take a run at once.
-        char run[256];
-        qsizetype count = 0;
-        run[count++] = static_cast<char>(hi * 16 + lo);
-        i += 3;
-        while (count < qsizetype(sizeof run) && i + 3 < n && p[i] == '\\' && p[i + 1] == '\'') {
-            const int h = hexValue(static_cast<unsigned char>(p[i + 2]));
-            const int l = hexValue(static_cast<unsigned char>(p[i + 3]));
-            if (h < 0 || l < 0)
-                break;
-            run[count++] = static_cast<char>(h * 16 + l);
-            i += 4;
-        }
-        textBytes(run, count, true);
-        return i;
-    }
+    if (c == '\'')
+        return escapedBytes(p, n, i);
     if (skip_ > 0) {
         --skip_;
         return i + 1;
@@ -249,6 +192,73 @@ qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
     default: break; // \- (optional hyphen), \|, \: and unknown symbols carry no text
     }
     return i + 1;
+}
+
+// A control word starting at p[i], its parameter and the one space that may end it; returns
+// where the text goes on.
+qsizetype Reader::controlWord(const char* p, qsizetype n, qsizetype i) {
+    qsizetype j = i;
+    while (j < n && isAsciiLetter(static_cast<unsigned char>(p[j])))
+        ++j;
+    const std::string_view name(p + i, static_cast<std::size_t>(j - i));
+    bool negative = false;
+    if (j + 1 < n && p[j] == '-' && isDigit(static_cast<unsigned char>(p[j + 1]))) {
+        negative = true;
+        ++j;
+    }
+    bool hasParam = false;
+    std::int64_t value = 0;
+    while (j < n && isDigit(static_cast<unsigned char>(p[j]))) {
+        hasParam = true;
+        if (value <= INT32_MAX)
+            value = value * 10 + (p[j] - '0');
+        ++j;
+    }
+    if (j < n && p[j] == ' ')
+        ++j;
+    const int param = clampInt(negative ? -value : value, INT32_MIN + 1, INT32_MAX);
+    if (name == "bin") {
+        // Raw bytes follow: never parsed, never text; they count as one character to skip.
+        const std::int64_t length = hasParam && param > 0 ? param : 0;
+        if (skip_ > 0)
+            --skip_;
+        return static_cast<qsizetype>(std::min<std::int64_t>(n, j + length));
+    }
+    if (skip_ > 0) {
+        --skip_;
+        top().fresh = top().starred = false;
+        return j;
+    }
+    word(name.size() <= kMaxWordLength ? name : std::string_view("?"), hasParam, param);
+    return j;
+}
+
+// \'hh at p[i] (the quote) and the run of them that follows, as text bytes; returns where the
+// text goes on.
+qsizetype Reader::escapedBytes(const char* p, qsizetype n, qsizetype i) {
+    const int hi = i + 1 < n ? hexValue(static_cast<unsigned char>(p[i + 1])) : -1;
+    const int lo = hi >= 0 && i + 2 < n ? hexValue(static_cast<unsigned char>(p[i + 2])) : -1;
+    if (lo < 0) // not a byte: drop the escape with what hex digit it has, read on
+        return i + (hi >= 0 ? 2 : 1);
+    if (skip_ > 0) {
+        --skip_;
+        return i + 3;
+    }
+    // Text in a code page other than ASCII is long runs of \'hh: take a run at once.
+    char run[256];
+    qsizetype count = 0;
+    run[count++] = static_cast<char>(hi * 16 + lo);
+    i += 3;
+    while (count < qsizetype(sizeof run) && i + 3 < n && p[i] == '\\' && p[i + 1] == '\'') {
+        const int h = hexValue(static_cast<unsigned char>(p[i + 2]));
+        const int l = hexValue(static_cast<unsigned char>(p[i + 3]));
+        if (h < 0 || l < 0)
+            break;
+        run[count++] = static_cast<char>(h * 16 + l);
+        i += 4;
+    }
+    textBytes(run, count, true);
+    return i;
 }
 
 void Reader::openGroup() {

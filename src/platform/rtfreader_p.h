@@ -194,6 +194,8 @@ class Reader {
     State& top() { return stack_.back(); }
 
     qsizetype control(const char* p, qsizetype n, qsizetype i);
+    qsizetype controlWord(const char* p, qsizetype n, qsizetype i);
+    qsizetype escapedBytes(const char* p, qsizetype n, qsizetype i);
     void word(std::string_view name, bool hasParam, int param);
     // A control word in the group whose state is `state`: its handlers by kind, each true when
     // the word was of its kind.

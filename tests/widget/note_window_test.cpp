@@ -215,7 +215,7 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("\nthird line"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         // Leaving the editor shows line 1 without writing anything.
-        note->reDocExit();
+        emit note->editor()->focusLost();
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
     }
@@ -226,6 +226,38 @@ class NoteWindowTest : public QObject {
         note->editor()->clear();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
+    }
+
+    // Files changed from elsewhere while the note is open are shown as they are: nothing is
+    // written back, the body does not count as changed, and the focus stays where it was.
+    void filesTakenWhileOpen_areShownAsTheyAre() {
+        open();
+        QVERIFY(note->saveBody());
+        QLineEdit elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        elsewhere.setFocus();
+        QVERIFY(
+            f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".ini"),
+                             "[VALUE_SECTION]\nscr_x=40\nscr_y=50\nscr_width=300\nscr_height=200\n"
+                             "title=from elsewhere\nisshow=1\n[VALUE_COLOR_SECTION]\ntitlebk_color=255\n"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi synced\\par second line\\par}"));
+        const QByteArray ini = readAll(f->iniPath());
+        const QByteArray rtf = readAll(f->rtfPath());
+        NoteRecord record{};
+        InitNoteRecord(record, kId);
+        QCOMPARE(noteFiles().loadRecord(record), FileState::Loaded);
+        note->takeFromFiles(record, noteFiles().loadBody(kId));
+        QCOMPARE(note->geometry(), QRect(40, 50, 300, 200));
+        QCOMPARE(part<Panel>(note, "pnTitle")->color(), QColor(255, 0, 0));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("synced\nsecond line"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("second line"));
+        QVERIFY(!note->isModified());
+        QVERIFY(!note->autosaveTimer()->isActive());
+        QVERIFY(!note->editor()->hasFocus());
+        QCOMPARE(readAll(f->iniPath()), ini);
+        QCOMPARE(readAll(f->rtfPath()), rtf);
     }
 
     void storedRecord_isApplied() {
@@ -497,13 +529,13 @@ class NoteWindowTest : public QObject {
         note->run(NoteCommand::Alarm);
         QCOMPARE(f->host.settingsPages, QList<int>({0, 1}));
 
-        note->imgZemClick();
-        note->imgVantoClick();
+        emit part<ImageBox>(note, "imgZem")->clicked(Qt::LeftButton);
+        emit part<ImageBox>(note, "imgVanto")->clicked(Qt::LeftButton);
         QCOMPARE(f->host.addresses, QStringList{QString::fromLatin1(kMakerHomePage)});
         std::strcpy(f->dm->defaults.left_homepage, "https://left.example/");
         std::strcpy(f->dm->defaults.right_homepage, "https://right.example/");
-        note->imgZemClick();
-        note->imgVantoClick();
+        emit part<ImageBox>(note, "imgZem")->clicked(Qt::LeftButton);
+        emit part<ImageBox>(note, "imgVanto")->clicked(Qt::LeftButton);
         QCOMPARE(f->host.addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
     }
 };
