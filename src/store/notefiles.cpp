@@ -133,7 +133,11 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
     }
     IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
     WriteNoteRecord(ini, record, true);
-    return writeFile(path, ini.toBytes(), error);
+    const QByteArray updated = ini.toBytes();
+    // A file that already says so is left alone (most notes, each time the program starts).
+    if (bytes && *bytes == updated)
+        return true;
+    return writeFile(path, updated, error);
 }
 
 BodyLoad NoteFiles::loadBody(QByteArrayView id) {
