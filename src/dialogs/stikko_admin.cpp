@@ -1,10 +1,10 @@
 #include "dialogs/stikko_admin.h"
 
 #include "note/notedialogs.h"
-#include "note/noteregistry.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "store/notefiles.h"
+#include "store/noteregistry.h"
 #include "theme/colors.h"
 #include "theme/fonts.h"
 #include "theme/icons.h"

@@ -521,9 +521,9 @@ void TfrmStikko_config::clTitleClick(int tag) { ChooseColor(tag); }
 void TfrmStikko_config::shTitleMouseDown(int tag) { ChooseColor(tag); }
 
 void TfrmStikko_config::ChooseColor(int target) {
-    if (target < 0 || target >= int(swatches.size()) || !swatches[target])
+    if (target < 0 || target >= int(swatches.size()) || !swatches[std::size_t(target)])
         return;
-    ConfigShape* swatch = swatches[target];
+    ConfigShape* swatch = swatches[std::size_t(target)];
     if (const std::optional<QColor> chosen = dialogs().chooseColor(this, qc(swatch->fill()));
         chosen && chosen->isValid())
         swatch->setFill(colors::fromQColor(*chosen));

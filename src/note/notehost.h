@@ -3,7 +3,7 @@
 // the registry and the dialogs, so it reaches them only through this interface; the main
 // form implements it, and tests give a recording fake.
 
-#include "note/noteregistry.h"
+#include "store/noteregistry.h"
 
 #include <QString>
 

@@ -423,16 +423,16 @@ void NoteEditor::focusOutEvent(QFocusEvent* event) {
 }
 
 QMimeData* NoteEditor::createMimeDataFromSelection() const {
-    QMimeData* data = QTextEdit::createMimeDataFromSelection();
+    QMimeData* mime = QTextEdit::createMimeDataFromSelection();
     const QTextCursor cursor = textCursor();
-    if (data && cursor.hasSelection()) {
+    if (mime && cursor.hasSelection()) {
         QTextDocument fragment;
         QTextCursor(&fragment).insertFragment(cursor.selection());
         const QByteArray rtfBytes = rtf::write(fragment);
-        data->setData(kRtfMime, rtfBytes);
-        data->setData(kRtfMimeAlt, rtfBytes);
+        mime->setData(kRtfMime, rtfBytes);
+        mime->setData(kRtfMimeAlt, rtfBytes);
     }
-    return data;
+    return mime;
 }
 
 void NoteEditor::insertFromMimeData(const QMimeData* source) {

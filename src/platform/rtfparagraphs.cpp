@@ -48,7 +48,7 @@ bool Reader::isBullet(const ParaProps& para) const {
     const auto index = listById_.constFind(*listId);
     if (index == listById_.constEnd())
         return false;
-    return lists_[*index].nfc[para.level] == 23; // 23: the bullet level format
+    return lists_[static_cast<std::size_t>(*index)].nfc[para.level] == 23; // 23: the bullet level format
 }
 
 void Reader::endParagraph() {
@@ -134,9 +134,10 @@ const QTextCharFormat& Reader::charFormat(const CharProps& props) {
         format.setVerticalAlignment(props.vertical == 1 ? QTextCharFormat::AlignSuperScript
                                                         : QTextCharFormat::AlignSubScript);
     const auto colour = [this](int index) -> const Colour* {
-        if (index <= 0 || index >= static_cast<int>(colours_.size()) || colours_[index].automatic)
+        if (index <= 0 || index >= static_cast<int>(colours_.size()))
             return nullptr;
-        return &colours_[index];
+        const Colour& entry = colours_[static_cast<std::size_t>(index)];
+        return entry.automatic ? nullptr : &entry;
     };
     if (const Colour* fg = colour(props.fg))
         format.setForeground(QColor(fg->rgb));
@@ -176,7 +177,7 @@ void Reader::emitBlock(const ParaProps& para, bool bullet, const CharProps& mark
 
 const FontEntry* Reader::font(int number) const {
     const auto found = fontIndex_.constFind(number);
-    return found == fontIndex_.constEnd() ? nullptr : &fonts_[*found];
+    return found == fontIndex_.constEnd() ? nullptr : &fonts_[static_cast<std::size_t>(*found)];
 }
 
 int Reader::codePageOf(int fontNumber) {

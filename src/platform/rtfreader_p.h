@@ -56,8 +56,8 @@ struct CharPropsHash {
         h = h * 31 + static_cast<std::uint32_t>(p.halfPoints);
         h = h * 31 + static_cast<std::uint32_t>(p.fg);
         h = h * 31 + static_cast<std::uint32_t>(p.bg);
-        h = h * 31 + static_cast<std::uint32_t>(p.vertical);
-        h = h * 31 + (p.bold | p.italic << 1 | p.underline << 2 | p.strike << 3);
+        h = h * 31 + static_cast<std::uint8_t>(p.vertical);
+        h = h * 31 + static_cast<std::size_t>(p.bold | p.italic << 1 | p.underline << 2 | p.strike << 3);
         return h;
     }
 };

@@ -271,8 +271,8 @@ bool Writer::text(QStringView text, const Props& props, QByteArray& out, bool fo
             continue; // separators and embedded objects have no text form here
         start();
         if (const std::uint16_t code = detail::cp949Code(c)) {
-            escape(code >> 8);
-            escape(code & 0xFF);
+            escape(static_cast<unsigned char>(code >> 8));
+            escape(static_cast<unsigned char>(code & 0xFF));
         } else {
             // \uc1 is in force: one '?' for readers without Unicode. An astral character is
             // written as its two surrogates, each a signed 16-bit value.
@@ -355,7 +355,7 @@ QByteArray Writer::tables() {
         }
         out += "\\fnil\\fcharset129 ";
         needSpace_ = false;
-        text(fonts_[named++], Props{}, out, true);
+        text(fonts_[static_cast<std::size_t>(named++)], Props{}, out, true);
         out += ";}";
     }
     out += "}\r\n";

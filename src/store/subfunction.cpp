@@ -142,6 +142,10 @@ const NoteRecord* g_defaults = nullptr;
 
 } // namespace
 
+QByteArrayView noteId(const NoteRecord& record) {
+    return cp949::fieldBytes(record.oid);
+}
+
 void SetDefaultsRecord(const NoteRecord* defaults) {
     g_defaults = defaults;
 }

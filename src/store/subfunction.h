@@ -6,8 +6,6 @@
 // includes the terminator). Numbers are signed 32-bit; flags hold 0 or 1. Colours are
 // 0x00BBGGRR, or 0x800000NN for a system colour, which appears negative in the files.
 
-#include "platform/codepage.h"
-
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -61,9 +59,7 @@ struct NoteRecord {
 };
 
 // The id of the note a record belongs to: its oid field's bytes.
-inline QByteArrayView noteId(const NoteRecord& record) {
-    return cp949::fieldBytes(record.oid);
-}
+QByteArrayView noteId(const NoteRecord& record);
 
 // Relative parts of the program folder.
 inline constexpr char kDataFolder[] = "./data/";

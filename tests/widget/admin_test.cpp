@@ -1,8 +1,8 @@
 // The note manager on its own, against a registry that records what it is asked to do.
 
 #include "dialogs/stikko_admin.h"
-#include "note/noteregistry.h"
 #include "platform/codepage.h"
+#include "store/noteregistry.h"
 #include "support/testenv.h"
 
 #include <QAction>

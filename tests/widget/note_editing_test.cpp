@@ -120,9 +120,10 @@ class NoteEditingTest : public QObject {
         QTest::addColumn<Reader>("has");
         QTest::newRow("bold") << "labBold" << Reader(isBold);
         QTest::newRow("italic") << "labItalic"
-                                << Reader([](const QTextCharFormat& f) { return f.fontItalic(); });
-        QTest::newRow("underline") << "labUnderline"
-                                   << Reader([](const QTextCharFormat& f) { return f.fontUnderline(); });
+                                << Reader([](const QTextCharFormat& format) { return format.fontItalic(); });
+        QTest::newRow("underline") << "labUnderline" << Reader([](const QTextCharFormat& format) {
+            return format.fontUnderline();
+        });
     }
     void styleToggle_formatsSelection_andIndicatorFollows() {
         QFETCH(QString, label);

@@ -1,7 +1,7 @@
 #pragma once
 // The registry of open note windows, by note id: the one interface through which a note window
-// and the note manager show, hide and delete notes. The main form implements it (as part of
-// NoteHost); tests give a recording fake.
+// and the note manager show, hide and delete stored notes. The main form implements it (as
+// part of NoteHost); tests give a recording fake. It sits with the store, below both users.
 
 namespace stikko {
 
