@@ -99,11 +99,6 @@ const NoteToolbar::Control* NoteToolbar::find(NoteCommand command) const {
     return nullptr;
 }
 
-QWidget* NoteToolbar::control(NoteCommand command) const {
-    const Control* control = find(command);
-    return control ? control->widget : nullptr;
-}
-
 void NoteToolbar::setChecked(NoteCommand command, bool on) {
     const Control* control = find(command);
     if (!control)
@@ -112,15 +107,6 @@ void NoteToolbar::setChecked(NoteCommand command, bool on) {
         label->setFontColor(on ? kIndicatorOn : kIndicatorOff);
     else
         static_cast<SpeedButton*>(control->widget)->setChecked(on);
-}
-
-bool NoteToolbar::isChecked(NoteCommand command) const {
-    const Control* control = find(command);
-    if (!control)
-        return false;
-    if (auto* label = qobject_cast<ClickLabel*>(control->widget))
-        return label->fontColor() == kIndicatorOn;
-    return static_cast<SpeedButton*>(control->widget)->isChecked();
 }
 
 void NoteToolbar::setCommandEnabled(NoteCommand command, bool enabled) {

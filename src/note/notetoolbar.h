@@ -2,7 +2,9 @@
 // The note's tool bar: the strip below the body with a control for each of the command table's
 // tool-bar items (toolbarItems()) and the resize grip at its right end. It reports which
 // command a control asks for and shows the commands' states (on or off, available or not) as
-// the note window sets them; what a command does is the window's business.
+// the note window sets them; what a command does is the window's business. The window uses only
+// triggered(), setChecked(), setCommandEnabled() and sizeGrip(): one painted widget fed from the
+// same items (each with its place, face, tip and accessible name) can take this one's place.
 
 #include "note/notecommands.h"
 #include "note/notewidgets.h"
@@ -16,11 +18,8 @@ class NoteToolbar : public Panel {
   public:
     explicit NoteToolbar(QWidget* parent);
 
-    // The control of `command`'s tool-bar item; null when the tool bar has none.
-    QWidget* control(NoteCommand command) const;
     // The on/off state of a command that has one (bold, italic, underline, bullets).
     void setChecked(NoteCommand command, bool on);
-    bool isChecked(NoteCommand command) const;
     void setCommandEnabled(NoteCommand command, bool enabled);
     // The grip that resizes the note.
     ImageBox* sizeGrip() const { return sizeGrip_; }
