@@ -307,7 +307,7 @@ void Reader::word(std::string_view name, bool hasParam, int param) {
     }
     // Each kind of word has its own handler; a word none of them knows is left alone.
     const Word w{key, s, s.dest, hasParam, param};
-    if (!destinationWord(w) && !tableWord(w) && !formatWord(w))
+    if (!destinationWord(w) && !tableWord(w) && !listWord(w) && !formatWord(w))
         textWord(w);
 }
 
@@ -387,7 +387,15 @@ bool Reader::tableWord(const Word& w) {
     case Kw::Blue:
         blue_ = clampInt(w.param, 0, 255);
         break;
-    // List tables.
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Reader::listWord(const Word& w) {
+    const Dest dest = w.dest;
+    switch (w.key.kw) {
     case Kw::List:
         if (dest == Dest::ListTable) {
             lists_.push_back(ListDef{});

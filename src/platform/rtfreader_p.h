@@ -208,6 +208,7 @@ class Reader {
     };
     bool destinationWord(const Word& w);
     bool tableWord(const Word& w);
+    bool listWord(const Word& w);
     bool formatWord(const Word& w);
     bool textWord(const Word& w);
     // `escaped`: the byte came as \'hh, so it is never a table's ';' terminator.
