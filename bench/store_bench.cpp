@@ -6,6 +6,7 @@
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "store/datafolderwatcher.h"
+#include "platform/userdialogs.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
@@ -30,17 +31,21 @@ using namespace stikko;
 
 constexpr int kNotes = 1000;
 
-struct Folder {
+// A program folder of notes, with a clock and a work area that stay put.
+struct Folder : env::Environment {
     QTemporaryDir dir;
     std::vector<NoteRecord> notes;
+    const QDateTime start{QDate(2004, 2, 1), QTime(9, 0)};
+    Dialogs dialogs;
+    env::Override installed{*this, dialogs};
+
+    QDateTime now() const override { return start; }
+    QSize workArea() const override { return {1280, 770}; }
 
     Folder() {
         QDir(dir.path()).mkpath(QStringLiteral("data"));
         QDir(dir.path()).mkpath(QStringLiteral("system"));
         env::setProgramFolder(dir.path());
-        env::setWorkArea(QSize(1280, 770));
-        const QDateTime start(QDate(2004, 2, 1), QTime(9, 0));
-        env::setClock([start] { return start; });
         notes.resize(kNotes);
         for (int i = 0; i < kNotes; ++i) {
             NoteRecord& r = notes[static_cast<std::size_t>(i)];
@@ -64,12 +69,9 @@ struct Folder {
                 std::abort();
         }
     }
-    // Records and bodies of every note, the records written together.
+    // Records and bodies of every note.
     void saveNotes() {
-        {
-            WriteBatch batch;
-            saveAll();
-        }
+        saveAll();
         saveBodies();
     }
     // A body of about a kilobyte for every note.

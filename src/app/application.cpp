@@ -5,12 +5,13 @@
 #include "app/single_instance.h"
 #include "app/stikko_main.h"
 #include "app/termination_signals.h"
-#include "dialogs/prompts.h"
 #include "platform/appenv.h"
 #include "platform/atomicfile.h"
+#include "platform/userdialogs.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 
 #include <QApplication>
@@ -31,11 +32,6 @@ namespace {
 // How long a later start waits for the running instance to take its request.
 constexpr int kRequestTimeoutMs = 5000;
 } // namespace
-
-void installFontSubstitutions() {
-    QFont::insertSubstitution(QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding"));
-    QFont::insertSubstitution(QStringLiteral("굴림"), QStringLiteral("NanumGothic"));
-}
 
 bool installQtTranslations() {
     // The program speaks Korean whatever the desktop's language, and so do Qt's dialogs, the
@@ -61,17 +57,18 @@ QByteArray platformForSession(const QByteArray& sessionType, const QByteArray& w
     return {};
 }
 
-int runStikko(int argc, char** argv) {
-    // Before anything else, and without touching the display: a later start hands a request
-    // for a new note to the running instance (as a click on its icon would) and ends.
-    SingleInstance instance;
+namespace {
+
+// True when another instance runs: it was asked for a new note (as a click on its icon would
+// ask), and this one is to end. Done without touching the display.
+bool handedToRunningInstance(SingleInstance& instance, int argc, char** argv) {
     switch (instance.acquire()) {
     case SingleInstance::Result::HeldElsewhere: {
         QCoreApplication requestOnly(argc, argv);
         if (!InstanceChannel::requestNewNote(instance.channelPath(), kRequestTimeoutMs))
             qWarning("stikko: already running, but it did not answer at %s",
                      qPrintable(instance.channelPath()));
-        return 0;
+        return true;
     }
     case SingleInstance::Result::Unavailable:
         // Better two instances than no notes at all.
@@ -80,20 +77,18 @@ int runStikko(int argc, char** argv) {
     case SingleInstance::Result::Acquired:
         break;
     }
+    return false;
+}
 
-    const QByteArray platform = platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
-                                                   qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
-    if (!platform.isEmpty())
-        qputenv("QT_QPA_PLATFORM", platform);
-
-    QApplication app(argc, argv);
+// The application's names, icon, fonts, language and folders.
+void setUpApplication() {
     QApplication::setApplicationName(QStringLiteral("Orbindo Stikko"));
     // The launcher entry and icon the desktop shows for the program's windows.
     QGuiApplication::setDesktopFileName(QStringLiteral("stikko"));
     QApplication::setWindowIcon(icons::trayIcon());
     // Notes and dialogs come and go; only the main form's ending ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    installFontSubstitutions();
+    fonts::installSubstitutions();
     if (!installQtTranslations())
         qWarning("stikko: Qt's Korean translations are not installed; its dialogs speak English");
     env::setProgramFolder(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
@@ -103,21 +98,18 @@ int runStikko(int argc, char** argv) {
     env::settleStorageFolder(&storageError);
     if (!storageError.isEmpty())
         qWarning("stikko: %s", qPrintable(storageError));
+}
 
-    // Signals that arrive during start-up wait in the socket until the event loop runs.
-    TerminationSignals signalWatch;
-
-    // One program per data folder, whichever session started it: a second one would write
-    // over the first one's notes. It ends here, before it has touched a file.
-    const QString dataFolder = noteFiles().dataFolder();
-    FolderLock folderLock(dataFolder);
+// Takes the data folder for this program (`lock` is its lock) and tidies it; false when another
+// running program holds it.
+bool takeDataFolder(FolderLock& folderLock, const QString& dataFolder) {
     const FolderLock::Result folderState = folderLock.acquire();
     switch (folderState) {
     case FolderLock::Result::HeldElsewhere:
         qCritical("stikko: the notes in %s are open in another running Stikko (%s; lock %s); not starting a "
                   "second one on the same notes",
                   qPrintable(dataFolder), qPrintable(folderLock.holder()), qPrintable(folderLock.path()));
-        return 0;
+        return false;
     case FolderLock::Result::Unavailable:
         qWarning("stikko: cannot make the lock %s; starting anyway", qPrintable(folderLock.path()));
         break;
@@ -134,6 +126,35 @@ int runStikko(int argc, char** argv) {
         removeLeftoverTemporaries(env::storageFolder() + QLatin1String(kSystemFolder),
                                   {QStringLiteral(".ini")});
     }
+    return true;
+}
+
+} // namespace
+
+int runStikko(int argc, char** argv) {
+    // Before anything else: a later start hands a request for a new note to the running
+    // instance and ends.
+    SingleInstance instance;
+    if (handedToRunningInstance(instance, argc, argv))
+        return 0;
+
+    const QByteArray platform = platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
+                                                   qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
+
+    QApplication app(argc, argv);
+    setUpApplication();
+
+    // Signals that arrive during start-up wait in the socket until the event loop runs.
+    TerminationSignals signalWatch;
+
+    // One program per data folder, whichever session started it: a second one would write
+    // over the first one's notes. It ends here, before it has touched a file.
+    const QString dataFolder = noteFiles().dataFolder();
+    FolderLock folderLock(dataFolder);
+    if (!takeDataFolder(folderLock, dataFolder))
+        return 0;
 
     std::unique_ptr<TDm> dataModule;
     std::unique_ptr<TfrmStikko_main> mainForm;
@@ -144,7 +165,7 @@ int runStikko(int argc, char** argv) {
         qCritical("stikko: cannot start: %s", error.what());
         mainForm.reset();
         dataModule.reset();
-        prompts::showError(
+        dialogs().showError(
             nullptr,
             QStringLiteral("Stikko를 시작하지 못했습니다.\n%1").arg(QString::fromLocal8Bit(error.what())));
         return 0;

@@ -10,9 +10,6 @@ namespace stikko {
 // Returns the process exit code, which is always 0.
 int runStikko(int argc, char** argv);
 
-// Font families the notes name, mapped to the Korean fonts installed here.
-void installFontSubstitutions();
-
 // Qt's own dialogs (Yes/No, colour, font, file, print preview) in Korean, from Qt's
 // translations; false when they are not installed (the dialogs then stay in English).
 bool installQtTranslations();

@@ -1,7 +1,7 @@
 #include "app/stikko_logo.h"
 
-#include "dialogs/prompts.h"
 #include "platform/appenv.h"
+#include "platform/userdialogs.h"
 #include "store/subfunction.h"
 
 #include <QDir>
@@ -57,7 +57,7 @@ void TfrmStikko_logo::FormShow() {
         // The error box first; the window then shows without a picture, and a click on the
         // empty picture area still closes it.
         qWarning("stikko: the logo picture %s could not be read", qPrintable(logoPath()));
-        prompts::showError(
+        dialogs().showError(
             this,
             QStringLiteral("그림 파일을 읽지 못했습니다.\n%1").arg(QDir::toNativeSeparators(logoPath())));
         return;

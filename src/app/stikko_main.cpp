@@ -2,16 +2,17 @@
 
 #include "app/fallback_window.h"
 #include "app/stikko_logo.h"
-#include "dialogs/prompts.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_config.h"
 #include "dialogs/stikko_print.h"
+#include "note/notedefaults.h"
+#include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
-#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/desktopnotice.h"
 #include "platform/traymenuhost.h"
+#include "platform/userdialogs.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "theme/icons.h"
@@ -39,23 +40,9 @@ TfrmStikko_main* frmStikko_main = nullptr;
 
 namespace {
 
-// Length of a zero-terminated field, never reading past it.
-template <std::size_t N> std::size_t fieldLength(const char (&field)[N]) {
-    return strnlen(field, N);
-}
-
-QByteArrayView idOf(const NoteRecord& record) {
-    return QByteArrayView(record.oid, static_cast<qsizetype>(fieldLength(record.oid)));
-}
-
 // True when `id` may name a note's files.
 bool isSafeId(const char* id) {
     return id != nullptr && NoteFiles::isNoteId(QByteArrayView(id, static_cast<qsizetype>(std::strlen(id))));
-}
-
-std::function<bool()>& trayCheckSlot() {
-    static std::function<bool()> check;
-    return check;
 }
 
 // How often the desktop is asked whether it has a notification area. Qt tells no change of
@@ -66,10 +53,22 @@ constexpr int kTrayWatchMs = 2000;
 constexpr int kRingingGatherMs = 300;
 constexpr qsizetype kRingingNamed = 5;
 
-// A new cascade run begins this many steps up and to the left of a taken place.
-constexpr int kCascadeRunSteps = 5;
-constexpr int kCascadeStepX = 4;
-constexpr int kCascadeStepY = 20;
+// A new note lands a cascade step (right, down) from the last one; a note on a taken place
+// starts a new run of the cascade this many steps up and to the left.
+constexpr int kCascadeStepX = 4, kCascadeStepY = 20, kCascadeRunSteps = 5;
+
+// Rearranging: every note at this size, in columns from the top right, each a title bar's
+// height below the one before.
+constexpr QSize kArrangedSize(300, 200);
+constexpr int kArrangedStepY = 22;
+
+// Ids count hundredths of a second: a taken id is followed by the next hundredth, for at most
+// a minute of them.
+constexpr int kIdStepMs = 10, kIdTries = 6000;
+
+// A message waits for the icon's place on the screen (a few looks, this far apart) and stays
+// up this long.
+constexpr int kMessagePlaceTries = 10, kMessagePlaceWaitMs = 200, kMessageShownMs = 15000;
 
 } // namespace
 
@@ -145,16 +144,11 @@ void TfrmStikko_main::buildTray() {
     updateTrayPresence();
 }
 
-void TfrmStikko_main::setTrayAvailabilityCheck(std::function<bool()> check) {
-    trayCheckSlot() = std::move(check);
-}
-
 void TfrmStikko_main::updateTrayPresence() {
     if (ending_) {
         return;
     }
-    const auto& check = trayCheckSlot();
-    const bool present = check ? check() : QSystemTrayIcon::isSystemTrayAvailable();
+    const bool present = env::current().trayAvailable();
     const bool changed = present != trayPresent_ || (!present && fallbackWindow == nullptr);
     trayPresent_ = present;
     if (!changed) {
@@ -222,7 +216,7 @@ void TfrmStikko_main::FormClose() {
     const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
         if (*it != nullptr) {
-            closeNote(*it);
+            closeNote(*it, NoteClosing::Kept);
         }
     }
     saveRecoveryCopies();
@@ -245,27 +239,17 @@ TfrmStikko_sub* TfrmStikko_main::FindNoteWindow(const char* id) const {
     // The whole id, not a prefix: note "X" must not be taken for an open "X-2".
     const QByteArrayView wanted(id, static_cast<qsizetype>(std::strlen(id)));
     for (auto it = noteList.crbegin(); it != noteList.crend(); ++it) {
-        if (idOf((*it)->record) == wanted) {
+        if (noteId((*it)->record()) == wanted) {
             return *it;
         }
     }
     return nullptr;
 }
 
-void TfrmStikko_main::RemoveNoteWindow(const char* id) {
-    TfrmStikko_sub* note = FindNoteWindow(id);
-    if (note != nullptr) {
-        noteList.removeAt(noteList.lastIndexOf(note));
-    }
-}
-
 void TfrmStikko_main::CloseNoteWindow(const char* id) {
-    TfrmStikko_sub* note = FindNoteWindow(id);
-    if (note == nullptr) {
-        return;
+    if (TfrmStikko_sub* note = FindNoteWindow(id)) {
+        closeNote(note, NoteClosing::Hidden);
     }
-    note->isdeleted = false;
-    hideNote(note);
 }
 
 bool TfrmStikko_main::DeleteNote(const char* id) {
@@ -276,14 +260,13 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
     // To the desktop's trash, from where a note deleted by mistake can be put back.
     if (!noteFiles().remove(bytes)) {
         qWarning("stikko: cannot delete the files of note %s", qPrintable(noteFiles().recordPath(bytes)));
-        prompts::showError(
+        dialogs().showError(
             nullptr, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
                          .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
         return false;
     }
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
-        note->isdeleted = true;
-        closeNote(note);
+        closeNote(note, NoteClosing::Deleted);
     }
     return true;
 }
@@ -295,16 +278,14 @@ void TfrmStikko_main::OpenNoteWindow(const char* id) {
     NoteRecord record{};
     InitNoteRecord(record, id);
     const FileState state = noteFiles().loadRecord(record);
-    // Showing writes the record, now with isshow 1 (a failure is told and retried by the note).
+    // Opening writes the record, now with isshow 1 (a failure is told and retried by the note).
     record.isshow = 1;
-    TfrmStikko_sub* note = createNoteWindow();
-    note->record = record;
-    showAndRegister(note, state);
+    openNote(record, state);
 }
 
 bool TfrmStikko_main::idInUse(const QByteArray& id) const {
     for (const TfrmStikko_sub* note : noteList) {
-        if (id == idOf(note->record)) {
+        if (id == noteId(note->record())) {
             return true;
         }
     }
@@ -316,18 +297,16 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
     // hundredth would share their files, so the moment is moved on until the id is free.
     QDateTime moment = env::now();
     QByteArray id = MakeNoteId(moment);
-    for (int tries = 0; tries < 6000 && idInUse(id); ++tries) {
-        moment = moment.addMSecs(10);
+    for (int tries = 0; tries < kIdTries && idInUse(id); ++tries) {
+        moment = moment.addMSecs(kIdStepMs);
         id = MakeNoteId(moment);
     }
     InitNoteRecord(record, id.constData());
 }
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
-    // Every note opened here rewrites its file while it is shown; each file is written once,
-    // after all of them are open.
-    WriteBatch batch;
-    lbList.clear();
+    // Each note opened here writes its record once, and only when its file does not already
+    // hold it (keys the file lacked, show-all's isshow 1).
     const QByteArrayList ids = noteFiles().listIds();
     for (const QByteArray& id : ids) {
         if (FindNoteWindow(id.constData()) != nullptr) {
@@ -339,27 +318,10 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
         if (mode == 0 && record.isshow == 0) {
             continue; // stays hidden; its file is not touched
         }
-        // Show-all marks the note shown; the window writes the record as it shows it, and
-        // needs not read it again.
+        // Show-all marks the note shown; the window writes the record as it opens.
         record.isshow = mode == 0 ? record.isshow : 1;
-        TfrmStikko_sub* note = createNoteWindow();
-        note->record = record;
-        showAndRegister(note, state);
+        openNote(record, state);
         sendNotePostedEvents();
-    }
-    lbList.clear();
-    // Files the batch could not write belong to notes that are open now: they retry them.
-    for (const QString& path : batch.commit()) {
-        bool owned = false;
-        for (TfrmStikko_sub* note : std::as_const(noteList)) {
-            if (noteFiles().recordPath(idOf(note->record)) == path) {
-                note->recordWriteFailed(QString());
-                owned = true;
-            }
-        }
-        if (!owned) {
-            reportWriteFailure(path);
-        }
     }
 }
 
@@ -370,47 +332,26 @@ void TfrmStikko_main::sendNotePostedEvents() {
     QCoreApplication::sendPostedEvents();
 }
 
-TfrmStikko_sub* TfrmStikko_main::createNoteWindow() {
+TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state) {
     auto* note = new TfrmStikko_sub(this, this);
-    watchNote(note);
+    // Whatever way a window goes, it leaves the list; the pointer is only compared here.
+    connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
+    note->open(record, state);
+    noteList.append(note);
     return note;
 }
 
-void TfrmStikko_main::watchNote(TfrmStikko_sub* note) {
-    // Whatever way a window goes, it leaves the list; the pointer is only compared here.
-    connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
-}
-
-void TfrmStikko_main::showAndRegister(TfrmStikko_sub* note, std::optional<FileState> recordState) {
-    if (recordState) {
-        note->showLoadedNote(*recordState);
-    } else {
-        note->showNote();
-    }
-    note->ApplyStayOnTop();
-    noteList.append(note);
-}
-
-bool TfrmStikko_main::closeNote(TfrmStikko_sub* note) {
+bool TfrmStikko_main::closeNote(TfrmStikko_sub* note, NoteClosing how) {
     // The note saves itself as it closes. When its files cannot be written it refuses to
     // close and keeps its text on screen; it then stays listed, so later commands and the
     // program's end still reach it.
-    if (!note->close()) {
+    if (!note->closeAs(how)) {
         return false;
     }
     // This very window leaves the list: another whose id shares the prefix stays.
     noteList.removeAll(note);
     note->deleteLater();
     return true;
-}
-
-void TfrmStikko_main::hideNote(TfrmStikko_sub* note) {
-    const int32_t shown = note->record.isshow;
-    note->record.isshow = 0;
-    if (!closeNote(note)) {
-        // Still open: its record must not say hidden, or a later save would hide it for good.
-        note->record.isshow = shown;
-    }
 }
 
 void TfrmStikko_main::noteWindowGone(TfrmStikko_sub* note) {
@@ -423,18 +364,13 @@ void TfrmStikko_main::rxTrayClick() {
     if (noteManagerOpen() || ending_) {
         return;
     }
-    TfrmStikko_sub* note = createNoteWindow();
-    NewNoteRecord(note->record);
-    LoadNoteRecord(note->record, kDefaultsFile);
-
-    const QPoint place = newNotePlace(note->record.scr_width, note->record.scr_height);
-    note->record.scr_x = place.x();
-    note->record.scr_y = place.y();
-    QString reason;
-    if (!noteFiles().saveRecord(note->record, &reason)) {
-        note->recordWriteFailed(reason);
-    }
-    showAndRegister(note);
+    NoteRecord record{};
+    NewNoteRecord(record);
+    LoadNoteRecord(record, kDefaultsFile);
+    const QPoint place = newNotePlace(record.scr_width, record.scr_height);
+    record.scr_x = place.x();
+    record.scr_y = place.y();
+    TfrmStikko_sub* note = openNote(record, FileState::Missing);
     // In front of every window, notes kept on top included, and ready for typing.
     note->bringToFront(true);
 }
@@ -446,7 +382,7 @@ QPoint TfrmStikko_main::newNotePlace(int w, int h) const {
     int x = W - w;
     int y = H - h;
     if (!noteList.isEmpty()) {
-        const NoteRecord& last = noteList.last()->record;
+        const NoteRecord& last = noteList.last()->record();
         x = (W < last.scr_x + w + kCascadeStepX) ? W - w : last.scr_x + kCascadeStepX;
         y = (H < last.scr_y + h + kCascadeStepY) ? H - h : last.scr_y + kCascadeStepY;
     }
@@ -455,7 +391,7 @@ QPoint TfrmStikko_main::newNotePlace(int w, int h) const {
     // instead, from where the notes that follow step down again with their titles in view.
     const auto taken = [this](int px, int py) {
         return std::any_of(noteList.cbegin(), noteList.cend(), [px, py](const TfrmStikko_sub* note) {
-            return note->record.scr_x == px && note->record.scr_y == py;
+            return note->record().scr_x == px && note->record().scr_y == py;
         });
     };
     while (taken(x, y)) {
@@ -492,8 +428,7 @@ void TfrmStikko_main::nnAllhideClick() {
     const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
         if (*it != nullptr) {
-            (*it)->isdeleted = false;
-            hideNote(*it);
+            closeNote(*it, NoteClosing::Hidden);
         }
     }
 }
@@ -509,27 +444,18 @@ void TfrmStikko_main::nnStikkoResortClick() {
     const QSize area = env::workArea();
     const int W = area.width();
     const int H = area.height();
-    constexpr int kWidth = 300;
-    constexpr int kHeight = 200;
-    int x = W - kWidth;
+    const int w = kArrangedSize.width();
+    const int h = kArrangedSize.height();
+    int x = W - w;
     int y = 0;
     const QList<TfrmStikko_sub*> notes = noteList;
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
-        TfrmStikko_sub* note = *it;
-        note->setGeometry(x, y, kWidth, kHeight);
-        note->record.scr_x = note->x();
-        note->record.scr_y = note->y();
-        note->record.scr_width = note->width();
-        note->record.scr_height = note->height();
-        note->record.ismini = 0;
-        note->show();
-        note->ApplyStayOnTop();
-        note->writeRecord(); // a failure is told and retried by the note
-        if (H < y + kHeight) {
-            x = (x - kWidth >= 0) ? x - kWidth : 0;
+        (*it)->placeAt(QRect(QPoint(x, y), kArrangedSize));
+        if (H < y + h) {
+            x = (x - w >= 0) ? x - w : 0;
             y = 0;
         } else {
-            y += 22;
+            y += kArrangedStepY;
         }
     }
 }
@@ -548,12 +474,7 @@ void TfrmStikko_main::nnLogoClick() {
 }
 
 void TfrmStikko_main::nnHomepageClick() {
-    const NoteRecord& defaults = Dm != nullptr ? Dm->defaults : DefaultsRecord();
-    if (fieldLength(defaults.left_homepage) > 4) {
-        OpenWebAddress(cp949::fieldText(defaults.left_homepage));
-    } else {
-        OpenWebAddress(QString::fromLatin1(kMakerHomePage));
-    }
+    OpenWebAddress(homePageAddress());
 }
 
 // ---- services for the note windows -----------------------------------------------------
@@ -568,16 +489,16 @@ void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
     }
     // Everything the preview needs is copied now: the note may be closed from the tray
     // while the preview runs.
-    ShowPrintPreview(note, note->titleCaption(), idOf(note->record).toByteArray());
+    ShowPrintPreview(note, note->titleCaption(), noteId(note->record()).toByteArray());
 }
 
 void TfrmStikko_main::OpenWebAddress(const QString& address) {
     const QUrl url = webAddressUrl(address);
     if (!url.isValid()) {
         // Only web and mail addresses are opened; anything else could start a program.
-        prompts::showError(nullptr, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
-                                                   "http, https, ftp, mailto 주소만 열 수 있습니다.")
-                                        .arg(address));
+        dialogs().showError(nullptr, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
+                                                    "http, https, ftp, mailto 주소만 열 수 있습니다.")
+                                         .arg(address));
         return;
     }
     QDesktopServices::openUrl(url);
@@ -625,12 +546,12 @@ void TfrmStikko_main::saveRecoveryCopies() {
         if (!note->hasUnsavedFailure()) {
             continue;
         }
-        const QString target = noteFiles().bodyPath(idOf(note->record));
+        const QString target = noteFiles().bodyPath(noteId(note->record()));
         QString error;
         if (const std::optional<QString> copy = note->saveRecoveryCopy(&error)) {
             qCritical("stikko: could not save %s; its text is kept in %s", qPrintable(target),
                       qPrintable(*copy));
-        } else if (note->ismodified) {
+        } else if (note->isModified()) {
             // Nowhere to put it: the text goes to stderr rather than nowhere.
             qCritical("stikko: could not save %s, nor a copy in %s (%s); its text was:\n%s",
                       qPrintable(target), qPrintable(noteFiles().recoveryFolder()), qPrintable(error),
@@ -692,12 +613,12 @@ void TfrmStikko_main::deliverTrayMessage(int tries) {
     // notification area has placed the icon, the icon says it sits at the origin. The message
     // waits for the icon's place (two seconds at most); the latest message is the one shown.
     const QRect icon = rxTray->geometry();
-    if ((icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && tries < 10) {
-        QTimer::singleShot(200, this, [this, tries] { deliverTrayMessage(tries + 1); });
+    if ((icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && tries < kMessagePlaceTries) {
+        QTimer::singleShot(kMessagePlaceWaitMs, this, [this, tries] { deliverTrayMessage(tries + 1); });
         return;
     }
     trayMessagePending_ = false;
-    rxTray->showMessage(lastTrayMessageTitle, lastTrayMessage, trayMessageIcon_, 15000);
+    rxTray->showMessage(lastTrayMessageTitle, lastTrayMessage, trayMessageIcon_, kMessageShownMs);
 }
 
 } // namespace stikko

@@ -3,8 +3,8 @@
 // windows, the commands that act on all notes at once, and the services a note window asks of
 // the program (NoteHost). It is never shown; it exists to own the notes and the icon.
 
-#include "dialogs/noteregistry.h"
 #include "note/notehost.h"
+#include "note/stikko_sub.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
@@ -12,8 +12,6 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
-#include <functional>
-#include <optional>
 
 class QAction;
 class QMenu;
@@ -22,10 +20,9 @@ class QTimer;
 namespace stikko {
 
 class FallbackWindow;
-class TfrmStikko_sub;
 class TXPStyle;
 
-class TfrmStikko_main : public QWidget, public NoteHost, public NoteRegistry {
+class TfrmStikko_main : public QWidget, public NoteHost {
     Q_OBJECT
 public:
     explicit TfrmStikko_main(QWidget* parent = nullptr);
@@ -47,7 +44,6 @@ public:
     TfrmStikko_sub* FindNoteWindow(const char* id) const;
     void CloseNoteWindow(const char* id) override;
     bool DeleteNote(const char* id) override;
-    void RemoveNoteWindow(const char* id);
     void OpenNoteWindow(const char* id) override;
     void NewNoteRecord(NoteRecord& record) const;
     // mode 0: start-up (notes marked hidden stay hidden); mode 1: show all.
@@ -73,8 +69,6 @@ public:
     void updateTrayPresence();
     bool trayPresent() const { return trayPresent_; }
     FallbackWindow* fallbackWindow = nullptr; // made when first needed
-    // Replaces the question whether a notification area exists (tests); empty = ask Qt.
-    static void setTrayAvailabilityCheck(std::function<bool()> check);
 
     // Tells the user something: through the desktop's notifications, else the icon's balloon,
     // else the fallback window. Remembered in lastTrayMessage(Title).
@@ -98,9 +92,6 @@ public:
     // Tells where the bodies that an earlier run could not save are waiting, if any are.
     void reportRecoveryFiles();
 
-    // The maker's home page, opened when the defaults name none.
-    static constexpr char kMakerHomePage[] = "https://stikko.app";
-
     QSystemTrayIcon* rxTray = nullptr;
     QMenu* puMain = nullptr;
     QAction* nnConfig = nullptr;
@@ -114,9 +105,6 @@ public:
     // The flat look of the tray menu.
     TXPStyle* xpStyle = nullptr;
 
-    // Scratch list of file names while the stored notes are enumerated.
-    QStringList lbList;
-
     // The last message told to the user (title, text); tests read it where no tray exists.
     QString lastTrayMessageTitle;
     QString lastTrayMessage;
@@ -128,17 +116,12 @@ signals:
 private:
     void buildTray();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
-    TfrmStikko_sub* createNoteWindow();
-    // Shows a window whose record is filled, gives it its stay-on-top style and lists it.
-    // `recordState`: the record was just read from the note's own file (with this result) and
-    // is not read again.
-    void showAndRegister(TfrmStikko_sub* note, std::optional<FileState> recordState = std::nullopt);
-    // Closes a note and lets it go; false (and the note stays open and listed) when it could
-    // not save itself.
-    bool closeNote(TfrmStikko_sub* note);
-    // Closes a note as hidden (isshow 0); a note that stays open keeps its shown state.
-    void hideNote(TfrmStikko_sub* note);
-    void watchNote(TfrmStikko_sub* note);
+    // A new window for `record` (made, or read from the note's file with `state`), opened
+    // and listed.
+    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state);
+    // Closes a note as `how` says and lets it go; false (and the note stays open and listed)
+    // when it could not save itself.
+    bool closeNote(TfrmStikko_sub* note, NoteClosing how);
     void sendNotePostedEvents();
     bool idInUse(const QByteArray& id) const;
     QPoint newNotePlace(int w, int h) const;

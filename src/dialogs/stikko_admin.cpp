@@ -1,12 +1,12 @@
 #include "dialogs/stikko_admin.h"
 
-#include "dialogs/noteregistry.h"
-#include "dialogs/prompts.h"
 #include "note/notedialogs.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "store/notefiles.h"
+#include "store/noteregistry.h"
 #include "theme/colors.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 
 #include <QAction>
@@ -32,6 +32,7 @@ constexpr int kClientWidth = 406;
 constexpr int kClientHeight = 293;
 constexpr int kFrameHeight = 252;
 constexpr int kFrameWidth = 4;
+constexpr int kInnerWidth = kClientWidth - 2 * kFrameWidth;
 constexpr int kHeadingHeight = 27;
 constexpr int kColumnsHeight = 18;
 constexpr int kTitleColumnWidth = 263;
@@ -41,12 +42,6 @@ constexpr int kLineHeight = 16;
 constexpr int32_t kFrameColor = 16411517;   // the frame and the heading strip
 constexpr int32_t kColumnsColor = 6781577;  // the column-title strip
 constexpr int32_t kColumnTitleColor = 11781840;
-
-// The bytes of a zero-terminated field, never read past its end.
-template <std::size_t N> QByteArrayView fieldBytes(const char (&field)[N]) {
-    const void* end = std::memchr(field, '\0', N);
-    return QByteArrayView(field, end ? static_cast<const char*>(end) - field : qsizetype(N));
-}
 
 void padTo(QByteArray& text, qsizetype width) {
     if (text.size() < width)
@@ -76,10 +71,8 @@ QPalette filled(QWidget* widget, const QColor& background, const QColor& text = 
 }
 
 QFont fixedPitchFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding")});
+    QFont font = fonts::fixedPitch(12);
     font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(12);
     return font;
 }
 
@@ -95,12 +88,12 @@ public:
 } // namespace
 
 QByteArray FormatAdminLine(const NoteRecord& record) {
-    QByteArray line = fieldBytes(record.title).toByteArray();
+    QByteArray line = cp949::fieldBytes(record.title).toByteArray();
     padTo(line, 40);
     line += "   ";
     QByteArray alarm;
     if (record.isalram != 0)
-        alarm = fieldBytes(record.alram_datetime).toByteArray();
+        alarm = cp949::fieldBytes(record.alram_datetime).toByteArray();
     padTo(alarm, 20);
     line += alarm;
     return cutAtCharacter(line, kAdminLineLimit);
@@ -135,10 +128,9 @@ void TfrmStikko_admin::buildForm() {
     pnFrame->setAutoFillBackground(true);
     pnFrame->setPalette(filled(pnFrame, frameColor));
 
-    const int innerWidth = kClientWidth - 2 * kFrameWidth;
     labHeading = new QLabel(QStringLiteral("▣ 화면에 보여야 하는 메모장은 체크를 하세요"), pnFrame);
     labHeading->setObjectName(QStringLiteral("labHeading"));
-    labHeading->setGeometry(kFrameWidth, kFrameWidth, innerWidth, kHeadingHeight);
+    labHeading->setGeometry(kFrameWidth, kFrameWidth, kInnerWidth, kHeadingHeight);
     labHeading->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     labHeading->setIndent(4);
     labHeading->setAutoFillBackground(true);
@@ -146,7 +138,7 @@ void TfrmStikko_admin::buildForm() {
 
     pnColumns = new QFrame(pnFrame);
     pnColumns->setObjectName(QStringLiteral("pnColumns"));
-    pnColumns->setGeometry(kFrameWidth, kFrameWidth + kHeadingHeight, innerWidth, kColumnsHeight);
+    pnColumns->setGeometry(kFrameWidth, kFrameWidth + kHeadingHeight, kInnerWidth, kColumnsHeight);
     pnColumns->setAutoFillBackground(true);
     pnColumns->setPalette(filled(pnColumns, colors::toQColor(kColumnsColor)));
 
@@ -157,17 +149,33 @@ void TfrmStikko_admin::buildForm() {
     labTitle->setGeometry(0, 1, kTitleColumnWidth, kColumnsHeight - 2);
     labAlarm = new QLabel(QStringLiteral("알람 시간"), pnColumns);
     labAlarm->setObjectName(QStringLiteral("labAlarm"));
-    labAlarm->setGeometry(innerWidth - kAlarmColumnWidth, 1, kAlarmColumnWidth, kColumnsHeight - 2);
+    labAlarm->setGeometry(kInnerWidth - kAlarmColumnWidth, 1, kAlarmColumnWidth, kColumnsHeight - 2);
     for (QLabel* label : {labTitle, labAlarm}) {
         label->setAlignment(Qt::AlignCenter);
         label->setAutoFillBackground(true);
         label->setPalette(filled(label, titleBackground));
     }
 
+    buildList();
+
+    sbClose = new QToolButton(this);
+    sbClose->setObjectName(QStringLiteral("sbClose"));
+    sbClose->setText(QStringLiteral("닫기"));
+    sbClose->setAutoRaise(true);
+    sbClose->setGeometry(kClientWidth - 65 - 7, kFrameHeight + (kClientHeight - kFrameHeight - 22) / 2, 65,
+                         22);
+    connect(sbClose, &QToolButton::clicked, this, &TfrmStikko_admin::sbCloseClick);
+
+    buildMenu();
+    connect(clbStikko, &QListWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { puEdit->popup(clbStikko->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmStikko_admin::buildList() {
     clbStikko = new QListWidget(pnFrame);
     clbStikko->setObjectName(QStringLiteral("clbStikko"));
     const int listTop = kFrameWidth + kHeadingHeight + kColumnsHeight;
-    clbStikko->setGeometry(kFrameWidth, listTop, innerWidth, kFrameHeight - kFrameWidth - listTop);
+    clbStikko->setGeometry(kFrameWidth, listTop, kInnerWidth, kFrameHeight - kFrameWidth - listTop);
     clbStikko->setFrameShape(QFrame::NoFrame);
     clbStikko->setItemDelegate(new FixedLineDelegate(clbStikko));
     clbStikko->setUniformItemSizes(true);
@@ -181,14 +189,18 @@ void TfrmStikko_admin::buildForm() {
     clbStikko->setPalette(listPalette);
     clbStikko->setContextMenuPolicy(Qt::CustomContextMenu);
     clbStikko->viewport()->installEventFilter(this);
+    connect(clbStikko, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (filling_)
+            return;
+        // A line whose box the user ticks becomes the selected line, as the menu expects.
+        const int line = clbStikko->row(item);
+        if (selectedLine() != line)
+            clbStikko->setCurrentRow(line);
+        clbStikkoClickCheck(line);
+    });
+}
 
-    sbClose = new QToolButton(this);
-    sbClose->setObjectName(QStringLiteral("sbClose"));
-    sbClose->setText(QStringLiteral("닫기"));
-    sbClose->setAutoRaise(true);
-    sbClose->setGeometry(kClientWidth - 65 - 7, kFrameHeight + (kClientHeight - kFrameHeight - 22) / 2, 65, 22);
-    connect(sbClose, &QToolButton::clicked, this, &TfrmStikko_admin::sbCloseClick);
-
+void TfrmStikko_admin::buildMenu() {
     puEdit = new QMenu(this);
     puEdit->setObjectName(QStringLiteral("puEdit"));
     nnHide = new QAction(icons::editIcon(15), QStringLiteral("화면에서 숨기기"), this);
@@ -203,18 +215,6 @@ void TfrmStikko_admin::buildForm() {
     addAction(nnDelete);
     connect(nnHide, &QAction::triggered, this, &TfrmStikko_admin::nnHideClick);
     connect(nnDelete, &QAction::triggered, this, &TfrmStikko_admin::nnDeleteClick);
-
-    connect(clbStikko, &QListWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { puEdit->popup(clbStikko->viewport()->mapToGlobal(at)); });
-    connect(clbStikko, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (filling_)
-            return;
-        // A line whose box the user ticks becomes the selected line, as the menu expects.
-        const int line = clbStikko->row(item);
-        if (selectedLine() != line)
-            clbStikko->setCurrentRow(line);
-        clbStikkoClickCheck(line);
-    });
 }
 
 bool TfrmStikko_admin::eventFilter(QObject* watched, QEvent* event) {
@@ -262,7 +262,6 @@ void TfrmStikko_admin::emptyLists() {
 void TfrmStikko_admin::FillList() {
     filling_ = true;
     clbStikko->clear();
-    lbList.clear();
     lbOid.clear();
 
     // The store lists the notes by their exact ids, as the registry opens them.
@@ -280,7 +279,6 @@ void TfrmStikko_admin::FillList() {
         // the ids look like.
         lbOid.append(id);
     }
-    lbList.clear();
     filling_ = false;
 }
 
@@ -318,7 +316,7 @@ void TfrmStikko_admin::nnDeleteClick() {
     const int line = selectedLine();
     if (line < 0 || line >= lbOid.size())
         return;
-    if (!prompts::askYesNo(this, kDeleteCaption, kDeleteQuestion))
+    if (!confirmDelete(this))
         return;
     if (line >= lbOid.size() || line >= clbStikko->count())
         return;

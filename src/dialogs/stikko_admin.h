@@ -61,7 +61,6 @@ public:
     QAction* nnHide = nullptr;
     QAction* nnDelete = nullptr;
 
-    QStringList lbList;   // file names, only while the list is being filled
     QByteArrayList lbOid; // note ids; entry i belongs to line i of clbStikko
 
 protected:
@@ -71,6 +70,8 @@ protected:
 
 private:
     void buildForm();
+    void buildList();
+    void buildMenu();
     void emptyLists();
 
     NoteRegistry& registry_;

@@ -4,21 +4,20 @@
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/userdialogs.h"
 #include "store/dm.h"
 #include "theme/colors.h"
+#include "theme/fonts.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
-#include <QDir>
-#include <QColorDialog>
 #include <QDateEdit>
-#include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSlider>
@@ -57,55 +56,6 @@ constexpr int kOpacityMax = 255;
 constexpr int kOpacityStep = 20;
 
 const QString kDefaultsCaption = QStringLiteral("☞ 모든 메모장의 기본 값으로 사용됩니다.");
-
-TfrmStikko_config::ColorChooser& colorChooserSlot() {
-    static TfrmStikko_config::ColorChooser chooser;
-    return chooser;
-}
-TfrmStikko_config::FileChooser& fileChooserSlot() {
-    static TfrmStikko_config::FileChooser chooser;
-    return chooser;
-}
-TfrmStikko_config::Messenger& messengerSlot() {
-    static TfrmStikko_config::Messenger messenger;
-    return messenger;
-}
-
-std::optional<QColor> askColor(QWidget* parent, const QColor& initial) {
-    if (colorChooserSlot())
-        return colorChooserSlot()(parent, initial);
-    const QColor chosen = QColorDialog::getColor(initial, parent);
-    if (!chosen.isValid())
-        return std::nullopt;
-    return chosen;
-}
-
-std::optional<QString> askSoundFile(QWidget* parent, const QString& current) {
-    if (fileChooserSlot())
-        return fileChooserSlot()(parent, current);
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("*.wav"));
-    dialog.setDefaultSuffix(QStringLiteral("wav"));
-    if (!current.isEmpty()) {
-        const QFileInfo info(current);
-        if (info.dir().exists())
-            dialog.setDirectory(info.dir());
-        dialog.selectFile(info.fileName());
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
-}
-
-void tell(QWidget* parent, const QString& text) {
-    if (messengerSlot()) {
-        messengerSlot()(parent, text);
-        return;
-    }
-    QMessageBox::information(parent, parent ? parent->window()->windowTitle() : QString(), text);
-}
 
 QColor qc(int32_t value) { return colors::toQColor(value); }
 
@@ -212,7 +162,7 @@ void ConfigShape::mousePressEvent(QMouseEvent* event) {
 ConfigColorButton::ConfigColorButton(int tag, QWidget* parent) : QToolButton(parent), Tag(tag) {
     setAutoRaise(true);
     setFixedSize(18, 18);
-    setIcon(QIcon(configpictures::colorButton()));
+    setIcon(configpictures::colorButton());
     setIconSize(QSize(14, 14));
     setToolTip(QStringLiteral("글자색"));
     setFocusPolicy(Qt::NoFocus);
@@ -229,9 +179,7 @@ TfrmStikko_config::TfrmStikko_config(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(502, 388);
-    QFont font(QStringLiteral("굴림체"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(fonts::fixedPitch(12));
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
@@ -245,17 +193,17 @@ TfrmStikko_config::TfrmStikko_config(QWidget* owner) : QDialog(owner) {
     tsColor = framedPage(pcConfig, kColorPageFrame, &area);
     tsColor->setObjectName(QStringLiteral("tsColor"));
     buildColorPage(area);
-    pcConfig->addTab(tsColor, QIcon(configpictures::tabIcon(0)), QStringLiteral("Orbindo Stikko"));
+    pcConfig->addTab(tsColor, configpictures::tabIcon(0), QStringLiteral("Orbindo Stikko"));
 
     tsAlarm = framedPage(pcConfig, kAlarmPageFrame, &area);
     tsAlarm->setObjectName(QStringLiteral("tsAlarm"));
     buildAlarmPage(area);
-    pcConfig->addTab(tsAlarm, QIcon(configpictures::tabIcon(1)), QStringLiteral("Alarm(알림) 설정"));
+    pcConfig->addTab(tsAlarm, configpictures::tabIcon(1), QStringLiteral("Alarm(알림) 설정"));
 
     tsSound = framedPage(pcConfig, kSoundPageFrame, &area);
     tsSound->setObjectName(QStringLiteral("tsSound"));
     buildSoundPage(area);
-    pcConfig->addTab(tsSound, QIcon(configpictures::tabIcon(2)), QStringLiteral("벨소리"));
+    pcConfig->addTab(tsSound, configpictures::tabIcon(2), QStringLiteral("벨소리"));
     pcConfig->setCurrentWidget(tsColor);
 
     // Bottom strip: the caption at the left, "확인" at the right.
@@ -365,7 +313,7 @@ void TfrmStikko_config::buildAlarmPage(QWidget* area) {
     box->setOutline(kAlarmBoxOutline, 4);
     box->setRadius(2);
     auto* icon = new QLabel(box);
-    icon->setPixmap(configpictures::alarmIcon());
+    icon->setPixmap(configpictures::alarmIcon().pixmap(QSize(32, 32)));
     icon->setGeometry(14, 13, 32, 32);
     cbAlram = new QCheckBox(QStringLiteral("알림 활성화"), box);
     cbAlram->setObjectName(QStringLiteral("cbAlram"));
@@ -411,7 +359,7 @@ void TfrmStikko_config::buildAlarmPage(QWidget* area) {
     label(group, QStringLiteral("분 마다 다시 알림"), 162, 90);
 
     auto* glass = new QLabel(area);
-    glass->setPixmap(configpictures::hourglass());
+    glass->setPixmap(configpictures::hourglass().pixmap(QSize(114, 99)));
     glass->setGeometry(354, 90, 114, 99);
 }
 
@@ -430,7 +378,7 @@ void TfrmStikko_config::buildSoundPage(QWidget* area) {
     setBackground(labSound, kSoundLabelBack);
     sbSound = new QToolButton(group);
     sbSound->setObjectName(QStringLiteral("sbSound"));
-    sbSound->setIcon(QIcon(configpictures::browse()));
+    sbSound->setIcon(configpictures::browse());
     sbSound->setIconSize(QSize(14, 14));
     sbSound->setGeometry(403, 25, 22, 21);
     label(group, QStringLiteral("지원 가능한 사운드 파일은 *.wav 파일 입니다."), 14, 60);
@@ -460,7 +408,7 @@ void TfrmStikko_config::FormShow() {
     if (perNote_) {
         noteWindow->installEventFilter(this);
         labCaption->setText(QString());
-        LoadFromRecord(noteWindow->record);
+        LoadFromRecord(noteWindow->record());
         dtDateChange();
     } else {
         labCaption->setText(kDefaultsCaption);
@@ -484,8 +432,13 @@ void TfrmStikko_config::FormClose() {
         return;
     stored_ = true;
     if (perNote_) {
-        if (noteWindow)
-            StoreToRecord(noteWindow->record);
+        // The note takes the values itself (and writes them); a note closing now takes them
+        // before it saves for the last time.
+        if (noteWindow) {
+            NoteRecord settings = noteWindow->record();
+            StoreToRecord(settings);
+            noteWindow->takeSettings(settings);
+        }
     } else {
         StoreToRecord(noteRecord);
     }
@@ -526,10 +479,7 @@ void TfrmStikko_config::LoadFromRecord(NoteRecord r) {
 
     cbSound->setChecked(r.is_sound != 0);
 
-    std::size_t len = 0;
-    while (len < sizeof r.sound_file && r.sound_file[len] != '\0')
-        ++len;
-    setSoundPath(QByteArray(r.sound_file, qsizetype(len)));
+    setSoundPath(cp949::fieldBytes(r.sound_file).toByteArray());
 }
 
 void TfrmStikko_config::StoreToRecord(NoteRecord& r) const {
@@ -574,7 +524,8 @@ void TfrmStikko_config::ChooseColor(int target) {
     if (target < 0 || target >= int(swatches.size()) || !swatches[std::size_t(target)])
         return;
     ConfigShape* swatch = swatches[std::size_t(target)];
-    if (const std::optional<QColor> chosen = askColor(this, qc(swatch->fill())); chosen && chosen->isValid())
+    if (const std::optional<QColor> chosen = dialogs().chooseColor(this, qc(swatch->fill()));
+        chosen && chosen->isValid())
         swatch->setFill(colors::fromQColor(*chosen));
     if (perNote_)
         PreviewOnNote();
@@ -583,11 +534,9 @@ void TfrmStikko_config::ChooseColor(int target) {
 void TfrmStikko_config::PreviewOnNote() {
     if (!perNote_ || !noteWindow)
         return;
-    noteWindow->setTitleColors(shTitlebk->fill(), shTitle->fill());
-    noteWindow->setBodyColor(shDoc->fill());
-    noteWindow->setBottomColor(shBottom->fill());
-    noteWindow->setToolbarVisible(cbToolbar->isChecked());
-    noteWindow->setOpacityValue(rsHide->value());
+    NoteRecord shown = noteWindow->record();
+    StoreToRecord(shown);
+    noteWindow->previewSettings(shown);
 }
 
 void TfrmStikko_config::rsHideChange() {
@@ -631,33 +580,26 @@ QString TfrmStikko_config::soundPathForRecord(const QString& chosen) {
 }
 
 void TfrmStikko_config::sbSoundClick() {
-    const std::optional<QString> chosen = askSoundFile(this, labSound->text());
+    const std::optional<QString> chosen = dialogs().chooseSoundFile(this, labSound->text());
     if (!chosen || chosen->isEmpty())
         return;
     const QString path = soundPathForRecord(*chosen);
     const QByteArray bytes = cp949::encode(path);
     if (cp949::decode(bytes) != path) {
-        tell(this, QStringLiteral("선택한 파일의 경로에 저장할 수 없는 글자가 있습니다.\n"
-                                  "다른 위치의 파일을 선택해 주세요.\n\n%1")
-                       .arg(path));
+        dialogs().showMessage(this, QStringLiteral("선택한 파일의 경로에 저장할 수 없는 글자가 있습니다.\n"
+                                                   "다른 위치의 파일을 선택해 주세요.\n\n%1")
+                                        .arg(path));
         return;
     }
     if (bytes.size() >= qsizetype(sizeof(NoteRecord::sound_file))) {
-        tell(this, QStringLiteral("선택한 파일의 경로가 너무 깁니다.\n"
-                                  "경로는 %1 바이트까지 저장할 수 있습니다.\n\n%2")
-                       .arg(sizeof(NoteRecord::sound_file) - 1)
-                       .arg(path));
+        dialogs().showMessage(this, QStringLiteral("선택한 파일의 경로가 너무 깁니다.\n"
+                                                   "경로는 %1 바이트까지 저장할 수 있습니다.\n\n%2")
+                                        .arg(sizeof(NoteRecord::sound_file) - 1)
+                                        .arg(path));
         return;
     }
     setSoundPath(bytes);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Seams
-
-void TfrmStikko_config::setColorChooser(ColorChooser chooser) { colorChooserSlot() = std::move(chooser); }
-void TfrmStikko_config::setFileChooser(FileChooser chooser) { fileChooserSlot() = std::move(chooser); }
-void TfrmStikko_config::setMessenger(Messenger messenger) { messengerSlot() = std::move(messenger); }
 
 // ---------------------------------------------------------------------------------------------
 // Running the dialog
@@ -694,8 +636,8 @@ bool RunDefaultsSettings(QWidget* owner) {
     if (!Dm)
         return false;
     if (!SaveNoteRecord(kDefaultsFile, Dm->defaults)) {
-        tell(owner, QStringLiteral("기본 환경 설정을 저장하지 못했습니다.\n%1")
-                        .arg(env::storageFolder() + QString::fromLatin1(kDefaultsFile)));
+        dialogs().showMessage(owner, QStringLiteral("기본 환경 설정을 저장하지 못했습니다.\n%1")
+                                         .arg(env::storageFolder() + QString::fromLatin1(kDefaultsFile)));
         return false;
     }
     return true;
@@ -713,11 +655,6 @@ bool RunNoteSettings(TfrmStikko_sub* note, int page) {
     delete dialog.data();
     frmStikko_config = nullptr;
     return true;
-}
-
-void CloseSettingsOf(const TfrmStikko_sub* note) {
-    if (frmStikko_config && note && frmStikko_config->noteWindow.data() == note)
-        frmStikko_config->close();
 }
 
 } // namespace stikko

@@ -3,8 +3,9 @@
 // that new notes start from (noteWindow null) or for one open note (noteWindow set), whose
 // window then previews every change of colour, tool bar and opacity at once.
 //
-// There is no cancel: however the dialog closes, every control is written back into the record
-// being edited, and the caller stores that record. The dialog itself reads and writes no file.
+// There is no cancel: however the dialog closes, every control is written back: into the
+// defaults record (which the caller stores), or to the note, which takes the values and writes
+// them itself. The dialog reads and writes no file.
 
 #include "store/subfunction.h"
 
@@ -14,8 +15,6 @@
 #include <QToolButton>
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <optional>
 
 class QCheckBox;
 class QDateEdit;
@@ -126,18 +125,6 @@ public:
     // The sound file path as it will be stored (the bytes behind labSound's caption).
     QByteArray soundFileBytes() const { return soundBytes_; }
 
-    // The modal questions the dialog asks, replaceable so that tests can answer them.
-    // Colour: the starting colour in, the chosen colour out (nullopt = cancelled).
-    using ColorChooser = std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)>;
-    // Sound file: the current path in, the chosen full path out (nullopt = cancelled).
-    using FileChooser = std::function<std::optional<QString>(QWidget* parent, const QString& current)>;
-    // A message the user has to acknowledge.
-    using Messenger = std::function<void(QWidget* parent, const QString& text)>;
-    // An empty function restores the real dialog.
-    static void setColorChooser(ColorChooser chooser);
-    static void setFileChooser(FileChooser chooser);
-    static void setMessenger(Messenger messenger);
-
     // The form that a chosen sound path is stored in: lower case, unless lower-casing would make
     // it name a different (or no) file on this file system. Public for tests.
     static QString soundPathForRecord(const QString& chosen);
@@ -174,13 +161,9 @@ extern QPointer<TfrmStikko_config> frmStikko_config;
 bool RunDefaultsSettings(QWidget* owner);
 
 // The settings of one note, owned by its window, on page 0 (colours) or 1 (alarm). Returns when
-// the dialog has closed; the note's record then holds the dialog's values (the caller stores it).
+// the dialog has closed; the note has then taken the dialog's values and written them.
 // Returns false when nothing ran: no note, or another settings dialog already open (which is
 // brought forward).
 bool RunNoteSettings(TfrmStikko_sub* note, int page);
-
-// For a note window's close path: if a settings dialog is editing `note`, close it now, which
-// writes its values into the note's record, so that no dialog outlives the window it edits.
-void CloseSettingsOf(const TfrmStikko_sub* note);
 
 } // namespace stikko

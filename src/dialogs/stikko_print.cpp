@@ -1,9 +1,10 @@
 #include "dialogs/stikko_print.h"
 
-#include "dialogs/prompts.h"
 #include "platform/appenv.h"
 #include "platform/rtf.h"
+#include "platform/userdialogs.h"
 #include "store/notefiles.h"
+#include "theme/fonts.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -27,8 +28,7 @@ TfrmStikko_print* frmStikko_print = nullptr;
 namespace {
 
 QFont reportFont(double points, double dotsPerMm, bool bold) {
-    QFont font;
-    font.setFamilies({QStringLiteral("굴림"), QStringLiteral("NanumGothic")});
+    QFont font = fonts::proportional();
     font.setPixelSize(qMax(1, qRound(points / 72.0 * 25.4 * dotsPerMm)));
     font.setBold(bold);
     return font;
@@ -36,8 +36,7 @@ QFont reportFont(double points, double dotsPerMm, bool bold) {
 
 // The body's default font: 13 pixels of a 96-dpi screen.
 QFont bodyDefaultFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("굴림"), QStringLiteral("NanumGothic")});
+    QFont font = fonts::proportional();
     font.setPointSizeF(13.0 * 72.0 / 96.0);
     return font;
 }
@@ -224,9 +223,9 @@ bool ShowPrintPreview(QWidget* owner, const QString& title, const QByteArray& id
     form->qlabTitle = title;
     if (!form->LoadBody(id)) {
         form.reset();
-        prompts::showError(owner,
-                           QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
-                               .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
+        dialogs().showError(owner,
+                            QStringLiteral("메모 내용을 읽지 못해 인쇄할 수 없습니다.\n%1")
+                                .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().bodyPath(id)))));
         return false;
     }
     QPointer<QWidget> parent(owner);

@@ -26,13 +26,9 @@ class AutosaveSchedule {
     // The write failed at `now`; returns the moment of the next try.
     qint64 failed(qint64 now);
 
-    bool pending() const { return firstChange_ >= 0 || retryAt_ >= 0; }
-    qint64 dueAt() const { return due_; }
-
   private:
     qint64 firstChange_ = -1;
     qint64 retryAt_ = -1;
-    qint64 due_ = -1;
 };
 
 } // namespace stikko

@@ -1,11 +1,26 @@
 #pragma once
-// The defaults record the note window reads: the data module's when it exists, else the
-// store's fallback record.
+// The defaults a note window reads (the data module's record when it exists, else the store's
+// fallback record) and the two title-bar links they name.
 
 #include "store/subfunction.h"
+
+#include <QString>
 
 namespace stikko {
 
 const NoteRecord& noteDefaults();
+
+// The maker's home page, opened by the title bar's left picture and the tray's home-page
+// command when the defaults name no address of their own.
+inline constexpr char kMakerHomePage[] = "https://stikko.app";
+// A link field of fewer bytes holds no address (a leftover such as "http").
+inline constexpr qsizetype kMinAddressLength = 5;
+// A picture field of fewer bytes names no picture (not even "a.bmp").
+inline constexpr qsizetype kMinPictureNameLength = 6;
+
+// The home-page address: the defaults' left link, else the maker's home page.
+QString homePageAddress();
+// The defaults' right link; empty when they give none.
+QString rightLinkAddress();
 
 } // namespace stikko

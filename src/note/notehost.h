@@ -3,22 +3,16 @@
 // the registry and the dialogs, so it reaches them only through this interface; the main
 // form implements it, and tests give a recording fake.
 
+#include "store/noteregistry.h"
+
 #include <QString>
 
 namespace stikko {
 
 class TfrmStikko_sub;
 
-class NoteHost {
+class NoteHost : public NoteRegistry {
   public:
-    virtual ~NoteHost() = default;
-
-    // Registry operations, by note id.
-    virtual void CloseNoteWindow(const char* id) = 0; // hide: writes isshow 0, closes, leaves the list
-    // Moves both files to the trash (or removes them), closes without writing. False when the
-    // files could not be removed: the user has been told and the note stays open.
-    virtual bool DeleteNote(const char* id) = 0;
-
     // A note window that closed in some other way (window system, destruction) leaves the list.
     // The window calls it when the window system closed it; its destruction is seen through
     // QObject::destroyed (the window never calls its host from its destructor).
@@ -38,7 +32,7 @@ class NoteHost {
     // A note's file could not be written (`reason` says why); the host tells the user. The note
     // calls it once when its writes start failing, marks its title bar and retries on its own
     // until a write succeeds; a new run of failures after that is told again.
-    // A note window whose close-time save failed refuses the close (close() returns false)
+    // A note window whose close-time save failed refuses the close (closeAs() returns false)
     // and stays open with its text; a host that keeps such a window in its list loses nothing.
     virtual void reportWriteFailure(const QString& path, const QString& reason = {}) = 0;
     // A note's file is there but could not be read; the note is shown read-only and never

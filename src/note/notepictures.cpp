@@ -11,10 +11,10 @@
 namespace stikko::notepictures {
 
 namespace {
-const QColor kInk(0x2b, 0x33, 0x3b);
-const QColor kPaper(0xff, 0xff, 0xff);
+using ink::kInk;
+using ink::kPaper;
 const QColor kNote(0xff, 0xe2, 0x6a);
-const QColor kAccent(0xd9, 0x46, 0x3e);
+const QColor kAccent = ink::kRed;
 
 QPen pen(const QColor& color, qreal width = 1.0) {
     QPen p(color, width);
@@ -28,23 +28,11 @@ QIcon makerMark() {
     // A small yellow note with a folded corner and a red pin, then two text strokes.
     static const QIcon picture = paintedIcon(QStringLiteral("makerMark"), QSize(26, 16), [](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath note;
-        note.moveTo(3.5, 2.5);
-        note.lineTo(17.5, 2.5);
-        note.lineTo(17.5, 10.5);
-        note.lineTo(13.5, 14.5);
-        note.lineTo(3.5, 14.5);
-        note.closeSubpath();
         p.setPen(pen(kInk));
         p.setBrush(kNote);
-        p.drawPath(note);
+        p.drawPath(foldedNote(QRectF(QPointF(3.5, 2.5), QPointF(17.5, 14.5)), 4));
         p.setBrush(kPaper);
-        QPainterPath fold;
-        fold.moveTo(17.5, 10.5);
-        fold.lineTo(13.5, 10.5);
-        fold.lineTo(13.5, 14.5);
-        fold.closeSubpath();
-        p.drawPath(fold);
+        p.drawPolygon(QPolygonF({{17.5, 10.5}, {13.5, 10.5}, {13.5, 14.5}}));
         p.setPen(pen(kInk));
         p.drawLine(QPointF(6, 7.5), QPointF(14, 7.5));
         p.drawLine(QPointF(6, 10.5), QPointF(11, 10.5));

@@ -71,7 +71,7 @@ void Panel::paintEvent(QPaintEvent* event) {
         // path through a clip.
         const QRect r = rect();
         const QColor light = palette().color(QPalette::Light);
-        const QColor shadow = colors::toQColor(int32_t(0x80000000u | colors::kButtonShadow));
+        const QColor shadow = colors::toQColor(colors::systemColorValue(colors::kButtonShadow));
         p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
         p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
         p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
@@ -84,9 +84,24 @@ void Panel::resizeEvent(QResizeEvent* event) {
     emit resized();
 }
 
+// --- ClickableWidget ----------------------------------------------------------------------
+
+void ClickableWidget::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button();
+    event->accept();
+}
+
+void ClickableWidget::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressed_ == event->button() && rect().contains(event->position().toPoint());
+    pressed_ = Qt::NoButton;
+    event->accept();
+    if (click)
+        emit clicked(event->button());
+}
+
 // --- ImageBox -----------------------------------------------------------------------------
 
-ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
+ImageBox::ImageBox(QWidget* parent) : ClickableWidget(parent) {}
 
 void ImageBox::setPicture(const QIcon& picture, QSize size) {
     picture_ = picture;
@@ -108,19 +123,6 @@ void ImageBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     // Centred, never scaled: the pictures are drawn at the control's size.
     p.drawPixmap((width() - pictureSize_.width()) / 2, (height() - pictureSize_.height()) / 2, picture());
-}
-
-void ImageBox::mousePressEvent(QMouseEvent* event) {
-    pressedInside_ = true;
-    event->accept();
-}
-
-void ImageBox::mouseReleaseEvent(QMouseEvent* event) {
-    const bool inside = rect().contains(event->position().toPoint());
-    if (pressedInside_ && inside)
-        emit clicked(event->button());
-    pressedInside_ = false;
-    event->accept();
 }
 
 // --- SpeedButton --------------------------------------------------------------------------
@@ -228,7 +230,7 @@ QPixmap textPicture(const QString& text, const QFont& font, const QColor& color,
 }
 } // namespace
 
-ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QWidget(parent), text_(text) {
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : ClickableWidget(parent), text_(text) {
     setCursor(Qt::PointingHandCursor);
     setAccessibleName(text); // what a screen reader says, as it would for a text label
 }
@@ -266,21 +268,6 @@ void ClickLabel::setFontColor(int32_t value) {
         return;
     fontColor_ = value;
     update();
-}
-
-void ClickLabel::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        pressedInside_ = true;
-    event->accept();
-}
-
-void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool inside = rect().contains(event->position().toPoint());
-    const bool click = pressedInside_ && inside && event->button() == Qt::LeftButton;
-    pressedInside_ = false;
-    event->accept();
-    if (click)
-        emit clicked();
 }
 
 // --- NoteEditor ---------------------------------------------------------------------------

@@ -1,8 +1,8 @@
 #pragma once
 // Small controls the note window is built from, where Qt's own lack a property the note needs:
-// a panel with a colour, a bevel and a border width; a picture that reports clicks; a flat
-// tool-bar button with a down state; a label whose font colour is its state; and the body
-// editor, which keeps track of the syllable the input method is still composing.
+// a panel with a colour, a bevel and a border width; a picture and a label that report clicks
+// (the label's font colour readable as a state); a flat tool-bar button with a down state; and
+// the body editor, which keeps track of the syllable the input method is still composing.
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -43,9 +43,27 @@ class Panel : public QWidget {
     int borderWidth_ = 0;
 };
 
-// A picture that tells of presses, releases, moves, clicks and double clicks; the note window
-// decides what each means. Mouse events it reports are accepted.
-class ImageBox : public QWidget {
+// A widget that tells of clicks: a press and a release of the same button inside it. The mouse
+// presses and releases it gets are accepted.
+class ClickableWidget : public QWidget {
+    Q_OBJECT
+  public:
+    using QWidget::QWidget;
+
+  signals:
+    void clicked(Qt::MouseButton button);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    Qt::MouseButton pressed_ = Qt::NoButton;
+};
+
+// A picture that tells of clicks; the note window decides what each means (the title bar's
+// pictures; the grips, whose moves NoteGestures watches).
+class ImageBox : public ClickableWidget {
     Q_OBJECT
   public:
     explicit ImageBox(QWidget* parent = nullptr);
@@ -56,18 +74,12 @@ class ImageBox : public QWidget {
     // What is shown, at the widget's pixel ratio.
     QPixmap picture() const;
 
-  signals:
-    void clicked(Qt::MouseButton button);
-
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     QIcon picture_;
     QSize pictureSize_;
-    bool pressedInside_ = false;
 };
 
 // A flat 18 x 17 tool-bar button: no frame until the pointer is over it, sunken while down.
@@ -94,11 +106,12 @@ class SpeedButton : public QAbstractButton {
     qreal pixmapRatio_ = 0;
 };
 
-// A one-line label that reports a click (press and release inside it). Its text is drawn in its
-// font colour, a 0x00BBGGRR value (black at first) that is readable back: the style labels of
-// the tool bar use it as their on/off state. Every note has the same few labels, so the painted text is shared: labels with the
-// same text, font, colour and size draw one cached picture instead of laying their text out.
-class ClickLabel : public QWidget {
+// A one-line label that tells of clicks. Its text is drawn in its font colour, a 0x00BBGGRR
+// value (black at first) that is readable back: the style labels of the tool bar show their
+// on/off state in it. Every note has the same few labels, so the painted text is shared: labels
+// with the same text, font, colour and size draw one cached picture instead of laying their
+// text out.
+class ClickLabel : public ClickableWidget {
     Q_OBJECT
   public:
     explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
@@ -110,19 +123,13 @@ class ClickLabel : public QWidget {
     void setFontColor(int32_t value);
     int32_t fontColor() const { return fontColor_; }
 
-  signals:
-    void clicked();
-
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     QString text_;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
     int32_t fontColor_ = 0;
-    bool pressedInside_ = false;
 };
 
 // The body editor. Text that the input method is still composing lives only in the editor's

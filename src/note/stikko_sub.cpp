@@ -1,9 +1,12 @@
 #include "note/stikko_sub.h"
 
+#include "note/notealarm.h"
 #include "note/notedefaults.h"
+#include "note/notegestures.h"
 #include "note/notehost.h"
 #include "note/notelayout.h"
 #include "note/notepictures.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
@@ -11,6 +14,7 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
@@ -41,8 +45,6 @@ using notelayout::kDesignWidth;
 constexpr int kTitleHeight = 16;
 constexpr int kToolbarHeight = 18;
 constexpr int kStripHeight = 16;
-// The tool bar's width at design; right-end controls keep their distance to its right edge.
-constexpr int kToolbarDesignWidth = 267;
 
 // Colours at design, 0x00BBGGRR.
 constexpr int32_t kBaseColor = 11056317;
@@ -50,64 +52,48 @@ constexpr int32_t kTitleColor = 5467961;
 constexpr int32_t kDocPanelColor = 16185078;
 constexpr int32_t kEditorColor = 12382189;
 constexpr int32_t kStripColor = 11781840;
-constexpr int32_t kWhite = 0x00FFFFFF;
 
-// The fixed-pitch and proportional faces the note names; stand-ins are registered once.
-const QString kFixedFace = QStringLiteral("굴림체");
-const QString kPropFace = QStringLiteral("굴림");
-
-void registerFontSubstitutes() {
-    static const bool done = [] {
-        QFont::insertSubstitution(kFixedFace, QStringLiteral("NanumGothicCoding"));
-        QFont::insertSubstitution(kPropFace, QStringLiteral("NanumGothic"));
-        return true;
-    }();
-    (void)done;
-}
+// The title bar's pictures: the two links' and the others'.
+constexpr QSize kLinkPictureSize(26, 16);
+constexpr QSize kPictureSize(16, 16);
 
 QFont noteFont() {
-    QFont font(kFixedFace);
-    font.setPixelSize(12);
-    return font;
+    return fonts::fixedPitch(12);
 }
 
-// The editor menu's shortcuts; they act while the body has the focus.
-constexpr QKeyCombination kEditorCommandKeys[] = {
-    Qt::CTRL | Qt::Key_T, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_F,
-    Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_P,
-};
-
-QByteArray fieldBytes(const char* field, std::size_t capacity) {
-    std::size_t len = 0;
-    while (len < capacity && field[len] != '\0')
-        ++len;
-    return QByteArray(field, qsizetype(len));
-}
-template <std::size_t N> QByteArray fieldBytes(const char (&field)[N]) {
-    return fieldBytes(field, N);
+ImageBox* makePicture(QWidget* parent, const char* name, QSize size, const QIcon& picture,
+                      const QString& tip = {}) {
+    auto* box = new ImageBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->resize(size);
+    if (!picture.isNull())
+        box->setPicture(picture, size);
+    if (!tip.isEmpty())
+        box->setToolTip(tip);
+    return box;
 }
 
 } // namespace
 
-const NoteRecord& noteDefaults() {
-    return Dm ? Dm->defaults : DefaultsRecord();
-}
-
-const char* const TfrmStikko_sub::kMakerHomePage = "https://stikko.app";
-
 TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), host_(host) {
-    registerFontSubstitutes();
-    std::memset(&record, 0, sizeof record);
-    isdragging = false;
-    clock_.start();
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(noteFont());
     resize(kDesignWidth, kDesignHeight);
     buildControls();
-    buildToolbar();
-    buildAlarm();
     layoutPanels();
+    alarm_ = new NoteAlarm(record_, this);
+    connect(alarm_, &NoteAlarm::ringingStarted, this, &TfrmStikko_sub::startedRinging);
+    connect(alarm_, &NoteAlarm::blink, this, &TfrmStikko_sub::blinkTitle);
+    gestures_ = new NoteGestures(this, pnTitle, {pnBottom->sizeGrip(), Image1});
+    connect(gestures_, &NoteGestures::started, this, &TfrmStikko_sub::commitComposition);
+    connect(gestures_, &NoteGestures::placeTaken, this, [this] {
+        record_.scr_x = x();
+        record_.scr_y = y();
+    });
+    connect(gestures_, &NoteGestures::moved, this, &TfrmStikko_sub::storePlace);
+    connect(gestures_, &NoteGestures::resized, this, &TfrmStikko_sub::storeSize);
+    connect(gestures_, &NoteGestures::foldRequested, this, &TfrmStikko_sub::foldOrUnfold);
     xpStyle = new TXPStyle(this);
     configureFormStyle(*xpStyle,
                        xcPopupMenu | xcCombo | xcEdit | xcRichEdit | xcCheckBox | xcRadioButton | xcButton |
@@ -116,20 +102,20 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     xpStyle->SetActive(true);
 
     // The right link image answers clicks only when the defaults give it an address.
-    if (fieldBytes(noteDefaults().right_homepage).size() > 4)
+    if (!rightLinkAddress().isEmpty())
         imgVanto->setCursor(Qt::PointingHandCursor);
     reDoc->clear();
     SelectionChange(); // FormCreate: the style labels start in step with the empty editor
 }
 
 TfrmStikko_sub::~TfrmStikko_sub() {
-    endGestureCursor();
+    gestures_->endCursor();
     // FormDestroy: nothing left to do when the close already saved. The host may be going
     // too (it destroys its windows with itself), so it is not called from here; it learns
     // of the window's end through QObject::destroyed.
     host_ = nullptr;
-    SaveOnClose();
-    mpAlramNotify(); // a sound still playing must not keep the other notes silent
+    saveOnClose();
+    alarm_->stop(); // a sound still playing must not keep the other notes silent
     // The controls outlive this part of the object while QWidget destroys them; their last
     // signals (focus, selection) must not reach handlers of a window that is gone.
     for (QObject* child : findChildren<QObject*>())
@@ -141,7 +127,7 @@ TfrmStikko_sub::~TfrmStikko_sub() {
 void TfrmStikko_sub::buildControls() {
     // The form's own colour shows as a one-pixel ring around the base panel.
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, colors::toQColor(int32_t(0x80000000u | colors::kButtonFace)));
+    pal.setColor(QPalette::Window, colors::toQColor(colors::systemColorValue(colors::kButtonFace)));
     setPalette(pal);
     setAutoFillBackground(true);
 
@@ -150,12 +136,19 @@ void TfrmStikko_sub::buildControls() {
     pnBase->setBevel(Panel::Bevel::Raised);
     pnBase->setBorderWidth(1);
     pnBase->setColor(colors::toQColor(kBaseColor));
+    buildTitleBar();
+    buildBody();
 
+    timAutosave = new QTimer(this);
+    timAutosave->setSingleShot(true);
+    connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
+}
+
+void TfrmStikko_sub::buildTitleBar() {
     pnTitle = new Panel(pnBase);
     pnTitle->setObjectName(QStringLiteral("pnTitle"));
     pnTitle->setColor(colors::toQColor(kTitleColor));
     pnTitle->setToolTip(QStringLiteral("더블클릭\n= 최소화"));
-    pnTitle->installEventFilter(this);
 
     labTitle = new QLabel(QStringLiteral("메모란을 맹글어 보자"), pnTitle);
     labTitle->setObjectName(QStringLiteral("labTitle"));
@@ -166,36 +159,39 @@ void TfrmStikko_sub::buildControls() {
     titlePal.setColor(QPalette::WindowText, Qt::white);
     labTitle->setPalette(titlePal);
 
-    imgZem = new ImageBox(pnTitle);
-    imgZem->setObjectName(QStringLiteral("imgZem"));
-    imgZem->resize(26, 16);
-    imgZem->setPicture(notepictures::makerMark(), QSize(26, 16));
+    imgZem = makePicture(pnTitle, "imgZem", kLinkPictureSize, notepictures::makerMark(),
+                         QStringLiteral("제작사 홈페이지"));
     imgZem->setCursor(Qt::PointingHandCursor);
-    imgZem->setToolTip(QStringLiteral("제작사 홈페이지"));
-
-    imgTime = new ImageBox(pnTitle);
-    imgTime->setObjectName(QStringLiteral("imgTime"));
-    imgTime->resize(16, 16);
-    imgTime->setPicture(notepictures::alarmClock(), QSize(16, 16));
+    imgTime = makePicture(pnTitle, "imgTime", kPictureSize, notepictures::alarmClock());
     imgTime->hide();
-
-    imgMark = new ImageBox(pnTitle);
-    imgMark->setObjectName(QStringLiteral("imgMark"));
-    imgMark->resize(16, 16);
+    imgMark = makePicture(pnTitle, "imgMark", kPictureSize, {});
     imgMark->hide();
-
-    imgMax = new ImageBox(pnTitle);
-    imgMax->setObjectName(QStringLiteral("imgMax"));
-    imgMax->resize(16, 16);
-    imgMax->setPicture(notepictures::maximize(), QSize(16, 16));
-    imgMax->setToolTip(QStringLiteral("확대\n축소"));
-
-    imgVanto = new ImageBox(pnTitle);
-    imgVanto->setObjectName(QStringLiteral("imgVanto"));
-    imgVanto->resize(26, 16);
-
+    imgMax =
+        makePicture(pnTitle, "imgMax", kPictureSize, notepictures::maximize(), QStringLiteral("확대\n축소"));
+    imgVanto = makePicture(pnTitle, "imgVanto", kLinkPictureSize, {});
     connect(pnTitle, &Panel::resized, this, &TfrmStikko_sub::layoutTitleBar);
 
+    connect(imgZem, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgZemClick();
+        else if (button == Qt::RightButton)
+            noteMenu()->popup(QCursor::pos());
+    });
+    connect(imgVanto, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgVantoClick();
+    });
+    connect(imgTime, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            run(NoteCommand::Alarm);
+    });
+    connect(imgMax, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgMaxClick();
+    });
+}
+
+void TfrmStikko_sub::buildBody() {
     pnClient = new Panel(pnBase);
     pnClient->setObjectName(QStringLiteral("pnClient"));
     pnClient->setBorderWidth(1);
@@ -222,277 +218,24 @@ void TfrmStikko_sub::buildControls() {
     connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
     connect(reDoc, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { editMenu()->popup(reDoc->viewport()->mapToGlobal(pos)); });
-    reDoc->setCommandKeys(kEditorCommandKeys);
-    connect(reDoc, &NoteEditor::commandKey, this, &TfrmStikko_sub::editorCommandKey);
+    reDoc->setCommandKeys(commandKeys());
+    connect(reDoc, &NoteEditor::commandKey, this, [this](QKeyCombination key) {
+        if (const NoteCommandInfo* info = commandForKey(key))
+            run(info->command);
+    });
 
     pnBottom0 = new Panel(pnClient);
     pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
     pnBottom0->setColor(colors::toQColor(kStripColor));
-    Image1 = new ImageBox(pnBottom0);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->resize(16, 16);
-    Image1->setPicture(notepictures::sizeGrip(), QSize(16, 16));
+    Image1 = makePicture(pnBottom0, "Image1", kPictureSize, notepictures::sizeGrip());
     Image1->setCursor(Qt::SizeFDiagCursor);
-    Image1->installEventFilter(this);
     connect(pnBottom0, &Panel::resized, this,
             [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
 
-    pnBottom = new Panel(pnClient);
-    pnBottom->setObjectName(QStringLiteral("pnBottom"));
+    pnBottom = new NoteToolbar(pnClient);
     pnBottom->setColor(pnClient->color());
+    connect(pnBottom, &NoteToolbar::triggered, this, &TfrmStikko_sub::run);
     pnBottom0->hide();
-
-    timCheck = new QTimer(this);
-    timCheck->setInterval(60000);
-    timCheckRepeat = new QTimer(this);
-    timAutosave = new QTimer(this);
-    timAutosave->setSingleShot(true);
-    timAutosave->setInterval(kAutosaveDelayMs);
-    connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
-    connect(imgZem, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            imgZemClick();
-        else if (button == Qt::RightButton)
-            noteMenu()->popup(QCursor::pos());
-    });
-    connect(imgVanto, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            imgVantoClick();
-    });
-    connect(imgTime, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            nnAlarmClick();
-    });
-    connect(imgMax, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            imgMaxClick();
-    });
-}
-
-void TfrmStikko_sub::buildToolbar() {
-    auto styleLabel = [this](const QString& text, const QString& name, int left, int width,
-                             const QString& hint) {
-        auto* label = new ClickLabel(text, pnBottom);
-        label->setObjectName(name);
-        label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(left, 2, width, 14);
-        label->setToolTip(hint);
-        return label;
-    };
-
-    labFont = new ClickLabel(QStringLiteral("[Font]"), pnBottom);
-    labFont->setObjectName(QStringLiteral("labFont"));
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPixelSize(12);
-    labFont->setFont(arial);
-    labFont->setFontColor(kWhite);
-    // Every note's label has the same text and font: measure it once.
-    static QSize fontLabelSize;
-    if (fontLabelSize.isEmpty()) {
-        labFont->adjustSize();
-        fontLabelSize = labFont->size();
-    } else {
-        labFont->resize(fontLabelSize);
-    }
-    labFont->move(3, 2);
-
-    labBold = styleLabel(QStringLiteral("B"), QStringLiteral("labBold"), 36, 10, QStringLiteral("진하게"));
-    QFont bold = noteFont();
-    bold.setBold(true);
-    labBold->setFont(bold);
-    labItalic = styleLabel(QStringLiteral("/"), QStringLiteral("labItalic"), 47, 9, QStringLiteral("기울임"));
-    labUnderline =
-        styleLabel(QStringLiteral("U"), QStringLiteral("labUnderline"), 57, 9, QStringLiteral("밑줄"));
-    QFont underline = noteFont();
-    underline.setUnderline(true);
-    labUnderline->setFont(underline);
-
-    auto button = [this](const QString& name, int left, int icon, const QString& hint) {
-        auto* b = new SpeedButton(pnBottom);
-        b->setObjectName(name);
-        b->setGeometry(left, 1, 18, 17);
-        b->setIcon(icons::editIcon(icon));
-        b->setToolTip(hint);
-        return b;
-    };
-    sbColor = button(QStringLiteral("sbColor"), 71, 0, QStringLiteral("글자색"));
-    sbBullets = button(QStringLiteral("sbBullets"), 92, 1, QStringLiteral("들여쓰기"));
-    sbBullets->setCheckable(true);
-    sbUndo = button(QStringLiteral("sbUndo"), 117, 2, QStringLiteral("되돌리기"));
-    sbCut = button(QStringLiteral("sbCut"), 135, 4, QStringLiteral("자르기"));
-    sbCopy = button(QStringLiteral("sbCopy"), 153, 3, QStringLiteral("복사"));
-    sbPaste = button(QStringLiteral("sbPaste"), 171, 5, QStringLiteral("붙이기"));
-    sbDelete = button(QStringLiteral("sbDelete"), 197, 12, QStringLiteral("삭제"));
-    sbPrint = button(QStringLiteral("sbPrint"), 215, 10, QStringLiteral("프린트"));
-    sbClose = button(QStringLiteral("sbClose"), 233, 11, QStringLiteral("숨김"));
-
-    imgSize = new ImageBox(pnBottom);
-    imgSize->setObjectName(QStringLiteral("imgSize"));
-    imgSize->resize(16, 16);
-    imgSize->setPicture(notepictures::sizeGrip(), QSize(16, 16));
-    imgSize->setCursor(Qt::SizeFDiagCursor);
-    imgSize->installEventFilter(this);
-
-    connect(pnBottom, &Panel::resized, this, &TfrmStikko_sub::layoutToolbar);
-
-    connect(labBold, &ClickLabel::clicked, this, &TfrmStikko_sub::labBoldClick);
-    connect(labItalic, &ClickLabel::clicked, this, &TfrmStikko_sub::labItalicClick);
-    connect(labUnderline, &ClickLabel::clicked, this, &TfrmStikko_sub::labUnderlineClick);
-    connect(labFont, &ClickLabel::clicked, this, &TfrmStikko_sub::labFontClick);
-    connect(sbColor, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbColorClick);
-    connect(sbBullets, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbBulletsClick);
-    connect(sbUndo, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbUndoClick);
-    connect(sbCut, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCutClick);
-    connect(sbCopy, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCopyClick);
-    connect(sbPaste, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbPasteClick);
-    connect(sbDelete, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbDeleteClick);
-    connect(sbPrint, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbPrintClick);
-    connect(sbClose, &QAbstractButton::clicked, this, &TfrmStikko_sub::sbCloseClick);
-}
-
-QMenu* TfrmStikko_sub::noteMenu() {
-    if (!puConfig)
-        buildMenus();
-    return puConfig;
-}
-
-QMenu* TfrmStikko_sub::editMenu() {
-    if (!puEdit)
-        buildMenus();
-    return puEdit;
-}
-
-void TfrmStikko_sub::editorCommandKey(QKeyCombination key) {
-    switch (key.key()) {
-    case Qt::Key_T:
-        nnStepClick();
-        break;
-    case Qt::Key_C:
-        sbCopyClick();
-        break;
-    case Qt::Key_X:
-        sbCutClick();
-        break;
-    case Qt::Key_V:
-        sbPasteClick();
-        break;
-    case Qt::Key_F:
-        labFontClick();
-        break;
-    case Qt::Key_B:
-        labBoldClick();
-        break;
-    case Qt::Key_S:
-        labItalicClick();
-        break;
-    case Qt::Key_U:
-        labUnderlineClick();
-        break;
-    case Qt::Key_P:
-        sbPrintClick();
-        break;
-    default:
-        break;
-    }
-}
-
-void TfrmStikko_sub::buildMenus() {
-    auto item = [](QMenu* menu, const QString& name, const QString& caption, int icon,
-                   const QKeySequence& shortcut = {}) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(name);
-        if (icon >= 0)
-            action->setIcon(icons::editIcon(icon));
-        if (!shortcut.isEmpty()) {
-            action->setShortcut(shortcut);
-            action->setShortcutVisibleInContextMenu(true);
-        }
-        return action;
-    };
-    auto separator = [](QMenu* menu, const QString& name) { menu->addSeparator()->setObjectName(name); };
-
-    puConfig = new QMenu(this);
-    puConfig->setObjectName(QStringLiteral("puConfig"));
-    nnConfig = item(puConfig, QStringLiteral("nnConfig"), QStringLiteral("환경설정"), 13);
-    separator(puConfig, QStringLiteral("N4"));
-    nnTop = item(puConfig, QStringLiteral("nnTop"), QStringLiteral("언제나 화면의 최상단에 위치"), -1);
-    nnTop->setCheckable(true);
-    nnTop->setChecked(stayOnTop_);
-    nnAlarm = item(puConfig, QStringLiteral("nnAlarm"), QStringLiteral("알람( Alarm) 설정"), 14);
-    separator(puConfig, QStringLiteral("N1"));
-    nnCut = item(puConfig, QStringLiteral("nnCut"), QStringLiteral("자르기"), 4,
-                 QKeySequence(Qt::CTRL | Qt::Key_X));
-    nnCopy = item(puConfig, QStringLiteral("nnCopy"), QStringLiteral("복사"), 3,
-                  QKeySequence(Qt::CTRL | Qt::Key_C));
-    nnPaste = item(puConfig, QStringLiteral("nnPaste"), QStringLiteral("붙이기"), 5,
-                   QKeySequence(Qt::CTRL | Qt::Key_V));
-    separator(puConfig, QStringLiteral("N2"));
-    nnPrint = item(puConfig, QStringLiteral("nnPrint"), QStringLiteral("프린트"), 10,
-                   QKeySequence(Qt::CTRL | Qt::Key_P));
-    separator(puConfig, QStringLiteral("N8"));
-    nnSizeHide = item(puConfig, QStringLiteral("nnSizeHide"), QStringLiteral("숨기기"), 15);
-    N9 = item(puConfig, QStringLiteral("N9"), QStringLiteral("완전 삭제"), 12);
-    // The note menu's shortcuts are shown, not bound: the editor menu owns the same keys.
-    for (QAction* a : puConfig->actions())
-        a->setShortcutContext(Qt::WidgetShortcut);
-
-    connect(nnConfig, &QAction::triggered, this, &TfrmStikko_sub::nnConfigClick);
-    connect(nnTop, &QAction::triggered, this, [this] {
-        // The menu has already flipped the check mark; nnTopClick flips the state itself.
-        nnTop->setChecked(stayOnTop_);
-        nnTopClick();
-    });
-    connect(nnAlarm, &QAction::triggered, this, &TfrmStikko_sub::nnAlarmClick);
-    // Cut, copy, paste and print of the note menu act on the body like the editor menu's.
-    connect(nnCut, &QAction::triggered, this, &TfrmStikko_sub::sbCutClick);
-    connect(nnCopy, &QAction::triggered, this, &TfrmStikko_sub::sbCopyClick);
-    connect(nnPaste, &QAction::triggered, this, &TfrmStikko_sub::sbPasteClick);
-    connect(nnPrint, &QAction::triggered, this, &TfrmStikko_sub::sbPrintClick);
-    connect(nnSizeHide, &QAction::triggered, this, &TfrmStikko_sub::sbCloseClick);
-    connect(N9, &QAction::triggered, this, &TfrmStikko_sub::sbDeleteClick);
-
-    puEdit = new QMenu(this);
-    puEdit->setObjectName(QStringLiteral("puEdit"));
-    nnStep = item(puEdit, QStringLiteral("nnStep"), QStringLiteral("들여쓰기/바로쓰기"), 1,
-                  QKeySequence(Qt::CTRL | Qt::Key_T));
-    separator(puEdit, QStringLiteral("nnLine"));
-    nnCopy2 = item(puEdit, QStringLiteral("nnCopy2"), QStringLiteral("복사"), 3,
-                   QKeySequence(Qt::CTRL | Qt::Key_C));
-    nnCut2 = item(puEdit, QStringLiteral("nnCut2"), QStringLiteral("자르기"), 4,
-                  QKeySequence(Qt::CTRL | Qt::Key_X));
-    nnPaste2 = item(puEdit, QStringLiteral("nnPaste2"), QStringLiteral("붙이기"), 5,
-                    QKeySequence(Qt::CTRL | Qt::Key_V));
-    separator(puEdit, QStringLiteral("N5"));
-    nnFont =
-        item(puEdit, QStringLiteral("nnFont"), QStringLiteral("폰트"), 8, QKeySequence(Qt::CTRL | Qt::Key_F));
-    nnBold = item(puEdit, QStringLiteral("nnBold"), QStringLiteral("진하게"), 7,
-                  QKeySequence(Qt::CTRL | Qt::Key_B));
-    nnS = item(puEdit, QStringLiteral("nnS"), QStringLiteral("기울이기"), 9,
-               QKeySequence(Qt::CTRL | Qt::Key_S));
-    nnUnderline = item(puEdit, QStringLiteral("nnUnderline"), QStringLiteral("밑줄"), 6,
-                       QKeySequence(Qt::CTRL | Qt::Key_U));
-    separator(puEdit, QStringLiteral("N3"));
-    nnPrint2 = item(puEdit, QStringLiteral("nnPrint2"), QStringLiteral("프린트"), 10,
-                    QKeySequence(Qt::CTRL | Qt::Key_P));
-    N6 = item(puEdit, QStringLiteral("N6"), QStringLiteral("화면에서 숨기기"), 11);
-    N7 = item(puEdit, QStringLiteral("N7"), QStringLiteral("완전 삭제"), 12);
-    // The shortcuts are shown here; the body itself turns the keys into commands.
-    for (QAction* a : puEdit->actions())
-        a->setShortcutContext(Qt::WidgetShortcut);
-
-    connect(nnStep, &QAction::triggered, this, &TfrmStikko_sub::nnStepClick);
-    connect(nnCopy2, &QAction::triggered, this, &TfrmStikko_sub::sbCopyClick);
-    connect(nnCut2, &QAction::triggered, this, &TfrmStikko_sub::sbCutClick);
-    connect(nnPaste2, &QAction::triggered, this, &TfrmStikko_sub::sbPasteClick);
-    connect(nnFont, &QAction::triggered, this, &TfrmStikko_sub::labFontClick);
-    connect(nnBold, &QAction::triggered, this, &TfrmStikko_sub::labBoldClick);
-    connect(nnS, &QAction::triggered, this, &TfrmStikko_sub::labItalicClick);
-    connect(nnUnderline, &QAction::triggered, this, &TfrmStikko_sub::labUnderlineClick);
-    connect(nnPrint2, &QAction::triggered, this, &TfrmStikko_sub::sbPrintClick);
-    connect(N6, &QAction::triggered, this, &TfrmStikko_sub::sbCloseClick);
-    connect(N7, &QAction::triggered, this, &TfrmStikko_sub::sbDeleteClick);
-    xpStyle->InitComponent(puConfig);
-    xpStyle->InitComponent(puEdit);
 }
 
 // --- Layout -------------------------------------------------------------------------------
@@ -548,66 +291,61 @@ void TfrmStikko_sub::layoutTitleBar() {
     labTitle->setGeometry(left, 0, std::max(0, right - left), pnTitle->height());
 }
 
-void TfrmStikko_sub::layoutToolbar() {
-    const int w = pnBottom->width();
-    for (SpeedButton* b : {sbDelete, sbPrint, sbClose}) {
-        static const int designLeft[] = {197, 215, 233};
-        const int index = b == sbDelete ? 0 : b == sbPrint ? 1 : 2;
-        b->move(w - (kToolbarDesignWidth - designLeft[index]), b->y());
-    }
-    imgSize->move(w - imgSize->width(), pnBottom->height() - imgSize->height());
-}
+// --- Opening and applying ---------------------------------------------------------------
 
-// --- Showing ------------------------------------------------------------------------------
-
-void TfrmStikko_sub::showNote() {
+void TfrmStikko_sub::open(QByteArrayView id) {
+    NoteRecord record{};
+    InitNoteRecord(record, id.toByteArray().constData());
     const FileState state = noteFiles().loadRecord(record);
     if (state == FileState::Missing)
         LoadNoteRecord(record, kDefaultsFile);
-    showLoadedNote(state);
+    open(record, state);
 }
 
-void TfrmStikko_sub::showLoadedNote(FileState recordState) {
-    isclosed = false;
-    isdeleted = false;
-    ismodified = false;
-    isringing = false;
+void TfrmStikko_sub::open(const NoteRecord& record, FileState state) {
+    record_ = record;
+    closed_ = false;
+    deleted_ = false;
+    modified_ = false;
     showing_ = true;
-    if (recordState == FileState::Unreadable)
-        enterReadOnly(noteFiles().recordPath(fieldBytes(record.oid)), true);
-    ApplyNoteRecord();
+    if (state == FileState::Unreadable)
+        enterReadOnly(noteFiles().recordPath(noteId(record_)), true);
+    applyRecord(noteFiles().loadBody(noteId(record_)), true);
+    writeRecord();
     show();
+    applyStayOnTop();
 }
 
-void TfrmStikko_sub::ApplyNoteRecord() {
-    // Applying the record writes it (the geometry, then the title taken from the body); it
-    // is written once, when everything has been applied.
-    const bool outermost = !holdWrites_;
-    holdWrites_ = true;
-    applyRecord();
-    if (outermost) {
-        holdWrites_ = false;
-        if (writeHeld_) {
-            writeHeld_ = false;
-            writeRecord();
-        }
-    }
+void TfrmStikko_sub::takeFromFiles(const NoteRecord& record, const BodyLoad& body) {
+    record_ = record;
+    applyRecord(body, false);
+    applyStayOnTop();
 }
 
-void TfrmStikko_sub::applyRecord() {
-    move(record.scr_x, record.scr_y);
-    ApplyGeometry();
+void TfrmStikko_sub::applyRecord(const BodyLoad& body, bool newBody) {
+    move(record_.scr_x, record_.scr_y);
+    applyGeometry();
+    applyLinkPicture();
+    setCaption(cp949::fieldText(record_.title));
+    setWindowTitle(cp949::fieldText(record_.title));
+    applyBody(body, newBody);
+    setStayOnTop(record_.istop != 0);
+    applySettings();
+    UpdateTitleFromText();
+    SelectionChange();
+}
 
+void TfrmStikko_sub::applyLinkPicture() {
     // The right link image: a picture in the system folder named by the record. A name that
     // is not found there falls back to the defaults' picture; a name from the Windows program
     // stands for the picture of the same name in the system folder.
     const QString systemFolder = env::programFolder() + QLatin1String(kSystemFolder);
-    const QByteArray imageName = fieldBytes(record.right_homepage_image);
-    const QByteArray defaultImage = fieldBytes(noteDefaults().right_homepage_image);
+    const QByteArrayView imageName = cp949::fieldBytes(record_.right_homepage_image);
+    const QByteArrayView defaultImage = cp949::fieldBytes(noteDefaults().right_homepage_image);
     QString imagePath;
-    if (imageName.size() > 5) {
+    if (imageName.size() >= kMinPictureNameLength) {
         QStringList names{systemFolder + cp949::decode(imageName)};
-        if (defaultImage.size() > 5)
+        if (defaultImage.size() >= kMinPictureNameLength)
             names << systemFolder + cp949::decode(defaultImage);
         imagePath = oldpaths::firstExistingFile(names, systemFolder);
     }
@@ -616,40 +354,55 @@ void TfrmStikko_sub::applyRecord() {
         picture.load(imagePath);
     if (!picture.isNull()) {
         imgVanto->setPicture(picture);
-        imgVanto->setToolTip(cp949::fieldText(record.right_homepage_hint));
+        imgVanto->setToolTip(cp949::fieldText(record_.right_homepage_hint));
         imgVanto->show();
     } else {
         imgVanto->hide();
     }
     layoutTitleBar();
+}
 
-    setCaption(cp949::fieldText(record.title));
-    setWindowTitle(cp949::fieldText(record.title));
-
-    const QByteArray id = fieldBytes(record.oid);
-    const BodyLoad body = noteFiles().loadBody(id);
+void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
         rtf::read(body.rtf, *reDoc->document());
         loadingBody_ = false;
+        // The text is the file's: nothing of it waits to be saved.
+        modified_ = false;
+        if (!hasUnsavedFailure()) {
+            autosave_.saved();
+            timAutosave->stop();
+        }
     } else if (body.state == FileState::Unreadable) {
         // Shown empty and never saved: the file keeps whatever it holds.
-        enterReadOnly(noteFiles().bodyPath(id), false);
-    } else if (!readOnly_) {
+        enterReadOnly(noteFiles().bodyPath(noteId(record_)), false);
+    } else if (newBody && !readOnly_) {
         addDateLine();
     }
     reDoc->document()->clearUndoRedoStacks();
     reDoc->moveCursor(QTextCursor::Start);
+}
 
-    setStayOnTop(record.istop != 0);
-    setTitleColors(record.titlebk_color, record.title_color);
-    setBodyColor(record.batang_color);
-    setBottomColor(record.bottom_color);
-    setToolbarVisible(record.isshow_toolbar != 0);
-    ArmAlarm();
-    setOpacityValue(record.opt_color);
-    UpdateTitleFromText();
-    SelectionChange();
+void TfrmStikko_sub::applySettings() {
+    setTitleColors(record_.titlebk_color, record_.title_color);
+    setBodyColor(record_.batang_color);
+    setBottomColor(record_.bottom_color);
+    setToolbarVisible(record_.isshow_toolbar != 0);
+    armAlarm();
+    setOpacityValue(record_.opt_color);
+}
+
+void TfrmStikko_sub::previewSettings(const NoteRecord& settings) {
+    setTitleColors(settings.titlebk_color, settings.title_color);
+    setBodyColor(settings.batang_color);
+    setBottomColor(settings.bottom_color);
+    setToolbarVisible(settings.isshow_toolbar != 0);
+    setOpacityValue(settings.opt_color);
+}
+
+void TfrmStikko_sub::takeSettings(const NoteRecord& settings) {
+    CopySettings(record_, settings);
+    writeRecord();
 }
 
 void TfrmStikko_sub::addDateLine() {
@@ -658,7 +411,22 @@ void TfrmStikko_sub::addDateLine() {
     const QString stamp = korean.toString(env::now(), QStringLiteral("yy/MM/dd AP hh:mm:ss"));
     QTextCursor cursor(reDoc->document());
     cursor.movePosition(QTextCursor::End);
+    loadingBody_ = true;
     cursor.insertText(QStringLiteral("작성일:") + stamp);
+    loadingBody_ = false;
+    // A new body is a change: it is saved like typing, a moment later, and gives the title.
+    modified_ = true;
+    scheduleAutosave();
+    UpdateTitleFromText();
+}
+
+void TfrmStikko_sub::armAlarm() {
+    // The caption shows the body's first line until the next change near the top.
+    if (lineCount() > 0)
+        setCaption(lineText(0));
+    imgTime->setVisible(record_.isalram == 1);
+    layoutTitleBar();
+    alarm_->arm();
 }
 
 // --- Colours, tool bar, opacity -----------------------------------------------------------
@@ -702,9 +470,6 @@ void TfrmStikko_sub::setOpacityValue(int32_t value) {
 QString TfrmStikko_sub::titleCaption() const {
     return labTitle->text();
 }
-QTextEdit* TfrmStikko_sub::editor() const {
-    return reDoc;
-}
 
 void TfrmStikko_sub::setCaption(const QString& text) {
     labTitle->setText(text);
@@ -719,10 +484,10 @@ QString TfrmStikko_sub::lineText(int line) const {
     return reDoc->document()->findBlockByNumber(line).text();
 }
 
-void TfrmStikko_sub::UpdateTitleFromText() {
+bool TfrmStikko_sub::UpdateTitleFromText() {
     // A note that could not be read keeps the title its record file gives.
     if (readOnly_)
-        return;
+        return false;
     const int lines = lineCount();
     QByteArray title;
     if (lines == 0) {
@@ -736,24 +501,23 @@ void TfrmStikko_sub::UpdateTitleFromText() {
         if (title.isEmpty())
             title = QByteArray(kDefaultTitle);
         if (cp949::decode(title) == titleCaption())
-            return;
+            return false;
     }
-    const QString text = cp949::decode(title);
-    setCaption(text);
-    cp949::copyToField(record.title, title);
-    setWindowTitle(cp949::fieldText(record.title));
-    writeRecord();
+    setCaption(cp949::decode(title));
+    cp949::copyToField(record_.title, title);
+    setWindowTitle(cp949::fieldText(record_.title));
+    return true;
 }
 
 // --- Change tracking ----------------------------------------------------------------------
 
 void TfrmStikko_sub::reDocChange() {
-    if (loadingBody_ || !showing_ || isclosed || readOnly_)
+    if (loadingBody_ || !showing_ || closed_ || readOnly_)
         return;
-    ismodified = true;
+    modified_ = true;
     scheduleAutosave();
-    if (reDoc->textCursor().blockNumber() <= 1)
-        UpdateTitleFromText();
+    if (reDoc->textCursor().blockNumber() <= 1 && UpdateTitleFromText())
+        writeRecord();
 }
 
 void TfrmStikko_sub::reDocExit() {
@@ -763,163 +527,6 @@ void TfrmStikko_sub::reDocExit() {
 
 void TfrmStikko_sub::commitComposition() {
     reDoc->commitComposition();
-}
-
-// --- Saving -------------------------------------------------------------------------------
-
-void TfrmStikko_sub::scheduleAutosave() {
-    const qint64 now = elapsedMs();
-    timAutosave->start(int(std::max<qint64>(0, autosave_.changed(now) - now)));
-}
-
-void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
-    // The first failure of a run is told; the retries that follow are quiet.
-    if (!failureTold_ && host_) {
-        failureTold_ = true;
-        host_->reportWriteFailure(path, reason);
-    }
-    if (!isclosed && !isdeleted) {
-        const qint64 now = elapsedMs();
-        timAutosave->start(int(std::max<qint64>(0, autosave_.failed(now) - now)));
-    }
-    updateMark();
-}
-
-void TfrmStikko_sub::writeSucceeded() {
-    if (!hasUnsavedFailure()) {
-        failureTold_ = false;
-        if (!ismodified) {
-            autosave_.saved();
-            timAutosave->stop();
-        }
-    }
-    updateMark();
-}
-
-void TfrmStikko_sub::recordWriteFailed(const QString& reason) {
-    recordDirty_ = true;
-    writeFailed(noteFiles().recordPath(fieldBytes(record.oid)), reason);
-}
-
-void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
-    readOnly_ = true;
-    recordUnreadable_ = recordUnreadable_ || recordUnreadable;
-    if (unreadablePath_.isEmpty())
-        unreadablePath_ = path;
-    reDoc->setReadOnly(true);
-    updateMark();
-    if (host_)
-        host_->reportReadFailure(path);
-}
-
-void TfrmStikko_sub::updateMark() {
-    const bool shown = readOnly_ || hasUnsavedFailure();
-    if (readOnly_) {
-        imgMark->setPicture(notepictures::readOnlyMark(), QSize(16, 16));
-        imgMark->setToolTip(QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
-                                .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
-    } else if (shown) {
-        imgMark->setPicture(notepictures::unsavedMark(), QSize(16, 16));
-        imgMark->setToolTip(QStringLiteral("저장하지 못한 내용이 있습니다. 잠시 후 다시 저장합니다."));
-    }
-    if (shown != !imgMark->isHidden()) {
-        imgMark->setVisible(shown);
-        layoutTitleBar();
-    }
-}
-
-bool TfrmStikko_sub::writeRecord() {
-    if (isdeleted || recordUnreadable_)
-        return true; // deleted on purpose, or a file that must not be written over
-    if (holdWrites_) {
-        writeHeld_ = true;
-        return true;
-    }
-    QString reason;
-    if (noteFiles().saveRecord(record, &reason)) {
-        recordDirty_ = false;
-        writeSucceeded();
-        return true;
-    }
-    recordWriteFailed(reason);
-    return false;
-}
-
-bool TfrmStikko_sub::saveBody() {
-    if (isdeleted)
-        return true;
-    if (readOnly_)
-        return false;
-    const QByteArray id = fieldBytes(record.oid);
-    const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
-    QString reason;
-    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason)) {
-        bodyFailed_ = false;
-        writeSucceeded();
-        return true;
-    }
-    bodyFailed_ = true;
-    writeFailed(noteFiles().bodyPath(id), reason);
-    return false;
-}
-
-void TfrmStikko_sub::autosaveTimeout() {
-    // A composition in progress is left alone: committing it would break the syllable being
-    // typed. The file takes it as shown, and the body still counts as changed until the
-    // syllable is committed (at close, on focus loss) or given up.
-    if (isclosed || isdeleted)
-        return;
-    if (ismodified && saveBody() && reDoc->preeditText().isEmpty()) {
-        ismodified = false;
-        writeSucceeded();
-    }
-    if (recordDirty_)
-        writeRecord();
-}
-
-std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
-    if (isdeleted || readOnly_ || !ismodified)
-        return std::nullopt;
-    reDoc->commitComposition();
-    return noteFiles().saveRecoveryCopy(fieldBytes(record.oid), rtf::write(*reDoc->document()), error);
-}
-
-bool TfrmStikko_sub::SaveOnClose() {
-    if (isclosed)
-        return true;
-    if (!isdeleted)
-        reDoc->commitComposition();
-    timCheck->stop();
-    timCheckRepeat->stop();
-    timAutosave->stop();
-    mpAlramNotify(); // the sound ends with the window and frees the player
-    bool ok = true;
-    if (!isdeleted) {
-        if (ismodified) {
-            if (saveBody())
-                ismodified = false;
-            else
-                ok = false;
-        }
-        if (!writeRecord())
-            ok = false;
-    }
-    if (ok)
-        isclosed = true;
-    return ok;
-}
-
-void TfrmStikko_sub::closeEvent(QCloseEvent* event) {
-    endGestureCursor();
-    if (!SaveOnClose() && !isdeleted) {
-        // The note could not be written: it stays open with its text, and the user knows.
-        event->ignore();
-        return;
-    }
-    event->accept();
-    // A close the window system started (not the host) still takes the note off the list.
-    if (event->spontaneous() && host_)
-        host_->noteWindowGone(this);
 }
 
 } // namespace stikko

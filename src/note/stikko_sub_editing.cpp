@@ -1,10 +1,10 @@
-// The formatting and editing commands of the tool bar and the editor menu, and the tool bar's
-// indicators that follow the selection. Every command first commits a syllable the input
-// method is still composing, so it acts on the text as the user sees it.
+// The formatting and editing commands, and the states of bold, italic, underline and bullets,
+// which follow the selection.
 
-#include "note/notedialogs.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
+#include "platform/userdialogs.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -14,9 +14,6 @@
 namespace stikko {
 
 namespace {
-
-constexpr int32_t kIndicatorOn = 255; // pure red
-constexpr int32_t kIndicatorOff = 0;  // black
 
 enum Style { Bold, Italic, Underline };
 
@@ -61,50 +58,49 @@ bool selectionHasStyle(const QTextEdit& editor, Style style) {
 void TfrmStikko_sub::SelectionChange() {
     if (!reDoc)
         return;
-    issyncing = true;
-    labBold->setFontColor(selectionHasStyle(*reDoc, Bold) ? kIndicatorOn : kIndicatorOff);
-    labItalic->setFontColor(selectionHasStyle(*reDoc, Italic) ? kIndicatorOn : kIndicatorOff);
-    labUnderline->setFontColor(selectionHasStyle(*reDoc, Underline) ? kIndicatorOn : kIndicatorOff);
-    sbBullets->setChecked(reDoc->textCursor().currentList() != nullptr);
-    issyncing = false;
+    showState(NoteCommand::Bold, selectionHasStyle(*reDoc, Bold));
+    showState(NoteCommand::Italic, selectionHasStyle(*reDoc, Italic));
+    showState(NoteCommand::Underline, selectionHasStyle(*reDoc, Underline));
+    showState(NoteCommand::Indent, reDoc->textCursor().currentList() != nullptr);
 }
 
-void TfrmStikko_sub::applyStyleToggle(ClickLabel* label, int style) {
-    commitComposition();
-    // The label carries the state: its flipped colour says whether the style is added.
-    label->setFontColor(label->fontColor() == kIndicatorOn ? kIndicatorOff : kIndicatorOn);
-    if (issyncing)
-        return;
-    const bool on = label->fontColor() == kIndicatorOn;
+void TfrmStikko_sub::showState(NoteCommand command, bool on) {
+    shownStates_[std::size_t(command)] = on;
+    pnBottom->setChecked(command, on);
+}
+
+bool TfrmStikko_sub::isChecked(NoteCommand command) const {
+    return command == NoteCommand::StayOnTop ? stayOnTop_ : shownStates_[std::size_t(command)];
+}
+
+void TfrmStikko_sub::toggleStyle(NoteCommand command) {
+    // The indicator carries the state: flipped, it says whether the style is added. Without a
+    // selection the style is the one typing will use.
+    const bool on = !isChecked(command);
+    showState(command, on);
     QTextCharFormat change;
-    switch (style) {
-    case Bold:
+    if (command == NoteCommand::Bold)
         change.setFontWeight(on ? QFont::Bold : QFont::Normal);
-        break;
-    case Italic:
+    else if (command == NoteCommand::Italic)
         change.setFontItalic(on);
-        break;
-    default:
+    else
         change.setFontUnderline(on);
-        break;
-    }
     reDoc->mergeCurrentCharFormat(change);
 }
 
-void TfrmStikko_sub::labBoldClick() {
-    applyStyleToggle(labBold, Bold);
+void TfrmStikko_sub::toggleBold() {
+    toggleStyle(NoteCommand::Bold);
 }
-void TfrmStikko_sub::labItalicClick() {
-    applyStyleToggle(labItalic, Italic);
+void TfrmStikko_sub::toggleItalic() {
+    toggleStyle(NoteCommand::Italic);
 }
-void TfrmStikko_sub::labUnderlineClick() {
-    applyStyleToggle(labUnderline, Underline);
+void TfrmStikko_sub::toggleUnderline() {
+    toggleStyle(NoteCommand::Underline);
 }
 
-void TfrmStikko_sub::labFontClick() {
-    commitComposition();
+void TfrmStikko_sub::chooseFont() {
     const QFont initial = reDoc->currentCharFormat().font();
-    if (const auto chosen = noteDialogs().chooseFont(this, initial)) {
+    if (const auto chosen = dialogs().chooseFont(this, initial)) {
         // Name, size and style come from the dialog; the colour stays the selection's.
         QTextCharFormat change;
         change.setFont(*chosen);
@@ -113,13 +109,12 @@ void TfrmStikko_sub::labFontClick() {
     reDoc->setFocus();
 }
 
-void TfrmStikko_sub::sbColorClick() {
-    commitComposition();
+void TfrmStikko_sub::chooseTextColor() {
     const QTextCharFormat current = reDoc->currentCharFormat();
     const QColor initial = current.hasProperty(QTextFormat::ForegroundBrush)
                                ? current.foreground().color()
                                : reDoc->palette().color(QPalette::Text);
-    const auto chosen = noteDialogs().chooseColor(this, initial);
+    const auto chosen = dialogs().chooseColor(this, initial);
     if (!chosen)
         return; // cancelled: the focus stays where it was
     // Only the colour changes: a selection of mixed fonts or styles keeps them.
@@ -129,13 +124,12 @@ void TfrmStikko_sub::sbColorClick() {
     reDoc->setFocus();
 }
 
-void TfrmStikko_sub::sbBulletsClick() {
-    commitComposition();
-    if (issyncing)
-        return;
+void TfrmStikko_sub::toggleBullets() {
+    const bool on = !isChecked(NoteCommand::Indent);
+    showState(NoteCommand::Indent, on);
     QTextCursor cursor = reDoc->textCursor();
     cursor.beginEditBlock();
-    if (sbBullets->isChecked()) {
+    if (on) {
         if (!cursor.currentList()) {
             QTextListFormat format;
             format.setStyle(QTextListFormat::ListDisc);
@@ -162,29 +156,19 @@ void TfrmStikko_sub::sbBulletsClick() {
     cursor.endEditBlock();
 }
 
-void TfrmStikko_sub::nnStepClick() {
-    commitComposition();
-    sbBullets->setChecked(!sbBullets->isChecked());
-    sbBulletsClick();
-}
-
-void TfrmStikko_sub::sbUndoClick() {
-    commitComposition();
+void TfrmStikko_sub::undoEdit() {
     reDoc->undo();
 }
 
-void TfrmStikko_sub::sbCutClick() {
-    commitComposition();
+void TfrmStikko_sub::cut() {
     reDoc->cut();
 }
 
-void TfrmStikko_sub::sbCopyClick() {
-    commitComposition();
+void TfrmStikko_sub::copy() {
     reDoc->copy();
 }
 
-void TfrmStikko_sub::sbPasteClick() {
-    commitComposition();
+void TfrmStikko_sub::paste() {
     reDoc->paste();
 }
 

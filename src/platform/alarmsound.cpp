@@ -141,36 +141,14 @@ class EffectPlayer : public Player {
     bool failedWhileStarting_ = false;
 };
 
-std::function<bool()>& checkSlot() {
-    static std::function<bool()> check;
-    return check;
-}
-
-std::function<Player*(QObject*)>& factorySlot() {
-    static std::function<Player*(QObject*)> factory;
-    return factory;
-}
-
 } // namespace
 
 bool hasOutputDevice() {
-    if (const auto& check = checkSlot())
-        return check();
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
 Player* createPlayer(QObject* parent) {
-    if (const auto& factory = factorySlot())
-        return factory(parent);
     return new EffectPlayer(parent);
-}
-
-void setOutputDeviceCheck(std::function<bool()> check) {
-    checkSlot() = std::move(check);
-}
-
-void setPlayerFactory(std::function<Player*(QObject*)> factory) {
-    factorySlot() = std::move(factory);
 }
 
 } // namespace stikko::sound

@@ -1,11 +1,10 @@
 #pragma once
 // The alarm's sound: a player for one WAV file at a time that reports when the sound is over,
-// and the question whether the system has a sound output at all. Both go through replaceable
-// hooks so that tests can count the sounds without a sound server.
+// and the question whether the system has a sound output at all. The program asks both through
+// env::current(), so that tests can count the sounds without a sound server.
 
 #include <QObject>
 #include <QString>
-#include <functional>
 
 namespace stikko::sound {
 
@@ -31,12 +30,7 @@ class Player : public QObject {
 // True when the system offers at least one sound output.
 bool hasOutputDevice();
 
-// A new player owned by `parent`, from the factory in use (Qt Multimedia unless replaced).
+// A new Qt Multimedia player owned by `parent`.
 Player* createPlayer(QObject* parent);
-
-// Replaces the output check; an empty function asks the system again.
-void setOutputDeviceCheck(std::function<bool()> check);
-// Replaces the player factory; an empty function goes back to Qt Multimedia.
-void setPlayerFactory(std::function<Player*(QObject* parent)> factory);
 
 } // namespace stikko::sound

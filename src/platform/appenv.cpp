@@ -1,32 +1,25 @@
 #include "platform/appenv.h"
 
+#include "platform/alarmsound.h"
 #include "platform/atomicfile.h"
+#include "platform/userdialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <unistd.h>
 
 namespace stikko::env {
 namespace {
-QString& folderSlot() {
-    static QString folder;
-    return folder;
-}
-QString& storageSlot() {
-    static QString folder;
-    return folder;
-}
-QSize& workAreaSlot() {
-    static QSize size;
-    return size;
-}
-std::function<QDateTime()>& clockSlot() {
-    static std::function<QDateTime()> clock;
-    return clock;
+Environment*& installed() {
+    static Environment* environment = nullptr;
+    return environment;
 }
 QString withSlash(const QString& folder) {
     return folder.endsWith(u'/') || folder.isEmpty() ? folder : folder + u'/';
@@ -38,26 +31,92 @@ bool canKeepNotesIn(const QString& folder) {
         return data.isDir() && data.isWritable();
     return QFileInfo(folder).isWritable();
 }
+bool hasGuiApplication() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
 } // namespace
 
+QDateTime Environment::now() const {
+    return QDateTime::currentDateTime();
+}
+
+qint64 Environment::steadyMs() const {
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+QSize Environment::workArea() const {
+    if (hasGuiApplication()) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            return screen->availableGeometry().size();
+    }
+    return QSize(1024, 768);
+}
+
+QList<QRect> Environment::screenAreas() const {
+    QList<QRect> areas;
+    if (hasGuiApplication()) {
+        for (const QScreen* screen : QGuiApplication::screens())
+            areas << screen->availableGeometry();
+    }
+    if (areas.isEmpty())
+        areas << QRect(QPoint(0, 0), workArea());
+    return areas;
+}
+
+bool Environment::trayAvailable() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool Environment::hasSoundOutput() const {
+    return sound::hasOutputDevice();
+}
+
+sound::Player* Environment::createSoundPlayer(QObject* parent) const {
+    return sound::createPlayer(parent);
+}
+
+qint64 Environment::writeToFile(int fd, const char* data, qint64 size) const {
+    return ::write(fd, data, static_cast<size_t>(size));
+}
+
+Environment& current() {
+    static Environment system;
+    Environment* environment = installed();
+    return environment ? *environment : system;
+}
+
+Override::Override(Environment& environment, Dialogs& dialogs)
+    : oldEnvironment_(installed()), oldDialogs_(detail::installedDialogs()) {
+    installed() = &environment;
+    detail::installedDialogs() = &dialogs;
+}
+
+Override::~Override() {
+    installed() = oldEnvironment_;
+    detail::installedDialogs() = oldDialogs_;
+}
+
 QString programFolder() {
-    QString& folder = folderSlot();
+    QString& folder = current().programFolder;
     if (folder.isEmpty() && QCoreApplication::instance())
         setProgramFolder(QCoreApplication::applicationDirPath());
     return folder;
 }
 
 void setProgramFolder(const QString& folder) {
-    folderSlot() = withSlash(folder);
+    current().programFolder = withSlash(folder);
 }
 
 QString storageFolder() {
-    const QString& folder = storageSlot();
+    const QString& folder = current().storageFolder;
     return folder.isEmpty() ? programFolder() : folder;
 }
 
 void setStorageFolder(const QString& folder) {
-    storageSlot() = withSlash(folder);
+    current().storageFolder = withSlash(folder);
 }
 
 QString settleStorageFolder(QString* error) {
@@ -99,37 +158,5 @@ QString settleStorageFolder(QString* error) {
         *error = QStringLiteral("cannot write %1: %2").arg(defaults, reason);
     return user;
 }
-
-QSize workArea() {
-    if (workAreaSlot().isValid())
-        return workAreaSlot();
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            return screen->availableGeometry().size();
-    }
-    return QSize(1024, 768);
-}
-
-void setWorkArea(const QSize& size) { workAreaSlot() = size; }
-
-QList<QRect> screenAreas() {
-    if (workAreaSlot().isValid())
-        return {QRect(QPoint(0, 0), workAreaSlot())};
-    QList<QRect> areas;
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        for (const QScreen* screen : QGuiApplication::screens())
-            areas << screen->availableGeometry();
-    }
-    if (areas.isEmpty())
-        areas << QRect(QPoint(0, 0), workArea());
-    return areas;
-}
-
-QDateTime now() {
-    const auto& clock = clockSlot();
-    return clock ? clock() : QDateTime::currentDateTime();
-}
-
-void setClock(std::function<QDateTime()> clock) { clockSlot() = std::move(clock); }
 
 } // namespace stikko::env

@@ -1,16 +1,69 @@
 #pragma once
-// The facts about the outside world that the notes depend on: the program folder, the folder
-// the notes are kept in, the size of the screen's work area and the clock. The application
-// sets them up at start; tests fix them so that paths, placements and alarms are predictable.
+// The world outside the program as the notes see it: the program folder and the folder the notes
+// are kept in, the clocks, the screens' work areas, the notification area, the sound output and
+// the call that puts bytes into files. The program asks the system through Environment's own
+// answers; a test puts an Environment of its own in place, together with its dialogs, with one
+// Override, so that paths, placements, alarms and failures are predictable.
 
 #include <QDateTime>
 #include <QList>
 #include <QRect>
 #include <QSize>
 #include <QString>
-#include <functional>
 
-namespace stikko::env {
+class QObject;
+
+namespace stikko {
+
+class Dialogs;
+
+namespace sound {
+class Player;
+}
+
+namespace env {
+
+class Environment {
+  public:
+    virtual ~Environment() = default;
+
+    // The local date and time.
+    virtual QDateTime now() const;
+    // Milliseconds of a clock that only goes forward; for delays, not for dates.
+    virtual qint64 steadyMs() const;
+    // Width and height of the primary screen's work area (the desktop less panels).
+    virtual QSize workArea() const;
+    // The available areas of all screens, in desktop coordinates.
+    virtual QList<QRect> screenAreas() const;
+    // Whether the desktop has a notification area now.
+    virtual bool trayAvailable() const;
+    // Whether the system has a sound output, and a new player for the alarm's sound.
+    virtual bool hasSoundOutput() const;
+    virtual sound::Player* createSoundPlayer(QObject* parent) const;
+    // Puts bytes into an open file: like ::write, how many were written (possibly fewer than
+    // asked) or -1 with errno set.
+    virtual qint64 writeToFile(int fd, const char* data, qint64 size) const;
+
+    // The folders, always ending in '/' (see programFolder() and storageFolder() below).
+    QString programFolder;
+    QString storageFolder;
+};
+
+// The environment in use: the system's unless an Override holds another.
+Environment& current();
+
+// While it lives, `environment` and `dialogs` answer in place of the system's.
+class Override {
+  public:
+    Override(Environment& environment, Dialogs& dialogs);
+    ~Override();
+    Override(const Override&) = delete;
+    Override& operator=(const Override&) = delete;
+
+  private:
+    Environment* oldEnvironment_;
+    Dialogs* oldDialogs_;
+};
 
 // The executable's folder, always ending in '/'.
 QString programFolder();
@@ -29,17 +82,19 @@ void setStorageFolder(const QString& folder);
 // or seeded (the folder is chosen all the same, and saving reports what fails).
 QString settleStorageFolder(QString* error = nullptr);
 
-// Width and height of the primary screen's work area (the desktop less panels).
-QSize workArea();
-// Fixes the work area; an invalid size goes back to asking the screen.
-void setWorkArea(const QSize& size);
-// The available areas of all screens, in desktop coordinates; with a fixed work area, that
-// area at the origin.
-QList<QRect> screenAreas();
+// The current environment's answers.
+inline QDateTime now() {
+    return current().now();
+}
+inline qint64 steadyMs() {
+    return current().steadyMs();
+}
+inline QSize workArea() {
+    return current().workArea();
+}
+inline QList<QRect> screenAreas() {
+    return current().screenAreas();
+}
 
-// The local date and time.
-QDateTime now();
-// Replaces the clock; an empty function goes back to the system clock.
-void setClock(std::function<QDateTime()> clock);
-
-} // namespace stikko::env
+} // namespace env
+} // namespace stikko

@@ -1,29 +1,23 @@
 #include "platform/atomicfile.h"
 
+#include "platform/appenv.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace stikko {
 
 namespace {
-
-FileWriter& writerSlot() {
-    static FileWriter writer;
-    return writer;
-}
 
 QString systemError(int number) {
     return QString::fromLocal8Bit(std::strerror(number));
@@ -75,13 +69,12 @@ std::unique_ptr<QTemporaryFile> openTemporary(const QString& target, QString* re
 // reason, when the writer fails or stops making progress, or when the file does not come out
 // exactly as long as `bytes` (a writer that claims more than it wrote is caught here).
 bool writeAllBytes(int fd, QByteArrayView bytes, QString* reason) {
-    const FileWriter& writer = writerSlot();
+    const env::Environment& environment = env::current();
     qint64 done = 0;
     const qint64 size = bytes.size();
     while (done < size) {
         errno = 0;
-        const qint64 written = writer ? writer(fd, bytes.data() + done, size - done)
-                                      : ::write(fd, bytes.data() + done, static_cast<size_t>(size - done));
+        const qint64 written = environment.writeToFile(fd, bytes.data() + done, size - done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0) {
@@ -103,8 +96,8 @@ bool writeAllBytes(int fd, QByteArrayView bytes, QString* reason) {
 }
 
 // True when `path` is a plain file that already holds exactly `bytes`. Rewriting it would
-// change nothing but cost a flush to the disk; a note is written several times while it is
-// opened, almost always with what its file already says.
+// change nothing but cost a flush to the disk; a note opened at start writes its record, which
+// its file almost always holds already.
 bool alreadyHolds(const QString& path, QByteArrayView bytes) {
     const QFileInfo info(path);
     if (!info.isFile() || info.isSymLink() || info.size() != bytes.size())
@@ -115,141 +108,23 @@ bool alreadyHolds(const QString& path, QByteArrayView bytes) {
     return file.readAll() == bytes;
 }
 
-struct PendingFile {
-    QString path;
-    QByteArray bytes;
-};
-
-// The open batch's files, in the order they were first written, and their index by path.
-struct BatchState {
-    std::vector<PendingFile> files;
-    QHash<QString, std::size_t> index;
-};
-BatchState* openBatch = nullptr;
-
-QString batchKey(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-// Writes one chunk of files: every temporary file first, their data sent to the disk together,
-// then one wait per file (the first one commits the file system's journal for all), then the
-// renames. Failures are added to `failed`.
-void commitChunk(const std::vector<const PendingFile*>& chunk, QStringList& failed) {
-    struct Staged {
-        const PendingFile* file;
-        std::unique_ptr<QTemporaryFile> temp;
-    };
-    std::vector<Staged> staged;
-    staged.reserve(chunk.size());
-    for (const PendingFile* file : chunk) {
-        QString reason;
-        auto temp = openTemporary(writeTarget(file->path), &reason);
-        if (!temp || !writeAllBytes(temp->handle(), file->bytes, &reason)) {
-            failed << file->path;
-            continue;
-        }
-#ifdef SYNC_FILE_RANGE_WRITE
-        ::sync_file_range(temp->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
-        staged.push_back({file, std::move(temp)});
-    }
-    // Each flush waits for the disk on its own; the disk serves many at once, so they are
-    // issued side by side. Only the flushes run beside the GUI thread, which waits for them.
-    std::vector<char> synced(staged.size(), 0);
-    std::atomic<std::size_t> next{0};
-    const auto flushSome = [&] {
-        for (std::size_t i = next++; i < staged.size(); i = next++) {
-            synced[i] = ::fdatasync(staged[i].temp->handle()) == 0 ? 1 : 0;
-        }
-    };
-    const std::size_t helpers = std::min<std::size_t>(staged.size() / 4, 15);
-    std::vector<std::thread> threads;
-    threads.reserve(helpers);
-    for (std::size_t i = 0; i < helpers; ++i) {
-        threads.emplace_back(flushSome);
-    }
-    flushSome();
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        if (!synced[i]) {
-            failed << staged[i].file->path;
-            staged[i].temp.reset(); // removes the temporary file
-        }
-    }
-    for (Staged& entry : staged) {
-        if (!entry.temp) {
-            continue;
-        }
-        const QByteArray from = QFile::encodeName(entry.temp->fileName());
-        const QByteArray to = QFile::encodeName(writeTarget(entry.file->path));
-        if (::rename(from.constData(), to.constData()) == 0) {
-            entry.temp->setAutoRemove(false);
-        } else {
-            failed << entry.file->path;
-        }
-        entry.temp.reset();
-    }
-}
-
 } // namespace
 
-WriteBatch::WriteBatch() {
-    if (openBatch == nullptr) {
-        openBatch = new BatchState;
-        outer_ = true;
-    }
-}
-
-WriteBatch::~WriteBatch() {
-    if (outer_) {
-        commit();
-        delete openBatch;
-        openBatch = nullptr;
-    }
-}
-
-qsizetype WriteBatch::size() const {
-    return openBatch != nullptr ? static_cast<qsizetype>(openBatch->files.size()) : 0;
-}
-
-QStringList WriteBatch::commit() {
-    QStringList failed;
-    if (!outer_ || openBatch == nullptr) {
-        return failed;
-    }
-    std::vector<PendingFile> files;
-    files.swap(openBatch->files);
-    openBatch->index.clear();
-    // Chunks keep the number of open files small.
-    constexpr std::size_t kChunk = 256;
-    std::vector<const PendingFile*> chunk;
-    for (const PendingFile& file : files) {
-        if (alreadyHolds(file.path, file.bytes)) {
-            continue;
-        }
-        chunk.push_back(&file);
-        if (chunk.size() == kChunk) {
-            commitChunk(chunk, failed);
-            chunk.clear();
-        }
-    }
-    if (!chunk.empty()) {
-        commitChunk(chunk, failed);
-    }
-    return failed;
-}
-
-std::optional<QByteArray> pendingWrite(const QString& path) {
-    if (openBatch == nullptr || openBatch->files.empty()) {
+std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    }
-    const auto it = openBatch->index.constFind(batchKey(path));
-    if (it == openBatch->index.constEnd()) {
+    const qint64 size = file.size();
+    if (size > limit)
         return std::nullopt;
-    }
-    return openBatch->files[*it].bytes;
+    // Asking for the whole limit at once would reserve (and then give back) that much memory
+    // for every file read; the file's own size plus one byte shows whether it grew meanwhile.
+    QByteArray bytes = file.read(size + 1);
+    if (bytes.size() > size && file.error() == QFileDevice::NoError)
+        bytes += file.read(limit + 1 - bytes.size());
+    if (file.error() != QFileDevice::NoError || bytes.size() > limit)
+        return std::nullopt;
+    return bytes;
 }
 
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
@@ -260,17 +135,6 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
     };
     if (path.isEmpty())
         return fail(QStringLiteral("no file name"));
-    if (openBatch != nullptr) {
-        const QString key = batchKey(path);
-        const auto it = openBatch->index.constFind(key);
-        if (it != openBatch->index.constEnd()) {
-            openBatch->files[*it].bytes = bytes.toByteArray();
-        } else {
-            openBatch->index.insert(key, openBatch->files.size());
-            openBatch->files.push_back({path, bytes.toByteArray()});
-        }
-        return true;
-    }
     if (alreadyHolds(path, bytes))
         return true;
     const QString target = writeTarget(path);
@@ -287,10 +151,6 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
         return fail(systemError(errno));
     temp->setAutoRemove(false);
     return true;
-}
-
-void setFileWriter(FileWriter writer) {
-    writerSlot() = std::move(writer);
 }
 
 bool isTemporaryFileName(const QString& fileName) {

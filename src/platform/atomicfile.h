@@ -5,27 +5,22 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 namespace stikko {
 
+// All of `path`, a plain file of at most `limit` bytes; nothing when it cannot be read in full
+// or is larger (also when it grows past the limit while it is read).
+std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit);
+
 // Replaces `path` with `bytes`. Creates no folders. Returns false (and, if `error` is given,
 // a reason) when the file could not be written in full.
 // A file that already holds exactly `bytes` is left alone: nothing changes, and no flush to
-// the disk is paid for.
+// the disk is paid for. The bytes go through env::current().writeToFile, which a test may make
+// fail or come up short: a file is only renamed into place when every byte of it is on the disk.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
-
-// The call that puts bytes into an open temporary file: like ::write, it returns how many bytes
-// it wrote (possibly fewer than asked) or -1 with errno set. Tests install one that fails or
-// comes up short; whatever it does, a file is only renamed into place when every byte of it
-// is on the disk.
-using FileWriter = std::function<qint64(int fd, const char* data, qint64 size)>;
-// An empty writer goes back to ::write.
-void setFileWriter(FileWriter writer);
 
 // True for a name this writer gives its temporary files while it writes `<name>`:
 // "<name>.XXXXXX", six random letters and digits (of at least two of the kinds lower case,
@@ -36,32 +31,5 @@ bool isTemporaryFileName(const QString& fileName);
 // of `suffixes` (".ini", ".rtf"); returns how many were removed. Only call it while no other
 // process can be writing there.
 int removeLeftoverTemporaries(const QString& folder, const QStringList& suffixes);
-
-// Opening many notes at once writes each of their files two or three times in quick succession
-// (keys completed, geometry, the title taken from the body), each write a flush to the disk.
-// While a WriteBatch exists, writeFileAtomically keeps the bytes in memory instead (the last
-// write of a file wins) and readers see them through pendingWrite(); commit() then replaces
-// each file once, with the flushes to the disk done together. A crash before the commit leaves
-// every file as it was before the batch. Batches do not nest: an inner one joins the outer.
-class WriteBatch {
-public:
-    WriteBatch();
-    // Commits what is still held.
-    ~WriteBatch();
-    WriteBatch(const WriteBatch&) = delete;
-    WriteBatch& operator=(const WriteBatch&) = delete;
-
-    // Writes every file held so far; returns the paths that could not be written (their old
-    // files are left as they were). An inner batch commits nothing.
-    QStringList commit();
-    // Number of files held.
-    qsizetype size() const;
-
-private:
-    bool outer_ = false;
-};
-
-// The bytes an open batch holds for `path`, if it holds any.
-std::optional<QByteArray> pendingWrite(const QString& path);
 
 } // namespace stikko

@@ -70,6 +70,12 @@ bool isValid(QByteArrayView bytes) {
     return !decoder.hasError();
 }
 
+QByteArrayView fieldBytes(const char* field, std::size_t capacity) {
+    const void* end = std::memchr(field, '\0', capacity);
+    return QByteArrayView(field,
+                          end ? static_cast<const char*>(end) - field : static_cast<qsizetype>(capacity));
+}
+
 void copyToField(char* field, std::size_t capacity, QByteArrayView bytes) {
     if (!field || capacity == 0)
         return;

@@ -29,12 +29,15 @@ template <std::size_t N> void copyToField(char (&field)[N], QByteArrayView bytes
 template <std::size_t N> void copyToField(char (&field)[N], QStringView text) {
     copyToField(field, N, encode(text));
 }
+// The bytes of a zero-terminated field of `capacity` bytes, up to its terminator (never past
+// the field).
+QByteArrayView fieldBytes(const char* field, std::size_t capacity);
+template <std::size_t N> QByteArrayView fieldBytes(const char (&field)[N]) {
+    return fieldBytes(field, N);
+}
 // The text of a zero-terminated field (never reads past the field).
 template <std::size_t N> QString fieldText(const char (&field)[N]) {
-    std::size_t len = 0;
-    while (len < N && field[len] != '\0')
-        ++len;
-    return decode(QByteArrayView(field, static_cast<qsizetype>(len)));
+    return decode(fieldBytes(field, N));
 }
 
 } // namespace stikko::cp949

@@ -77,12 +77,6 @@ QByteArray sharedEol(QByteArrayView eol) {
 } // namespace
 
 IniFile::IniFile(const QString& path) : path_(path) {
-    // A write still held by an open batch is what the file says.
-    if (const std::optional<QByteArray> pending = pendingWrite(path)) {
-        existed_ = true;
-        parse(*pending);
-        return;
-    }
     QFile file(path);
     if (!file.exists())
         return;

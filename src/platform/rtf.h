@@ -19,6 +19,12 @@ QByteArray write(const QTextDocument& document);
 // A note body is a few kilobytes; a file larger than this is not one and is not read.
 inline constexpr qint64 kMaxFileSize = qint64(256) << 20;
 
+// What both directions keep: indents and spacing up to 22 inches (in twips), font sizes from 1
+// to 1638 points (in half points). Values beyond are cut to these.
+inline constexpr int kMaxTwips = 31680;
+inline constexpr int kMinHalfPoints = 2;
+inline constexpr int kMaxHalfPoints = 3276;
+
 // File helpers. load: false when the file cannot be read (the document is left untouched).
 // save: atomic (temporary file + rename); false when it fails, the old file then intact.
 bool loadFile(const QString& path, QTextDocument& document);

@@ -22,10 +22,7 @@ namespace stikko::rtf {
 
 namespace {
 
-constexpr int kMaxTwips = 31680;
 constexpr int kBulletHang = 200; // twips from a bullet to its text, as the control writes it
-constexpr int kMinHalfPoints = 2;
-constexpr int kMaxHalfPoints = 3276;
 
 struct Props {
     int font = 0;
@@ -57,15 +54,17 @@ public:
     QByteArray run();
 
 private:
-    Props propsOf(const QTextFormat& format, int formatIndex);
-    Para paraOf(const QTextBlock& block) const;
-    int fontIndex(const QString& family);
-    int colourIndex(const QBrush& brush);
+  void writeParagraph(const QTextBlock& block, const Para& para, bool changed);
+  QByteArray tables();
+  Props propsOf(const QTextFormat& format, int formatIndex);
+  Para paraOf(const QTextBlock& block) const;
+  int fontIndex(const QString& family);
+  int colourIndex(const QBrush& brush);
 
-    void word(const char* name) {
-        body_ += '\\';
-        body_ += name;
-        needSpace_ = true;
+  void word(const char* name) {
+      body_ += '\\';
+      body_ += name;
+      needSpace_ = true;
     }
     void word(const char* name, int value) {
         word(name);
@@ -286,76 +285,63 @@ bool Writer::text(QStringView text, const Props& props, QByteArray& out, bool fo
     return wrote;
 }
 
-QByteArray Writer::run() {
-    body_.reserve(1024);
-    // Font 0 (\deff0) is the font the text begins with.
-    if (const QTextBlock first = document_.begin(); first.isValid()) {
-        const QTextBlock::iterator it = first.begin();
-        if (!it.atEnd() && it.fragment().isValid())
-            propsOf(it.fragment().charFormat(), it.fragment().charFormatIndex());
-        else
-            propsOf(first.charFormat(), first.charFormatIndex());
+// One paragraph: its properties when they differ from the one before (`changed`), its bullet,
+// its text, and its mark.
+void Writer::writeParagraph(const QTextBlock& block, const Para& para, bool changed) {
+    if (changed)
+        word("pard");
+    if (para.bullet && symbolFont_ < 0) {
+        symbolFont_ = static_cast<int>(fonts_.size());
     }
-
-    Para previous;
-    bool firstBlock = true;
-    for (QTextBlock block = document_.begin(); block.isValid(); block = block.next()) {
-        const Para para = paraOf(block);
-        const bool changed = firstBlock || !(para == previous);
-        firstBlock = false;
-        previous = para;
-        if (changed)
-            word("pard");
-        if (para.bullet && symbolFont_ < 0) {
-            symbolFont_ = static_cast<int>(fonts_.size());
-        }
+    if (para.bullet) {
+        raw("{\\pntext\\f");
+        body_ += QByteArray::number(symbolFont_);
+        raw("\\'B7\\tab}");
+    }
+    if (changed) {
         if (para.bullet) {
-            raw("{\\pntext\\f");
+            raw("{\\*\\pn\\pnlvlblt\\pnf");
             body_ += QByteArray::number(symbolFont_);
-            raw("\\'B7\\tab}");
+            raw("\\pnindent0{\\pntxtb\\'B7}}");
         }
-        if (changed) {
-            if (para.bullet) {
-                raw("{\\*\\pn\\pnlvlblt\\pnf");
-                body_ += QByteArray::number(symbolFont_);
-                raw("\\pnindent0{\\pntxtb\\'B7}}");
-            }
-            if (para.first)
-                word("fi", para.first);
-            if (para.left)
-                word("li", para.left);
-            if (para.right)
-                word("ri", para.right);
-            if (para.before)
-                word("sb", para.before);
-            if (para.after)
-                word("sa", para.after);
-            if (para.align)
-                word(para.align == 1 ? "qc" : para.align == 2 ? "qr" : "qj");
-        }
-        bool wrote = false;
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid())
-                continue;
-            const Props props = propsOf(fragment.charFormat(), fragment.charFormatIndex());
-            wrote |= text(fragment.text(), props, body_);
-        }
-        if (!wrote) { // an empty line keeps the look the caret would type with
-            Props mark = propsOf(block.charFormat(), block.charFormatIndex());
-            mark.vertical = 0;
-            switchTo(mark);
-        }
-        // Superscript never reaches a paragraph mark, where it shows nothing: some readers
-        // misplace the break or drop the line's text when it does.
-        if (current_.vertical) {
-            word("nosupersub");
-            current_.vertical = 0;
-        }
-        word("par");
-        raw("\r\n");
+        if (para.first)
+            word("fi", para.first);
+        if (para.left)
+            word("li", para.left);
+        if (para.right)
+            word("ri", para.right);
+        if (para.before)
+            word("sb", para.before);
+        if (para.after)
+            word("sa", para.after);
+        if (para.align)
+            word(para.align == 1 ? "qc" : para.align == 2 ? "qr" : "qj");
     }
+    bool wrote = false;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid())
+            continue;
+        const Props props = propsOf(fragment.charFormat(), fragment.charFormatIndex());
+        wrote |= text(fragment.text(), props, body_);
+    }
+    if (!wrote) { // an empty line keeps the look the caret would type with
+        Props mark = propsOf(block.charFormat(), block.charFormatIndex());
+        mark.vertical = 0;
+        switchTo(mark);
+    }
+    // Superscript never reaches a paragraph mark, where it shows nothing: some readers
+    // misplace the break or drop the line's text when it does.
+    if (current_.vertical) {
+        word("nosupersub");
+        current_.vertical = 0;
+    }
+    word("par");
+    raw("\r\n");
+}
 
+// The document's start: the header, the font table and the colour table.
+QByteArray Writer::tables() {
     QByteArray out;
     out.reserve(body_.size() + 512);
     out += "{\\rtf1\\ansi\\ansicpg949\\deff0\\deflang1033\\deflangfe1042{\\fonttbl";
@@ -381,6 +367,31 @@ QByteArray Writer::run() {
         }
         out += "}\r\n";
     }
+    return out;
+}
+
+QByteArray Writer::run() {
+    body_.reserve(1024);
+    // Font 0 (\deff0) is the font the text begins with.
+    if (const QTextBlock first = document_.begin(); first.isValid()) {
+        const QTextBlock::iterator it = first.begin();
+        if (!it.atEnd() && it.fragment().isValid())
+            propsOf(it.fragment().charFormat(), it.fragment().charFormatIndex());
+        else
+            propsOf(first.charFormat(), first.charFormatIndex());
+    }
+
+    Para previous;
+    bool firstBlock = true;
+    for (QTextBlock block = document_.begin(); block.isValid(); block = block.next()) {
+        const Para para = paraOf(block);
+        const bool changed = firstBlock || !(para == previous);
+        firstBlock = false;
+        previous = para;
+        writeParagraph(block, para, changed);
+    }
+
+    QByteArray out = tables();
     out += "\\viewkind4\\uc1";
     out += body_;
     out += "}\r\n";

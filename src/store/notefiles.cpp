@@ -44,32 +44,14 @@ bool trashAvailable() {
     return !data.isEmpty() && QDir().mkpath(data);
 }
 
-// The whole of a file, read without remembering it. A write still held by an open batch is
-// what the file says.
+// The whole of a file, read without remembering it.
 std::optional<QByteArray> readBytes(const QString& path, FileState& state) {
-    if (std::optional<QByteArray> pending = pendingWrite(path)) {
-        state = FileState::Loaded;
-        return pending;
-    }
-    QFile file(path);
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    if (!QFileInfo::exists(path)) {
         state = FileState::Missing;
         return std::nullopt;
     }
-    state = FileState::Unreadable;
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const qint64 size = file.size();
-    if (size > rtf::kMaxFileSize)
-        return std::nullopt;
-    // The file's own size plus one byte shows whether it grew meanwhile.
-    QByteArray bytes = file.read(size + 1);
-    if (bytes.size() > size && file.error() == QFileDevice::NoError)
-        bytes += file.read(rtf::kMaxFileSize + 1 - bytes.size());
-    if (file.error() != QFileDevice::NoError || bytes.size() > rtf::kMaxFileSize)
-        return std::nullopt;
-    state = FileState::Loaded;
+    std::optional<QByteArray> bytes = readWholeFile(path, rtf::kMaxFileSize);
+    state = bytes ? FileState::Loaded : FileState::Unreadable;
     return bytes;
 }
 
@@ -273,8 +255,6 @@ bool NoteFiles::holdsWhatItSaw(const QString& path) const {
     const std::optional<SeenContent> seen = lastSeen(path);
     if (!seen)
         return false;
-    if (std::optional<QByteArray> pending = pendingWrite(path))
-        return SeenContent::of(*pending) == *seen;
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return (errno == ENOENT || errno == ENOTDIR) && seen->isAbsent();
@@ -306,8 +286,7 @@ bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* er
 }
 
 FileState NoteFiles::loadRecord(NoteRecord& record) {
-    const QByteArrayView id(record.oid, qsizetype(strnlen(record.oid, sizeof record.oid)));
-    const QString path = recordPath(id);
+    const QString path = recordPath(noteId(record));
     FileState state = FileState::Missing;
     const std::optional<QByteArray> bytes = readFile(path, state);
     ReadNoteRecord(record, IniFile::fromBytes(bytes.value_or(QByteArray()), path));
@@ -315,7 +294,7 @@ FileState NoteFiles::loadRecord(NoteRecord& record) {
 }
 
 bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
-    const QByteArrayView id(record.oid, qsizetype(strnlen(record.oid, sizeof record.oid)));
+    const QByteArrayView id = noteId(record);
     if (!isNoteId(id)) {
         if (error)
             *error = QStringLiteral("no valid note id");
@@ -332,7 +311,11 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
     }
     IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
     WriteNoteRecord(ini, record, true);
-    return writeFile(path, ini.toBytes(), error);
+    const QByteArray updated = ini.toBytes();
+    // A file that already says so is left alone (most notes, each time the program starts).
+    if (bytes && *bytes == updated)
+        return true;
+    return writeFile(path, updated, error);
 }
 
 BodyLoad NoteFiles::loadBody(QByteArrayView id) {

@@ -106,12 +106,8 @@ int32_t intField(const NoteRecord& record, const KeyDef& def) {
     return value;
 }
 
-// The bytes of a zero-terminated field, never reading past it.
-QByteArrayView fieldBytes(const char* field, std::size_t size) {
-    return QByteArrayView(field, static_cast<qsizetype>(strnlen(field, size)));
-}
 QByteArrayView fieldBytes(const NoteRecord& record, const KeyDef& def) {
-    return fieldBytes(textField(record, def), def.size);
+    return cp949::fieldBytes(textField(record, def), def.size);
 }
 
 // A folder as a record stores it, or nothing when the folder has no exact code-page form
@@ -145,6 +141,10 @@ template <std::size_t N> void setPathField(char (&field)[N], const QByteArray& p
 const NoteRecord* g_defaults = nullptr;
 
 } // namespace
+
+QByteArrayView noteId(const NoteRecord& record) {
+    return cp949::fieldBytes(record.oid);
+}
 
 void SetDefaultsRecord(const NoteRecord* defaults) {
     g_defaults = defaults;
@@ -181,7 +181,7 @@ void ReadNoteRecord(NoteRecord& record, const IniFile& ini) {
     const QSize area = env::workArea();
     // The clock is read once, and its text made only for a key that is missing.
     const QDateTime now = env::now();
-    QByteArray sound = fieldBytes(defaults.sound_file, sizeof defaults.sound_file).toByteArray();
+    QByteArray sound = cp949::fieldBytes(defaults.sound_file).toByteArray();
     if (!sound.contains(".wav"))
         sound = encodedFolder(env::programFolder()).value_or(QByteArray()) + kSoundFolder + "alram.wav";
 
@@ -248,6 +248,23 @@ void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile) {
         else
             ini.writeInteger(def.section, def.key, intField(record, def));
     }
+}
+
+void CopySettings(NoteRecord& to, const NoteRecord& from) {
+    to.title_color = from.title_color;
+    to.titlebk_color = from.titlebk_color;
+    to.batang_color = from.batang_color;
+    to.bottom_color = from.bottom_color;
+    to.opt_color = from.opt_color;
+    to.isshow_toolbar = from.isshow_toolbar;
+    to.isalram = from.isalram;
+    to.alram_h = from.alram_h;
+    to.alram_m = from.alram_m;
+    to.alram_repeat = from.alram_repeat;
+    std::memcpy(to.alram_date, from.alram_date, sizeof to.alram_date);
+    std::memcpy(to.alram_datetime, from.alram_datetime, sizeof to.alram_datetime);
+    to.is_sound = from.is_sound;
+    std::memcpy(to.sound_file, from.sound_file, sizeof to.sound_file);
 }
 
 void ListFiles(const QString& folder, const QString& pattern, QStringList& list) {

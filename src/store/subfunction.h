@@ -58,6 +58,9 @@ struct NoteRecord {
     int32_t alram_repeat;
 };
 
+// The id of the note a record belongs to: its oid field's bytes.
+QByteArrayView noteId(const NoteRecord& record);
+
 // Relative parts of the program folder.
 inline constexpr char kDataFolder[] = "./data/";
 inline constexpr char kSystemFolder[] = "./system/";
@@ -84,6 +87,10 @@ bool SaveNoteRecord(const char* target, NoteRecord record);
 // alarm keys only when `ownFile`).
 void ReadNoteRecord(NoteRecord& record, const IniFile& ini);
 void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile);
+
+// Copies the settings part of a record (colours, opacity, tool bar, alarm and sound: what the
+// settings dialog edits) from `from` into `to`.
+void CopySettings(NoteRecord& to, const NoteRecord& from);
 
 // Replaces `list` with the names of the plain files in `folder` matching `pattern` ("*.ini"),
 // skipping names that begin with '.' or contain "default".

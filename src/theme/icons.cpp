@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <array>
-#include <mutex>
 
 // One flat style for every picture: a dark slate outline, white or pale fills and a few
 // saturated accents, antialiased on a transparent 16 x 16 grid. Lines sit on half units so
@@ -16,16 +15,9 @@ namespace stikko::icons {
 
 namespace {
 
-constexpr int kEditIconCount = 19;
+using namespace ink;
 
-const QColor kInk(0x3c, 0x46, 0x50);
-const QColor kPaper(0xff, 0xff, 0xff);
-const QColor kPale(0xe4, 0xea, 0xf0);
-const QColor kBlue(0x2f, 0x7f, 0xd0);
-const QColor kRed(0xd9, 0x46, 0x3e);
-const QColor kGreen(0x3a, 0x9a, 0x4a);
-const QColor kYellow(0xff, 0xd8, 0x4a);
-const QColor kYellowEdge(0xc8, 0x9b, 0x12);
+constexpr int kEditIconCount = 19;
 
 QPen inkPen(qreal width = 1.0, const QColor& color = kInk) {
     QPen pen(color, width);
@@ -86,14 +78,9 @@ void drawUndo(QPainter& p) {
     p.setPen(inkPen(1.8, kBlue));
     p.setBrush(Qt::NoBrush);
     p.drawPath(arc);
-    QPainterPath head;
-    head.moveTo(1.5, 3);
-    head.lineTo(7, 8.5);
-    head.lineTo(1.5, 9.5);
-    head.closeSubpath();
     p.setPen(Qt::NoPen);
     p.setBrush(kBlue);
-    p.drawPath(head);
+    p.drawPolygon(QPolygonF({{1.5, 3}, {7, 8.5}, {1.5, 9.5}}));
 }
 
 void drawCopy(QPainter& p) {
@@ -299,13 +286,7 @@ constexpr std::array<Painter, kEditIconCount> kPainters = {
 // The tray picture: a yellow sticky note, its bottom-right corner turned up, with a red pin
 // and three lines of writing, on a 48-unit grid.
 void drawTray(QPainter& p) {
-    QPainterPath note;
-    note.moveTo(5, 7);
-    note.lineTo(43, 7);
-    note.lineTo(43, 32);
-    note.lineTo(31, 44);
-    note.lineTo(5, 44);
-    note.closeSubpath();
+    const QPainterPath note = foldedNote(QRectF(QPointF(5, 7), QPointF(43, 44)), 12);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 50));
     p.drawPath(note.translated(1.5, 1.5));
@@ -345,8 +326,6 @@ QIcon editIcon(int index) {
     // Every note asks for about twenty of these: one icon each, shared; their pixmaps live in
     // the application's pixmap cache.
     static std::array<QIcon, kEditIconCount> made;
-    static std::mutex guard;
-    const std::lock_guard lock(guard);
     QIcon& icon = made[static_cast<size_t>(index)];
     if (icon.isNull()) {
         icon = paintedIcon(QStringLiteral("edit%1").arg(index), QSize(16, 16),

@@ -70,6 +70,17 @@ class PaintedIconEngine : public QIconEngine {
 
 } // namespace
 
+QPainterPath foldedNote(const QRectF& box, qreal fold) {
+    QPainterPath note;
+    note.moveTo(box.topLeft());
+    note.lineTo(box.topRight());
+    note.lineTo(box.right(), box.bottom() - fold);
+    note.lineTo(box.right() - fold, box.bottom());
+    note.lineTo(box.bottomLeft());
+    note.closeSubpath();
+    return note;
+}
+
 QIcon paintedIcon(const QString& name, QSize grid, std::function<void(QPainter&)> paint, QList<QSize> sizes) {
     return QIcon(new PaintedIconEngine(name, grid, std::move(paint), std::move(sizes)));
 }

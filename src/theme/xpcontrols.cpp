@@ -11,10 +11,6 @@ using namespace xp;
 
 namespace {
 
-constexpr ColorValue kButtonFace = colors::systemColorValue(colors::kButtonFace);
-constexpr ColorValue kButtonShadow = colors::systemColorValue(colors::kButtonShadow);
-constexpr ColorValue kHighlight = colors::systemColorValue(colors::kHighlight);
-constexpr ColorValue kWindowColor = colors::systemColorValue(colors::kWindow);
 constexpr ColorValue kGrey = 0x00808080;
 // A button with this tag takes its face from its parent's colour.
 constexpr int kParentFaceTag = 1000;
@@ -28,6 +24,16 @@ ColorValue rgb(ColorValue value) {
 
 Edges shrunk(Edges r, int dx, int dy) {
     return {r.left + dx, r.top + dy, r.right - dx, r.bottom - dy};
+}
+
+// A check box's or radio button's box on its control's colour, with the brush and pen of its
+// ring set; the ring's rectangle, inside the box.
+Edges startCheckBox(XPCanvas& canvas, Edges box, ColorValue background, ColorValue fill, ColorValue frame) {
+    canvas.setBrush(background);
+    canvas.fillRect(box);
+    canvas.setBrush(fill);
+    canvas.setPen(frame);
+    return shrunk(box, 2, 2);
 }
 
 // `width` nested one-pixel outlines with the top and left edges in `first` and the bottom and
@@ -443,12 +449,7 @@ void TXPStyle::PaintCheckBox(XPCanvas& canvas, Edges client, const XPCheckLook& 
     if (grayed)
         fill = kSilver;
 
-    Edges box = checkBoxRect(client, k.boxRight, false);
-    canvas.setBrush(k.color);
-    canvas.fillRect(box);
-    box = shrunk(box, 2, 2);
-    canvas.setBrush(fill);
-    canvas.setPen(frame);
+    const Edges box = startCheckBox(canvas, checkBoxRect(client, k.boxRight, false), k.color, fill, frame);
     canvas.rectangle(box);
     if (k.state == Qt::Unchecked)
         return;
@@ -466,12 +467,7 @@ void TXPStyle::PaintRadio(XPCanvas& canvas, Edges client, const XPCheckLook& k,
     // The focus lights the fill only; the pointer lights the ring too.
     const ColorValue fill = s.hot || s.focused ? p.SelectionFillColor : rgb(kWindowColor);
     const ColorValue frame = s.hot ? p.SelectionFrameColor : rgb(kButtonShadow);
-    Edges box = checkBoxRect(client, k.boxRight, true);
-    canvas.setBrush(k.color);
-    canvas.fillRect(box);
-    box = shrunk(box, 2, 2);
-    canvas.setBrush(fill);
-    canvas.setPen(frame);
+    const Edges box = startCheckBox(canvas, checkBoxRect(client, k.boxRight, true), k.color, fill, frame);
     canvas.ellipse(box);
     if (k.state == Qt::Unchecked)
         return;

@@ -159,7 +159,7 @@ void GetSystemMenuFont(MenuFont& font) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
         return;
     font.font = QApplication::font("QMenu");
-    font.color = colors::systemColorValue(colors::kMenuText);
+    font.color = kMenuText;
 }
 
 } // namespace stikko::xp

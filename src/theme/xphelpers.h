@@ -7,12 +7,21 @@
 // Glyph images keep their transparency in the alpha channel: greying and fading change the
 // colour of each pixel and leave its alpha as it was.
 
+#include "theme/colors.h"
 #include "theme/xpcanvas.h"
 
 #include <QFont>
 #include <QImage>
 
 namespace stikko::xp {
+
+// The system colours the style paints with, as colour values (resolved as they are painted).
+inline constexpr ColorValue kButtonFace = colors::systemColorValue(colors::kButtonFace);
+inline constexpr ColorValue kButtonShadow = colors::systemColorValue(colors::kButtonShadow);
+inline constexpr ColorValue kHighlight = colors::systemColorValue(colors::kHighlight);
+inline constexpr ColorValue kWindowColor = colors::systemColorValue(colors::kWindow);
+inline constexpr ColorValue kMenuText = colors::systemColorValue(colors::kMenuText);
+inline constexpr ColorValue kInactiveCaption = colors::systemColorValue(colors::kInactiveCaption);
 
 // To the nearest integer, an exact half to the even neighbour (2.5 -> 2, 3.5 -> 4).
 int roundHalfEven(double value);

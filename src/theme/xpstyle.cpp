@@ -1,6 +1,7 @@
 #include "theme/xpstyle.h"
 
 #include "theme/colors.h"
+#include "theme/fonts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,12 +19,6 @@ namespace stikko {
 using namespace xp;
 
 namespace {
-
-constexpr ColorValue kButtonFace = colors::systemColorValue(colors::kButtonFace);
-constexpr ColorValue kHighlight = colors::systemColorValue(colors::kHighlight);
-constexpr ColorValue kMenuText = colors::systemColorValue(colors::kMenuText);
-constexpr ColorValue kButtonShadow = colors::systemColorValue(colors::kButtonShadow);
-constexpr ColorValue kInactiveCaption = colors::systemColorValue(colors::kInactiveCaption);
 
 // A menu builds the option of each item itself; the style needs the same options while it
 // measures, to see the shortcut column the menu adds and to know which action it measures.
@@ -556,7 +551,7 @@ void configureFormStyle(TXPStyle& style, TXPControls controls, TXPContainers con
     style.SetDimLevel(0);
     style.SetGrayLevel(10);
     MenuFont font;
-    font.font = QFont(QStringLiteral("굴림"));
+    font.font = fonts::proportional();
     font.font.setPixelSize(12);
     font.color = kMenuText;
     style.SetFont(font);

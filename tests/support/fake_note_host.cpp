@@ -1,30 +1,27 @@
 #include "support/fake_note_host.h"
 
 #include "note/stikko_sub.h"
-#include "platform/codepage.h"
 #include "platform/rtf.h"
 
-#include <QFile>
 #include <QTextDocument>
 
 namespace stikko::test {
 
+void FakeNoteHost::OpenNoteWindow(const char* id) {
+    opened << QString::fromLatin1(id);
+}
+
 void FakeNoteHost::CloseNoteWindow(const char* id) {
     closed << QString::fromLatin1(id);
-    if (window) {
-        window->isdeleted = false;
-        window->record.isshow = 0;
-        window->close();
-    }
+    if (window)
+        window->closeAs(NoteClosing::Hidden);
 }
 
 bool FakeNoteHost::DeleteNote(const char* id) {
     deleted << QString::fromLatin1(id);
     if (window) {
-        QFile::remove(cp949::fieldText(window->record.ini_name));
-        QFile::remove(cp949::fieldText(window->record.doc_name));
-        window->isdeleted = true;
-        window->close();
+        noteFiles().remove(noteId(window->record()));
+        window->closeAs(NoteClosing::Deleted);
     }
     return true;
 }
@@ -33,14 +30,16 @@ void FakeNoteHost::noteWindowGone(TfrmStikko_sub*) {
     ++gone;
 }
 
-void FakeNoteHost::openNoteSettingsDialog(TfrmStikko_sub*, int page) {
+void FakeNoteHost::openNoteSettingsDialog(TfrmStikko_sub* note, int page) {
     settingsPages << page;
+    if (settingsDialog)
+        settingsDialog(note);
 }
 
 void FakeNoteHost::openPrintPreview(TfrmStikko_sub* note) {
     ++printed;
     QTextDocument body;
-    if (rtf::loadFile(cp949::fieldText(note->record.doc_name), body))
+    if (rtf::loadFile(noteFiles().bodyPath(noteId(note->record())), body))
         bodyAtPrint = body.toPlainText();
 }
 
@@ -54,27 +53,6 @@ void FakeNoteHost::reportWriteFailure(const QString& path, const QString&) {
 
 void FakeNoteHost::reportReadFailure(const QString& path) {
     readFailures << path;
-}
-
-bool FakeDialogs::askYesNo(QWidget*, const QString& caption, const QString& text) {
-    questions << caption + QLatin1Char('|') + text;
-    return yes;
-}
-
-std::optional<QFont> FakeDialogs::chooseFont(QWidget*, const QFont& initial) {
-    ++fontAsked;
-    fontShown = initial;
-    return font;
-}
-
-void FakeDialogs::showError(QWidget*, const QString& text) {
-    errors << text;
-}
-
-std::optional<QColor> FakeDialogs::chooseColor(QWidget*, const QColor& initial) {
-    ++colorAsked;
-    colorShown = initial;
-    return color;
 }
 
 } // namespace stikko::test

@@ -1,21 +1,20 @@
 #pragma once
 // A NoteHost for widget tests: records every call, and for hide and delete does what the main
-// form does (so a test sees the window close the way it would in the program). Also answers
-// the note window's dialogs without showing any.
+// form does (so a test sees the window close the way it would in the program).
 
-#include "note/notedialogs.h"
 #include "note/notehost.h"
 
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <optional>
+#include <functional>
 
 namespace stikko::test {
 
 class FakeNoteHost : public NoteHost {
   public:
+    void OpenNoteWindow(const char* id) override;
     void CloseNoteWindow(const char* id) override;
     bool DeleteNote(const char* id) override;
     void noteWindowGone(TfrmStikko_sub* note) override;
@@ -28,32 +27,16 @@ class FakeNoteHost : public NoteHost {
 
     // The window that hide and delete act on.
     QPointer<TfrmStikko_sub> window;
+    // Runs while the settings dialog would be open (the note's record as the dialog found it).
+    std::function<void(TfrmStikko_sub*)> settingsDialog;
 
-    QStringList closed, deleted, addresses, failures, readFailures;
+    QStringList opened, closed, deleted, addresses, failures, readFailures;
     QList<int> settingsPages;
     int printed = 0;
     int gone = 0;
     int rang = 0;
     // The text the print preview found in the body file when it was opened.
     QString bodyAtPrint;
-};
-
-// Answers the note's questions; install with setNoteDialogs(&answers).
-class FakeDialogs : public NoteDialogs {
-  public:
-    bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
-    std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
-    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
-    void showError(QWidget*, const QString& text) override;
-
-    bool yes = false;
-    std::optional<QFont> font;   // nothing = cancel
-    std::optional<QColor> color; // nothing = cancel
-    QStringList questions, errors;
-    QFont fontShown;
-    QColor colorShown;
-    int fontAsked = 0;
-    int colorAsked = 0;
 };
 
 } // namespace stikko::test

@@ -18,18 +18,10 @@ void FakePlayer::finish() {
     emit finished();
 }
 
-FakeSound::FakeSound() {
-    sound::setOutputDeviceCheck([this] { return device; });
-    sound::setPlayerFactory([this](QObject* parent) {
-        auto* player = new FakePlayer(this, parent);
-        players << player;
-        return player;
-    });
-}
-
-FakeSound::~FakeSound() {
-    sound::setOutputDeviceCheck({});
-    sound::setPlayerFactory({});
+FakePlayer* FakeSound::createPlayer(QObject* parent) {
+    auto* player = new FakePlayer(this, parent);
+    players << player;
+    return player;
 }
 
 int FakeSound::playingNow() const {

@@ -1,6 +1,6 @@
 #pragma once
-// Sound without a sound server: while a FakeSound lives, note windows get players that only
-// record what they were asked to play, and the output check answers `device`.
+// Sound without a sound server: the test environment (TestEnv) gives note windows players that
+// only record what they were asked to play, and its output check answers `device`.
 
 #include "platform/alarmsound.h"
 
@@ -29,10 +29,12 @@ class FakePlayer : public sound::Player {
 
 class FakeSound {
   public:
-    FakeSound();
-    ~FakeSound();
+    FakeSound() = default;
     FakeSound(const FakeSound&) = delete;
     FakeSound& operator=(const FakeSound&) = delete;
+
+    // A new player owned by `parent`, listed in `players`.
+    FakePlayer* createPlayer(QObject* parent);
 
     bool device = true;  // the system has a sound output
     bool refuse = false; // players cannot open any file

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextDocument>
+#include <QTimer>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -23,24 +24,19 @@ QSize TestEnv::fixedWorkArea() {
 }
 
 TestEnv::TestEnv()
-    : oldFolder_(env::programFolder()), oldDataHome_(qgetenv("XDG_DATA_HOME")),
-      oldStateHome_(qgetenv("XDG_STATE_HOME")) {
+    : oldDataHome_(qgetenv("XDG_DATA_HOME")), oldStateHome_(qgetenv("XDG_STATE_HOME")), now_(fixedNow()),
+      workArea_(fixedWorkArea()) {
     QDir root(dir_.path());
     root.mkpath(QStringLiteral("data"));
     root.mkpath(QStringLiteral("system"));
     root.mkpath(QStringLiteral("sound"));
     env::setProgramFolder(folder());
-    setNow(fixedNow());
-    setWorkArea(fixedWorkArea());
     // Deleted notes and recovered text must not land in the real user's folders.
     qputenv("XDG_DATA_HOME", QFile::encodeName(xdgDataDir()));
     qputenv("XDG_STATE_HOME", QFile::encodeName(xdgStateDir()));
 }
 
 TestEnv::~TestEnv() {
-    env::setProgramFolder(oldFolder_);
-    env::setClock({});
-    env::setWorkArea(QSize());
     for (const auto& [name, old] :
          {std::pair{"XDG_DATA_HOME", oldDataHome_}, {"XDG_STATE_HOME", oldStateHome_}}) {
         if (old.isNull())
@@ -55,11 +51,32 @@ QString TestEnv::folder() const {
 }
 
 void TestEnv::setNow(const QDateTime& moment) {
-    env::setClock([moment] { return moment; });
+    now_ = moment;
+}
+
+void TestEnv::advance(qint64 ms) {
+    now_ = now_.addMSecs(ms);
+    steady_ += ms;
 }
 
 void TestEnv::setWorkArea(const QSize& size) {
-    env::setWorkArea(size);
+    workArea_ = size;
+}
+
+sound::Player* TestEnv::createSoundPlayer(QObject* parent) const {
+    return const_cast<FakeSound&>(sound).createPlayer(parent);
+}
+
+qint64 TestEnv::writeToFile(int fd, const char* data, qint64 size) const {
+    return writer ? writer(fd, data, size) : env::Environment::writeToFile(fd, data, size);
+}
+
+bool fire(QTimer* timer) {
+    if (!timer || !timer->isActive())
+        return false;
+    if (timer->isSingleShot())
+        timer->stop();
+    return QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
 }
 
 bool TestEnv::installDefaultsFile() const {
@@ -67,6 +84,16 @@ bool TestEnv::installDefaultsFile() const {
     QFile::remove(target);
     return QFile::copy(QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/default_config.ini"), target) &&
            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+bool TestEnv::installSystemFolder() const {
+    const QString shipped = QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/");
+    for (const QString& name : QDir(shipped).entryList(QDir::Files)) {
+        QFile::remove(systemDir() + name);
+        if (!QFile::copy(shipped + name, systemDir() + name))
+            return false;
+    }
+    return installDefaultsFile();
 }
 
 bool TestEnv::writeFile(const QString& relative, const QByteArray& bytes) const {

@@ -1,8 +1,14 @@
 #pragma once
-// A throw-away program folder for tests: data/, system/ and sound/ in a temporary folder,
-// installed as the program folder, with a fixed clock and a fixed work area. Everything is
-// put back when the object goes away.
+// The world outside the program, for one test: a throw-away program folder (data/, system/ and
+// sound/ in a temporary folder), clocks that move only when the test moves them, a fixed work
+// area, a notification area that is there or not, sound players that only record, a file writer
+// the test may make fail, and dialogs that answer as the test says. One object installs it all
+// (env::Override) and puts everything back when it goes away.
 
+#include "support/fake_dialogs.h"
+#include "support/fake_sound.h"
+
+#include "platform/appenv.h"
 #include "store/subfunction.h"
 
 #include <QByteArray>
@@ -11,10 +17,14 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
+#include <functional>
+
+class QTimer;
 
 namespace stikko::test {
 
-class TestEnv {
+class TestEnv : public env::Environment {
   public:
     // 09:05:03.07 on 1 February 2004, local time.
     static QDateTime fixedNow();
@@ -22,7 +32,7 @@ class TestEnv {
     static QSize fixedWorkArea();
 
     TestEnv();
-    ~TestEnv();
+    ~TestEnv() override;
     TestEnv(const TestEnv&) = delete;
     TestEnv& operator=(const TestEnv&) = delete;
 
@@ -38,11 +48,32 @@ class TestEnv {
     // The program folder + `relative` (e.g. "data/x.ini").
     QString path(const QString& relative) const { return folder() + relative; }
 
+    // The date and time; the steady clock keeps its own count.
     void setNow(const QDateTime& moment);
+    // Moves both clocks on.
+    void advance(qint64 ms);
     void setWorkArea(const QSize& size);
 
-    // Copies the shipped defaults file into system/.
+    // Whether the desktop has a notification area (offscreen there is none).
+    bool tray = false;
+    // Replaces ::write for every file written (empty = ::write).
+    std::function<qint64(int fd, const char* data, qint64 size)> writer;
+    FakeSound sound;
+    FakeDialogs dialogs;
+
+    QDateTime now() const override { return now_; }
+    qint64 steadyMs() const override { return steady_; }
+    QSize workArea() const override { return workArea_; }
+    QList<QRect> screenAreas() const override { return {QRect(QPoint(0, 0), workArea_)}; }
+    bool trayAvailable() const override { return tray; }
+    bool hasSoundOutput() const override { return sound.device; }
+    sound::Player* createSoundPlayer(QObject* parent) const override;
+    qint64 writeToFile(int fd, const char* data, qint64 size) const override;
+
+    // Copies the shipped defaults file into system/; or every shipped file of system/ (the
+    // defaults, the logo and the pictures).
     bool installDefaultsFile() const;
+    bool installSystemFolder() const;
 
     // Whole-file helpers relative to the program folder. writeFile creates missing folders.
     bool writeFile(const QString& relative, const QByteArray& bytes) const;
@@ -51,9 +82,21 @@ class TestEnv {
 
   private:
     QTemporaryDir dir_;
-    QString oldFolder_;
     QByteArray oldDataHome_, oldStateHome_;
+    QDateTime now_;
+    qint64 steady_ = 0;
+    QSize workArea_;
+    env::Override override_{*this, dialogs};
 };
+
+// The child of `owner` named `name` (a control as the layout names it), or null.
+template <class T = QWidget> T* part(const QObject* owner, const char* name) {
+    return owner->findChild<T*>(QLatin1String(name));
+}
+
+// Runs what a timer would run when it fires, without waiting for it: the test moves the clocks
+// itself. False (and nothing runs) when the timer is not running.
+bool fire(QTimer* timer);
 
 // Reads a whole file; empty when it cannot be read.
 QByteArray readAll(const QString& path);

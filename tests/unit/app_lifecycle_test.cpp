@@ -6,6 +6,7 @@
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "platform/appenv.h"
+#include "support/testenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,6 +102,7 @@ private slots:
     }
 
     void unwritableProgramFolder_keepsNotesInTheUsersDataFolder() {
+        test::TestEnv env;
         QTemporaryDir program, user;
         const QString programFolder = program.path() + u'/';
         const QByteArray shipped = "[VALUE_SECTION]\nscr_width=275\n";
@@ -108,8 +110,6 @@ private slots:
         QFile defaults(programFolder + QStringLiteral("system/default_config.ini"));
         QVERIFY(defaults.open(QIODevice::WriteOnly) && defaults.write(shipped) == shipped.size());
         defaults.close();
-        const QString oldFolder = env::programFolder();
-        const QByteArray oldData = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", user.path().toLocal8Bit());
         env::setProgramFolder(programFolder);
 
@@ -139,10 +139,6 @@ private slots:
         QCOMPARE(env::settleStorageFolder(), expected);
         QVERIFY(seeded.open(QIODevice::ReadOnly));
         QCOMPARE(seeded.readAll(), QByteArray("mine"));
-
-        env::setStorageFolder({});
-        env::setProgramFolder(oldFolder);
-        qputenv("XDG_DATA_HOME", oldData);
     }
 
     void qtDialogs_speakKorean() {

@@ -2,6 +2,7 @@
 // to the disk), anything else is replaced in one rename.
 #include "platform/atomicfile.h"
 #include "platform/ini.h"
+#include "support/testenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,61 +51,6 @@ private slots:
         QCOMPARE(readAll(empty), QByteArray());
     }
 
-    void batch_holdsWritesUntilCommit_readersSeeThem_eachFileWrittenOnce() {
-        QTemporaryDir dir;
-        const QString a = dir.filePath(QStringLiteral("a.ini"));
-        const QString b = dir.filePath(QStringLiteral("b.ini"));
-        const QString same = dir.filePath(QStringLiteral("same.ini"));
-        QVERIFY(writeFileAtomically(a, "[s]\nk=old\n"));
-        QVERIFY(writeFileAtomically(same, "[s]\nk=1\n"));
-        const ino_t sameInode = inodeOf(same);
-        {
-            WriteBatch batch;
-            QVERIFY(writeFileAtomically(a, "[s]\nk=first\n"));
-            QVERIFY(writeFileAtomically(dir.path() + QStringLiteral("/./a.ini"), "[s]\nk=second\n"));
-            QVERIFY(writeFileAtomically(b, "[s]\nk=new\n"));
-            QVERIFY(writeFileAtomically(same, "[s]\nk=1\n"));
-            QCOMPARE(batch.size(), 3);
-
-            // Nothing on disk yet; readers get the held bytes.
-            QCOMPARE(readAll(a), QByteArray("[s]\nk=old\n"));
-            QVERIFY(!QFile::exists(b));
-            QCOMPARE(pendingWrite(a).value_or(QByteArray()), QByteArray("[s]\nk=second\n"));
-            QCOMPARE(IniFile(a).readString("s", "k"), QByteArray("second"));
-            QVERIFY(IniFile(b).existed());
-
-            {
-                WriteBatch inner; // joins the outer one
-                QVERIFY(writeFileAtomically(b, "[s]\nk=newer\n"));
-                QVERIFY(inner.commit().isEmpty());
-            }
-            QVERIFY(!QFile::exists(b));
-            QVERIFY(batch.commit().isEmpty());
-            QVERIFY(!pendingWrite(a).has_value());
-        }
-        QCOMPARE(readAll(a), QByteArray("[s]\nk=second\n"));
-        QCOMPARE(readAll(b), QByteArray("[s]\nk=newer\n"));
-        QCOMPARE(inodeOf(same), sameInode);
-        // No temporary file is left behind.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
-    }
-
-    void batch_reportsWhatItCouldNotWrite_andKeepsTheRest() {
-        QTemporaryDir dir;
-        const QString good = dir.filePath(QStringLiteral("good.ini"));
-        const QString nowhere = dir.filePath(QStringLiteral("missing/folder.ini"));
-        QStringList failed;
-        {
-            WriteBatch batch;
-            QVERIFY(writeFileAtomically(nowhere, "x"));
-            QVERIFY(writeFileAtomically(good, "y"));
-            failed = batch.commit();
-        }
-        QCOMPARE(failed, QStringList{nowhere});
-        QCOMPARE(readAll(good), QByteArray("y"));
-        QVERIFY(!QFile::exists(nowhere));
-    }
-
     // Whatever the writer does — fail at once, fail halfway, or claim bytes it never wrote —
     // the old file keeps its bytes, the call says it failed, and no temporary file is left.
     void failingOrShortWriter_leavesTheOldBytes_andReportsFailure_data() {
@@ -120,7 +66,8 @@ private slots:
         const QByteArray old = "{\\rtf1 the text before}";
         QVERIFY(writeFileAtomically(path, old));
         int calls = 0;
-        setFileWriter([&](int fd, const char* data, qint64 size) -> qint64 {
+        test::TestEnv env;
+        env.writer = [&](int fd, const char* data, qint64 size) -> qint64 {
             ++calls;
             if (mode == 1 && calls == 1)
                 return ::write(fd, data, size_t(size / 2)); // a short write: the rest is tried again
@@ -128,10 +75,9 @@ private slots:
                 return ::write(fd, data, size_t(size / 2)) < 0 ? -1 : size;
             errno = ENOSPC;
             return -1;
-        });
+        };
         QString error;
         const bool written = writeFileAtomically(path, QByteArray(4000, 'x'), &error);
-        setFileWriter({});
         QVERIFY(!written);
         QVERIFY(!error.isEmpty());
         QCOMPARE(readAll(path), old);
@@ -150,19 +96,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
                  (QStringList{"a.ini", "a.ini.Ab12c", "a.ini.Ab12cd.old", "a.ini.BACKUP", "a.ini.backup",
                               "a.txt.Ab12cd"}));
-    }
-
-    void batch_commitsWhenItEnds() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("late.ini"));
-        {
-            WriteBatch batch;
-            QVERIFY(writeFileAtomically(path, "late"));
-        }
-        QCOMPARE(readAll(path), QByteArray("late"));
-        // Outside a batch, writes go straight to the disk again.
-        QVERIFY(writeFileAtomically(path, "now"));
-        QCOMPARE(readAll(path), QByteArray("now"));
     }
 };
 

@@ -1,6 +1,7 @@
 // The RTF writer: its dialect, and round trips through the reader.
 #include "platform/rtf.h"
 #include "support/rtf_testdocs.h"
+#include "theme/fonts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -79,8 +80,7 @@ void RtfWriterTest::korean_writtenAsCodePage949Pairs_othersAsUnicode() {
 }
 
 void RtfWriterTest::fontTable_namesDocumentFamilies_notSubstitutes() {
-    QFont::insertSubstitution(QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding"));
-    QFont::insertSubstitution(QStringLiteral("굴림"), QStringLiteral("NanumGothic"));
+    fonts::installSubstitutions();
     QTextDocument document;
     document.setDefaultFont(test::noteDefaultFont());
     QTextCursor cursor(&document);

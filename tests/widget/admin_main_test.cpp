@@ -2,9 +2,10 @@
 // and real note files.
 
 #include "app/stikko_main.h"
-#include "dialogs/prompts.h"
 #include "dialogs/stikko_admin.h"
 #include "dialogs/stikko_print.h"
+#include "note/notetoolbar.h"
+#include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/rtf.h"
@@ -67,25 +68,16 @@ int lineOf(const TfrmStikko_admin& manager, const QByteArray& id) { return int(m
 class AdminMainTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<test::TestEnv> env_;
     std::unique_ptr<TDm> dm_;
     std::unique_ptr<TfrmStikko_main> form_;
-    bool answer_ = true;
 
-private slots:
+  private slots:
     void init() {
-        folder_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(folder_->isValid());
-        const QString root = folder_->path() + u'/';
-        QDir(root).mkpath(QStringLiteral("system"));
-        QDir(root).mkpath(QStringLiteral("data"));
-        QVERIFY(QFile::copy(QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/default_config.ini"),
-                            root + QStringLiteral("system/default_config.ini")));
-        env::setProgramFolder(root);
-        env::setWorkArea(QSize(1280, 770));
-        env::setClock([] { return QDateTime(QDate(2004, 2, 1), QTime(9, 5, 3, 70)); });
+        env_ = std::make_unique<test::TestEnv>();
+        QVERIFY(env_->installDefaultsFile());
+        env_->dialogs.yes = true;
         dm_ = std::make_unique<TDm>();
-        prompts::setAskHandler([this](QWidget*, const QString&, const QString&) { return answer_; });
         storeNote("20040101_080000_00", 1);
         storeNote("20040102_080000_00", 0);
         storeNote("20040103_080000_00", 0);
@@ -98,10 +90,7 @@ private slots:
         form_.reset();
         flushDeletes();
         dm_.reset();
-        prompts::setAskHandler({});
-        env::setClock({});
-        env::setWorkArea(QSize());
-        folder_.reset();
+        env_.reset();
     }
 
     void tickingShowsAndClearingHidesNotes() {
@@ -188,7 +177,7 @@ private slots:
                 modal->close(); // closed without printing
         });
         const QString caption = note->titleCaption();
-        note->sbPrintClick();
+        note->run(NoteCommand::Print);
         QCOMPARE(frmStikko_print, nullptr);
         QCOMPARE(previewTitle, caption);
         QCOMPARE(previewBody, QStringLiteral("인쇄할 내용\nsecond line"));

@@ -1,9 +1,8 @@
 // The note manager on its own, against a registry that records what it is asked to do.
 
-#include "dialogs/noteregistry.h"
-#include "dialogs/prompts.h"
 #include "dialogs/stikko_admin.h"
 #include "platform/codepage.h"
+#include "store/noteregistry.h"
 #include "support/testenv.h"
 
 #include <QAction>
@@ -63,8 +62,6 @@ class AdminTest : public QObject {
 
     std::unique_ptr<test::TestEnv> env_;
     NoteRecord defaults_{};
-    QList<QPair<QString, QString>> questions_;
-    bool answer_ = false;
 
     // Three notes: shown with a past alarm, hidden without alarm, hidden with alarm.
     void writeThreeNotes() {
@@ -109,15 +106,8 @@ private slots:
         std::memset(&defaults_, 0, sizeof defaults_);
         std::strcpy(defaults_.title, "Orbindo Stikko");
         SetDefaultsRecord(&defaults_);
-        questions_.clear();
-        answer_ = false;
-        prompts::setAskHandler([this](QWidget*, const QString& caption, const QString& text) {
-            questions_.append({caption, text});
-            return answer_;
-        });
     }
     void cleanup() {
-        prompts::setAskHandler({});
         SetDefaultsRecord(nullptr);
         env_.reset();
     }
@@ -182,7 +172,6 @@ private slots:
         QCOMPARE(form->lbOid, (QByteArrayList{"20040101_080000_00", "20040102_080000_00", "20040103_080000_00",
                                               "20040104_080000_00", "20040105_080000_00"}));
         QCOMPARE(list->count(), form->lbOid.size());
-        QVERIFY(form->lbList.isEmpty());
 
         QCOMPARE(list->item(0)->text(), expectedLine(cp949::encode(u"첫 메모"), "2003-12-31 08:00:00"));
         QCOMPARE(list->item(1)->text(), expectedLine("second", ""));
@@ -300,16 +289,17 @@ private slots:
         QListWidget* list = form->clbStikko;
 
         select(*form, 1);
-        answer_ = false;
+        env_->dialogs.yes = false;
         QTest::keyClick(form.get(), Qt::Key_K, Qt::ControlModifier);
-        QCOMPARE(questions_.size(), 1);
-        QCOMPARE(questions_[0].first, QStringLiteral("확인"));
-        QCOMPARE(questions_[0].second,
-                 QStringLiteral("메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. \n삭제하시겠습니까 ?"));
+        QCOMPARE(env_->dialogs.questions.size(), 1);
+        QCOMPARE(env_->dialogs.questions[0].section(u'|', 0, 0), QStringLiteral("확인"));
+        QCOMPARE(env_->dialogs.questions[0].section(u'|', 1),
+                 QStringLiteral(
+                     "메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. \n삭제하시겠습니까 ?"));
         QVERIFY(registry.calls.isEmpty()); // No: the note and the list stay
         QCOMPARE(list->count(), 3);
 
-        answer_ = true;
+        env_->dialogs.yes = true;
         form->nnDelete->trigger();
         QCOMPARE(registry.calls, (QList<Call>{{"delete", "20040102_080000_00"}}));
         QCOMPARE(form->lbOid, (QByteArrayList{"20040101_080000_00", "20040103_080000_00"}));
@@ -326,12 +316,12 @@ private slots:
         QVERIFY(form->lbOid.isEmpty());
         QCOMPARE(form->selectedLine(), -1);
         registry.calls.clear();
-        questions_.clear();
+        env_->dialogs.questions.clear();
         form->nnHide->trigger();
         form->nnDelete->trigger();
         QTest::keyClick(form.get(), Qt::Key_K, Qt::ControlModifier);
         QVERIFY(registry.calls.isEmpty());
-        QVERIFY(questions_.isEmpty());
+        QVERIFY(env_->dialogs.questions.isEmpty());
     }
 
     void runNoteManagerOpensOneAtATime() {

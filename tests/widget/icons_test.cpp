@@ -3,7 +3,6 @@
 #include "theme/icons.h"
 
 #include <QImage>
-#include <QPainter>
 #include <QSet>
 #include <QTest>
 
@@ -56,32 +55,6 @@ private slots:
         const QImage image = icon.pixmap(QSize(48, 48)).toImage();
         const QColor middle = image.pixelColor(14, 38);
         QVERIFY(middle.red() > 200 && middle.green() > 180 && middle.blue() < 120);
-    }
-
-    // With STIKKO_ICON_SHEET=<file.png> the pictures are also saved as one enlarged sheet,
-    // so that a person can look at them.
-    void contactSheet() {
-        const QString target = qEnvironmentVariable("STIKKO_ICON_SHEET");
-        if (target.isEmpty()) {
-            QSKIP("STIKKO_ICON_SHEET not set");
-        }
-        const int scale = 4;
-        QImage sheet(19 * 20 * scale, 60 * scale + 60, QImage::Format_ARGB32);
-        sheet.fill(QColor(0xf0, 0xf0, 0xf0));
-        QPainter p(&sheet);
-        for (int index = 0; index <= 18; ++index) {
-            const QImage image = icons::editIcon(index).pixmap(16, 16).toImage();
-            p.drawImage(QRect(index * 20 * scale, 0, 16 * scale, 16 * scale), image);
-            p.drawImage(QPoint(index * 20 * scale + 24, 16 * scale + 8), image);
-            p.drawText(index * 20 * scale + 2, 16 * scale + 40, QString::number(index));
-        }
-        const QIcon tray = icons::trayIcon();
-        p.drawPixmap(0, 20 * scale + 40, tray.pixmap(48, 48));
-        p.drawPixmap(60, 20 * scale + 40, tray.pixmap(32, 32));
-        p.drawPixmap(100, 20 * scale + 40, tray.pixmap(22, 22));
-        p.drawImage(QRect(140, 20 * scale + 40, 48 * 3, 48 * 3), tray.pixmap(48, 48).toImage());
-        p.end();
-        QVERIFY(sheet.save(target));
     }
 };
 

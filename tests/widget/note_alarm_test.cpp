@@ -1,10 +1,10 @@
 // The note's alarm with a moved clock: when it rings, how it blinks, when its sound plays
 // and when it stays silent, and how closing and the settings dialog end it.
 
-#include "support/fake_note_host.h"
-#include "support/fake_sound.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
+#include "note/notealarm.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -26,164 +27,135 @@ using namespace stikko::test;
 
 namespace {
 
-constexpr char kId[] = "20040201_090503_07";
+constexpr const char* kId = kNoteId;
 constexpr char kOther[] = "20040201_090503_08";
 
 QByteArray stamp(const QDateTime& moment) {
     return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
 }
 
-// A host whose settings dialog runs a given function while it is "open".
-class SettingsHost : public FakeNoteHost {
-  public:
-    std::function<void(TfrmStikko_sub*)> dialog;
-    void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override {
-        FakeNoteHost::openNoteSettingsDialog(note, page);
-        if (dialog)
-            dialog(note);
-    }
-};
+// The settings dialog's part: the note's record with `change`, handed to the note as the
+// dialog hands it.
+void settle(TfrmStikko_sub* note, const std::function<void(NoteRecord&)>& change) {
+    NoteRecord settings = note->record();
+    change(settings);
+    note->takeSettings(settings);
+}
 
 } // namespace
 
 class NoteAlarmTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<SettingsHost> host;
-    std::unique_ptr<FakeSound> sound;
-    QList<QPointer<TfrmStikko_sub>> notes;
+    std::unique_ptr<NoteFixture> f;
     QDateTime now;
 
     void setNow(const QDateTime& moment) {
         now = moment;
-        env->setNow(moment);
+        f->env.setNow(moment);
     }
     void advance(int seconds) { setNow(now.addSecs(seconds)); }
 
     // Writes note `id` with an alarm, as the settings dialog would leave it.
     void writeNote(const char* id, int isalram, const QByteArray& moment, int repeat = 5,
                    const QByteArray& soundFile = QByteArray()) {
-        NoteRecord r;
-        InitNoteRecord(r, id);
-        LoadNoteRecord(r, kDefaultsFile);
-        r.isalram = isalram;
-        cp949::copyToField(r.alram_datetime, moment);
-        r.alram_repeat = repeat;
-        cp949::copyToField(r.sound_file, soundFile);
-        QVERIFY(SaveNoteRecord(nullptr, r));
+        QVERIFY(f->store(id, [&](NoteRecord& r) {
+            r.isalram = isalram;
+            cp949::copyToField(r.alram_datetime, moment);
+            r.alram_repeat = repeat;
+            cp949::copyToField(r.sound_file, soundFile);
+        }));
     }
-    TfrmStikko_sub* open(const char* id = kId) {
-        auto* note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, id);
-        host->window = note;
-        note->showNote();
-        notes << note;
-        return note;
-    }
-    QString soundPath(const QString& name) const { return env->folder() + QStringLiteral("sound/") + name; }
+    TfrmStikko_sub* open(const char* id = kId) { return f->open(id); }
+    QString soundPath(const QString& name) const { return f->env.folder() + QStringLiteral("sound/") + name; }
     QByteArray makeSound(const QString& name) const {
         const QString relative = QStringLiteral("sound/") + name;
-        env->writeFile(relative, "RIFF");
-        return env->path(relative).toUtf8();
+        f->env.writeFile(relative, "RIFF");
+        return f->env.path(relative).toUtf8();
     }
-    QString defaultSound() const { return cp949::fieldText(dm->defaults.sound_file); }
-    static QColor titleBackground(TfrmStikko_sub* note) { return note->pnTitle->color(); }
+    QString defaultSound() const { return cp949::fieldText(f->dm->defaults.sound_file); }
+    static QColor titleBackground(TfrmStikko_sub* note) { return part<Panel>(note, "pnTitle")->color(); }
     static QColor titleText(TfrmStikko_sub* note) {
-        return note->labTitle->palette().color(QPalette::WindowText);
+        return part<QLabel>(note, "labTitle")->palette().color(QPalette::WindowText);
     }
 
   private slots:
     void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        host = std::make_unique<SettingsHost>();
-        sound = std::make_unique<FakeSound>();
+        f = std::make_unique<NoteFixture>();
         setNow(TestEnv::fixedNow());
     }
-    void cleanup() {
-        for (const auto& note : notes)
-            delete note.data();
-        notes.clear();
-        flushDeletes();
-        sound.reset();
-        host.reset();
-        dm.reset();
-        env.reset();
-    }
+    void cleanup() { f.reset(); }
 
     void futureAlarm_ringsAtTheFirstCheckAfterItsMoment() {
         writeNote(kId, 1, stamp(now.addSecs(10)));
         TfrmStikko_sub* note = open();
-        QVERIFY(!note->isringing);
-        QVERIFY(note->imgTime->isVisible());
-        QVERIFY(note->timCheck->isActive());
-        QCOMPARE(note->timCheck->interval(), 30000);
-        QVERIFY(!note->timCheckRepeat->isActive());
+        QVERIFY(!note->alarm()->ringing());
+        QVERIFY(part<ImageBox>(note, "imgTime")->isVisible());
+        QVERIFY(note->alarm()->checkTimer()->isActive());
+        QCOMPARE(note->alarm()->checkTimer()->interval(), 30000);
+        QVERIFY(!note->alarm()->repeatTimer()->isActive());
 
         advance(9); // a check before the moment does nothing
-        note->timCheckTimer();
-        QVERIFY(!note->isringing);
-        QVERIFY(sound->plays.isEmpty());
+        note->alarm()->checkNow();
+        QVERIFY(!note->alarm()->ringing());
+        QVERIFY(f->env.sound.plays.isEmpty());
 
         advance(21); // the next check, 30 s after showing
-        note->timCheckTimer();
-        QVERIFY(note->isringing);
-        QCOMPARE(sound->plays, QStringList{defaultSound()});
-        QVERIFY(dm->isplaying);
-        QCOMPARE(note->timCheck->interval(), 1000);
-        QVERIFY(note->timCheck->isActive());
-        QCOMPARE(note->timCheckRepeat->interval(), 5 * 60000);
-        QVERIFY(note->timCheckRepeat->isActive());
+        note->alarm()->checkNow();
+        QVERIFY(note->alarm()->ringing());
+        QCOMPARE(f->env.sound.plays, QStringList{defaultSound()});
+        QVERIFY(f->dm->isplaying);
+        QCOMPARE(note->alarm()->checkTimer()->interval(), 1000);
+        QVERIFY(note->alarm()->checkTimer()->isActive());
+        QCOMPARE(note->alarm()->repeatTimer()->interval(), 5 * 60000);
+        QVERIFY(note->alarm()->repeatTimer()->isActive());
     }
 
     void pastAlarm_ringsAtOnce_andTheTitleBlinksEverySecond() {
         const QByteArray own = makeSound(QStringLiteral("own.wav"));
         writeNote(kId, 1, stamp(now.addSecs(-3600)), 5, own);
         TfrmStikko_sub* note = open();
-        QVERIFY(note->isringing);
-        QCOMPARE(sound->plays, QStringList{QString::fromUtf8(own)}); // the note's own file first
+        QVERIFY(note->alarm()->ringing());
+        QCOMPARE(f->env.sound.plays, QStringList{QString::fromUtf8(own)}); // the note's own file first
 
-        const QColor background = colors::toQColor(note->record.titlebk_color);
-        const QColor text = colors::toQColor(note->record.title_color);
+        const QColor background = colors::toQColor(note->record().titlebk_color);
+        const QColor text = colors::toQColor(note->record().title_color);
         QCOMPARE(titleBackground(note), background);
         // The real timer swaps the colours after a second, and the next blink swaps them back.
         QTRY_COMPARE_WITH_TIMEOUT(titleBackground(note), text, 3000);
         QCOMPARE(titleText(note), background);
-        note->timCheckTimer();
+        note->alarm()->checkNow();
         QCOMPARE(titleBackground(note), background);
         QCOMPARE(titleText(note), text);
-        QCOMPARE(sound->plays.size(), 1); // blinking plays nothing
+        QCOMPARE(f->env.sound.plays.size(), 1); // blinking plays nothing
         // It came to the front once shown, and the desktop was told which note rings.
         QVERIFY(note->heldInFront());
-        QCOMPARE(host->rang, 1);
+        QCOMPARE(f->host.rang, 1);
         // Ringing does not move or unfold the window, and the caption stays readable.
-        QCOMPARE(note->pos(), QPoint(note->record.scr_x, note->record.scr_y));
+        QCOMPARE(note->pos(), QPoint(note->record().scr_x, note->record().scr_y));
     }
 
     void repeat_playsAgainAfterItsMinutes_andNotAtZero() {
         writeNote(kId, 1, stamp(now), 5);
         writeNote(kOther, 1, stamp(now), 0);
         TfrmStikko_sub* five = open(kId);
-        QCOMPARE(sound->plays.size(), 1);
-        sound->finishAll();
-        QVERIFY(!dm->isplaying);
+        QCOMPARE(f->env.sound.plays.size(), 1);
+        f->env.sound.finishAll();
+        QVERIFY(!f->dm->isplaying);
 
         TfrmStikko_sub* zero = open(kOther);
-        QVERIFY(zero->isringing);
-        QVERIFY(!zero->timCheckRepeat->isActive()); // a zero interval would fire without pause
-        QCOMPARE(sound->plays.size(), 2);
-        sound->finishAll();
+        QVERIFY(zero->alarm()->ringing());
+        QVERIFY(!zero->alarm()->repeatTimer()->isActive()); // a zero interval would fire without pause
+        QCOMPARE(f->env.sound.plays.size(), 2);
+        f->env.sound.finishAll();
 
-        QCOMPARE(five->timCheckRepeat->interval(), 300000);
+        QCOMPARE(five->alarm()->repeatTimer()->interval(), 300000);
         advance(300);
-        five->timCheckRepeatTimer();
-        QCOMPARE(sound->plays.size(), 3);
+        five->alarm()->repeatNow();
+        QCOMPARE(f->env.sound.plays.size(), 3);
         // A repeat while the note's own sound still plays adds nothing.
-        five->timCheckRepeatTimer();
-        QCOMPARE(sound->plays.size(), 3);
+        five->alarm()->repeatNow();
+        QCOMPARE(f->env.sound.plays.size(), 3);
     }
 
     void twoNotesDueTogether_playOneSound_theSecondAtItsNextFreeRepeat() {
@@ -193,23 +165,23 @@ class NoteAlarmTest : public QObject {
         writeNote(kOther, 1, stamp(now), 5, second);
         TfrmStikko_sub* a = open(kId);
         TfrmStikko_sub* b = open(kOther);
-        QVERIFY(a->isringing);
-        QVERIFY(b->isringing); // blinks silently
-        QCOMPARE(sound->plays, QStringList{QString::fromUtf8(first)});
-        QCOMPARE(sound->playingNow(), 1);
+        QVERIFY(a->alarm()->ringing());
+        QVERIFY(b->alarm()->ringing()); // blinks silently
+        QCOMPARE(f->env.sound.plays, QStringList{QString::fromUtf8(first)});
+        QCOMPARE(f->env.sound.playingNow(), 1);
 
-        b->timCheckRepeatTimer(); // the player is still busy
-        QCOMPARE(sound->plays.size(), 1);
+        b->alarm()->repeatNow(); // the player is still busy
+        QCOMPARE(f->env.sound.plays.size(), 1);
 
-        sound->finishAll(); // the first sound ends: its completion report frees the player
-        QVERIFY(!dm->isplaying);
+        f->env.sound.finishAll(); // the first sound ends: its completion report frees the player
+        QVERIFY(!f->dm->isplaying);
         advance(300);
-        b->timCheckRepeatTimer();
-        QCOMPARE(sound->plays, QStringList({QString::fromUtf8(first), QString::fromUtf8(second)}));
-        QVERIFY(dm->isplaying);
+        b->alarm()->repeatNow();
+        QCOMPARE(f->env.sound.plays, QStringList({QString::fromUtf8(first), QString::fromUtf8(second)}));
+        QVERIFY(f->dm->isplaying);
         // Only the window whose sound it was may free the player.
-        a->mpAlramNotify();
-        QVERIFY(dm->isplaying);
+        a->alarm()->stop();
+        QVERIFY(f->dm->isplaying);
     }
 
     void silentRinging_data() {
@@ -222,37 +194,37 @@ class NoteAlarmTest : public QObject {
     void silentRinging() {
         QFETCH(QString, why);
         if (why == QLatin1String("switch"))
-            dm->defaults.is_sound = 0; // the note's own is_sound is 1 and does not count
+            f->dm->defaults.is_sound = 0; // the note's own is_sound is 1 and does not count
         else if (why == QLatin1String("device"))
-            sound->device = false;
+            f->env.sound.device = false;
         else
-            sound->refuse = true;
+            f->env.sound.refuse = true;
         writeNote(kId, 1, stamp(now.addSecs(-60)));
         TfrmStikko_sub* note = open();
-        QCOMPARE(note->record.is_sound, 1);
-        QVERIFY(note->isringing);
-        QVERIFY(note->timCheck->isActive());
-        QCOMPARE(note->timCheck->interval(), 1000);
-        QVERIFY(note->timCheckRepeat->isActive());
-        QVERIFY(!dm->isplaying);
-        note->timCheckRepeatTimer();
-        QVERIFY(!dm->isplaying);
+        QCOMPARE(note->record().is_sound, 1);
+        QVERIFY(note->alarm()->ringing());
+        QVERIFY(note->alarm()->checkTimer()->isActive());
+        QCOMPARE(note->alarm()->checkTimer()->interval(), 1000);
+        QVERIFY(note->alarm()->repeatTimer()->isActive());
+        QVERIFY(!f->dm->isplaying);
+        note->alarm()->repeatNow();
+        QVERIFY(!f->dm->isplaying);
         if (why != QLatin1String("refuse"))
-            QVERIFY(sound->plays.isEmpty());
+            QVERIFY(f->env.sound.plays.isEmpty());
 
         // Once sound is possible again, the next repeat plays.
-        dm->defaults.is_sound = 1;
-        sound->device = true;
-        sound->refuse = false;
-        note->timCheckRepeatTimer();
-        QCOMPARE(sound->plays.size(), 1);
-        QVERIFY(dm->isplaying);
+        f->dm->defaults.is_sound = 1;
+        f->env.sound.device = true;
+        f->env.sound.refuse = false;
+        note->alarm()->repeatNow();
+        QCOMPARE(f->env.sound.plays.size(), 1);
+        QVERIFY(f->dm->isplaying);
     }
 
     void missingNoteSound_fallsBackToTheDefaultsSound() {
-        writeNote(kId, 1, stamp(now), 5, env->path(QStringLiteral("sound/gone.wav")).toUtf8());
+        writeNote(kId, 1, stamp(now), 5, f->env.path(QStringLiteral("sound/gone.wav")).toUtf8());
         open();
-        QCOMPARE(sound->plays, QStringList{defaultSound()});
+        QCOMPARE(f->env.sound.plays, QStringList{defaultSound()});
         QVERIFY(defaultSound().endsWith(QStringLiteral("sound/alram.wav")));
     }
 
@@ -294,36 +266,36 @@ class NoteAlarmTest : public QObject {
         QFETCH(QString, played);
         for (const QString& name : present)
             makeSound(name);
-        QVERIFY(env->writeFile(QStringLiteral("elsewhere/own.wav"), "RIFF"));
+        QVERIFY(f->env.writeFile(QStringLiteral("elsewhere/own.wav"), "RIFF"));
         const auto resolve = [this](const QString& path) {
-            return path == u"own:" ? env->path(QStringLiteral("elsewhere/own.wav")) : path;
+            return path == u"own:" ? f->env.path(QStringLiteral("elsewhere/own.wav")) : path;
         };
         const QByteArray stored = cp949::encode(resolve(noteSound));
-        cp949::copyToField(dm->defaults.sound_file, cp949::encode(resolve(defaultsSound)));
+        cp949::copyToField(f->dm->defaults.sound_file, cp949::encode(resolve(defaultsSound)));
         writeNote(kId, 1, stamp(now), 5, stored);
         TfrmStikko_sub* note = open();
-        QCOMPARE(sound->plays.size(), 1);
-        QCOMPARE(QDir::cleanPath(sound->plays.first()),
+        QCOMPARE(f->env.sound.plays.size(), 1);
+        QCOMPARE(QDir::cleanPath(f->env.sound.plays.first()),
                  QDir::cleanPath(played.startsWith(u"own:") ? resolve(played) : soundPath(played)));
         // Only for playing: the record and its file keep the stored path.
-        QCOMPARE(QByteArray(note->record.sound_file), stored);
-        QVERIFY(env->readFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)))
+        QCOMPARE(QByteArray(note->record().sound_file), stored);
+        QVERIFY(f->env.readFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)))
                     .contains("sound_file=" + stored));
     }
 
     void hiddenNote_doesNotRing_andRingsWhenShownAgain() {
         writeNote(kId, 1, stamp(now.addSecs(10)));
         TfrmStikko_sub* note = open();
-        note->sbCloseClick();
+        note->run(NoteCommand::Hide);
         flushDeletes();
-        QVERIFY(notes.first().isNull());
+        QVERIFY(f->notes.first().isNull());
         advance(3600);
-        QTest::qWait(50);
-        QVERIFY(sound->plays.isEmpty());
+        QCoreApplication::processEvents();
+        QVERIFY(f->env.sound.plays.isEmpty());
 
         TfrmStikko_sub* again = open();
-        QVERIFY(again->isringing);
-        QCOMPARE(sound->plays.size(), 1);
+        QVERIFY(again->alarm()->ringing());
+        QCOMPARE(f->env.sound.plays.size(), 1);
     }
 
     void alarmOffOrUnreadable_data() {
@@ -343,84 +315,80 @@ class NoteAlarmTest : public QObject {
         QFETCH(bool, clockShown);
         writeNote(kId, isalram, moment);
         TfrmStikko_sub* note = open();
-        QCOMPARE(note->imgTime->isVisible(), clockShown);
-        QVERIFY(!note->isringing);
-        QVERIFY(!note->timCheck->isActive());
-        QVERIFY(!note->timCheckRepeat->isActive());
+        QCOMPARE(part<ImageBox>(note, "imgTime")->isVisible(), clockShown);
+        QVERIFY(!note->alarm()->ringing());
+        QVERIFY(!note->alarm()->checkTimer()->isActive());
+        QVERIFY(!note->alarm()->repeatTimer()->isActive());
         advance(86400);
-        note->timCheckTimer();
-        QVERIFY(!note->isringing);
-        QVERIFY(sound->plays.isEmpty());
+        note->alarm()->checkNow();
+        QVERIFY(!note->alarm()->ringing());
+        QVERIFY(f->env.sound.plays.isEmpty());
     }
 
     void closingOrDeletingWhileSounding_stopsTheSoundAndFreesThePlayer() {
         writeNote(kId, 1, stamp(now));
         writeNote(kOther, 1, stamp(now));
         open(kId);
-        QVERIFY(dm->isplaying);
-        host->window = notes.first();
-        notes.first()->sbCloseClick();
-        QCOMPARE(sound->playingNow(), 0);
-        QVERIFY(!dm->isplaying);
+        QVERIFY(f->dm->isplaying);
+        f->host.window = f->notes.first();
+        f->notes.first()->run(NoteCommand::Hide);
+        QCOMPARE(f->env.sound.playingNow(), 0);
+        QVERIFY(!f->dm->isplaying);
 
         TfrmStikko_sub* other = open(kOther);
-        QCOMPARE(sound->plays.size(), 2);
-        auto dialogs = std::make_unique<FakeDialogs>();
-        dialogs->yes = true;
-        setNoteDialogs(dialogs.get());
-        other->sbDeleteClick();
-        setNoteDialogs(nullptr);
-        QVERIFY(!dm->isplaying);
-        QCOMPARE(sound->playingNow(), 0);
+        QCOMPARE(f->env.sound.plays.size(), 2);
+        f->env.dialogs.yes = true;
+        other->run(NoteCommand::Delete);
+        QVERIFY(!f->dm->isplaying);
+        QCOMPARE(f->env.sound.playingNow(), 0);
 
         // A window destroyed without a close (the program ending) frees it too.
         TfrmStikko_sub* third = open(kId);
-        QVERIFY(dm->isplaying);
+        QVERIFY(f->dm->isplaying);
         delete third;
-        QVERIFY(!dm->isplaying);
+        QVERIFY(!f->dm->isplaying);
     }
 
     void settingsDialog_resetsTheBlink_thenDecidesAnew() {
         writeNote(kId, 1, stamp(now.addSecs(-120)));
         TfrmStikko_sub* note = open();
-        sound->finishAll();
-        note->timCheckTimer(); // one blink: colours swapped
-        const QColor background = colors::toQColor(note->record.titlebk_color);
+        f->env.sound.finishAll();
+        note->alarm()->checkNow(); // one blink: colours swapped
+        const QColor background = colors::toQColor(note->record().titlebk_color);
         QVERIFY(titleBackground(note) != background);
 
         // The dialog sees the plain colours and switches the passed alarm off.
         QColor seen;
-        host->dialog = [&](TfrmStikko_sub* n) {
+        f->host.settingsDialog = [&](TfrmStikko_sub* n) {
             seen = titleBackground(n);
-            n->record.isalram = 0;
+            settle(n, [](NoteRecord& r) { r.isalram = 0; });
         };
-        note->nnAlarmClick();
-        QCOMPARE(host->settingsPages, QList<int>{1});
+        note->run(NoteCommand::Alarm);
+        QCOMPARE(f->host.settingsPages, QList<int>{1});
         QCOMPARE(seen, background);
         QCOMPARE(titleBackground(note), background);
-        QVERIFY(!note->isringing);
-        QVERIFY(!note->timCheck->isActive());
-        QVERIFY(!note->timCheckRepeat->isActive());
-        QVERIFY(!note->imgTime->isVisible());
-        NoteRecord stored;
-        InitNoteRecord(stored, kId);
-        LoadNoteRecord(stored, nullptr);
-        QCOMPARE(stored.isalram, 0); // the record is written after the dialog
+        QVERIFY(!note->alarm()->ringing());
+        QVERIFY(!note->alarm()->checkTimer()->isActive());
+        QVERIFY(!note->alarm()->repeatTimer()->isActive());
+        QVERIFY(!part<ImageBox>(note, "imgTime")->isVisible());
+        QCOMPARE(f->stored().isalram, 0); // the note writes what the dialog handed it
 
         // An alarm moved into the future waits again; one still in its minute rings again.
-        host->dialog = [&](TfrmStikko_sub* n) {
-            n->record.isalram = 1;
-            cp949::copyToField(n->record.alram_datetime, stamp(now.addSecs(600)));
+        f->host.settingsDialog = [&](TfrmStikko_sub* n) {
+            settle(n, [&](NoteRecord& r) {
+                r.isalram = 1;
+                cp949::copyToField(r.alram_datetime, stamp(now.addSecs(600)));
+            });
         };
-        note->nnConfigClick();
-        QVERIFY(!note->isringing);
-        QCOMPARE(note->timCheck->interval(), 30000);
-        host->dialog = [&](TfrmStikko_sub* n) {
-            cp949::copyToField(n->record.alram_datetime, stamp(now.addSecs(-3)));
+        note->run(NoteCommand::Settings);
+        QVERIFY(!note->alarm()->ringing());
+        QCOMPARE(note->alarm()->checkTimer()->interval(), 30000);
+        f->host.settingsDialog = [&](TfrmStikko_sub* n) {
+            settle(n, [&](NoteRecord& r) { cp949::copyToField(r.alram_datetime, stamp(now.addSecs(-3))); });
         };
-        note->nnConfigClick();
-        QVERIFY(note->isringing);
-        QCOMPARE(sound->plays.size(), 2);
+        note->run(NoteCommand::Settings);
+        QVERIFY(note->alarm()->ringing());
+        QCOMPARE(f->env.sound.plays.size(), 2);
     }
 };
 

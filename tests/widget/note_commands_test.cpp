@@ -1,15 +1,13 @@
 // The note's own commands carried out by the real main form: delete after the question,
 // hide, stay on top across a restart, and the note menu's editing and print items.
 
-#include "support/fake_note_host.h"
-#include "support/fake_sound.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
 #include "app/stikko_main.h"
-#include "note/notedialogs.h"
+#include "note/notealarm.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
-#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
@@ -18,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QTextBlock>
@@ -31,41 +30,28 @@ using namespace stikko::test;
 
 namespace {
 
-constexpr char kId[] = "20040201_090503_07";
+constexpr const char* kId = kNoteId;
 
 } // namespace
 
 class NoteCommandsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeSound> sound;
-    std::unique_ptr<FakeDialogs> dialogs;
+    std::unique_ptr<NoteFixture> f;
     std::unique_ptr<TfrmStikko_main> form;
 
-    QString iniPath() const { return env->dataDir() + kId + QStringLiteral(".ini"); }
-    QString rtfPath() const { return env->dataDir() + kId + QStringLiteral(".rtf"); }
-    NoteRecord stored() const {
-        NoteRecord r;
-        InitNoteRecord(r, kId);
-        LoadNoteRecord(r, nullptr);
-        return r;
-    }
     // A stored, shown note with a body and an alarm that is ringing, opened by a fresh start.
     void storeNote(int istop = 0) {
-        NoteRecord r;
-        InitNoteRecord(r, kId);
-        LoadNoteRecord(r, kDefaultsFile);
-        r.scr_x = 40;
-        r.scr_y = 60;
-        r.istop = istop;
-        r.isalram = 1;
-        cp949::copyToField(r.alram_datetime, QByteArrayView("2004-02-01 09:00:00"));
-        QVERIFY(SaveNoteRecord(nullptr, r));
+        QVERIFY(f->store(kId, [&](NoteRecord& r) {
+            r.scr_x = 40;
+            r.scr_y = 60;
+            r.istop = istop;
+            r.isalram = 1;
+            cp949::copyToField(r.alram_datetime, QByteArrayView("2004-02-01 09:00:00"));
+        }));
         QTextDocument body;
         body.setPlainText(QStringLiteral("첫 줄\n둘째 줄"));
-        QVERIFY(rtf::saveFile(rtfPath(), body));
+        QVERIFY(rtf::saveFile(f->rtfPath(), body));
     }
     void start() {
         form = std::make_unique<TfrmStikko_main>();
@@ -73,56 +59,44 @@ class NoteCommandsTest : public QObject {
     }
     TfrmStikko_sub* theNote() const { return form->FindNoteWindow(kId); }
     void typeAtEnd(TfrmStikko_sub* note, const QString& text) {
-        note->reDoc->moveCursor(QTextCursor::End);
-        QTest::keyClick(note->reDoc, Qt::Key_Return);
-        QTest::keyClicks(note->reDoc, text);
+        note->editor()->moveCursor(QTextCursor::End);
+        QTest::keyClick(note->editor(), Qt::Key_Return);
+        QTest::keyClicks(note->editor(), text);
     }
 
   private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        sound = std::make_unique<FakeSound>();
-        dialogs = std::make_unique<FakeDialogs>();
-        setNoteDialogs(dialogs.get());
-    }
+    void init() { f = std::make_unique<NoteFixture>(); }
     void cleanup() {
         form.reset();
         flushDeletes();
-        setNoteDialogs(nullptr);
-        dialogs.reset();
-        sound.reset();
-        dm.reset();
-        env.reset();
+        f.reset();
     }
 
     void declinedDelete_changesNothing() {
         storeNote();
         start();
         TfrmStikko_sub* note = theNote();
-        QVERIFY(note && note->isringing);
-        const QByteArray ini = readAll(iniPath());
-        const QByteArray rtf = readAll(rtfPath());
-        const QString text = note->reDoc->toPlainText();
-        dialogs->yes = false;
+        QVERIFY(note && note->alarm()->ringing());
+        const QByteArray ini = readAll(f->iniPath());
+        const QByteArray rtf = readAll(f->rtfPath());
+        const QString text = note->editor()->toPlainText();
+        f->env.dialogs.yes = false;
         // The tool bar, the note menu and the editor menu ask the same question.
-        note->sbDeleteClick();
-        note->noteMenu();
-        note->N9->trigger();
-        note->N7->trigger();
+        note->run(NoteCommand::Delete);
+        note->noteMenu()->findChild<QAction*>(QStringLiteral("N9"))->trigger();
+        note->editMenu()->findChild<QAction*>(QStringLiteral("N7"))->trigger();
         const QString question =
             QStringLiteral("확인|메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. "
                            "\n삭제하시겠습니까 ?");
-        QCOMPARE(dialogs->questions, QStringList({question, question, question}));
+        QCOMPARE(f->env.dialogs.questions, QStringList({question, question, question}));
         flushDeletes();
         QCOMPARE(theNote(), note);
         QVERIFY(note->isVisible());
-        QVERIFY(!note->isdeleted);
-        QVERIFY(note->isringing);
-        QCOMPARE(note->reDoc->toPlainText(), text);
-        QCOMPARE(readAll(iniPath()), ini);
-        QCOMPARE(readAll(rtfPath()), rtf);
+        QVERIFY(!note->isDeleted());
+        QVERIFY(note->alarm()->ringing());
+        QCOMPARE(note->editor()->toPlainText(), text);
+        QCOMPARE(readAll(f->iniPath()), ini);
+        QCOMPARE(readAll(f->rtfPath()), rtf);
     }
 
     void delete_removesBothFilesAndTheWindow_forGood() {
@@ -131,28 +105,29 @@ class NoteCommandsTest : public QObject {
         QPointer<TfrmStikko_sub> note = theNote();
         // A change not yet saved, a background save pending and a sound playing.
         typeAtEnd(note, QStringLiteral("unsaved"));
-        QVERIFY(note->ismodified);
-        QVERIFY(note->timAutosave->isActive());
-        QVERIFY(dm->isplaying);
-        dialogs->yes = true;
+        QVERIFY(note->isModified());
+        QVERIFY(note->autosaveTimer()->isActive());
+        QVERIFY(f->dm->isplaying);
+        f->env.dialogs.yes = true;
         note->noteMenu();
-        note->N9->trigger();
+        part<QAction>(note, "N9")->trigger();
         flushDeletes();
         QVERIFY(note.isNull());
         QVERIFY(form->noteList.isEmpty());
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->iniPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
         // They wait in the desktop's trash, from where a mistake can be undone.
-        const QString trash = env->xdgDataDir() + QStringLiteral("Trash/files/") + kId;
+        const QString trash = f->env.xdgDataDir() + QStringLiteral("Trash/files/") + kId;
         QVERIFY(QFileInfo::exists(trash + QStringLiteral(".ini")));
         QVERIFY(bodyText(trash + QStringLiteral(".rtf")).startsWith(QStringLiteral("첫 줄")));
-        QVERIFY(!dm->isplaying);
+        QVERIFY(!f->dm->isplaying);
         // Nothing brings them back: not a late timer, not the program's end.
-        QTest::qWait(TfrmStikko_sub::kAutosaveDelayMs + 200);
+        f->env.advance(AutosaveSchedule::kCeilingMs);
+        QCoreApplication::processEvents();
         form.reset();
         flushDeletes();
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->iniPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
     }
 
     void hidingAChangedNote_writesItsBodyAndIsshowZero() {
@@ -161,13 +136,13 @@ class NoteCommandsTest : public QObject {
         QPointer<TfrmStikko_sub> note = theNote();
         typeAtEnd(note, QStringLiteral("hidden text"));
         note->noteMenu();
-        note->nnSizeHide->trigger(); // the note menu's hide
+        part<QAction>(note, "nnSizeHide")->trigger(); // the note menu's hide
         flushDeletes();
         QVERIFY(note.isNull());
         QVERIFY(form->noteList.isEmpty());
-        QCOMPARE(stored().isshow, 0);
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("hidden text")));
-        QVERIFY(!dm->isplaying);
+        QCOMPARE(f->stored().isshow, 0);
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("hidden text")));
+        QVERIFY(!f->dm->isplaying);
 
         // The next start leaves it hidden.
         form.reset();
@@ -182,25 +157,25 @@ class NoteCommandsTest : public QObject {
         TfrmStikko_sub* note = theNote();
         QVERIFY(!note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         note->noteMenu();
-        note->nnTop->trigger();
-        QVERIFY(note->nnTop->isChecked());
+        part<QAction>(note, "nnTop")->trigger();
+        QVERIFY(part<QAction>(note, "nnTop")->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(note->isVisible()); // the changed style does not hide the note
         QCOMPARE(note->pos(), QPoint(40, 60));
-        QCOMPARE(stored().istop, 1);
+        QCOMPARE(f->stored().istop, 1);
 
         form.reset(); // the program ends
         flushDeletes();
         start();
         note = theNote();
         QVERIFY(note);
-        QVERIFY(note->stayOnTop());
-        QVERIFY(note->noteMenu() && note->nnTop->isChecked());
+        QVERIFY(note->isChecked(NoteCommand::StayOnTop));
+        QVERIFY(note->noteMenu() && part<QAction>(note, "nnTop")->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
-        note->nnTop->trigger();
+        part<QAction>(note, "nnTop")->trigger();
         QVERIFY(!note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(stored().istop, 0);
+        QCOMPARE(f->stored().istop, 0);
         form.reset();
         flushDeletes();
         start();
@@ -211,58 +186,53 @@ class NoteCommandsTest : public QObject {
         storeNote();
         start();
         TfrmStikko_sub* note = theNote();
-        QTextCursor cursor(note->reDoc->document()->findBlockByNumber(1));
+        QTextCursor cursor(note->editor()->document()->findBlockByNumber(1));
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        note->reDoc->setTextCursor(cursor);
+        note->editor()->setTextCursor(cursor);
         QCOMPARE(cursor.selectedText(), QStringLiteral("둘째 줄"));
         note->noteMenu();
 
         QApplication::clipboard()->clear();
-        note->nnCopy->trigger();
+        part<QAction>(note, "nnCopy")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("둘째 줄"));
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("첫 줄\n둘째 줄"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("첫 줄\n둘째 줄"));
 
         QApplication::clipboard()->clear();
-        note->nnCut->trigger();
+        part<QAction>(note, "nnCut")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("둘째 줄"));
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("첫 줄\n"));
-        QVERIFY(note->ismodified);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("첫 줄\n"));
+        QVERIFY(note->isModified());
 
-        note->reDoc->moveCursor(QTextCursor::Start);
-        note->nnPaste->trigger();
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("둘째 줄첫 줄\n"));
+        note->editor()->moveCursor(QTextCursor::Start);
+        part<QAction>(note, "nnPaste")->trigger();
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("둘째 줄첫 줄\n"));
     }
 
     // Print from the note menu, with a host that records instead of opening the preview.
     void noteMenuPrint_savesTheBodyFirst_andNeedsAWritableBody() {
-        FakeNoteHost host;
-        auto* note = new TfrmStikko_sub(nullptr, &host);
-        std::unique_ptr<TfrmStikko_sub> owner(note);
-        InitNoteRecord(note->record, kId);
-        host.window = note;
-        note->showNote();
+        FakeNoteHost& host = f->host;
+        TfrmStikko_sub* note = f->open();
         typeAtEnd(note, QStringLiteral("to print"));
         note->noteMenu();
-        note->nnPrint->trigger();
+        part<QAction>(note, "nnPrint")->trigger();
         QCOMPARE(host.printed, 1);
         QVERIFY(host.bodyAtPrint.endsWith(QStringLiteral("to print")));
 
         // A body that cannot be written shows no preview of a stale file, and says why each
         // time the user asks.
         typeAtEnd(note, QStringLiteral("more"));
-        setFileWriter([](int, const char*, qint64) -> qint64 {
+        f->env.writer = [](int, const char*, qint64) -> qint64 {
             errno = ENOSPC;
             return -1;
-        });
-        note->nnPrint->trigger();
-        note->nnPrint->trigger();
-        setFileWriter({});
+        };
+        part<QAction>(note, "nnPrint")->trigger();
+        part<QAction>(note, "nnPrint")->trigger();
+        f->env.writer = {};
         QCOMPARE(host.printed, 1);
-        QCOMPARE(dialogs->errors.size(), 2);
-        QVERIFY(dialogs->errors.at(1).contains(rtfPath()));
+        QCOMPARE(f->env.dialogs.errors.size(), 2);
+        QVERIFY(f->env.dialogs.errors.at(1).contains(f->rtfPath()));
         QCOMPARE(host.failures, QStringList{noteFiles().bodyPath(kId)});
-        QVERIFY(note->ismodified);
-        note->isdeleted = true; // nothing to write back at the end
+        QVERIFY(note->isModified());
     }
 };
 

@@ -2,9 +2,9 @@
 // font and colour dialogs, bullets, undo and the clipboard; and that formatting is a change
 // that is saved and read back.
 
-#include "support/fake_note_host.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QShortcut>
@@ -30,7 +31,7 @@ using namespace stikko::test;
 
 namespace {
 
-constexpr char kId[] = "20040201_090503_07";
+constexpr const char* kId = kNoteId;
 constexpr char kOtherId[] = "20040201_090503_08";
 
 using Reader = std::function<bool(const QTextCharFormat&)>;
@@ -53,62 +54,39 @@ Q_DECLARE_METATYPE(Reader)
 class NoteEditingTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeNoteHost> host;
-    std::unique_ptr<FakeDialogs> dialogs;
-    QList<QPointer<TfrmStikko_sub>> notes;
+    std::unique_ptr<NoteFixture> f;
 
     // A shown note whose body is `body` (plain text, set as the user's own typing would).
     TfrmStikko_sub* open(const char* id, const QString& body = {}) {
-        auto* note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, id);
-        note->showNote();
+        TfrmStikko_sub* note = f->open(id);
         if (!body.isNull()) {
-            note->reDoc->selectAll();
-            note->reDoc->insertPlainText(body);
+            note->editor()->selectAll();
+            note->editor()->insertPlainText(body);
         }
-        notes << note;
         return note;
     }
     static void select(TfrmStikko_sub* note, int from, int to) {
-        QTextCursor c = note->reDoc->textCursor();
+        QTextCursor c = note->editor()->textCursor();
         c.setPosition(from);
         c.setPosition(to, QTextCursor::KeepAnchor);
-        note->reDoc->setTextCursor(c);
+        note->editor()->setTextCursor(c);
     }
     static bool focusEditor(TfrmStikko_sub* note) {
         note->activateWindow();
-        note->reDoc->setFocus();
-        return QTest::qWaitFor([note] { return note->reDoc->hasFocus(); });
+        note->editor()->setFocus();
+        return QTest::qWaitFor([note] { return note->editor()->hasFocus(); });
     }
 
   private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        host = std::make_unique<FakeNoteHost>();
-        dialogs = std::make_unique<FakeDialogs>();
-        setNoteDialogs(dialogs.get());
-    }
-    void cleanup() {
-        for (const auto& note : notes)
-            delete note.data();
-        notes.clear();
-        setNoteDialogs(nullptr);
-        dialogs.reset();
-        host.reset();
-        dm.reset();
-        env.reset();
-    }
+    void init() { f = std::make_unique<NoteFixture>(); }
+    void cleanup() { f.reset(); }
 
     void freshWindow_indicatorsOffBulletUp() {
         TfrmStikko_sub* note = open(kId);
-        QCOMPARE(note->labBold->fontColor(), 0);
-        QCOMPARE(note->labItalic->fontColor(), 0);
-        QCOMPARE(note->labUnderline->fontColor(), 0);
-        QVERIFY(!note->sbBullets->isChecked());
+        QCOMPARE(part<ClickLabel>(note, "labBold")->fontColor(), 0);
+        QCOMPARE(part<ClickLabel>(note, "labItalic")->fontColor(), 0);
+        QCOMPARE(part<ClickLabel>(note, "labUnderline")->fontColor(), 0);
+        QVERIFY(!part<SpeedButton>(note, "sbBullets")->isChecked());
     }
 
     // Labels share their painted text; a note's indicator must still show its own state.
@@ -116,9 +94,9 @@ class NoteEditingTest : public QObject {
         TfrmStikko_sub* on = open(kId, QStringLiteral("abc"));
         TfrmStikko_sub* off = open("20240523_174052_08", QStringLiteral("abc"));
         select(on, 0, 3);
-        on->labBoldClick();
-        QCOMPARE(on->labBold->fontColor(), 255);
-        QCOMPARE(off->labBold->fontColor(), 0);
+        on->run(NoteCommand::Bold);
+        QCOMPARE(part<ClickLabel>(on, "labBold")->fontColor(), 255);
+        QCOMPARE(part<ClickLabel>(off, "labBold")->fontColor(), 0);
         auto redPixels = [](QWidget* w) {
             const QImage image = w->grab().toImage();
             int count = 0;
@@ -129,11 +107,12 @@ class NoteEditingTest : public QObject {
                 }
             return count;
         };
-        QVERIFY(redPixels(on->labBold) > 0);
-        QCOMPARE(redPixels(off->labBold), 0);
-        on->labBoldClick(); // off again: the same picture as the other note's
-        QCOMPARE(redPixels(on->labBold), 0);
-        QCOMPARE(on->labBold->grab().toImage(), off->labBold->grab().toImage());
+        QVERIFY(redPixels(part<ClickLabel>(on, "labBold")) > 0);
+        QCOMPARE(redPixels(part<ClickLabel>(off, "labBold")), 0);
+        on->run(NoteCommand::Bold); // off again: the same picture as the other note's
+        QCOMPARE(redPixels(part<ClickLabel>(on, "labBold")), 0);
+        QCOMPARE(part<ClickLabel>(on, "labBold")->grab().toImage(),
+                 part<ClickLabel>(off, "labBold")->grab().toImage());
     }
 
     void styleToggle_formatsSelection_andIndicatorFollows_data() {
@@ -141,9 +120,10 @@ class NoteEditingTest : public QObject {
         QTest::addColumn<Reader>("has");
         QTest::newRow("bold") << "labBold" << Reader(isBold);
         QTest::newRow("italic") << "labItalic"
-                                << Reader([](const QTextCharFormat& f) { return f.fontItalic(); });
-        QTest::newRow("underline") << "labUnderline"
-                                   << Reader([](const QTextCharFormat& f) { return f.fontUnderline(); });
+                                << Reader([](const QTextCharFormat& format) { return format.fontItalic(); });
+        QTest::newRow("underline") << "labUnderline" << Reader([](const QTextCharFormat& format) {
+            return format.fontUnderline();
+        });
     }
     void styleToggle_formatsSelection_andIndicatorFollows() {
         QFETCH(QString, label);
@@ -151,7 +131,7 @@ class NoteEditingTest : public QObject {
         TfrmStikko_sub* note = open(kId, QStringLiteral("abc def"));
         auto* indicator = note->findChild<ClickLabel*>(label);
         QVERIFY(indicator);
-        QTextDocument* doc = note->reDoc->document();
+        QTextDocument* doc = note->editor()->document();
 
         select(note, 0, 3);
         QCOMPARE(indicator->fontColor(), 0);
@@ -181,15 +161,15 @@ class NoteEditingTest : public QObject {
     }
 
     void formattingAlone_marksModified_andIsSaved() {
-        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
-                               "{\\rtf1\\ansi plain\\par}"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi plain\\par}"));
         TfrmStikko_sub* note = open(kId);
-        QVERIFY(!note->ismodified);
+        QVERIFY(!note->isModified());
         select(note, 0, 5);
-        note->labBoldClick();
-        QVERIFY(note->ismodified);
+        note->run(NoteCommand::Bold);
+        QVERIFY(note->isModified());
         QVERIFY(note->close());
-        QVERIFY(!note->ismodified);
+        QVERIFY(!note->isModified());
     }
 
     void fontDialog_appliesOrCancels_focusBackInEditor() {
@@ -198,23 +178,23 @@ class NoteEditingTest : public QObject {
         select(note, 0, 4);
         QTextCharFormat red;
         red.setForeground(QColor(Qt::red));
-        note->reDoc->mergeCurrentCharFormat(red);
-        const QString before = note->reDoc->toHtml();
+        note->editor()->mergeCurrentCharFormat(red);
+        const QString before = note->editor()->toHtml();
 
-        note->reDoc->clearFocus();
-        dialogs->font.reset(); // cancel
-        note->labFontClick();
-        QCOMPARE(dialogs->fontAsked, 1);
-        QCOMPARE(note->reDoc->toHtml(), before);
-        QVERIFY(note->reDoc->hasFocus());
+        note->editor()->clearFocus();
+        f->env.dialogs.font.reset(); // cancel
+        note->run(NoteCommand::Font);
+        QCOMPARE(f->env.dialogs.fontAsked, 1);
+        QCOMPARE(note->editor()->toHtml(), before);
+        QVERIFY(note->editor()->hasFocus());
 
         QFont chosen(QStringLiteral("NanumGothic"));
         chosen.setPointSize(20);
         chosen.setItalic(true);
-        dialogs->font = chosen;
+        f->env.dialogs.font = chosen;
         note->editMenu();
-        note->nnFont->trigger();
-        QTextDocument* doc = note->reDoc->document();
+        part<QAction>(note, "nnFont")->trigger();
+        QTextDocument* doc = note->editor()->document();
         QCOMPARE(formatAt(doc, 0).fontFamilies().toStringList().value(0), QStringLiteral("NanumGothic"));
         QCOMPARE(formatAt(doc, 3).fontPointSize(), 20.0);
         QVERIFY(formatAt(doc, 3).fontItalic());
@@ -225,52 +205,52 @@ class NoteEditingTest : public QObject {
     void colourDialog_appliesColourOnly_cancelLeavesFocus() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("abcdef"));
         select(note, 0, 3);
-        note->labBoldClick(); // "abc" bold, "def" plain
+        note->run(NoteCommand::Bold); // "abc" bold, "def" plain
         QVERIFY(focusEditor(note));
-        note->reDoc->clearFocus();
-        const QString before = note->reDoc->toHtml();
+        note->editor()->clearFocus();
+        const QString before = note->editor()->toHtml();
         select(note, 0, 6);
-        dialogs->color.reset();
-        note->sbColorClick();
-        QCOMPARE(dialogs->colorAsked, 1);
-        QCOMPARE(note->reDoc->toHtml(), before);
-        QVERIFY(!note->reDoc->hasFocus()); // cancel does not move the focus
+        f->env.dialogs.color.reset();
+        note->run(NoteCommand::TextColor);
+        QCOMPARE(f->env.dialogs.colorAsked, 1);
+        QCOMPARE(note->editor()->toHtml(), before);
+        QVERIFY(!note->editor()->hasFocus()); // cancel does not move the focus
 
-        dialogs->color = QColor(0, 0, 255);
-        QTest::mouseClick(note->sbColor, Qt::LeftButton);
-        QTextDocument* doc = note->reDoc->document();
+        f->env.dialogs.color = QColor(0, 0, 255);
+        QTest::mouseClick(part<SpeedButton>(note, "sbColor"), Qt::LeftButton);
+        QTextDocument* doc = note->editor()->document();
         QCOMPARE(formatAt(doc, 1).foreground().color(), QColor(0, 0, 255));
         QCOMPARE(formatAt(doc, 4).foreground().color(), QColor(0, 0, 255));
         QVERIFY(isBold(formatAt(doc, 1)));
         QVERIFY(!isBold(formatAt(doc, 4))); // a mixed selection keeps its mix
-        QVERIFY(note->reDoc->hasFocus());
+        QVERIFY(note->editor()->hasFocus());
     }
 
     void bullets_buttonAndCtrlT_toggleParagraph_buttonFollows() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("one\ntwo\nthree"));
         QVERIFY(focusEditor(note));
         select(note, 5, 5); // in "two"
-        QTest::keyClick(note->reDoc, Qt::Key_T, Qt::ControlModifier);
-        QTextDocument* doc = note->reDoc->document();
+        QTest::keyClick(note->editor(), Qt::Key_T, Qt::ControlModifier);
+        QTextDocument* doc = note->editor()->document();
         QVERIFY(doc->findBlockByNumber(1).textList());
         QVERIFY(!doc->findBlockByNumber(0).textList());
         QVERIFY(!doc->findBlockByNumber(2).textList());
-        QVERIFY(note->sbBullets->isChecked());
+        QVERIFY(part<SpeedButton>(note, "sbBullets")->isChecked());
         select(note, 0, 0);
-        QVERIFY(!note->sbBullets->isChecked());
+        QVERIFY(!part<SpeedButton>(note, "sbBullets")->isChecked());
         select(note, 5, 5);
-        QVERIFY(note->sbBullets->isChecked());
-        QTest::keyClick(note->reDoc, Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(part<SpeedButton>(note, "sbBullets")->isChecked());
+        QTest::keyClick(note->editor(), Qt::Key_T, Qt::ControlModifier);
         QVERIFY(!doc->findBlockByNumber(1).textList());
         QCOMPARE(doc->findBlockByNumber(1).blockFormat().indent(), 0);
-        QVERIFY(!note->sbBullets->isChecked());
+        QVERIFY(!part<SpeedButton>(note, "sbBullets")->isChecked());
 
         // The button acts on every paragraph of the selection.
         select(note, 1, 10);
-        QTest::mouseClick(note->sbBullets, Qt::LeftButton);
+        QTest::mouseClick(part<SpeedButton>(note, "sbBullets"), Qt::LeftButton);
         QVERIFY(doc->findBlockByNumber(0).textList());
         QVERIFY(doc->findBlockByNumber(2).textList());
-        QTest::mouseClick(note->sbBullets, Qt::LeftButton);
+        QTest::mouseClick(part<SpeedButton>(note, "sbBullets"), Qt::LeftButton);
         QVERIFY(!doc->findBlockByNumber(0).textList() && !doc->findBlockByNumber(2).textList());
     }
 
@@ -278,57 +258,57 @@ class NoteEditingTest : public QObject {
         TfrmStikko_sub* note = open(kId, QStringLiteral("word"));
         QVERIFY(focusEditor(note));
         select(note, 0, 4);
-        QTest::keyClick(note->reDoc, Qt::Key_S, Qt::ControlModifier);
-        QTest::keyClick(note->reDoc, Qt::Key_B, Qt::ControlModifier);
-        QTest::keyClick(note->reDoc, Qt::Key_U, Qt::ControlModifier);
-        const QTextCharFormat f = formatAt(note->reDoc->document(), 1);
-        QVERIFY(f.fontItalic());
-        QVERIFY(isBold(f));
-        QVERIFY(f.fontUnderline());
-        QVERIFY(!QFileInfo::exists(env->dataDir() + kId + QStringLiteral(".rtf"))); // nothing saved
-        QTest::keyClick(note->reDoc, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(dialogs->fontAsked, 1);
+        QTest::keyClick(note->editor(), Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(note->editor(), Qt::Key_B, Qt::ControlModifier);
+        QTest::keyClick(note->editor(), Qt::Key_U, Qt::ControlModifier);
+        const QTextCharFormat format = formatAt(note->editor()->document(), 1);
+        QVERIFY(format.fontItalic());
+        QVERIFY(isBold(format));
+        QVERIFY(format.fontUnderline());
+        QVERIFY(!QFileInfo::exists(f->env.dataDir() + kId + QStringLiteral(".rtf"))); // nothing saved
+        QTest::keyClick(note->editor(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(f->env.dialogs.fontAsked, 1);
         // The keys need no menu: neither menu has been built.
-        QVERIFY(!note->puEdit && !note->puConfig);
+        QVERIFY(!part<QMenu>(note, "puEdit") && !part<QMenu>(note, "puConfig"));
         // A shifted key is not the command, and an application shortcut on a command key does
         // not take it from the body.
         bool appShortcutFired = false;
         QShortcut appShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), note);
         appShortcut.setContext(Qt::ApplicationShortcut);
         connect(&appShortcut, &QShortcut::activated, [&] { appShortcutFired = true; });
-        QTest::keyClick(note->reDoc, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
-        QVERIFY(isBold(formatAt(note->reDoc->document(), 1)));
-        QTest::keyClick(note->reDoc, Qt::Key_B, Qt::ControlModifier);
-        QVERIFY(!isBold(formatAt(note->reDoc->document(), 1)));
+        QTest::keyClick(note->editor(), Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(isBold(formatAt(note->editor()->document(), 1)));
+        QTest::keyClick(note->editor(), Qt::Key_B, Qt::ControlModifier);
+        QVERIFY(!isBold(formatAt(note->editor()->document(), 1)));
         QVERIFY(!appShortcutFired);
     }
 
     void undo_revertsLastEdit() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("keep"));
-        note->reDoc->document()->clearUndoRedoStacks();
-        note->reDoc->moveCursor(QTextCursor::End);
-        note->reDoc->insertPlainText(QStringLiteral(" extra"));
-        QTest::mouseClick(note->sbUndo, Qt::LeftButton);
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("keep"));
+        note->editor()->document()->clearUndoRedoStacks();
+        note->editor()->moveCursor(QTextCursor::End);
+        note->editor()->insertPlainText(QStringLiteral(" extra"));
+        QTest::mouseClick(part<SpeedButton>(note, "sbUndo"), Qt::LeftButton);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
     }
 
     void clipboard_keepsFormattingBetweenNotes_andTalksToOtherPrograms() {
         TfrmStikko_sub* a = open(kId, QStringLiteral("bold plain"));
         select(a, 0, 4);
-        a->labBoldClick();
+        a->run(NoteCommand::Bold);
         select(a, 0, 10);
-        QTest::mouseClick(a->sbCopy, Qt::LeftButton);
+        QTest::mouseClick(part<SpeedButton>(a, "sbCopy"), Qt::LeftButton);
         const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
         QVERIFY(offered);
         QCOMPARE(offered->text(), QStringLiteral("bold plain"));
         QVERIFY(offered->hasHtml());
 
         TfrmStikko_sub* b = open(kOtherId, QString());
-        b->reDoc->clear();
-        QTest::mouseClick(b->sbPaste, Qt::LeftButton);
-        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("bold plain"));
-        QVERIFY(isBold(formatAt(b->reDoc->document(), 1)));
-        QVERIFY(!isBold(formatAt(b->reDoc->document(), 6)));
+        b->editor()->clear();
+        QTest::mouseClick(part<SpeedButton>(b, "sbPaste"), Qt::LeftButton);
+        QCOMPARE(b->editor()->toPlainText(), QStringLiteral("bold plain"));
+        QVERIFY(isBold(formatAt(b->editor()->document(), 1)));
+        QVERIFY(!isBold(formatAt(b->editor()->document(), 6)));
 
         // From another program: HTML, then RTF alone, then plain text.
         auto offer = [](const QString& format, const QByteArray& data) {
@@ -336,50 +316,50 @@ class NoteEditingTest : public QObject {
             mime->setData(format, data);
             QGuiApplication::clipboard()->setMimeData(mime);
         };
-        b->reDoc->clear();
+        b->editor()->clear();
         offer(QStringLiteral("text/html"), "<p>x <i>slanted</i></p>");
-        b->sbPasteClick();
-        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("x slanted"));
-        QVERIFY(formatAt(b->reDoc->document(), 3).fontItalic());
-        b->reDoc->clear();
+        b->run(NoteCommand::Paste);
+        QCOMPARE(b->editor()->toPlainText(), QStringLiteral("x slanted"));
+        QVERIFY(formatAt(b->editor()->document(), 3).fontItalic());
+        b->editor()->clear();
         offer(QStringLiteral("text/rtf"), "{\\rtf1\\ansi from rtf}");
-        b->sbPasteClick();
-        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("from rtf"));
-        b->reDoc->clear();
+        b->run(NoteCommand::Paste);
+        QCOMPARE(b->editor()->toPlainText(), QStringLiteral("from rtf"));
+        b->editor()->clear();
         offer(QStringLiteral("text/plain"), "just text");
-        b->sbPasteClick();
-        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("just text"));
+        b->run(NoteCommand::Paste);
+        QCOMPARE(b->editor()->toPlainText(), QStringLiteral("just text"));
 
         // Cut leaves the clipboard with the text and the note without it.
         select(b, 0, 5);
-        b->sbCutClick();
-        QCOMPARE(b->reDoc->toPlainText(), QStringLiteral("text"));
+        b->run(NoteCommand::Cut);
+        QCOMPARE(b->editor()->toPlainText(), QStringLiteral("text"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("just "));
     }
 
     void everyFormat_survivesCloseAndReopen() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("head\nbold ital under blue big\nbullet"));
         select(note, 5, 9);
-        note->labBoldClick();
+        note->run(NoteCommand::Bold);
         select(note, 10, 14);
-        note->labItalicClick();
+        note->run(NoteCommand::Italic);
         select(note, 15, 20);
-        note->labUnderlineClick();
+        note->run(NoteCommand::Underline);
         select(note, 21, 25);
-        dialogs->color = QColor(0, 0, 255);
-        note->sbColorClick();
+        f->env.dialogs.color = QColor(0, 0, 255);
+        note->run(NoteCommand::TextColor);
         select(note, 26, 29);
         QFont big(QStringLiteral("굴림체"));
         big.setPointSize(18);
-        dialogs->font = big;
-        note->labFontClick();
+        f->env.dialogs.font = big;
+        note->run(NoteCommand::Font);
         select(note, 31, 31);
-        note->nnStepClick();
+        note->run(NoteCommand::Indent);
         QVERIFY(note->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
         TfrmStikko_sub* again = open(kId);
-        QTextDocument* doc = again->reDoc->document();
+        QTextDocument* doc = again->editor()->document();
         QCOMPARE(doc->toPlainText(), QStringLiteral("head\nbold ital under blue big\nbullet"));
         QVERIFY(isBold(formatAt(doc, 6)));
         QVERIFY(!isBold(formatAt(doc, 11)));

@@ -1,15 +1,16 @@
 // Moving a note by its title bar, resizing it by a grip, folding and maximising it, driven by
 // mouse events as a user would; the record on disk must hold the result after each gesture.
 
-#include "support/fake_note_host.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "store/dm.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
@@ -18,40 +19,23 @@
 using namespace stikko;
 using namespace stikko::test;
 
-namespace {
-constexpr char kId[] = "20040201_090503_07";
-} // namespace
-
 class NoteGeometryTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeNoteHost> host;
+    std::unique_ptr<NoteFixture> f;
     QPointer<TfrmStikko_sub> note;
 
     // A shown note at `place` (outer geometry), as stored in its INI file.
     TfrmStikko_sub* open(const QRect& place) {
-        NoteRecord r;
-        InitNoteRecord(r, kId);
-        LoadNoteRecord(r, kDefaultsFile);
-        r.scr_x = place.x();
-        r.scr_y = place.y();
-        r.scr_width = place.width();
-        r.scr_height = place.height();
-        if (!SaveNoteRecord(nullptr, r))
-            return nullptr;
-        note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, kId);
-        note->showNote();
-        return note;
+        const bool stored = f->store(kNoteId, [&](NoteRecord& r) {
+            r.scr_x = place.x();
+            r.scr_y = place.y();
+            r.scr_width = place.width();
+            r.scr_height = place.height();
+        });
+        return stored ? note = f->open() : nullptr;
     }
-    NoteRecord stored() const {
-        NoteRecord r;
-        InitNoteRecord(r, kId);
-        LoadNoteRecord(r, nullptr);
-        return r;
-    }
+    NoteRecord stored() const { return f->stored(); }
     QRect storedPlace() const {
         const NoteRecord r = stored();
         return {r.scr_x, r.scr_y, r.scr_width, r.scr_height};
@@ -66,23 +50,16 @@ class NoteGeometryTest : public QObject {
     }
 
   private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        host = std::make_unique<FakeNoteHost>();
-    }
+    void init() { f = std::make_unique<NoteFixture>(); }
     void cleanup() {
         delete note.data();
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr); // no gesture leaves its cursor behind
-        host.reset();
-        dm.reset();
-        env.reset();
+        f.reset();
     }
 
     void drag_movesNote_pointerKeepsItsPlace_recordWrittenAtRelease() {
         QVERIFY(open({100, 100, 300, 200}));
-        QWidget* bar = note->pnTitle;
+        QWidget* bar = part<Panel>(note, "pnTitle");
         const QPoint grab = bar->mapToGlobal(QPoint(50, 8));
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 8));
         QCOMPARE(appCursor(), Qt::DragMoveCursor);
@@ -99,7 +76,7 @@ class NoteGeometryTest : public QObject {
     void drag_pointerNearWorkAreaEdge_doesNotMove() {
         // Work area 1280 x 770; the test uses left + x and top + y against 2 .. W-2, 2 .. H-2.
         QVERIFY(open({0, 300, 300, 200}));
-        QWidget* bar = note->pnTitle;
+        QWidget* bar = part<Panel>(note, "pnTitle");
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 8));
         QTest::mouseMove(bar, QPoint(1, 8)); // left + x = 1: too close
         QCOMPARE(note->pos(), QPoint(0, 300));
@@ -109,7 +86,7 @@ class NoteGeometryTest : public QObject {
 
         delete note.data();
         QVERIFY(open({1280 - 300, 770 - 200, 300, 200}));
-        bar = note->pnTitle;
+        bar = part<Panel>(note, "pnTitle");
         QTest::mousePress(bar, Qt::RightButton, {}, QPoint(200, 8)); // any button moves
         QTest::mouseMove(bar, QPoint(299, 8));                       // 980 + 299 = 1279 = W - 1
         QCOMPARE(note->pos(), QPoint(980, 570));
@@ -123,14 +100,14 @@ class NoteGeometryTest : public QObject {
 
     void release_withoutMotion_stillWrites() {
         QVERIFY(open({100, 100, 300, 200}));
-        QVERIFY(QFile::remove(env->dataDir() + kId + QStringLiteral(".ini")));
-        QTest::mouseClick(note->pnTitle, Qt::MiddleButton, {}, QPoint(40, 8));
+        QVERIFY(QFile::remove(f->iniPath()));
+        QTest::mouseClick(part<Panel>(note, "pnTitle"), Qt::MiddleButton, {}, QPoint(40, 8));
         QCOMPARE(storedPlace(), QRect(100, 100, 300, 200));
     }
 
     void grip_belowMinimum_isSetBackOnNextMove() {
         QVERIFY(open({100, 100, 275, 218}));
-        QWidget* grip = note->imgSize;
+        QWidget* grip = note->toolbar()->sizeGrip();
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(appCursor(), Qt::SizeFDiagCursor);
@@ -151,8 +128,10 @@ class NoteGeometryTest : public QObject {
 
     void stripGrip_resizesToo_withAnyButton() {
         QVERIFY(open({100, 100, 300, 200}));
-        note->setToolbarVisible(false);
-        QWidget* grip = note->Image1;
+        NoteRecord shown = note->record();
+        shown.isshow_toolbar = 0;
+        note->previewSettings(shown);
+        QWidget* grip = part<ImageBox>(note, "Image1");
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QTest::mousePress(grip, Qt::RightButton, {}, QPoint(8, 8));
         moveTo(grip, start + QPoint(20, 10));
@@ -162,12 +141,12 @@ class NoteGeometryTest : public QObject {
 
     void doubleClick_foldsAndUnfolds() {
         QVERIFY(open({120, 80, 300, 200}));
-        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
         QCOMPARE(note->geometry(), QRect(120, 80, 275, 20)); // the defaults' width, title bar only
         NoteRecord r = stored();
         QCOMPARE(r.ismini, 1);
         QCOMPARE(QSize(r.scr_width, r.scr_height), QSize(300, 200)); // its own size is kept
-        QTest::mouseDClick(note->pnTitle, Qt::LeftButton, {}, QPoint(60, 8));
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
         QCOMPARE(note->geometry(), QRect(120, 80, 300, 200));
         QCOMPARE(stored().ismini, 0);
     }
@@ -176,7 +155,7 @@ class NoteGeometryTest : public QObject {
     // pointer moves the note; on a grip it resizes.
     void doubleClick_secondPressStartsAMoveOrAResize() {
         QVERIFY(open({120, 80, 300, 200}));
-        QWidget* bar = note->pnTitle;
+        QWidget* bar = part<Panel>(note, "pnTitle");
         const QPoint grab = bar->mapToGlobal(QPoint(60, 8));
         QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(60, 8), QPointF(grab), Qt::LeftButton,
                            Qt::LeftButton, {});
@@ -187,8 +166,8 @@ class NoteGeometryTest : public QObject {
         QCOMPARE(storedPlace().topLeft(), QPoint(135, 105));
         QCOMPARE(stored().ismini, 1);
 
-        note->pnTitleDblClick(); // unfold
-        QWidget* grip = note->imgSize;
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8)); // unfold
+        QWidget* grip = note->toolbar()->sizeGrip();
         const QPoint start = grip->mapToGlobal(QPoint(8, 8));
         QMouseEvent onGrip(QEvent::MouseButtonDblClick, QPointF(8, 8), QPointF(start), Qt::LeftButton,
                            Qt::LeftButton, {});
@@ -218,13 +197,13 @@ class NoteGeometryTest : public QObject {
 
     void imgMax_unfoldsFolded_maximisesThenRestoresToDefaults() {
         QVERIFY(open({120, 80, 300, 200}));
-        note->pnTitleDblClick();
-        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
+        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
         QCOMPARE(note->geometry(), QRect(120, 80, 300, 200)); // only unfolded
-        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
         QCOMPARE(note->geometry(), QRect(0, 0, 1280, 770));
         QCOMPARE(storedPlace(), QRect(0, 0, 1280, 770));
-        QTest::mouseClick(note->imgMax, Qt::LeftButton);
+        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
         QCOMPARE(note->geometry(), QRect(0, 0, 275, 218)); // the defaults' size, not the earlier one
         QCOMPARE(storedPlace(), QRect(0, 0, 275, 218));
     }

@@ -3,12 +3,12 @@
 // background save, the input method's pending syllable, and the commands that
 // go to the host.
 
-#include "support/fake_note_host.h"
-#include "support/testenv.h"
+#include "support/notefixture.h"
 
+#include "note/notedefaults.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
-#include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
@@ -18,7 +18,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -37,7 +36,7 @@ using namespace stikko::test;
 
 namespace {
 
-constexpr char kId[] = "20040201_090503_07";
+constexpr const char* kId = kNoteId;
 
 QColor rgb(int32_t value) {
     return colors::toQColor(value);
@@ -48,100 +47,55 @@ QColor rgb(int32_t value) {
 class NoteWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<TDm> dm;
-    std::unique_ptr<FakeNoteHost> host;
-    std::unique_ptr<FakeDialogs> dialogs;
+    std::unique_ptr<NoteFixture> f;
     QPointer<TfrmStikko_sub> note;
 
-    // A window for note `id`, filled by the creator as the main form does, then
-    // shown.
-    TfrmStikko_sub* open(const char* id = kId) {
-        note = new TfrmStikko_sub(nullptr, host.get());
-        InitNoteRecord(note->record, id);
-        host->window = note;
-        note->showNote();
-        return note;
-    }
-    QString iniPath(const char* id = kId) const { return env->dataDir() + id + QStringLiteral(".ini"); }
-    QString rtfPath(const char* id = kId) const { return env->dataDir() + id + QStringLiteral(".rtf"); }
-    NoteRecord stored(const char* id = kId) const {
-        NoteRecord r;
-        InitNoteRecord(r, id);
-        LoadNoteRecord(r, nullptr);
-        return r;
-    }
-    // Types at the end of the body, line breaks as the Return key.
-    void typeAtEnd(const QString& text) {
-        note->reDoc->moveCursor(QTextCursor::End);
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i > 0)
-                QTest::keyClick(note->reDoc, Qt::Key_Return);
-            for (const QChar ch : lines[i]) {
-                QTest::sendKeyEvent(QTest::Press, note->reDoc, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-                QTest::sendKeyEvent(QTest::Release, note->reDoc, Qt::Key_unknown, QString(ch),
-                                    Qt::NoModifier);
-            }
-        }
-    }
+    TfrmStikko_sub* open(const char* id = kId) { return note = f->open(id); }
+    void typeAtEnd(const QString& text) { NoteFixture::typeAtEnd(note, text); }
 
   private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        QVERIFY(env->installDefaultsFile());
-        dm = std::make_unique<TDm>();
-        host = std::make_unique<FakeNoteHost>();
-        dialogs = std::make_unique<FakeDialogs>();
-        setNoteDialogs(dialogs.get());
-    }
-    void cleanup() {
-        delete note.data();
-        flushDeletes();
-        setNoteDialogs(nullptr);
-        dialogs.reset();
-        host.reset();
-        dm.reset();
-        env.reset();
-    }
+    void init() { f = std::make_unique<NoteFixture>(); }
+    void cleanup() { f.reset(); }
 
     void layout_matchesDesignSizesAndColours() {
         open();
         QCOMPARE(note->size(), QSize(275, 218));
         // Form border 1, then the base panel's bevel and border (2), then the title
         // bar.
-        QCOMPARE(note->pnBase->geometry(), QRect(1, 1, 273, 216));
-        QCOMPARE(note->pnTitle->geometry(), QRect(2, 2, 269, 16));
-        QCOMPARE(note->pnClient->geometry(), QRect(2, 18, 269, 196));
-        QCOMPARE(note->pnDoc->geometry(), QRect(1, 1, 267, 176));
-        QCOMPARE(note->pnBottom->geometry(), QRect(1, 177, 267, 18));
-        QCOMPARE(note->reDoc->geometry(), QRect(0, 0, 267, 176));
-        QVERIFY(note->pnBottom0->isHidden());
-        QCOMPARE(note->imgZem->geometry(), QRect(0, 0, 26, 16));
-        QVERIFY(note->imgTime->isHidden());
-        QVERIFY(note->imgVanto->isHidden()); // no picture named in the defaults
-        QCOMPARE(note->imgMax->geometry(), QRect(269 - 16, 0, 16, 16));
+        QCOMPARE(part<Panel>(note, "pnBase")->geometry(), QRect(1, 1, 273, 216));
+        QCOMPARE(part<Panel>(note, "pnTitle")->geometry(), QRect(2, 2, 269, 16));
+        QCOMPARE(part<Panel>(note, "pnClient")->geometry(), QRect(2, 18, 269, 196));
+        QCOMPARE(part<Panel>(note, "pnDoc")->geometry(), QRect(1, 1, 267, 176));
+        QCOMPARE(note->toolbar()->geometry(), QRect(1, 177, 267, 18));
+        QCOMPARE(note->editor()->geometry(), QRect(0, 0, 267, 176));
+        QVERIFY(part<Panel>(note, "pnBottom0")->isHidden());
+        QCOMPARE(part<ImageBox>(note, "imgZem")->geometry(), QRect(0, 0, 26, 16));
+        QVERIFY(part<ImageBox>(note, "imgTime")->isHidden());
+        QVERIFY(part<ImageBox>(note, "imgVanto")->isHidden()); // no picture named in the defaults
+        QCOMPARE(part<ImageBox>(note, "imgMax")->geometry(), QRect(269 - 16, 0, 16, 16));
 
         // Tool bar: labels and buttons at their places; the right end follows the
         // right edge.
-        QCOMPARE(note->labFont->x(), 3);
-        QCOMPARE(note->labBold->geometry().left(), 36);
-        QCOMPARE(note->labItalic->geometry().left(), 47);
-        QCOMPARE(note->labUnderline->geometry().left(), 57);
+        QCOMPARE(part<ClickLabel>(note, "labFont")->x(), 3);
+        QCOMPARE(part<ClickLabel>(note, "labBold")->geometry().left(), 36);
+        QCOMPARE(part<ClickLabel>(note, "labItalic")->geometry().left(), 47);
+        QCOMPARE(part<ClickLabel>(note, "labUnderline")->geometry().left(), 57);
         const QList<QPair<QWidget*, int>> buttons = {
-            {note->sbColor, 71},   {note->sbBullets, 92}, {note->sbUndo, 117},
-            {note->sbCut, 135},    {note->sbCopy, 153},   {note->sbPaste, 171},
-            {note->sbDelete, 197}, {note->sbPrint, 215},  {note->sbClose, 233}};
+            {part<SpeedButton>(note, "sbColor"), 71},   {part<SpeedButton>(note, "sbBullets"), 92},
+            {part<SpeedButton>(note, "sbUndo"), 117},   {part<SpeedButton>(note, "sbCut"), 135},
+            {part<SpeedButton>(note, "sbCopy"), 153},   {part<SpeedButton>(note, "sbPaste"), 171},
+            {part<SpeedButton>(note, "sbDelete"), 197}, {part<SpeedButton>(note, "sbPrint"), 215},
+            {part<SpeedButton>(note, "sbClose"), 233}};
         for (const auto& [button, left] : buttons) {
             QCOMPARE(button->x(), left);
             QCOMPARE(button->size(), QSize(18, 17));
         }
-        QCOMPARE(note->imgSize->geometry(), QRect(251, 2, 16, 16));
+        QCOMPARE(note->toolbar()->sizeGrip()->geometry(), QRect(251, 2, 16, 16));
         note->resize(375, 218);
-        QCOMPARE(note->sbClose->x(), 333);
-        QCOMPARE(note->sbDelete->x(), 297);
-        QCOMPARE(note->imgSize->x(), 351);
-        QCOMPARE(note->sbPaste->x(), 171);
+        QCOMPARE(part<SpeedButton>(note, "sbClose")->x(), 333);
+        QCOMPARE(part<SpeedButton>(note, "sbDelete")->x(), 297);
+        QCOMPARE(note->toolbar()->sizeGrip()->x(), 351);
+        QCOMPARE(part<SpeedButton>(note, "sbPaste")->x(), 171);
         note->resize(275, 218);
 
         // Colours as painted: base ring, title bar, body, tool bar (from the
@@ -153,24 +107,24 @@ class NoteWindowTest : public QObject {
         QCOMPARE(QColor(image.pixel(194, 200)), rgb(7639656));
 
         // Fonts, hints and cursors.
-        QCOMPARE(note->reDoc->font().family(), QStringLiteral("굴림체"));
-        QCOMPARE(note->reDoc->font().pixelSize(), 12);
-        QCOMPARE(note->labFont->fontColor(), 0xFFFFFF);
+        QCOMPARE(note->editor()->font().family(), QStringLiteral("굴림체"));
+        QCOMPARE(note->editor()->font().pixelSize(), 12);
+        QCOMPARE(part<ClickLabel>(note, "labFont")->fontColor(), 0xFFFFFF);
         {
-            const QImage text = note->labFont->grab().toImage();
+            const QImage text = part<ClickLabel>(note, "labFont")->grab().toImage();
             int white = 0;
             for (int y = 0; y < text.height(); ++y)
                 for (int x = 0; x < text.width(); ++x)
                     white += text.pixelColor(x, y) == QColor(Qt::white);
             QVERIFY(white > 10); // the caption is drawn in white
         }
-        QVERIFY(note->labBold->font().bold());
-        QVERIFY(note->labUnderline->font().underline());
-        QCOMPARE(note->pnTitle->toolTip(), QStringLiteral("더블클릭\n= 최소화"));
-        QCOMPARE(note->imgMax->toolTip(), QStringLiteral("확대\n축소"));
-        QCOMPARE(note->sbBullets->toolTip(), QStringLiteral("들여쓰기"));
-        QCOMPARE(note->imgZem->cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(note->imgSize->cursor().shape(), Qt::SizeFDiagCursor);
+        QVERIFY(part<ClickLabel>(note, "labBold")->font().bold());
+        QVERIFY(part<ClickLabel>(note, "labUnderline")->font().underline());
+        QCOMPARE(part<Panel>(note, "pnTitle")->toolTip(), QStringLiteral("더블클릭\n= 최소화"));
+        QCOMPARE(part<ImageBox>(note, "imgMax")->toolTip(), QStringLiteral("확대\n축소"));
+        QCOMPARE(part<SpeedButton>(note, "sbBullets")->toolTip(), QStringLiteral("들여쓰기"));
+        QCOMPARE(part<ImageBox>(note, "imgZem")->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(note->toolbar()->sizeGrip()->cursor().shape(), Qt::SizeFDiagCursor);
         QVERIFY(note->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(note->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
     }
@@ -192,11 +146,12 @@ class NoteWindowTest : public QObject {
                  QStringList({"환경설정|", "-", "언제나 화면의 최상단에 위치|", "알람( Alarm) 설정|", "-",
                               "자르기|Ctrl+X", "복사|Ctrl+C", "붙이기|Ctrl+V", "-", "프린트|Ctrl+P", "-",
                               "숨기기|", "완전 삭제|"}));
-        QVERIFY(note->nnTop->isCheckable());
-        QCOMPARE(note->puEdit->style(), note->xpStyle); // both in the flat menu look
-        QCOMPARE(note->puConfig->style(), note->xpStyle);
-        QVERIFY(!note->nnStep->icon().isNull());
-        QVERIFY(note->nnTop->icon().isNull());
+        QVERIFY(part<QAction>(note, "nnTop")->isCheckable());
+        // Both in the note's flat menu look.
+        QVERIFY(qobject_cast<TXPStyle*>(note->editMenu()->style()));
+        QCOMPARE(note->editMenu()->style(), note->noteMenu()->style());
+        QVERIFY(!part<QAction>(note, "nnStep")->icon().isNull());
+        QVERIFY(part<QAction>(note, "nnTop")->icon().isNull());
     }
 
     void newNote_withoutFiles_takesDefaultsAndGetsDateLine() {
@@ -204,24 +159,24 @@ class NoteWindowTest : public QObject {
         // Place from the fallbacks (work area less 300 x 200), size and colours
         // from defaults.
         QCOMPARE(note->pos(), QPoint(1280 - 300, 770 - 200));
-        QCOMPARE(note->record.scr_width, 275);
-        QCOMPARE(note->record.titlebk_color, 5467961);
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
-        QVERIFY(note->ismodified); // the date line is a change: the body file comes
-                                   // at close
+        QCOMPARE(note->record().scr_width, 275);
+        QCOMPARE(note->record().titlebk_color, 5467961);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        QVERIFY(note->isModified()); // the date line is a change: the body file comes
+                                     // at close
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
         QCOMPARE(note->windowTitle(), note->titleCaption());
-        QVERIFY(QFileInfo::exists(iniPath()));
-        QVERIFY(!QFileInfo::exists(rtfPath()));
-        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        QVERIFY(QFileInfo::exists(f->iniPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
 
         // An afternoon date uses the other designator and a two-digit 12-hour
         // clock.
         delete note.data();
         const char other[] = "20040201_150405_00";
-        env->setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
+        f->env.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
         open(other);
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
     }
 
     void title_followsSecondLine_data() {
@@ -246,35 +201,63 @@ class NoteWindowTest : public QObject {
         QFETCH(QString, body);
         QFETCH(QString, title);
         open();
-        note->reDoc->setPlainText(body);
-        note->UpdateTitleFromText();
+        note->editor()->setPlainText(body);
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
-        QCOMPARE(cp949::fieldText(stored().title), title);
+        QCOMPARE(cp949::fieldText(f->stored().title), title);
     }
 
     void title_typingOnLineTwoRetitles_furtherDownDoesNot() {
         open();
         typeAtEnd(QStringLiteral("\n장보기"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
-        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("장보기"));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
         typeAtEnd(QStringLiteral("\nthird line"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         // Leaving the editor shows line 1 without writing anything.
-        note->reDocExit();
+        emit note->editor()->focusLost();
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
-        QCOMPARE(cp949::fieldText(stored().title), QStringLiteral("장보기"));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
     }
 
-    void title_emptyBody_writesRecordEveryTime() {
+    void title_emptyBody_isTheProgramsName() {
         open();
-        note->reDoc->clear();
-        QVERIFY(QFile::remove(iniPath()));
-        note->UpdateTitleFromText();
+        typeAtEnd(QStringLiteral("\n장보기"));
+        note->editor()->clear();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
-        QVERIFY(QFile::remove(iniPath()));
-        note->UpdateTitleFromText();
-        QVERIFY(QFileInfo::exists(iniPath()));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
+    }
+
+    // Files changed from elsewhere while the note is open are shown as they are: nothing is
+    // written back, the body does not count as changed, and the focus stays where it was.
+    void filesTakenWhileOpen_areShownAsTheyAre() {
+        open();
+        QVERIFY(note->saveBody());
+        QLineEdit elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        elsewhere.setFocus();
+        QVERIFY(
+            f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".ini"),
+                             "[VALUE_SECTION]\nscr_x=40\nscr_y=50\nscr_width=300\nscr_height=200\n"
+                             "title=from elsewhere\nisshow=1\n[VALUE_COLOR_SECTION]\ntitlebk_color=255\n"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi synced\\par second line\\par}"));
+        const QByteArray ini = readAll(f->iniPath());
+        const QByteArray rtf = readAll(f->rtfPath());
+        NoteRecord record{};
+        InitNoteRecord(record, kId);
+        QCOMPARE(noteFiles().loadRecord(record), FileState::Loaded);
+        note->takeFromFiles(record, noteFiles().loadBody(kId));
+        QCOMPARE(note->geometry(), QRect(40, 50, 300, 200));
+        QCOMPARE(part<Panel>(note, "pnTitle")->color(), QColor(255, 0, 0));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("synced\nsecond line"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("second line"));
+        QVERIFY(!note->isModified());
+        QVERIFY(!note->autosaveTimer()->isActive());
+        QVERIFY(!note->editor()->hasFocus());
+        QCOMPARE(readAll(f->iniPath()), ini);
+        QCOMPARE(readAll(f->rtfPath()), rtf);
     }
 
     void storedRecord_isApplied() {
@@ -282,8 +265,8 @@ class NoteWindowTest : public QObject {
         // named as the Windows program stored it (found by its name in system/).
         QImage picture(26, 16, QImage::Format_RGB32);
         picture.fill(Qt::blue);
-        QVERIFY(picture.save(env->systemDir() + QStringLiteral("banner.png")));
-        QVERIFY(env->writeFile(
+        QVERIFY(picture.save(f->env.systemDir() + QStringLiteral("banner.png")));
+        QVERIFY(f->env.writeFile(
             QStringLiteral("data/") + kId + QStringLiteral(".ini"),
             "[VALUE_SECTION]\nscr_x=40\nscr_y=50\nscr_width=300\nscr_height=200\n"
             "isshow_toolbar=0\nright_homepage_image=C:\\Stikko\\system\\Banner.PNG\nright_homepage_"
@@ -291,71 +274,76 @@ class NoteWindowTest : public QObject {
             "[VALUE_COLOR_SECTION]\ntitlebk_color=255\ntitle_color=0\nbatang_color="
             "65280\n"
             "bottom_color=16711680\nopt_color=254\n"));
-        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
-                               "{\\rtf1\\ansi first\\par second\\par}"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi first\\par second\\par}"));
         open();
         QCOMPARE(note->geometry(), QRect(40, 50, 300, 200));
-        QVERIFY(note->pnBottom->isHidden());
-        QVERIFY(!note->pnBottom0->isHidden());
-        QCOMPARE(note->pnBottom0->geometry(), QRect(1, 161, 292, 16));
-        QCOMPARE(note->Image1->geometry(), QRect(292 - 16, 0, 16, 16));
+        QVERIFY(note->toolbar()->isHidden());
+        QVERIFY(!part<Panel>(note, "pnBottom0")->isHidden());
+        QCOMPARE(part<Panel>(note, "pnBottom0")->geometry(), QRect(1, 161, 292, 16));
+        QCOMPARE(part<ImageBox>(note, "Image1")->geometry(), QRect(292 - 16, 0, 16, 16));
         const QImage image = note->grab().toImage();
         QCOMPARE(QColor(image.pixel(32, 4)), QColor(255, 0, 0));    // title bar
         QCOMPARE(QColor(image.pixel(100, 100)), QColor(0, 255, 0)); // body
         QCOMPARE(QColor(image.pixel(100, 190)), QColor(0, 255, 0)); // the strip in the body colour
         QCOMPARE(QColor(image.pixel(3, 100)), QColor(0, 0, 255));   // pnClient's border
         QCOMPARE(note->windowOpacity(), 254.0 / 255.0);
-        QVERIFY(!note->imgVanto->isHidden());
-        QCOMPARE(note->imgVanto->toolTip(), QStringLiteral("hint"));
-        QCOMPARE(QByteArray(note->record.right_homepage_image), QByteArray("C:\\Stikko\\system\\Banner.PNG"));
-        QCOMPARE(note->reDoc->toPlainText(), QStringLiteral("first\nsecond"));
-        QVERIFY(!note->ismodified); // loading the body is not a change
+        QVERIFY(!part<ImageBox>(note, "imgVanto")->isHidden());
+        QCOMPARE(part<ImageBox>(note, "imgVanto")->toolTip(), QStringLiteral("hint"));
+        QCOMPARE(QByteArray(note->record().right_homepage_image),
+                 QByteArray("C:\\Stikko\\system\\Banner.PNG"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("first\nsecond"));
+        QVERIFY(!note->isModified()); // loading the body is not a change
         QCOMPARE(note->titleCaption(), QStringLiteral("second"));
     }
 
     void opacity_followsOptColor() {
         open();
-        note->setOpacityValue(255);
-        QCOMPARE(note->windowOpacity(), 1.0);
-        note->setOpacityValue(0);
-        QCOMPARE(note->windowOpacity(), 0.0);
+        NoteRecord shown = note->record();
+        const auto opacityFor = [&](int32_t value) {
+            shown.opt_color = value;
+            note->previewSettings(shown);
+            return note->windowOpacity();
+        };
+        QCOMPARE(opacityFor(255), 1.0);
+        QCOMPARE(opacityFor(0), 0.0);
         QVERIFY(note->isVisible()); // invisible, but still there
-        note->setOpacityValue(300);
-        QCOMPARE(note->windowOpacity(), 1.0);
+        QCOMPARE(opacityFor(300), 1.0);
+        QCOMPARE(opacityFor(-128), 128.0 / 255.0); // below 255 (signed): its low byte
     }
 
     void close_savesOnceThenDestroys() {
         open();
         typeAtEnd(QStringLiteral("\n할 일"));
         QVERIFY(note->close());
-        QVERIFY(note->isclosed);
-        QVERIFY(QFileInfo::exists(rtfPath()));
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("\n할 일")));
+        QVERIFY(note->isClosed());
+        QVERIFY(QFileInfo::exists(f->rtfPath()));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("\n할 일")));
         // Anything written from here on would be a second save.
-        QVERIFY(QFile::remove(rtfPath()));
-        QVERIFY(QFile::remove(iniPath()));
+        QVERIFY(QFile::remove(f->rtfPath()));
+        QVERIFY(QFile::remove(f->iniPath()));
         flushDeletes();
         QVERIFY(note.isNull());
-        QVERIFY(!QFileInfo::exists(rtfPath()));
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QCOMPARE(host->gone, 0); // the host started nothing it does not know of
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->iniPath()));
+        QCOMPARE(f->host.gone, 0); // the host started nothing it does not know of
     }
 
     void unchangedBody_isNotRewritten() {
-        QVERIFY(env->writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
-                               "{\\rtf1\\ansi a\\par b}"));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi a\\par b}"));
         open();
         QVERIFY(note->close());
-        QCOMPARE(readAll(rtfPath()), QByteArray("{\\rtf1\\ansi a\\par b}"));
+        QCOMPARE(readAll(f->rtfPath()), QByteArray("{\\rtf1\\ansi a\\par b}"));
     }
 
     void hide_savesBodyAndIsshowZero() {
         open();
         typeAtEnd(QStringLiteral("\nkeep me"));
-        note->sbCloseClick();
-        QCOMPARE(host->closed, QStringList{QString::fromLatin1(kId)});
-        QCOMPARE(stored().isshow, 0);
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("keep me")));
+        note->run(NoteCommand::Hide);
+        QCOMPARE(f->host.closed, QStringList{QString::fromLatin1(kId)});
+        QCOMPARE(f->stored().isshow, 0);
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("keep me")));
         flushDeletes();
         QVERIFY(note.isNull());
     }
@@ -363,66 +351,66 @@ class NoteWindowTest : public QObject {
     void delete_asksFirst_thenWritesNothing() {
         open();
         typeAtEnd(QStringLiteral("\nsomething"));
-        dialogs->yes = false;
-        note->sbDeleteClick();
-        QVERIFY(host->deleted.isEmpty());
-        QCOMPARE(dialogs->questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
-                                                                "\n삭제된 자료는 복구 되지 않습니다. "
-                                                                "\n삭제하시겠습니까 ?")});
-        dialogs->yes = true;
-        note->sbDeleteClick();
-        QCOMPARE(host->deleted, QStringList{QString::fromLatin1(kId)});
+        f->env.dialogs.yes = false;
+        note->run(NoteCommand::Delete);
+        QVERIFY(f->host.deleted.isEmpty());
+        QCOMPARE(f->env.dialogs.questions, QStringList{QStringLiteral("확인|메모장이 완전 삭제됩니다. "
+                                                                      "\n삭제된 자료는 복구 되지 않습니다. "
+                                                                      "\n삭제하시겠습니까 ?")});
+        f->env.dialogs.yes = true;
+        note->run(NoteCommand::Delete);
+        QCOMPARE(f->host.deleted, QStringList{QString::fromLatin1(kId)});
         flushDeletes();
         QVERIFY(note.isNull());
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->iniPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
     }
 
     void autosave_writesBodyTwoSecondsAfterLastChange() {
         open();
-        QVERIFY(!QFileInfo::exists(rtfPath()));
-        QElapsedTimer sinceTyping;
-        sinceTyping.start();
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
         typeAtEnd(QStringLiteral("\n자동 저장"));
-        QVERIFY(note->ismodified);
-        QTest::qWait(TfrmStikko_sub::kAutosaveDelayMs / 2);
-        if (sinceTyping.elapsed() < TfrmStikko_sub::kAutosaveDelayMs - 200) // a busy machine may oversleep
-            QVERIFY(!QFileInfo::exists(rtfPath()));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(rtfPath()), 5000);
-        QVERIFY(sinceTyping.elapsed() >= TfrmStikko_sub::kAutosaveDelayMs * 95 / 100); // a coarse timer
-        QVERIFY(!note->ismodified);
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("자동 저장")));
+        QVERIFY(note->isModified());
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
+        // Due two seconds after the last key, counted on the steady clock.
+        QVERIFY(note->autosaveTimer()->isActive());
+        QCOMPARE(note->autosaveTimer()->interval(), int(AutosaveSchedule::kQuietMs));
+        f->env.advance(AutosaveSchedule::kQuietMs);
+        QVERIFY(fire(note->autosaveTimer()));
+        QVERIFY(QFileInfo::exists(f->rtfPath()));
+        QVERIFY(!note->isModified());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("자동 저장")));
         // Nothing changed since: closing does not rewrite the body.
-        QVERIFY(QFile::remove(rtfPath()));
+        QVERIFY(QFile::remove(f->rtfPath()));
         QVERIFY(note->close());
-        QVERIFY(!QFileInfo::exists(rtfPath()));
+        QVERIFY(!QFileInfo::exists(f->rtfPath()));
     }
 
     void composingSyllable_isCommittedBeforeSaveCommandAndFocusLoss() {
         open();
-        note->reDoc->moveCursor(QTextCursor::End);
+        note->editor()->moveCursor(QTextCursor::End);
         auto compose = [this](const QString& preedit) {
             QInputMethodEvent event(preedit, {});
-            QCoreApplication::sendEvent(note->reDoc, &event);
+            QCoreApplication::sendEvent(note->editor(), &event);
         };
         // At close: the syllable in composition ends up in the body file.
         compose(QStringLiteral("한"));
-        QVERIFY(!note->reDoc->toPlainText().contains(QStringLiteral("한")));
+        QVERIFY(!note->editor()->toPlainText().contains(QStringLiteral("한")));
         QVERIFY(note->close());
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("한")));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("한")));
 
         // Before a command acts: bold applies to the committed text.
         const char other[] = "20040201_090503_08";
         open(other);
-        note->reDoc->moveCursor(QTextCursor::End);
+        note->editor()->moveCursor(QTextCursor::End);
         compose(QStringLiteral("글"));
         // A save while composing writes the body as shown and leaves the composition alone.
         QVERIFY(note->saveBody());
-        QVERIFY(bodyText(rtfPath(other)).endsWith(QStringLiteral("글")));
-        QCOMPARE(note->reDoc->preeditText(), QStringLiteral("글"));
-        note->labBoldClick();
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글")));
-        QVERIFY(note->reDoc->preeditText().isEmpty());
+        QVERIFY(bodyText(f->rtfPath(other)).endsWith(QStringLiteral("글")));
+        QCOMPARE(note->editor()->preeditText(), QStringLiteral("글"));
+        note->run(NoteCommand::Bold);
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글")));
+        QVERIFY(note->editor()->preeditText().isEmpty());
         // The input method answers the reset with a copy of the syllable (ibus's Hangul engine
         // clears its composition, then commits): it is dropped.
         auto commit = [](QObject* to, const QString& text) {
@@ -431,29 +419,29 @@ class NoteWindowTest : public QObject {
             QCoreApplication::sendEvent(to, &event);
         };
         compose(QString());
-        commit(note->reDoc, QStringLiteral("글"));
-        QVERIFY(!note->reDoc->toPlainText().endsWith(QStringLiteral("글글")));
+        commit(note->editor(), QStringLiteral("글"));
+        QVERIFY(!note->editor()->toPlainText().endsWith(QStringLiteral("글글")));
 
         // When the editor loses the focus.
         note->activateWindow();
         QApplication::setActiveWindow(note);
-        note->reDoc->setFocus();
-        QTRY_VERIFY(note->reDoc->hasFocus());
+        note->editor()->setFocus();
+        QTRY_VERIFY(note->editor()->hasFocus());
         compose(QStringLiteral("자"));
-        note->reDoc->clearFocus();
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자")));
+        note->editor()->clearFocus();
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자")));
         // The same syllable composed anew and committed by the input method is kept.
         compose(QStringLiteral("자"));
         compose(QString());
-        commit(note->reDoc, QStringLiteral("자"));
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자자")));
+        commit(note->editor(), QStringLiteral("자"));
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자자")));
         // A copy is dropped wherever it goes.
         compose(QStringLiteral("다"));
         note->commitComposition();
         QLineEdit elsewhere;
         commit(&elsewhere, QStringLiteral("다"));
         QVERIFY(elsewhere.text().isEmpty());
-        QVERIFY(note->reDoc->toPlainText().endsWith(QStringLiteral("글자자다")));
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자자다")));
     }
 
     // A write that fails is told once, marked in the title bar and retried until it succeeds;
@@ -462,86 +450,93 @@ class NoteWindowTest : public QObject {
         open();
         typeAtEnd(QStringLiteral("\n먼저 저장됨"));
         QVERIFY(note->saveBody());
-        const QByteArray saved = readAll(rtfPath());
+        const QByteArray saved = readAll(f->rtfPath());
         const auto diskFull = [](int, const char*, qint64) -> qint64 {
             errno = ENOSPC;
             return -1;
         };
-        setFileWriter(diskFull);
+        f->env.writer = diskFull;
         typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
         QVERIFY(!note->saveBody());
         QVERIFY(!note->saveBody());
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
-        QCOMPARE(host->failures, QStringList{noteFiles().bodyPath(kId)});
-        QVERIFY(note->isVisible() && !note->imgMark->isHidden());
-        QVERIFY(note->timAutosave->isActive());
-        QCOMPARE(readAll(rtfPath()), saved);
+        QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
+        QVERIFY(note->isVisible() && !part<ImageBox>(note, "imgMark")->isHidden());
+        QVERIFY(note->autosaveTimer()->isActive());
+        QCOMPARE(readAll(f->rtfPath()), saved);
 
         // Space again: the next try writes it and the mark goes.
-        setFileWriter({});
-        note->timAutosave->start(0);
-        QTRY_VERIFY(note->imgMark->isHidden());
-        QVERIFY(bodyText(rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
-        QVERIFY(!note->ismodified);
+        f->env.writer = {};
+        f->env.advance(AutosaveSchedule::kRetryMs);
+        QVERIFY(fire(note->autosaveTimer()));
+        QVERIFY(part<ImageBox>(note, "imgMark")->isHidden());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
+        QVERIFY(!note->isModified());
 
         // A new run of failures is told again.
-        setFileWriter(diskFull);
+        f->env.writer = diskFull;
         typeAtEnd(QStringLiteral("!"));
         QVERIFY(!note->saveBody());
-        setFileWriter({});
-        QCOMPARE(host->failures.size(), 2);
+        f->env.writer = {};
+        QCOMPARE(f->host.failures.size(), 2);
         QVERIFY(note->close());
     }
 
     // A body that is there but cannot be read (here a folder in its place) shows read-only,
     // marked, with the title its record gives; nothing is ever written over it.
     void unreadableBody_opensReadOnly_andIsNeverWritten() {
-        QVERIFY(env->writeFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)),
-                               "[VALUE_SECTION]\ntitle=kept title\nisshow=1\n"));
-        QVERIFY(QDir().mkpath(rtfPath()));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/%1.ini").arg(QLatin1String(kId)),
+                                 "[VALUE_SECTION]\ntitle=kept title\nisshow=1\n"));
+        QVERIFY(QDir().mkpath(f->rtfPath()));
         open();
-        QCOMPARE(host->readFailures, QStringList{noteFiles().bodyPath(kId)});
-        QVERIFY(note->readOnly() && note->reDoc->isReadOnly() && !note->imgMark->isHidden());
+        QCOMPARE(f->host.readFailures, QStringList{noteFiles().bodyPath(kId)});
+        QVERIFY(note->readOnly() && note->editor()->isReadOnly() &&
+                !part<ImageBox>(note, "imgMark")->isHidden());
         QCOMPARE(note->titleCaption(), QStringLiteral("kept title"));
         typeAtEnd(QStringLiteral("x"));
-        QVERIFY(!note->ismodified);
-        note->sbPrintClick();
-        QCOMPARE(dialogs->errors.size(), 1);
-        QCOMPARE(host->printed, 0);
+        QVERIFY(!note->isModified());
+        // What would change the body is unavailable, in the tool bar and the menus alike.
+        QVERIFY(!note->isEnabled(NoteCommand::Bold) && !part<ClickLabel>(note, "labBold")->isEnabled());
+        QVERIFY(!note->editMenu()->findChild<QAction*>(QStringLiteral("nnPaste2"))->isEnabled());
+        QVERIFY(note->isEnabled(NoteCommand::Copy) && part<SpeedButton>(note, "sbCopy")->isEnabled());
+        note->run(NoteCommand::Print);
+        QCOMPARE(f->env.dialogs.errors.size(), 1);
+        QCOMPARE(f->host.printed, 0);
         QVERIFY(note->close());
-        QVERIFY(QFileInfo(rtfPath()).isDir());
-        QCOMPARE(QByteArray(stored().title), QByteArray("kept title"));
-        QVERIFY(host->failures.isEmpty());
+        QVERIFY(QFileInfo(f->rtfPath()).isDir());
+        QCOMPARE(QByteArray(f->stored().title), QByteArray("kept title"));
+        QVERIFY(f->host.failures.isEmpty());
     }
 
     void commands_goToTheHost() {
         open();
         typeAtEnd(QStringLiteral("\nprinted text"));
-        note->sbPrintClick();
-        QCOMPARE(host->printed, 1);
-        QVERIFY(host->bodyAtPrint.endsWith(QStringLiteral("printed text"))); // saved before the preview
-        QVERIFY(note->ismodified); // printing is not the close-time save
+        note->run(NoteCommand::Print);
+        QCOMPARE(f->host.printed, 1);
+        QVERIFY(f->host.bodyAtPrint.endsWith(QStringLiteral("printed text"))); // saved before the preview
+        QVERIFY(note->isModified()); // printing is not the close-time save
 
-        note->nnTopClick();
-        QVERIFY(note->stayOnTop());
-        QVERIFY(note->noteMenu() && note->nnTop->isChecked()); // a menu built later shows the state
+        note->run(NoteCommand::StayOnTop);
+        QVERIFY(note->isChecked(NoteCommand::StayOnTop));
+        QVERIFY(note->noteMenu() &&
+                part<QAction>(note, "nnTop")->isChecked()); // a menu built later shows the state
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(stored().istop, 1);
-        note->nnTop->trigger(); // from the menu: the same single flip
-        QCOMPARE(stored().istop, 0);
+        QCOMPARE(f->stored().istop, 1);
+        part<QAction>(note, "nnTop")->trigger(); // from the menu: the same single flip
+        QCOMPARE(f->stored().istop, 0);
 
-        note->nnConfigClick();
-        note->nnAlarmClick();
-        QCOMPARE(host->settingsPages, QList<int>({0, 1}));
+        note->run(NoteCommand::Settings);
+        note->run(NoteCommand::Alarm);
+        QCOMPARE(f->host.settingsPages, QList<int>({0, 1}));
 
-        note->imgZemClick();
-        note->imgVantoClick();
-        QCOMPARE(host->addresses, QStringList{QString::fromLatin1(TfrmStikko_sub::kMakerHomePage)});
-        std::strcpy(dm->defaults.left_homepage, "https://left.example/");
-        std::strcpy(dm->defaults.right_homepage, "https://right.example/");
-        note->imgZemClick();
-        note->imgVantoClick();
-        QCOMPARE(host->addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
+        emit part<ImageBox>(note, "imgZem")->clicked(Qt::LeftButton);
+        emit part<ImageBox>(note, "imgVanto")->clicked(Qt::LeftButton);
+        QCOMPARE(f->host.addresses, QStringList{QString::fromLatin1(kMakerHomePage)});
+        std::strcpy(f->dm->defaults.left_homepage, "https://left.example/");
+        std::strcpy(f->dm->defaults.right_homepage, "https://right.example/");
+        emit part<ImageBox>(note, "imgZem")->clicked(Qt::LeftButton);
+        emit part<ImageBox>(note, "imgVanto")->clicked(Qt::LeftButton);
+        QCOMPARE(f->host.addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
     }
 };
 

@@ -1,9 +1,9 @@
 // The printed page of a note, rendered to an image and to PDF, and the print command's
 // hand-off to the preview.
 
-#include "dialogs/prompts.h"
 #include "dialogs/stikko_print.h"
 #include "platform/appenv.h"
+#include "support/testenv.h"
 
 #include <QPageLayout>
 #include <QPainter>
@@ -22,15 +22,6 @@ namespace {
 
 constexpr double kDotsPerMm = 10.0;
 constexpr char kId[] = "20040201_090503_07";
-
-// Makes `dir` the program folder with note kId's body file holding `bytes`.
-void storeBody(const QTemporaryDir& dir, const QByteArray& bytes) {
-    env::setProgramFolder(dir.path());
-    QDir(dir.path()).mkpath(QStringLiteral("data"));
-    QFile file(dir.filePath(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId))));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 QImage renderPage(const ReportPage& page) {
     QImage image(qRound(210 * kDotsPerMm), qRound(297 * kDotsPerMm), QImage::Format_RGB32);
@@ -116,19 +107,19 @@ constexpr double kBoxBottom = kHeaderBottom + 2.1 + 240.56;
 
 class PrintTest : public QObject {
     Q_OBJECT
-    QList<QString> errors_;
+    std::unique_ptr<test::TestEnv> env_;
+
+    // Note kId's body file holding `bytes`.
+    void storeBody(const QByteArray& bytes) {
+        QVERIFY(env_->writeFile(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId)), bytes));
+    }
 
 private slots:
     void init() {
-        errors_.clear();
-        prompts::setErrorHandler([this](QWidget*, const QString& text) { errors_.append(text); });
-        env::setClock([] { return QDateTime(QDate(2004, 2, 1), QTime(9, 5, 3)); });
+        env_ = std::make_unique<test::TestEnv>();
+        env_->setNow(QDateTime(QDate(2004, 2, 1), QTime(9, 5, 3)));
     }
-    void cleanup() {
-        prompts::setErrorHandler({});
-        env::setClock({});
-        env::setProgramFolder(QString());
-    }
+    void cleanup() { env_.reset(); }
 
     void emptyBodyPrintsTheFramedPageWithTitleAndDate() {
         const QImage image = renderPage({QStringLiteral("장보기 목록"), QStringLiteral("2004-02-01 09:05"), nullptr});
@@ -236,8 +227,7 @@ private slots:
     }
 
     void previewShowsTheStoredBody() {
-        QTemporaryDir dir;
-        storeBody(dir, "plain body");
+        storeBody("plain body");
         QWidget owner;
         bool seen = false;
         QTimer::singleShot(0, [&] {
@@ -255,12 +245,10 @@ private slots:
         QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), kId));
         QVERIFY(seen);
         QCOMPARE(frmStikko_print, nullptr);
-        QVERIFY(errors_.isEmpty());
+        QVERIFY(env_->dialogs.errors.isEmpty());
     }
 
     void unreadableBodyIsReportedOnceAndLeavesNoForm() {
-        QTemporaryDir dir;
-        env::setProgramFolder(dir.path());
         QWidget owner;
         bool previewShown = false;
         QTimer::singleShot(0, [&] {
@@ -272,15 +260,14 @@ private slots:
         QVERIFY(!ShowPrintPreview(&owner, QStringLiteral("t"), kId));
         QCoreApplication::processEvents();
         QVERIFY(!previewShown);
-        QCOMPARE(errors_.size(), 1);
-        QVERIFY(errors_[0].contains(QStringLiteral("%1.rtf").arg(QLatin1String(kId))));
+        QCOMPARE(env_->dialogs.errors.size(), 1);
+        QVERIFY(env_->dialogs.errors[0].contains(QStringLiteral("%1.rtf").arg(QLatin1String(kId))));
         QCOMPARE(frmStikko_print, nullptr);
         QVERIFY(owner.findChildren<QObject*>().isEmpty());
     }
 
     void ownerGoingAwayDuringThePreviewIsSafe() {
-        QTemporaryDir dir;
-        storeBody(dir, "x");
+        storeBody("x");
         auto* owner = new QWidget;
         QTimer::singleShot(0, [&] {
             QVERIFY(QApplication::activeModalWidget());

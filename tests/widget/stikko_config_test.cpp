@@ -4,10 +4,14 @@
 #include "support/testenv.h"
 
 #include "dialogs/stikko_config.h"
+#include "note/notealarm.h"
 #include "note/notehost.h"
+#include "note/notetoolbar.h"
+#include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "store/dm.h"
+#include "support/testenv.h"
 #include "theme/colors.h"
 
 #include <QCheckBox>
@@ -34,15 +38,16 @@ const QSize kWorkArea(1000, 700);
 
 class QuietHost : public NoteHost {
 public:
-    void CloseNoteWindow(const char*) override {}
-    bool DeleteNote(const char*) override { return true; }
-    void noteWindowGone(TfrmStikko_sub*) override {}
-    void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
-    void openPrintPreview(TfrmStikko_sub*) override {}
-    void OpenWebAddress(const QString&) override {}
-    void reportWriteFailure(const QString&, const QString&) override {}
-    void reportReadFailure(const QString&) override {}
-    void noteRinging(TfrmStikko_sub*) override {}
+  void OpenNoteWindow(const char*) override {}
+  void CloseNoteWindow(const char*) override {}
+  bool DeleteNote(const char*) override { return true; }
+  void noteWindowGone(TfrmStikko_sub*) override {}
+  void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
+  void openPrintPreview(TfrmStikko_sub*) override {}
+  void OpenWebAddress(const QString&) override {}
+  void reportWriteFailure(const QString&, const QString&) override {}
+  void reportReadFailure(const QString&) override {}
+  void noteRinging(TfrmStikko_sub*) override {}
 };
 
 template <std::size_t N> void put(char (&field)[N], const char* text) {
@@ -122,37 +127,20 @@ QColor bodyColorOf(const TfrmStikko_sub& note) { return note.editor()->palette()
 class ConfigDialogTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir programDir_;
+    std::unique_ptr<test::TestEnv> env_;
     QuietHost host_;
-    std::optional<QColor> colorAnswer_;
-    QList<QColor> colorAsked_;
-    std::optional<QString> fileAnswer_;
-    QStringList messages_;
 
-private slots:
-    void initTestCase() {
-        QVERIFY(programDir_.isValid());
-        QVERIFY(QDir(programDir_.path()).mkpath(QStringLiteral("system")));
-        QVERIFY(QDir(programDir_.path()).mkpath(QStringLiteral("data")));
-        env::setProgramFolder(programDir_.path());
-        env::setWorkArea(kWorkArea);
-        env::setClock([] { return kNow; });
-        TfrmStikko_config::setColorChooser([this](QWidget*, const QColor& initial) {
-            colorAsked_.append(initial);
-            return colorAnswer_;
-        });
-        TfrmStikko_config::setFileChooser([this](QWidget*, const QString&) { return fileAnswer_; });
-        TfrmStikko_config::setMessenger([this](QWidget*, const QString& text) { messages_.append(text); });
-    }
-
+  private slots:
     void init() {
-        colorAnswer_.reset();
-        colorAsked_.clear();
-        fileAnswer_.reset();
-        messages_.clear();
+        env_ = std::make_unique<test::TestEnv>();
+        env_->setWorkArea(kWorkArea);
+        env_->setNow(kNow);
     }
 
-    void cleanup() { QVERIFY(!frmStikko_config); }
+    void cleanup() {
+        QVERIFY(!frmStikko_config);
+        env_.reset();
+    }
 
     void notePicture_isDecodedJpeg() {
         QVERIFY(QImageReader::supportedImageFormats().contains("jpeg"));
@@ -170,7 +158,7 @@ private slots:
     }
 
     void defaultsMode_twoPagesCaptionBottomRight_fileWithoutAlarmKeys() {
-        const QString defaultsPath = programDir_.filePath(QStringLiteral("system/default_config.ini"));
+        const QString defaultsPath = env_->path(QStringLiteral("system/default_config.ini"));
         QFile::remove(defaultsPath);
         QVERIFY(QFile::copy(QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/default_config.ini"),
                             defaultsPath));
@@ -178,7 +166,7 @@ private slots:
         TDm dm;
         dm.defaults.titlebk_color = 1; // stale: the dialog must start from the file again
 
-        colorAnswer_ = QColor(255, 0, 0);
+        env_->dialogs.color = QColor(255, 0, 0);
         whileOpen([](TfrmStikko_config* dialog) {
             QVERIFY(!dialog->perNoteMode());
             QCOMPARE(visibleTabs(dialog->pcConfig), 2);
@@ -208,7 +196,7 @@ private slots:
 
     void noteMode_threePagesEmptyCaptionTopRight_pageByCommand() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
+        note.open(sampleRecord());
         for (int page : {0, 1}) {
             whileOpen([page](TfrmStikko_config* dialog) {
                 QVERIFY(dialog->perNoteMode());
@@ -226,39 +214,42 @@ private slots:
 
     void colorTargets_followTag_cancelStillPreviews() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        note.setBodyColor(0x000000FF); // the note shows something else than its record
+        note.open(sampleRecord());
+        NoteRecord shown = note.record();
+        shown.batang_color = 0x000000FF; // the note shows something else than its record
+        note.previewSettings(shown);
         whileOpen([this, &note](TfrmStikko_config* dialog) {
-            colorAnswer_.reset(); // cancel
+            env_->dialogs.color.reset(); // cancel
             dialog->ChooseColor(2);
             QCOMPARE(dialog->shDoc->fill(), 12382189);
             QCOMPARE(bodyColorOf(note), colors::toQColor(12382189)); // preview ran after the cancel
-            QCOMPARE(colorAsked_.value(0), colors::toQColor(12382189));
+            QCOMPARE(env_->dialogs.colorShown, colors::toQColor(12382189));
 
-            colorAnswer_ = QColor(0, 0, 255);
+            env_->dialogs.color = QColor(0, 0, 255);
             QTest::mouseClick(dialog->Shape2, Qt::RightButton, {}, QPoint(3, 3)); // rim: target 0
-            QCOMPARE(colorAsked_.value(1), colors::toQColor(5467961));
+            QCOMPARE(env_->dialogs.colorShown, colors::toQColor(5467961));
             QCOMPARE(dialog->shTitlebk->fill(), 0x00FF0000);
             QCOMPARE(dialog->shTitle->fill(), 0x00FFFFFF);
 
-            colorAnswer_ = QColor(0, 128, 0);
+            env_->dialogs.color = QColor(0, 128, 0);
             dialog->clTitlebk->click(); // named "titlebk", colours the title text
             QCOMPARE(dialog->shTitle->fill(), 0x00008000);
-            colorAnswer_ = QColor(1, 2, 3);
+            env_->dialogs.color = QColor(1, 2, 3);
             QTest::mouseClick(dialog->shDoc, Qt::LeftButton);
             QCOMPARE(bodyColorOf(note), QColor(1, 2, 3));
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.titlebk_color, 0x00FF0000);
-        QCOMPARE(note.record.title_color, 0x00008000);
-        QCOMPARE(note.record.batang_color, 0x00030201);
-        QCOMPARE(note.record.bottom_color, int32_t(0x8000000F));
+        QCOMPARE(note.record().titlebk_color, 0x00FF0000);
+        QCOMPARE(note.record().title_color, 0x00008000);
+        QCOMPARE(note.record().batang_color, 0x00030201);
+        QCOMPARE(note.record().bottom_color, int32_t(0x8000000F));
     }
 
     void opacityAndToolbar_previewAtOnce() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        note.record.opt_color = 200; // off the step points: kept until the user moves the slider
+        NoteRecord record = sampleRecord();
+        record.opt_color = 200; // off the step points: kept until the user moves the slider
+        note.open(record);
         auto* bar = note.findChild<QWidget*>(QStringLiteral("pnBottom"));
         auto* strip = note.findChild<QWidget*>(QStringLiteral("pnBottom0"));
         QVERIFY(bar && strip);
@@ -286,8 +277,8 @@ private slots:
             QTest::mouseClick(dialog->cbToolbar, Qt::LeftButton);
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.opt_color, 155);
-        QCOMPARE(note.record.isshow_toolbar, 0);
+        QCOMPARE(note.record().opt_color, 155);
+        QCOMPARE(note.record().isshow_toolbar, 0);
     }
 
     void alarmCheck_data() {
@@ -309,21 +300,22 @@ private slots:
         QFETCH(int, minute);
         QFETCH(bool, allowed);
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        put(note.record.alram_date, date.toLatin1().constData());
-        note.record.alram_h = hour;
-        note.record.alram_m = minute;
+        NoteRecord record = sampleRecord();
+        put(record.alram_date, date.toLatin1().constData());
+        record.alram_h = hour;
+        record.alram_m = minute;
+        note.open(record);
         whileOpen([allowed](TfrmStikko_config* dialog) {
             QCOMPARE(dialog->cbAlram->isChecked(), allowed);
             QCOMPARE(dialog->cbAlram->isEnabled(), allowed);
         });
         QVERIFY(RunNoteSettings(&note, 1));
-        QCOMPARE(note.record.isalram, allowed ? 1 : 0);
+        QCOMPARE(note.record().isalram, allowed ? 1 : 0);
     }
 
     void alarmCheck_futureAgainEnablesButDoesNotCheck() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
+        note.open(sampleRecord());
         whileOpen([](TfrmStikko_config* dialog) {
             QVERIFY(dialog->cbAlram->isChecked());
             dialog->dtDate->setDate(QDate(2004, 5, 23));
@@ -337,16 +329,14 @@ private slots:
             QTest::keyClick(dialog->seM, Qt::Key_Up); // minute arrows step by 10
         });
         QVERIFY(RunNoteSettings(&note, 1));
-        QCOMPARE(note.record.isalram, 1);
-        QCOMPARE(note.record.alram_h, 24);
-        QCOMPARE(note.record.alram_m, 30);
-        QCOMPARE(QByteArray(note.record.alram_date), QByteArray("2004-05-23"));
-        QCOMPARE(QByteArray(note.record.alram_datetime), QByteArray("2004-05-23 24:30:00"));
+        QCOMPARE(note.record().isalram, 1);
+        QCOMPARE(note.record().alram_h, 24);
+        QCOMPARE(note.record().alram_m, 30);
+        QCOMPARE(QByteArray(note.record().alram_date), QByteArray("2004-05-23"));
+        QCOMPARE(QByteArray(note.record().alram_datetime), QByteArray("2004-05-23 24:30:00"));
 
-        // ...and the note's file holds the same text.
-        put(note.record.ini_name, programDir_.filePath(QStringLiteral("data/hour24.ini")).toLocal8Bit().constData());
-        QVERIFY(SaveNoteRecord(nullptr, note.record));
-        QFile file(programDir_.filePath(QStringLiteral("data/hour24.ini")));
+        // ...and the note has written the same text to its file.
+        QFile file(env_->path(QStringLiteral("data/%1.ini").arg(note.record().oid)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY(text.contains("alram_datetime=2004-05-23 24:30:00"));
@@ -382,7 +372,7 @@ private slots:
     void everyWayOfClosingStores() {
         QFETCH(int, way);
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
+        note.open(sampleRecord());
         QTimer::singleShot(0, [way] {
             TfrmStikko_config* dialog = frmStikko_config.data();
             QVERIFY(dialog);
@@ -396,18 +386,19 @@ private slots:
                 QTest::keyClick(dialog, Qt::Key_Escape);
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.alram_repeat, 77);
-        QCOMPARE(note.record.is_sound, 0);
+        QCOMPARE(note.record().alram_repeat, 77);
+        QCOMPARE(note.record().is_sound, 0);
     }
 
     void untouchedDialog_leavesRecordAsItWas() {
-        const NoteRecord original = sampleRecord();
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = original;
+        note.open(sampleRecord());
+        const NoteRecord opened = note.record();
         whileOpen([](TfrmStikko_config*) {});
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(test::describe(note.record), test::describe(original));
+        QCOMPARE(test::describe(note.record()), test::describe(opened));
 
+        const NoteRecord original = sampleRecord();
         TfrmStikko_config dialog(nullptr);
         dialog.noteRecord = original;
         dialog.show();
@@ -420,11 +411,11 @@ private slots:
         dialog.noteRecord = sampleRecord();
         dialog.show();
 
-        fileAnswer_.reset(); // cancelled
+        env_->dialogs.soundFile.reset(); // cancelled
         dialog.sbSound->click();
         QCOMPARE(dialog.labSound->text(), QStringLiteral("/opt/stikko/./sound/alram.wav"));
 
-        fileAnswer_ = QStringLiteral("C:\\Sounds\\Bell.WAV");
+        env_->dialogs.soundFile = QStringLiteral("C:\\Sounds\\Bell.WAV");
         dialog.sbSound->click();
         QCOMPARE(dialog.labSound->text(), QStringLiteral("c:\\sounds\\bell.wav"));
 
@@ -432,32 +423,36 @@ private slots:
         QTemporaryDir dir;
         const QString real = dir.filePath(QStringLiteral("Ring.WAV"));
         QFile(real).open(QIODevice::WriteOnly);
-        fileAnswer_ = real;
+        env_->dialogs.soundFile = real;
         dialog.sbSound->click();
         QCOMPARE(dialog.labSound->text(), real);
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(env_->dialogs.messages.isEmpty());
 
         // Paths the record cannot hold are refused with a message; the last path stays.
-        fileAnswer_ = QStringLiteral("/") + QString(300, QLatin1Char('a')) + QStringLiteral(".wav");
+        env_->dialogs.soundFile =
+            QStringLiteral("/") + QString(300, QLatin1Char('a')) + QStringLiteral(".wav");
         dialog.sbSound->click();
-        fileAnswer_ = QStringLiteral("/tmp/\U0001F514.wav");
+        env_->dialogs.soundFile = QStringLiteral("/tmp/\U0001F514.wav");
         dialog.sbSound->click();
-        QCOMPARE(messages_.size(), 2);
+        QCOMPARE(env_->dialogs.messages.size(), 2);
         QCOMPARE(dialog.labSound->text(), real);
 
-        fileAnswer_ = QStringLiteral("/") + QString(250, QLatin1Char('b')) + QStringLiteral(".wav"); // 255 bytes
+        env_->dialogs.soundFile =
+            QStringLiteral("/") + QString(250, QLatin1Char('b')) + QStringLiteral(".wav"); // 255 bytes
         dialog.sbSound->click();
-        QCOMPARE(messages_.size(), 2);
+        QCOMPARE(env_->dialogs.messages.size(), 2);
         dialog.close();
-        QCOMPARE(QByteArray(dialog.noteRecord.sound_file), fileAnswer_->toLatin1());
+        QCOMPARE(QByteArray(dialog.noteRecord.sound_file), env_->dialogs.soundFile->toLatin1());
         QCOMPARE(dialog.noteRecord.is_sound, 1); // choosing a file leaves the switch alone
     }
 
     void oneDialogAtATime_closingTheNoteClosesItsDialog() {
         TfrmStikko_sub note(nullptr, &host_);
         TfrmStikko_sub other(nullptr, &host_);
-        note.record = sampleRecord();
-        other.record = sampleRecord();
+        note.open(sampleRecord());
+        NoteRecord second = sampleRecord();
+        put(second.oid, "20040523_093000_01");
+        other.open(second);
         TDm dm;
         QTimer::singleShot(0, [&] {
             QPointer<TfrmStikko_config> first = frmStikko_config;
@@ -466,42 +461,41 @@ private slots:
             QVERIFY(!RunDefaultsSettings(nullptr));
             QCOMPARE(frmStikko_config, first);
             first->seRepeat->setValue(99);
-            CloseSettingsOf(&other); // not its dialog
-            QVERIFY(first && first->isVisible());
-            CloseSettingsOf(&note); // the note's close path: the dialog closes and stores
+            first->close();
         });
         QVERIFY(RunNoteSettings(&note, 0));
-        QCOMPARE(note.record.alram_repeat, 99);
-        QCOMPARE(other.record.alram_repeat, 5);
+        QCOMPARE(note.record().alram_repeat, 99);
+        QCOMPARE(other.record().alram_repeat, 5);
     }
 
     // Hiding a note from the tray while its settings are open: the dialog closes first, the
     // note's last write carries the dialog's values, and the closed note does not start ringing.
     void hidingTheNoteWhileItsDialogRuns() {
         TfrmStikko_sub note(nullptr, &host_);
-        note.record = sampleRecord();
-        const QString iniPath = programDir_.filePath(QStringLiteral("data/%1.ini").arg(note.record.oid));
-        put(note.record.alram_date, "2004-05-23"); // due in the current minute: it would ring
-        put(note.record.alram_datetime, "2004-05-23 09:30:00");
-        note.record.alram_h = 9;
-        note.record.alram_m = 30;
+        note.open(sampleRecord());
+        const QString iniPath = env_->path(QStringLiteral("data/%1.ini").arg(note.record().oid));
         QTimer::singleShot(0, [&note] {
             QVERIFY(frmStikko_config);
             frmStikko_config->seRepeat->setValue(42);
-            note.record.isshow = 0; // what the main form's hide does before closing
-            note.close();
+            // Due in the current minute: the note would ring once the dialog closed.
+            frmStikko_config->dtDate->setDate(kNow.date());
+            frmStikko_config->seM->setValue(30);
+            frmStikko_config->seH->setValue(9);
+            QVERIFY(frmStikko_config->cbAlram->isChecked());
+            QVERIFY(note.closeAs(NoteClosing::Hidden)); // the main form's hide
             QVERIFY(!frmStikko_config || !frmStikko_config->isVisible());
         });
-        note.OpenNoteSettings(0);
+        note.run(NoteCommand::Settings);
         QVERIFY(!frmStikko_config);
-        QVERIFY(note.isclosed);
-        QVERIFY(!note.isringing);
-        QVERIFY(!note.timCheck->isActive());
+        QVERIFY(note.isClosed());
+        QVERIFY(!note.alarm()->ringing());
+        QVERIFY(!note.alarm()->checkTimer()->isActive());
 
         QFile file(iniPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY(text.contains("alram_repeat=42"));
+        QVERIFY(text.contains("alram_datetime=2004-05-23 09:30:00"));
         QVERIFY(text.contains("isshow=0"));
     }
 };

@@ -2,7 +2,7 @@
 // commands (called directly, as there is no tray here), and the ending.
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
-#include "dialogs/prompts.h"
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -30,6 +30,8 @@
 #include <QTimer>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace stikko;
 using stikko::test::flushDeletes;
@@ -68,7 +70,7 @@ NoteRecord readNote(const QByteArray& id) {
 }
 
 QByteArray idOf(const TfrmStikko_sub* note) {
-    return QByteArray(note->record.oid);
+    return QByteArray(note->record().oid);
 }
 
 } // namespace
@@ -76,30 +78,19 @@ QByteArray idOf(const TfrmStikko_sub* note) {
 class StikkoMainTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<test::TestEnv> env_;
     std::unique_ptr<TDm> dm;
     std::unique_ptr<TfrmStikko_main> form;
     NoteRecord defaults{};
-    QStringList errors; // the error boxes shown
 
   private slots:
     void init() {
-        folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(folder->isValid());
-        const QString root = folder->path() + QLatin1Char('/');
-        QDir(root).mkpath(QStringLiteral("system"));
-        QDir(root).mkpath(QStringLiteral("data"));
-        const QString resources = QStringLiteral(STIKKO_SOURCE_DIR "/resources/system/");
-        for (const QString& name : QDir(resources).entryList(QDir::Files)) {
-            QVERIFY(QFile::copy(resources + name, root + QStringLiteral("system/") + name));
-        }
-        env::setProgramFolder(root);
-        env::setWorkArea(QSize(1280, 738));
-        env::setClock([] { return QDateTime(QDate(2024, 5, 23), QTime(17, 40, 52, 70)); });
+        env_ = std::make_unique<test::TestEnv>();
+        QVERIFY(env_->installSystemFolder());
+        env_->setWorkArea(QSize(1280, 738));
+        env_->setNow(QDateTime(QDate(2024, 5, 23), QTime(17, 40, 52, 70)));
         dm = std::make_unique<TDm>();
         defaults = dm->defaults;
-        errors.clear();
-        prompts::setErrorHandler([this](QWidget*, const QString& text) { errors << text; });
         form = std::make_unique<TfrmStikko_main>();
     }
 
@@ -107,10 +98,7 @@ class StikkoMainTest : public QObject {
         form.reset();
         flushDeletes();
         dm.reset();
-        env::setClock({});
-        env::setWorkArea(QSize());
-        prompts::setErrorHandler({});
-        folder.reset();
+        env_.reset();
     }
 
     void trayMenu_hasItsItemsInOrder() {
@@ -163,8 +151,8 @@ class StikkoMainTest : public QObject {
 
         form->rxTrayClick();
         TfrmStikko_sub* first = form->noteList.last();
-        QCOMPARE(first->record.scr_x, W - w);
-        QCOMPARE(first->record.scr_y, H - h);
+        QCOMPARE(first->record().scr_x, W - w);
+        QCOMPARE(first->record().scr_y, H - h);
         QCOMPARE(first->geometry().bottomRight(), QPoint(W - 1, H - 1));
         const NoteRecord stored = readNote(idOf(first));
         QCOMPARE(stored.scr_x, W - w);
@@ -172,27 +160,24 @@ class StikkoMainTest : public QObject {
         QCOMPARE(stored.isshow, 1);
 
         // From wherever the last note is now: 4 right, 20 down.
-        first->record.scr_x = 100;
-        first->record.scr_y = 50;
+        first->placeAt(QRect(100, 50, w, h));
         form->rxTrayClick();
         TfrmStikko_sub* second = form->noteList.last();
-        QCOMPARE(second->record.scr_x, 104);
-        QCOMPARE(second->record.scr_y, 70);
+        QCOMPARE(second->record().scr_x, 104);
+        QCOMPARE(second->record().scr_y, 70);
 
         // Three pixels short of the right edge and ten of the bottom: clamped to both.
-        second->record.scr_x = W - w - 3;
-        second->record.scr_y = H - h - 19;
+        second->placeAt(QRect(W - w - 3, H - h - 19, w, h));
         form->rxTrayClick();
         TfrmStikko_sub* third = form->noteList.last();
-        QCOMPARE(third->record.scr_x, W - w);
-        QCOMPARE(third->record.scr_y, H - h);
+        QCOMPARE(third->record().scr_x, W - w);
+        QCOMPARE(third->record().scr_y, H - h);
 
         // Exactly room for the step: not clamped.
-        third->record.scr_x = W - w - 4;
-        third->record.scr_y = H - h - 20;
+        third->placeAt(QRect(W - w - 4, H - h - 20, w, h));
         form->rxTrayClick();
-        QCOMPARE(form->noteList.last()->record.scr_x, W - w);
-        QCOMPARE(form->noteList.last()->record.scr_y, H - h);
+        QCOMPARE(form->noteList.last()->record().scr_x, W - w);
+        QCOMPARE(form->noteList.last()->record().scr_y, H - h);
 
         // The clock stood still through all four clicks, yet every note has files of its own.
         QSet<QByteArray> ids;
@@ -211,7 +196,7 @@ class StikkoMainTest : public QObject {
         QList<QPoint> places;
         for (int i = 0; i < 12; ++i) {
             form->rxTrayClick();
-            const NoteRecord& r = form->noteList.last()->record;
+            const NoteRecord& r = form->noteList.last()->record();
             QVERIFY2(!places.contains(QPoint(r.scr_x, r.scr_y)), qPrintable(QString::number(i)));
             QVERIFY(r.scr_x >= 0 && r.scr_y >= 0 && r.scr_x + w <= W && r.scr_y + h <= H);
             places << QPoint(r.scr_x, r.scr_y);
@@ -236,7 +221,8 @@ class StikkoMainTest : public QObject {
         }
         form->LoadAllNotes(0);
         QCOMPARE(form->noteList.size(), 28);
-        form->noteList.first()->record.ismini = 1;
+        QTest::mouseDClick(test::part<Panel>(form->noteList.first(), "pnTitle"), Qt::LeftButton, {},
+                           QPoint(60, 8)); // folded
         form->nnStikkoResortClick();
 
         const QList<TfrmStikko_sub*>& notes = form->noteList;
@@ -257,7 +243,7 @@ class StikkoMainTest : public QObject {
 
     void rearrange_columnsStopAtTheLeftEdge() {
         // Four notes to a column here (tops 0, 22, 44, 66), columns at 350, 50, then 0 for good.
-        env::setWorkArea(QSize(650, 250));
+        env_->setWorkArea(QSize(650, 250));
         for (int i = 0; i < 14; ++i) {
             storeNote(QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(), 1);
         }
@@ -316,6 +302,41 @@ class StikkoMainTest : public QObject {
         QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240104_000000_00.ini"))));
     }
 
+    // A start writes a note's record once when its file lacks something, and leaves a file
+    // that already holds the record alone.
+    void startUp_writesOnlyRecordsThatChange_eachOnce() {
+        storeNote("20240101_000000_00", 1);
+        storeNote("20240102_000000_00", 1);
+        form->FormCreate(); // the first start gives both their bodies and titles
+        form->FormClose();
+        form.reset();
+        flushDeletes();
+        const QString complete = dataPath(QStringLiteral("20240101_000000_00.ini"));
+        const QString lacking = dataPath(QStringLiteral("20240102_000000_00.ini"));
+        QFile file(lacking);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray shortened = file.readAll().replace("chknext=\n", "");
+        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(shortened) > 0);
+        file.close();
+        struct stat before {};
+        QVERIFY(::stat(QFile::encodeName(complete).constData(), &before) == 0);
+
+        int writes = 0;
+        env_->writer = [&writes](int fd, const char* data, qint64 size) -> qint64 {
+            ++writes;
+            return ::write(fd, data, size_t(size));
+        };
+        form = std::make_unique<TfrmStikko_main>();
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(writes, 1);
+        QVERIFY(readNote("20240102_000000_00").isshow == 1 && test::readAll(lacking).contains("chknext="));
+        struct stat after {};
+        QVERIFY(::stat(QFile::encodeName(complete).constData(), &after) == 0);
+        QCOMPARE(after.st_ino, before.st_ino); // not replaced
+    }
+
     // Ids are whole: a note "X" is neither hidden by an open "X-2" nor taken for it.
     void idsMatchExactly_soXAndXDash2BothOpen() {
         storeNote("20261207_130000_55", 1);
@@ -344,9 +365,7 @@ class StikkoMainTest : public QObject {
         form->FormCreate();
         QCOMPARE(form->noteList.size(), 1);
         TfrmStikko_sub* open = form->noteList.first();
-        open->move(333, 111);
-        open->record.scr_x = 333;
-        open->record.scr_y = 111;
+        open->placeAt(QRect(QPoint(333, 111), open->size()));
 
         form->nnAllshowClick();
         QCOMPARE(form->noteList.size(), 3);
@@ -383,13 +402,6 @@ class StikkoMainTest : public QObject {
         QCOMPARE(readNote("20240101_000000_00").isshow, 1);
         form->OpenNoteWindow("20240101_000000_00");
         QCOMPARE(form->noteList.size(), 1);
-
-        // Taking a window off the list leaves it open.
-        TfrmStikko_sub* note = form->noteList.first();
-        form->RemoveNoteWindow("20240101_000000_00");
-        QVERIFY(form->noteList.isEmpty());
-        QVERIFY(!note->isclosed);
-        delete note;
     }
 
     void delete_removesBothFiles_withOrWithoutAWindow() {
@@ -409,7 +421,6 @@ class StikkoMainTest : public QObject {
         form->DeleteNote(id.constData());
         QVERIFY(form->noteList.isEmpty());
         flushDeletes();
-        QTest::qWait(50);
         QVERIFY(!QFile::exists(dataPath(QString::fromLatin1(id) + QStringLiteral(".ini"))));
         QVERIFY(!QFile::exists(dataPath(QString::fromLatin1(id) + QStringLiteral(".rtf"))));
 
@@ -468,7 +479,7 @@ class StikkoMainTest : public QObject {
         auto stillThere = [&] {
             flushDeletes();
             return !stuck.isNull() && stuck->isVisible() && form->noteList.contains(stuck.data()) &&
-                   stuck->record.isshow == 1 && !stuck->imgMark->isHidden() &&
+                   stuck->record().isshow == 1 && !test::part<ImageBox>(stuck, "imgMark")->isHidden() &&
                    stuck->editor()->toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄"));
         };
         form->CloseNoteWindow("20240101_000000_00");
@@ -479,14 +490,12 @@ class StikkoMainTest : public QObject {
         QCOMPARE(readNote("20240102_000000_00").isshow, 0);
         QVERIFY(!form->lastTrayMessage.isEmpty());
 
-        const QString state = folder->path() + QStringLiteral("/state");
-        const QByteArray oldState = qgetenv("XDG_STATE_HOME");
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+        const QString state = env_->xdgStateDir();
         QSignalSpy ended(form.get(), &TfrmStikko_main::ended);
         form->FormClose();
         QCOMPARE(ended.count(), 1);
         QVERIFY(stillThere());
-        const QString copy = state + QStringLiteral("/stikko/recovery/20240101_000000_00.rtf");
+        const QString copy = state + QStringLiteral("stikko/recovery/20240101_000000_00.rtf");
         QVERIFY(test::bodyText(copy).endsWith(QStringLiteral("잃으면 안 되는 줄")));
         QCOMPARE(noteFiles().recoveryFiles(), QStringList{copy});
 
@@ -502,11 +511,7 @@ class StikkoMainTest : public QObject {
         form = std::make_unique<TfrmStikko_main>();
         form->reportRecoveryFiles();
         QVERIFY(form->lastTrayMessage.contains(
-            QDir::toNativeSeparators(state + QStringLiteral("/stikko/recovery/"))));
-        if (oldState.isNull())
-            qunsetenv("XDG_STATE_HOME");
-        else
-            qputenv("XDG_STATE_HOME", oldState);
+            QDir::toNativeSeparators(state + QStringLiteral("stikko/recovery/"))));
     }
 
     void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
@@ -523,14 +528,14 @@ class StikkoMainTest : public QObject {
         form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"));
         form->OpenWebAddress(QStringLiteral("javascript:alert(1)"));
         form->OpenWebAddress(QStringLiteral("   "));
-        QCOMPARE(errors.size(), 4); // each refused with a message
-        QVERIFY(errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
+        QCOMPARE(env_->dialogs.errors.size(), 4); // each refused with a message
+        QVERIFY(env_->dialogs.errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
         // Web and mail addresses open.
         QDesktopServices::setUrlHandler(QStringLiteral("ftp"), &catcher, "open");
         QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
         form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"));
         form->OpenWebAddress(QStringLiteral("mailto:me@example.org"));
-        QCOMPARE(errors.size(), 4);
+        QCOMPARE(env_->dialogs.errors.size(), 4);
 
         for (const char* scheme : {"http", "https", "ftp", "mailto"})
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
@@ -585,7 +590,7 @@ class StikkoMainTest : public QObject {
         form->nnLogoClick();
         QVERIFY(checked);
         QVERIFY(frmStikko_logo == nullptr);
-        QVERIFY(errors.isEmpty());
+        QVERIFY(env_->dialogs.errors.isEmpty());
 
         // An unreadable picture is told in the error box; the window then shows without it.
         QVERIFY(QFile::remove(TfrmStikko_logo::logoPath()));
@@ -594,8 +599,8 @@ class StikkoMainTest : public QObject {
             frmStikko_logo->imgLogoClick();
         });
         form->nnLogoClick();
-        QCOMPARE(errors.size(), 1);
-        QVERIFY(errors.at(0).contains(QStringLiteral("stikko_logo.gif")));
+        QCOMPARE(env_->dialogs.errors.size(), 1);
+        QVERIFY(env_->dialogs.errors.at(0).contains(QStringLiteral("stikko_logo.gif")));
     }
 };
 

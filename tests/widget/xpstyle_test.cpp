@@ -3,8 +3,8 @@
 // worked out from the desktop's colours through the helpers (whose arithmetic xphelpers_test
 // pins). Also how the style takes menus over and gives them back. Then the controls and bars of
 // the theme gallery's window in their states, and the same widgets with the style switched off.
-#include "app/application.h"
 #include "theme/colors.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
@@ -74,7 +74,7 @@ class XPStyleTest : public QObject {
     QRect row(QAction* action) { return menu->actionGeometry(action); }
 
   private slots:
-    void initTestCase() { installFontSubstitutions(); }
+    void initTestCase() { fonts::installSubstitutions(); }
 
     void init() {
         form = std::make_unique<QWidget>();

@@ -1,6 +1,7 @@
 #include "xpgallery.h"
 
 #include "theme/colors.h"
+#include "theme/fonts.h"
 #include "theme/icons.h"
 
 #include <QCheckBox>
@@ -25,8 +26,7 @@ namespace stikko {
 namespace {
 
 QFont galleryFont() {
-    QFont::insertSubstitution(QStringLiteral("굴림"), QStringLiteral("NanumGothic"));
-    QFont font(QStringLiteral("굴림"));
+    QFont font = fonts::proportional();
     font.setPixelSize(12);
     return font;
 }

@@ -1,0 +1,61 @@
+#pragma once
+// Moving a note window by its title bar and resizing it by a grip, as the mouse does them: the
+// window follows the pointer here, under the gesture's cursor, and the note is told when a
+// gesture starts and ends so that it can store the place or size it ends with. A double click
+// on the title bar asks for the note to fold or unfold.
+
+#include <QList>
+#include <QObject>
+#include <QPoint>
+
+class QWidget;
+
+namespace stikko {
+
+class NoteGestures : public QObject {
+    Q_OBJECT
+  public:
+    // Watches `titleBar` and `grips` (all inside `window`) for the mouse.
+    NoteGestures(QWidget* window, QWidget* titleBar, const QList<QWidget*>& grips);
+    ~NoteGestures() override;
+
+    // A move or a resize is under way.
+    bool active() const { return active_; }
+    // Gives the cursor back (the window closes in the middle of a gesture).
+    void endCursor();
+
+  signals:
+    // The title bar or a grip was pressed: a gesture begins.
+    void started();
+    // The title bar was pressed where the window shows now: this is the note's place.
+    void placeTaken();
+    // A move by the title bar, or a resize by a grip, has ended.
+    void moved();
+    void resized();
+    // The title bar was double-clicked.
+    void foldRequested();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void titlePressed(Qt::MouseButton button, QPoint pos);
+    void titleDragged(QPoint pos);
+    void titleReleased(QPoint pos);
+    // Moves the window so that the pointer keeps its place on the title bar, while the pointer
+    // stays inside the work area.
+    void dragTitleTo(QPoint pos);
+    void gripPressed(QPoint globalPos);
+    void gripDragged(QPoint globalPos);
+    void gripReleased();
+    void setCursor(Qt::CursorShape shape);
+
+    QWidget* window_;
+    QWidget* titleBar_;
+    QList<QWidget*> grips_;
+    bool active_ = false;
+    QPoint anchor_; // the press on the title bar, or the pointer's last place on the screen
+    bool cursorOverridden_ = false;
+};
+
+} // namespace stikko

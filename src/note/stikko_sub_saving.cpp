@@ -1,0 +1,182 @@
+// Writing the note: the record whenever it changes, the body a while after it changes and when
+// the window closes. A write that fails is told once, marked in the title bar and retried until
+// it succeeds; a file that could not be read is never written over.
+
+#include "note/notealarm.h"
+#include "note/notegestures.h"
+#include "note/notehost.h"
+#include "note/notepictures.h"
+#include "note/notewidgets.h"
+#include "note/stikko_sub.h"
+#include "platform/appenv.h"
+#include "platform/rtf.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QTextDocument>
+#include <QTimer>
+
+namespace stikko {
+
+void TfrmStikko_sub::scheduleAutosave() {
+    const qint64 now = env::steadyMs();
+    timAutosave->start(int(std::max<qint64>(0, autosave_.changed(now) - now)));
+}
+
+void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
+    // The first failure of a run is told; the retries that follow are quiet.
+    if (!failureTold_ && host_) {
+        failureTold_ = true;
+        host_->reportWriteFailure(path, reason);
+    }
+    if (!closed_ && !deleted_) {
+        const qint64 now = env::steadyMs();
+        timAutosave->start(int(std::max<qint64>(0, autosave_.failed(now) - now)));
+    }
+    updateMark();
+}
+
+void TfrmStikko_sub::writeSucceeded() {
+    if (!hasUnsavedFailure()) {
+        failureTold_ = false;
+        if (!modified_) {
+            autosave_.saved();
+            timAutosave->stop();
+        }
+    }
+    updateMark();
+}
+
+void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
+    readOnly_ = true;
+    recordUnreadable_ = recordUnreadable_ || recordUnreadable;
+    if (unreadablePath_.isEmpty())
+        unreadablePath_ = path;
+    reDoc->setReadOnly(true);
+    showCommandStates(); // nothing changes the body now
+    updateMark();
+    if (host_)
+        host_->reportReadFailure(path);
+}
+
+void TfrmStikko_sub::updateMark() {
+    const bool shown = readOnly_ || hasUnsavedFailure();
+    if (readOnly_) {
+        imgMark->setPicture(notepictures::readOnlyMark(), QSize(16, 16));
+        imgMark->setToolTip(QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
+                                .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
+    } else if (shown) {
+        imgMark->setPicture(notepictures::unsavedMark(), QSize(16, 16));
+        imgMark->setToolTip(QStringLiteral("저장하지 못한 내용이 있습니다. 잠시 후 다시 저장합니다."));
+    }
+    if (shown != !imgMark->isHidden()) {
+        imgMark->setVisible(shown);
+        layoutTitleBar();
+    }
+}
+
+bool TfrmStikko_sub::writeRecord() {
+    if (deleted_ || recordUnreadable_)
+        return true; // deleted on purpose, or a file that must not be written over
+    QString reason;
+    if (noteFiles().saveRecord(record_, &reason)) {
+        recordDirty_ = false;
+        writeSucceeded();
+        return true;
+    }
+    recordDirty_ = true;
+    writeFailed(noteFiles().recordPath(noteId(record_)), reason);
+    return false;
+}
+
+bool TfrmStikko_sub::saveBody() {
+    if (deleted_)
+        return true;
+    if (readOnly_)
+        return false;
+    const QByteArrayView id = noteId(record_);
+    const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
+    QString reason;
+    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason)) {
+        bodyFailed_ = false;
+        writeSucceeded();
+        return true;
+    }
+    bodyFailed_ = true;
+    writeFailed(noteFiles().bodyPath(id), reason);
+    return false;
+}
+
+void TfrmStikko_sub::autosaveTimeout() {
+    // A composition in progress is left alone: committing it would break the syllable being
+    // typed. The file takes it as shown, and the body still counts as changed until the
+    // syllable is committed (at close, on focus loss) or given up.
+    if (closed_ || deleted_)
+        return;
+    if (modified_ && saveBody() && reDoc->preeditText().isEmpty()) {
+        modified_ = false;
+        writeSucceeded();
+    }
+    if (recordDirty_)
+        writeRecord();
+}
+
+std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
+    if (deleted_ || readOnly_ || !modified_)
+        return std::nullopt;
+    reDoc->commitComposition();
+    return noteFiles().saveRecoveryCopy(noteId(record_), rtf::write(*reDoc->document()), error);
+}
+
+bool TfrmStikko_sub::saveOnClose() {
+    if (closed_)
+        return true;
+    if (!deleted_)
+        reDoc->commitComposition();
+    alarm_->stop(); // the sound ends with the window and frees the player
+    timAutosave->stop();
+    bool ok = true;
+    if (!deleted_) {
+        if (modified_) {
+            if (saveBody())
+                modified_ = false;
+            else
+                ok = false;
+        }
+        if (!writeRecord())
+            ok = false;
+    }
+    if (ok)
+        closed_ = true;
+    return ok;
+}
+
+bool TfrmStikko_sub::closeAs(NoteClosing how) {
+    if (how == NoteClosing::Deleted) {
+        deleted_ = true;
+        return close();
+    }
+    const int32_t shown = record_.isshow;
+    if (how == NoteClosing::Hidden)
+        record_.isshow = 0;
+    if (close())
+        return true;
+    // Still open: its record must not say hidden, or a later save would hide it for good.
+    record_.isshow = shown;
+    return false;
+}
+
+void TfrmStikko_sub::closeEvent(QCloseEvent* event) {
+    gestures_->endCursor();
+    if (!saveOnClose() && !deleted_) {
+        // The note could not be written: it stays open with its text, and the user knows.
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // A close the window system started (not the host) still takes the note off the list.
+    if (event->spontaneous() && host_)
+        host_->noteWindowGone(this);
+}
+
+} // namespace stikko

@@ -1,0 +1,34 @@
+#pragma once
+// Dialogs that answer at once, as the test says, and remember what they were asked. The test
+// environment (TestEnv) puts them in place.
+
+#include "platform/userdialogs.h"
+
+#include <QStringList>
+
+namespace stikko::test {
+
+class FakeDialogs : public Dialogs {
+  public:
+    bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
+    void showError(QWidget*, const QString& text) override;
+    void showMessage(QWidget*, const QString& text) override;
+    std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
+    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
+    std::optional<QString> chooseSoundFile(QWidget*, const QString& current) override;
+
+    bool yes = false;
+    std::optional<QFont> font;        // nothing = cancel
+    std::optional<QColor> color;      // nothing = cancel
+    std::optional<QString> soundFile; // nothing = cancel
+    // "caption|text" of every question; errors and messages as shown.
+    QStringList questions, errors, messages;
+    QFont fontShown;
+    QColor colorShown;
+    QString soundFileShown;
+    int fontAsked = 0;
+    int colorAsked = 0;
+    int soundFileAsked = 0;
+};
+
+} // namespace stikko::test

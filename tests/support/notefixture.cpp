@@ -1,0 +1,67 @@
+#include "support/notefixture.h"
+
+#include "note/notewidgets.h"
+
+#include <QTest>
+#include <QTextCursor>
+
+namespace stikko::test {
+
+NoteFixture::NoteFixture() {
+    env.installDefaultsFile();
+    dm = std::make_unique<TDm>();
+}
+
+NoteFixture::~NoteFixture() {
+    for (const QPointer<TfrmStikko_sub>& note : std::as_const(notes))
+        delete note.data();
+    flushDeletes();
+}
+
+TfrmStikko_sub* NoteFixture::open(const char* id) {
+    auto* note = new TfrmStikko_sub(nullptr, &host);
+    host.window = note;
+    notes << note;
+    note->open(QByteArrayView(id));
+    return note;
+}
+
+bool NoteFixture::store(const char* id, const std::function<void(NoteRecord&)>& change) {
+    NoteRecord record{};
+    InitNoteRecord(record, id);
+    LoadNoteRecord(record, kDefaultsFile);
+    if (change)
+        change(record);
+    return SaveNoteRecord(nullptr, record);
+}
+
+NoteRecord NoteFixture::stored(const char* id) const {
+    NoteRecord record{};
+    InitNoteRecord(record, id);
+    LoadNoteRecord(record, nullptr);
+    return record;
+}
+
+QString NoteFixture::iniPath(const char* id) const {
+    return env.dataDir() + QLatin1String(id) + QStringLiteral(".ini");
+}
+
+QString NoteFixture::rtfPath(const char* id) const {
+    return env.dataDir() + QLatin1String(id) + QStringLiteral(".rtf");
+}
+
+void NoteFixture::typeAtEnd(TfrmStikko_sub* note, const QString& text) {
+    QTextEdit* editor = note->editor();
+    editor->moveCursor(QTextCursor::End);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(editor, Qt::Key_Return);
+        for (const QChar ch : lines[i]) {
+            QTest::sendKeyEvent(QTest::Press, editor, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, editor, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        }
+    }
+}
+
+} // namespace stikko::test
