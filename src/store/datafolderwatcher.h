@@ -4,8 +4,8 @@
 // user copying files in. The program's own reads and writes go through NoteFiles, which
 // remembers what it saw; a file that still holds that is never reported.
 //
-// The kernel tells the names that changed (inotify, read when its descriptor wakes the event
-// loop); nothing runs while nothing happens. A burst of events is gathered for a moment, then
+// The kernel tells the names that changed (FolderWatch); nothing runs while nothing happens.
+// A burst of events is gathered for a moment, then
 // each name in it is looked at once: a stat, and a read only when its size or time moved and
 // the size is the one last seen. (QFileSystemWatcher would tell only that something in the
 // folder changed, not what, so every change would cost a listing of all the notes; and its
@@ -27,10 +27,11 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
 class QTimer;
 
 namespace stikko {
+
+class FolderWatch;
 
 class DataFolderWatcher : public QObject {
     Q_OBJECT
@@ -62,7 +63,7 @@ class DataFolderWatcher : public QObject {
         quint64 stats = 0;
         quint64 reads = 0;
     };
-    const Counters& counters() const { return counters_; }
+    Counters counters() const;
 
   signals:
     // A note made elsewhere: its record and body are both there and complete, or its record has
@@ -92,9 +93,10 @@ class DataFolderWatcher : public QObject {
         std::optional<Look> record, body;
     };
 
-    void readEvents();
-    void nameEvent(const QString& name, quint32 mask);
-    bool watchDataFolder();
+    // A name was made or written in place (`writing`), or settled (closed after writing,
+    // renamed, removed), or only its attributes changed (`attributesOnly`).
+    void nameEvent(const QString& name, bool writing, bool attributesOnly);
+    void eventsRead();
     void dataFolderLost();
     void rescan(bool folderCameBack);
     void process();
@@ -110,14 +112,9 @@ class DataFolderWatcher : public QObject {
 
     NoteFiles& files_;
     QString folder_; // the data folder, ending in '/'
-    QString parent_; // the folder that holds it
-    QString leaf_;   // its own name there
-    int fd_ = -1;
-    int dataWatch_ = -1;
-    int parentWatch_ = -1;
+    std::unique_ptr<FolderWatch> watch_;
     bool rescanDue_ = false;
     bool folderCameBack_ = false;
-    std::unique_ptr<QSocketNotifier> notifier_;
     QTimer* gather_ = nullptr;
     QTimer* grace_ = nullptr;
     std::chrono::milliseconds gatherTime_{100};
