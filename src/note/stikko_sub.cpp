@@ -347,8 +347,10 @@ void TfrmStikko_sub::applyFromFiles(const NoteRecord& record, const BodyLoad* bo
     applyRecord(body, false);
     applyStayOnTop();
     takingFiles_ = false;
-    // The title taken from text that came from elsewhere is no change made here.
-    std::memcpy(base_.title, record_.title, sizeof base_.title);
+    // The title taken from text that came from elsewhere (or was there already) is no change
+    // made here; one taken from text typed here is.
+    if (body || !modified_)
+        std::memcpy(base_.title, record_.title, sizeof base_.title);
     if (body && body->state == FileState::Loaded) {
         QTextCursor cursor = reDoc->textCursor();
         cursor.setPosition(std::clamp(caret, 0, reDoc->document()->characterCount() - 1));
@@ -557,8 +559,11 @@ void TfrmStikko_sub::reDocChange() {
         return;
     modified_ = true;
     scheduleAutosave();
-    if (reDoc->textCursor().blockNumber() <= 1 && UpdateTitleFromText())
-        writeRecord();
+    // The new title is written with the body, a moment later: the two files of one change
+    // leave together (for a synchroniser too), and typing does not rewrite the record at
+    // every key.
+    if (reDoc->textCursor().blockNumber() <= 1)
+        UpdateTitleFromText();
 }
 
 void TfrmStikko_sub::reDocExit() {

@@ -131,7 +131,8 @@ void TfrmStikko_sub::autosaveTimeout() {
         modified_ = false;
         writeSucceeded();
     }
-    if (recordDirty_)
+    // The title taken from the text goes with it.
+    if (recordDirty_ || !SameNoteRecord(record_, base_))
         writeRecord();
 }
 

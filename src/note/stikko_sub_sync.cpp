@@ -77,7 +77,9 @@ void TfrmStikko_sub::followFiles() {
         recordDirty_ = false;
         writeSucceeded();
     }
-    if (typed && saveBody() && reDoc->preeditText().isEmpty()) {
+    // This side's text goes to its file now where the other side's went elsewhere; otherwise
+    // it waits for the autosave, as typing does.
+    if (typed && (copy || recordGone) && saveBody() && reDoc->preeditText().isEmpty()) {
         modified_ = false;
         writeSucceeded();
     }

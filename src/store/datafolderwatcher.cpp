@@ -82,9 +82,11 @@ DataFolderWatcher::~DataFolderWatcher() {
     stop();
 }
 
-void DataFolderWatcher::setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace) {
+void DataFolderWatcher::setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace,
+                                   std::chrono::milliseconds othersCopy) {
     gatherTime_ = gather;
     graceTime_ = grace;
+    othersCopyTime_ = othersCopy;
 }
 
 bool DataFolderWatcher::isWatching() const {
@@ -114,7 +116,9 @@ bool DataFolderWatcher::start(QString* error) {
                     known_.insert(file->id);
                 break;
             case Kind::Conflict:
+                // Came while the program was not running: no other one is taking care of it.
                 conflicts_.insert(name, now() + graceTime_.count());
+                waitedFor_.insert(name);
                 break;
             case Kind::Other:
                 break;
@@ -138,6 +142,7 @@ void DataFolderWatcher::stop() {
     removing_.clear();
     adding_.clear();
     conflicts_.clear();
+    waitedFor_.clear();
 }
 
 void DataFolderWatcher::dataFolderLost() {
@@ -150,6 +155,7 @@ void DataFolderWatcher::dataFolderLost() {
     removing_.clear();
     adding_.clear();
     conflicts_.clear();
+    waitedFor_.clear();
 }
 
 void DataFolderWatcher::eventsRead() {
@@ -253,10 +259,12 @@ void DataFolderWatcher::process() {
     for (const QString& name : names) {
         if (NoteFiles::conflictCopyName(name)) {
             // Waits for the copy of the note's other file, which may come a moment later.
-            if (complete(name))
+            if (complete(name)) {
                 conflicts_.insert(name, now() + graceTime_.count());
-            else
+            } else {
                 conflicts_.remove(name);
+                waitedFor_.remove(name);
+            }
             continue;
         }
         const std::optional<NoteFileName> file = NoteFiles::noteFileName(name);
@@ -386,8 +394,14 @@ void DataFolderWatcher::graceTimeout() {
             emit noteAdded(id);
     }
     for (const QString& name : takeDue(conflicts_)) {
-        if (complete(name))
-            emit conflictCopyFound(name);
+        if (!complete(name))
+            continue;
+        if (!waitedFor_.contains(name) && !files_.setAsideHere(name)) {
+            waitedFor_.insert(name);
+            conflicts_.insert(name, moment + othersCopyTime_.count());
+            continue;
+        }
+        emit conflictCopyFound(name);
     }
     if (!dirty_.isEmpty())
         process();

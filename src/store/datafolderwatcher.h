@@ -53,8 +53,13 @@ class DataFolderWatcher : public QObject {
     // How long a burst of events is gathered before its names are looked at (100 ms), and the
     // grace period (2 s) a note's record may be missing before it counts as removed; a record
     // without a body, a file still being written and a conflict copy without its partner wait
-    // as long.
-    void setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace);
+    // as long. A conflict copy that holds another computer's version waits `othersCopy` (60 s):
+    // the computer whose version it is makes it a note at once, and its synchroniser brings
+    // that here meanwhile; two computers writing the same new note at once would make their
+    // synchronisers stumble over each other. It is made a note here only when that computer's
+    // program is not running.
+    void setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace,
+                    std::chrono::milliseconds othersCopy = std::chrono::seconds(60));
 
     // What the watcher has cost so far: times it woke (the kernel's descriptor or one of its two
     // single-shot timers), names it looked at (one stat each) and files it read.
@@ -77,8 +82,9 @@ class DataFolderWatcher : public QObject {
     // remove it itself. Not reported while the data folder itself is gone.
     void noteRemoved(const QByteArray& id);
     // A synchroniser's conflict copy of a note file (a name in the data folder) that has been
-    // there for the grace period without a further change; NoteFiles::adoptConflictCopy makes it
-    // a note. Reported once per name while it stays.
+    // there for the grace period without a further change (`othersCopy` when it holds what
+    // this program did not write, see setTimings); NoteFiles::adoptConflictCopy makes it a
+    // note. Reported once per name while it stays.
     void conflictCopyFound(const QString& fileName);
 
   private:
@@ -119,6 +125,7 @@ class DataFolderWatcher : public QObject {
     QTimer* grace_ = nullptr;
     std::chrono::milliseconds gatherTime_{100};
     std::chrono::milliseconds graceTime_{2000};
+    std::chrono::milliseconds othersCopyTime_{60000};
     QElapsedTimer clock_;
 
     QSet<QByteArray> known_;             // notes whose record the watcher takes to be there
@@ -129,6 +136,7 @@ class DataFolderWatcher : public QObject {
     QHash<QByteArray, qint64> removing_; // notes whose record is gone, and when that counts
     QHash<QByteArray, qint64> adding_;   // new notes with a record and no body yet
     QHash<QString, qint64> conflicts_;   // conflict copies waiting to settle
+    QSet<QString> waitedFor_;            // and those that need wait no longer
     Counters counters_;
 };
 

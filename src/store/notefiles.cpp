@@ -329,7 +329,9 @@ std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& st
 bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* error) {
     if (!writeFileAtomically(path, bytes, error))
         return false;
-    remember(path, SeenContent::of(bytes));
+    const SeenContent seen = SeenContent::of(bytes);
+    remember(path, seen);
+    written_.insert(seenKey(path), seen);
     return true;
 }
 
@@ -439,6 +441,19 @@ QByteArray NoteFiles::conflictNoteId(QByteArrayView original, QStringView tag, i
     if (!isNoteId(id) || id.contains("default"))
         return {};
     return id;
+}
+
+bool NoteFiles::setAsideHere(const QString& fileName) const {
+    const std::optional<ConflictCopyName> copy = conflictCopyName(fileName);
+    if (!copy)
+        return false;
+    const auto written =
+        written_.constFind(seenKey(copy->body ? bodyPath(copy->original) : recordPath(copy->original)));
+    if (written == written_.constEnd())
+        return false;
+    FileState state = FileState::Missing;
+    const std::optional<QByteArray> bytes = readBytes(dataFolder() + fileName, state);
+    return bytes && SeenContent::of(*bytes) == *written;
 }
 
 std::optional<QByteArray> NoteFiles::adoptConflictCopy(const QString& fileName, QString* error) {

@@ -115,6 +115,13 @@ class NoteFiles {
     // does not say: it is then only removed); nothing, with `error` set, when it could not be
     // done (the copies are then left as they are).
     std::optional<QByteArray> adoptConflictCopy(const QString& fileName, QString* error = nullptr);
+    // True when the conflict copy `fileName` holds what this program last wrote into the note
+    // file it copies: the synchroniser set this computer's own version aside here. Every
+    // computer that shares the notes gets the copy; the one whose version it is adopts it at
+    // once, the others only when it is still there a good while later (its version may come
+    // from a computer whose program is not running), so that two computers do not write the
+    // same new note at the same moment.
+    bool setAsideHere(const QString& fileName) const;
     // The id that the copies tagged `tag` of note `original` take at the `attempt`-th try
     // (0, 1, ...); empty when that try yields no valid id.
     static QByteArray conflictNoteId(QByteArrayView original, QStringView tag, int attempt);
@@ -167,8 +174,9 @@ class NoteFiles {
                                            const std::optional<QByteArray>& record,
                                            const std::optional<QByteArray>& body, QString* error);
 
-    // Keyed by the cleaned path.
+    // Keyed by the cleaned path: what the program last saw, and what it last wrote.
     QHash<QString, SeenContent> seen_;
+    QHash<QString, SeenContent> written_;
 };
 
 // The program's one NoteFiles.

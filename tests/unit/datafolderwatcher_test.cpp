@@ -184,7 +184,7 @@ void DataFolderWatcherTest::conflictGap_isNoRemoval_andAPairArrivingInTwoStepsBe
     QVERIFY(syncWrite(data_, QStringLiteral("%1.ini").arg(kSentinel), record(kSentinel, 0)));
 
     DataFolderWatcher watcher(files);
-    watcher.setTimings(10ms, kGrace);
+    watcher.setTimings(10ms, kGrace, 4 * kGrace);
     QSignalSpy added(&watcher, &DataFolderWatcher::noteAdded);
     QSignalSpy changed(&watcher, &DataFolderWatcher::noteChanged);
     QSignalSpy removed(&watcher, &DataFolderWatcher::noteRemoved);
@@ -227,6 +227,15 @@ void DataFolderWatcherTest::conflictGap_isNoRemoval_andAPairArrivingInTwoStepsBe
     QVERIFY(passSentinel(changed, 2));
     QVERIFY(added.isEmpty());
     QVERIFY(changed.isEmpty());
+
+    // A copy of a version this program never wrote is the other computer's to adopt: it is
+    // reported here only when it is still there a good while later.
+    const QString theirs = QStringLiteral("%1.sync-conflict-20240101-130000-HIJKLMN.rtf").arg(kA);
+    QVERIFY(syncWrite(data_, theirs, body("another computer's")));
+    QVERIFY(!conflicts.wait(int(3 * kGrace.count())));
+    QVERIFY(conflicts.wait(int(3 * kGrace.count())));
+    QCOMPARE(conflicts.size(), 3);
+    QCOMPARE(conflicts.last().at(0).toString(), theirs);
 }
 
 void DataFolderWatcherTest::adoptConflictCopy_sameIdAndBytesOnEveryComputer_neverOverwrites() {

@@ -205,6 +205,7 @@ class NoteWindowTest : public QObject {
         note->editor()->setPlainText(body);
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
+        QVERIFY(fire(note->autosaveTimer())); // the title is written with the body
         QCOMPARE(cp949::fieldText(f->stored().title), title);
     }
 
@@ -212,6 +213,9 @@ class NoteWindowTest : public QObject {
         open();
         typeAtEnd(QStringLiteral("\n장보기"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
+        const QByteArray before = readAll(f->iniPath());
+        QVERIFY(fire(note->autosaveTimer())); // with the body, not at every key
+        QVERIFY(readAll(f->iniPath()) != before);
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
         typeAtEnd(QStringLiteral("\nthird line"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
@@ -226,6 +230,7 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("\n장보기"));
         note->editor()->clear();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
+        QVERIFY(fire(note->autosaveTimer()));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
     }
 

@@ -419,7 +419,8 @@ class StikkoMainTest : public QObject {
         storeNote(b, 0);
         form->FormCreate();
         QVERIFY(form->dataFolderWatcher() != nullptr && form->dataFolderWatcher()->isWatching());
-        form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300));
+        form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300),
+                                              std::chrono::milliseconds(600));
         QCOMPARE(form->noteList.size(), 1);
         QPointer<TfrmStikko_sub> noteA = form->noteList.first();
         QVERIFY(test::fire(noteA->autosaveTimer())); // its new body is on disk: nothing unsaved
