@@ -543,7 +543,9 @@ bool TfrmStikko_sub::UpdateTitleFromText() {
         title = QByteArray(TruncateText(head.constData(), kTitleLimit));
         if (title.isEmpty())
             title = QByteArray(kDefaultTitle);
-        if (cp949::decode(title) == titleCaption())
+        // The caption may show the text's first line already while the record still holds
+        // an older title (a body that came after its record): that title is set too.
+        if (cp949::decode(title) == titleCaption() && cp949::fieldBytes(record_.title) == title)
             return false;
     }
     setCaption(cp949::decode(title));

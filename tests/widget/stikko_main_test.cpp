@@ -474,6 +474,17 @@ class StikkoMainTest : public QObject {
         QCOMPARE(form->noteList.last()->pos(), QPoint(324, 524)); // beside C
         QVERIFY(!QFile::exists(dataPath(copy)));
 
+        // A record that comes alone shows its note after a while; the body that follows gives
+        // the text and the window's title.
+        const char* const d = "20240104_000000_00";
+        stage(QLatin1String(d) + QStringLiteral(".ini"), QByteArray(movedA).replace(a, d));
+        deliver();
+        QTRY_VERIFY(form->FindNoteWindow(d) != nullptr);
+        stage(QLatin1String(d) + QStringLiteral(".rtf"), "{\\rtf1\\ansi one line\\par}");
+        deliver();
+        QTRY_COMPARE(form->FindNoteWindow(d)->windowTitle(), QStringLiteral("one line"));
+        QCOMPARE(form->FindNoteWindow(d)->editor()->toPlainText(), QStringLiteral("one line"));
+
         // C hidden elsewhere, A deleted: their windows go.
         stage(QLatin1String(c) + QStringLiteral(".ini"), edited(c, "isshow", 0));
         deliver();
