@@ -472,6 +472,7 @@ class StikkoMainTest : public QObject {
         QTRY_COMPARE(form->noteList.size(), 4);
         QCOMPARE(form->noteList.last()->titleCaption(), QStringLiteral("the older text"));
         QCOMPARE(form->noteList.last()->pos(), QPoint(324, 524)); // beside C
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("the older text")));
         QVERIFY(!QFile::exists(dataPath(copy)));
 
         // A record that comes alone shows its note after a while; the body that follows gives
