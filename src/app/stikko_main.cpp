@@ -13,6 +13,7 @@
 #include "platform/desktopnotice.h"
 #include "platform/traymenuhost.h"
 #include "platform/userdialogs.h"
+#include "store/datafolderwatcher.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "theme/icons.h"
@@ -202,6 +203,8 @@ bool TfrmStikko_main::noteManagerOpen() const {
 }
 
 void TfrmStikko_main::FormCreate() {
+    // Watched before the notes are read: nothing that happens meanwhile goes unseen.
+    startWatching();
     LoadAllNotes(0);
 }
 
@@ -210,6 +213,10 @@ void TfrmStikko_main::FormClose() {
         return;
     }
     ending_ = true;
+    // A change that comes now is still taken by the note that saves over it.
+    if (watcher_ != nullptr) {
+        watcher_->stop();
+    }
     // Last to first, as the notes were opened. Closing makes each note save itself once; the
     // objects go later, so a note whose own handler is still running is never freed under it.
     // A note that could not be written stays listed; the form's end makes it try once more.
@@ -332,11 +339,15 @@ void TfrmStikko_main::sendNotePostedEvents() {
     QCoreApplication::sendPostedEvents();
 }
 
-TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state) {
+TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state, bool fromElsewhere) {
     auto* note = new TfrmStikko_sub(this, this);
     // Whatever way a window goes, it leaves the list; the pointer is only compared here.
     connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
-    note->open(record, state);
+    if (fromElsewhere) {
+        note->openFromElsewhere(record);
+    } else {
+        note->open(record, state);
+    }
     noteList.append(note);
     return note;
 }

@@ -19,6 +19,7 @@ class QTimer;
 
 namespace stikko {
 
+class DataFolderWatcher;
 class FallbackWindow;
 class TXPStyle;
 
@@ -28,7 +29,8 @@ public:
     explicit TfrmStikko_main(QWidget* parent = nullptr);
     ~TfrmStikko_main() override;
 
-    // Opens the stored notes whose files say they are shown (start-up load).
+    // Starts watching the data folder, then opens the stored notes whose files say they are
+    // shown (start-up load).
     void FormCreate();
     // The one orderly way to end: every open note saves once, the icon goes, the event loop
     // ends. Runs at most once; later calls do nothing.
@@ -89,6 +91,7 @@ public:
     void reportWriteFailure(const QString& path, const QString& reason = {}) override;
     void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub* note) override;
+    void openCopyFromElsewhere(TfrmStikko_sub* note, const QByteArray& copyId) override;
     // Tells where the bodies that an earlier run could not save are waiting, if any are.
     void reportRecoveryFiles();
 
@@ -105,6 +108,10 @@ public:
     // The flat look of the tray menu.
     TXPStyle* xpStyle = nullptr;
 
+    // Reports what other programs do in the data folder (a synchroniser bringing the changes
+    // of other computers); null until FormCreate starts it.
+    DataFolderWatcher* dataFolderWatcher() const { return watcher_; }
+
     // The last message told to the user (title, text); tests read it where no tray exists.
     QString lastTrayMessageTitle;
     QString lastTrayMessage;
@@ -117,8 +124,8 @@ private:
     void buildTray();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     // A new window for `record` (made, or read from the note's file with `state`), opened
-    // and listed.
-    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state);
+    // and listed; one from elsewhere is opened without writing anything.
+    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state, bool fromElsewhere = false);
     // Closes a note as `how` says and lets it go; false (and the note stays open and listed)
     // when it could not save itself.
     bool closeNote(TfrmStikko_sub* note, NoteClosing how);
@@ -133,7 +140,18 @@ private:
 
     void tellRingingNotes();
 
+    // The data folder as other programs change it (stikko_main_sync.cpp).
+    void startWatching();
+    void noteChangedElsewhere(const QByteArray& id);
+    void noteRemovedElsewhere(const QByteArray& id);
+    void conflictCopyFound(const QString& fileName);
+    // Opens note `id` when its files say it is shown, writing nothing.
+    void showNoteFromElsewhere(const QByteArray& id);
+    // Tells the user that what was written elsewhere at the same time is now note `copyId`.
+    void tellCopyMade(const QByteArray& copyId);
+
     QTimer* trayWatch_ = nullptr;
+    DataFolderWatcher* watcher_ = nullptr;
     QStringList ringingTitles_; // notes that started ringing, not yet told
     bool trayPresent_ = true;
     bool trayEnabled_ = true;

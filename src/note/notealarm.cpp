@@ -37,7 +37,17 @@ NoteAlarm::~NoteAlarm() {
     soundEnded(); // a sound still playing must not keep the other notes silent
 }
 
+NoteAlarm::Setting NoteAlarm::setting() const {
+    return {record_.isalram, cp949::fieldBytes(record_.alram_datetime).toByteArray(), record_.alram_repeat};
+}
+
+void NoteAlarm::follow() {
+    if (setting() != armed_)
+        arm();
+}
+
 void NoteAlarm::arm() {
+    armed_ = setting();
     ringing_ = false;
     check_->stop();
     repeat_->stop();

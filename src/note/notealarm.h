@@ -6,7 +6,9 @@
 // repeat. Ringing ends only by closing the note or by arming the alarm anew (the settings
 // dialog), which decides from the record again.
 
+#include <QByteArray>
 #include <QObject>
+#include <cstdint>
 
 class QTimer;
 
@@ -28,6 +30,9 @@ class NoteAlarm : public QObject {
     // Decides from the record: off, waiting for the moment, or ringing at once. A moment that
     // cannot be read leaves the alarm off.
     void arm();
+    // The record was taken anew from its files: the alarm decides again only when its own
+    // fields changed, else it goes on waiting or ringing as it was (no second sound).
+    void follow();
     // Stops waiting, blinking and sounding.
     void stop();
     bool ringing() const { return ringing_; }
@@ -51,7 +56,17 @@ class NoteAlarm : public QObject {
     // The sound is over (or cut short): the player is free for the other notes.
     void soundEnded();
 
+    // What arm() decided from: the switch, the moment and the repeat.
+    struct Setting {
+        int32_t on = 0;
+        QByteArray moment;
+        int32_t repeat = 0;
+        friend bool operator==(const Setting&, const Setting&) = default;
+    };
+    Setting setting() const;
+
     const NoteRecord& record_;
+    Setting armed_;
     QTimer* check_ = nullptr;
     QTimer* repeat_ = nullptr;
     sound::Player* player_ = nullptr; // made with the first sound: most notes never ring

@@ -5,6 +5,7 @@
 
 #include "store/noteregistry.h"
 
+#include <QByteArray>
 #include <QString>
 
 namespace stikko {
@@ -28,6 +29,10 @@ class NoteHost : public NoteRegistry {
 
     // The note has started to ring; the desktop is told which note it is.
     virtual void noteRinging(TfrmStikko_sub* note) = 0;
+
+    // What another computer wrote into the note while it held text of its own not yet saved
+    // is now note `copyId` (made beside it): the host opens it and tells the user.
+    virtual void openCopyFromElsewhere(TfrmStikko_sub* note, const QByteArray& copyId) = 0;
 
     // A note's file could not be written (`reason` says why); the host tells the user. The note
     // calls it once when its writes start failing, marks its title bar and retries on its own

@@ -26,10 +26,12 @@
 #include <QIcon>
 #include <QLocale>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <cstring>
 
 namespace stikko {
 
@@ -303,32 +305,68 @@ void TfrmStikko_sub::open(QByteArrayView id) {
 }
 
 void TfrmStikko_sub::open(const NoteRecord& record, FileState state) {
+    openAs(record, state, false);
+}
+
+void TfrmStikko_sub::openFromElsewhere(const NoteRecord& record) {
+    openAs(record, FileState::Loaded, true);
+}
+
+void TfrmStikko_sub::openAs(const NoteRecord& record, FileState state, bool fromElsewhere) {
     record_ = record;
+    base_ = record;
     closed_ = false;
     deleted_ = false;
     modified_ = false;
     showing_ = true;
     if (state == FileState::Unreadable)
         enterReadOnly(noteFiles().recordPath(noteId(record_)), true);
-    applyRecord(noteFiles().loadBody(noteId(record_)), true);
-    writeRecord();
+    const BodyLoad body = noteFiles().loadBody(noteId(record_));
+    applyRecord(&body, !fromElsewhere);
+    // What came from elsewhere is shown as it came: written here, it would go back. The title
+    // taken from its text is no change made here.
+    if (fromElsewhere)
+        base_ = record_;
+    else
+        writeRecord();
     show();
     applyStayOnTop();
 }
 
 void TfrmStikko_sub::takeFromFiles(const NoteRecord& record, const BodyLoad& body) {
-    record_ = record;
-    applyRecord(body, false);
-    applyStayOnTop();
+    base_ = record;
+    applyFromFiles(record, &body);
 }
 
-void TfrmStikko_sub::applyRecord(const BodyLoad& body, bool newBody) {
+void TfrmStikko_sub::applyFromFiles(const NoteRecord& record, const BodyLoad* body) {
+    // The caret and the view stay where they were, as far as the new text reaches.
+    const int caret = reDoc->textCursor().position();
+    const int scrolled = reDoc->verticalScrollBar()->value();
+    record_ = record;
+    takingFiles_ = true;
+    applyRecord(body, false);
+    applyStayOnTop();
+    takingFiles_ = false;
+    // The title taken from text that came from elsewhere (or was there already) is no change
+    // made here; one taken from text typed here is.
+    if (body || !modified_)
+        std::memcpy(base_.title, record_.title, sizeof base_.title);
+    if (body && body->state == FileState::Loaded) {
+        QTextCursor cursor = reDoc->textCursor();
+        cursor.setPosition(std::clamp(caret, 0, reDoc->document()->characterCount() - 1));
+        reDoc->setTextCursor(cursor);
+        reDoc->verticalScrollBar()->setValue(scrolled);
+    }
+}
+
+void TfrmStikko_sub::applyRecord(const BodyLoad* body, bool newBody) {
     move(record_.scr_x, record_.scr_y);
     applyGeometry();
     applyLinkPicture();
     setCaption(cp949::fieldText(record_.title));
     setWindowTitle(cp949::fieldText(record_.title));
-    applyBody(body, newBody);
+    if (body)
+        applyBody(*body, newBody);
     setStayOnTop(record_.istop != 0);
     applySettings();
     UpdateTitleFromText();
@@ -426,7 +464,12 @@ void TfrmStikko_sub::armAlarm() {
         setCaption(lineText(0));
     imgTime->setVisible(record_.isalram == 1);
     layoutTitleBar();
-    alarm_->arm();
+    // A record taken from the files leaves an alarm whose settings it did not change as it
+    // was: no second sound, no second notice.
+    if (takingFiles_)
+        alarm_->follow();
+    else
+        alarm_->arm();
 }
 
 // --- Colours, tool bar, opacity -----------------------------------------------------------
@@ -500,7 +543,9 @@ bool TfrmStikko_sub::UpdateTitleFromText() {
         title = QByteArray(TruncateText(head.constData(), kTitleLimit));
         if (title.isEmpty())
             title = QByteArray(kDefaultTitle);
-        if (cp949::decode(title) == titleCaption())
+        // The caption may show the text's first line already while the record still holds
+        // an older title (a body that came after its record): that title is set too.
+        if (cp949::decode(title) == titleCaption() && cp949::fieldBytes(record_.title) == title)
             return false;
     }
     setCaption(cp949::decode(title));
@@ -516,8 +561,11 @@ void TfrmStikko_sub::reDocChange() {
         return;
     modified_ = true;
     scheduleAutosave();
-    if (reDoc->textCursor().blockNumber() <= 1 && UpdateTitleFromText())
-        writeRecord();
+    // The new title is written with the body, a moment later: the two files of one change
+    // leave together (for a synchroniser too), and typing does not rewrite the record at
+    // every key.
+    if (reDoc->textCursor().blockNumber() <= 1)
+        UpdateTitleFromText();
 }
 
 void TfrmStikko_sub::reDocExit() {

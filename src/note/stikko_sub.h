@@ -64,9 +64,22 @@ class TfrmStikko_sub : public QWidget {
     // and the body are applied without writing, the window shows, and then the record is
     // written once (nothing is written when the file already holds it).
     void open(const NoteRecord& record, FileState state = FileState::Loaded);
+    // Opens a note whose files came from elsewhere (another computer, through a synchroniser):
+    // as open, but a missing body stays empty and nothing is written, so what arrives is never
+    // sent back.
+    void openFromElsewhere(const NoteRecord& record);
     // Takes the note's files as they are now while it is open: `record` and `body` are
     // applied as they are, nothing is written and the focus stays where it is.
     void takeFromFiles(const NoteRecord& record, const BodyLoad& body);
+    // The note's files were changed elsewhere since the window last read or wrote them (by a
+    // synchroniser bringing another computer's changes): nothing is lost and nothing received
+    // is written back. Without unsaved text the window takes them (takeFromFiles). With unsaved
+    // text, the text stays and is saved, and the body from elsewhere becomes a note of its own
+    // that the host opens beside this one. A change of the record made here and not yet
+    // written stays on top of the one from elsewhere; a record from elsewhere that says hidden
+    // hides the note. Nothing happens while the files hold what the window saw. Every write of
+    // the window comes here first when its file was changed elsewhere.
+    void followFiles();
     // The settings dialog's values (colours, opacity, tool bar, alarm, sound) of `settings`
     // become the note's and are written; the rest of `settings` is not looked at.
     void takeSettings(const NoteRecord& settings);
@@ -150,9 +163,12 @@ class TfrmStikko_sub : public QWidget {
     void imgVantoClick();
 
     // Applying (nothing of these writes).
-    // The record (and the body, shown as `body` says; a missing one starts with the date line
-    // when `newBody`).
-    void applyRecord(const BodyLoad& body, bool newBody);
+    // The record (and the body when given, shown as `body` says; a missing one starts with the
+    // date line when `newBody`).
+    void applyRecord(const BodyLoad* body, bool newBody);
+    void openAs(const NoteRecord& record, FileState state, bool fromElsewhere);
+    // Shows `record` (and `body`, when given) taken from the note's files: nothing is written.
+    void applyFromFiles(const NoteRecord& record, const BodyLoad* body);
     void applyLinkPicture();
     void applyBody(const BodyLoad& body, bool newBody);
     void applySettings();
@@ -239,10 +255,13 @@ class TfrmStikko_sub : public QWidget {
     TXPStyle* xpStyle = nullptr; // the flat look of the two menus
 
     NoteRecord record_{};
+    NoteRecord base_{}; // the record as last written or read: what changed here since is record_'s
     NoteHost* host_ = nullptr;
     NoteAlarm* alarm_ = nullptr;
     NoteGestures* gestures_ = nullptr;
     bool showing_ = false;     // open has started: changes count from here on
+    bool following_ = false;   // taking changes made elsewhere (followFiles)
+    bool takingFiles_ = false; // applying a record from the files: an unchanged alarm rings on
     bool loadingBody_ = false; // putting in the body from its file (or a new one) is no edit
     bool modified_ = false;
     bool closed_ = false;

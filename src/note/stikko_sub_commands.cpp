@@ -288,6 +288,13 @@ void TfrmStikko_sub::applyStayOnTop() {
         frontHeld_ = false; // the note's own stay-on-top takes over
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == top)
         return;
+    // A record taken from the files changes a shown window's flags in place: hidden and shown
+    // again, it would flicker and lose the focus.
+    if (takingFiles_ && isVisible() && windowHandle()) {
+        overrideWindowFlags(windowFlags() ^ Qt::WindowStaysOnTopHint);
+        windowHandle()->setFlags(windowFlags() | (frontHeld_ ? Qt::WindowStaysOnTopHint : Qt::Widget));
+        return;
+    }
     // Changing a shown window's flags hides it; show it again where it was.
     const bool wasVisible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, top);

@@ -79,10 +79,17 @@ bool TfrmStikko_sub::writeRecord() {
     if (deleted_ || recordUnreadable_)
         return true; // deleted on purpose, or a file that must not be written over
     QString reason;
-    if (noteFiles().saveRecord(record_, &reason)) {
+    bool elsewhere = false;
+    if (noteFiles().saveRecord(record_, &reason, &elsewhere)) {
+        base_ = record_;
         recordDirty_ = false;
         writeSucceeded();
         return true;
+    }
+    if (elsewhere && !following_) {
+        // Someone else's record is taken first; what changed here is written on top of it.
+        followFiles();
+        return !recordDirty_;
     }
     recordDirty_ = true;
     writeFailed(noteFiles().recordPath(noteId(record_)), reason);
@@ -97,10 +104,17 @@ bool TfrmStikko_sub::saveBody() {
     const QByteArrayView id = noteId(record_);
     const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
     QString reason;
-    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason)) {
+    bool elsewhere = false;
+    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason, &elsewhere)) {
         bodyFailed_ = false;
         writeSucceeded();
         return true;
+    }
+    if (elsewhere && !following_) {
+        // Someone else's body is taken first: with text typed here, it becomes a note of its
+        // own and this text is saved.
+        followFiles();
+        return !bodyFailed_;
     }
     bodyFailed_ = true;
     writeFailed(noteFiles().bodyPath(id), reason);
@@ -117,7 +131,8 @@ void TfrmStikko_sub::autosaveTimeout() {
         modified_ = false;
         writeSucceeded();
     }
-    if (recordDirty_)
+    // The title taken from the text goes with it.
+    if (recordDirty_ || !SameNoteRecord(record_, base_))
         writeRecord();
 }
 
@@ -143,7 +158,11 @@ bool TfrmStikko_sub::saveOnClose() {
             else
                 ok = false;
         }
-        if (!writeRecord())
+        // A record that holds nothing new since it was written or read is not written again,
+        // unless its file is no longer what the window saw there.
+        if ((recordDirty_ || !SameNoteRecord(record_, base_) ||
+             noteFiles().changedElsewhere(noteFiles().recordPath(noteId(record_)))) &&
+            !writeRecord())
             ok = false;
     }
     if (ok)

@@ -2,34 +2,21 @@
 
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
+#include "platform/folderwatch.h"
 #include "platform/rtf.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <limits>
-#include <sys/inotify.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace stikko {
 
 namespace {
-
-// In the data folder: files made, written in place, closed after writing, renamed in or out,
-// removed, their modes or times changed; and the folder itself going away.
-constexpr quint32 kDataEvents = IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO |
-                                IN_DELETE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
-// In the folder that holds it: a data folder made or moved in.
-constexpr quint32 kParentEvents = IN_CREATE | IN_MOVED_TO | IN_ONLYDIR;
 
 enum class Kind { Other, Note, Conflict };
 
@@ -68,7 +55,8 @@ QStringList listNames(const QString& folder) {
 } // namespace
 
 DataFolderWatcher::DataFolderWatcher(NoteFiles& files, QObject* parent)
-    : QObject(parent), files_(files), gather_(new QTimer(this)), grace_(new QTimer(this)) {
+    : QObject(parent), files_(files), watch_(std::make_unique<FolderWatch>()), gather_(new QTimer(this)),
+      grace_(new QTimer(this)) {
     gather_->setSingleShot(true);
     grace_->setSingleShot(true);
     connect(gather_, &QTimer::timeout, this, [this] {
@@ -76,51 +64,51 @@ DataFolderWatcher::DataFolderWatcher(NoteFiles& files, QObject* parent)
         process();
     });
     connect(grace_, &QTimer::timeout, this, &DataFolderWatcher::graceTimeout);
+    connect(watch_.get(), &FolderWatch::nameChanged, this,
+            [this](const QString& name, FolderWatch::Change change) {
+                nameEvent(name, change == FolderWatch::Change::Writing,
+                          change == FolderWatch::Change::Attributes);
+            });
+    connect(watch_.get(), &FolderWatch::eventsRead, this, &DataFolderWatcher::eventsRead);
+    connect(watch_.get(), &FolderWatch::folderGone, this, &DataFolderWatcher::dataFolderLost);
+    connect(watch_.get(), &FolderWatch::eventsLost, this, [this] { rescanDue_ = true; });
+    connect(watch_.get(), &FolderWatch::folderBack, this, [this] {
+        rescanDue_ = true;
+        folderCameBack_ = true;
+    });
 }
 
 DataFolderWatcher::~DataFolderWatcher() {
     stop();
 }
 
-void DataFolderWatcher::setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace) {
+void DataFolderWatcher::setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace,
+                                   std::chrono::milliseconds othersCopy) {
     gatherTime_ = gather;
     graceTime_ = grace;
+    othersCopyTime_ = othersCopy;
 }
 
 bool DataFolderWatcher::isWatching() const {
-    return fd_ >= 0;
+    return watch_->isActive();
+}
+
+DataFolderWatcher::Counters DataFolderWatcher::counters() const {
+    Counters counters = counters_;
+    counters.wakeups += watch_->wakeups();
+    return counters;
 }
 
 bool DataFolderWatcher::start(QString* error) {
     stop();
-    const QString folder = QDir::cleanPath(files_.dataFolder());
-    folder_ = folder + QLatin1Char('/');
-    parent_ = QFileInfo(folder).path();
-    leaf_ = QFileInfo(folder).fileName();
-
-    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ < 0) {
-        if (error)
-            *error = QStringLiteral("cannot watch %1: %2")
-                         .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    folder_ = QDir::cleanPath(files_.dataFolder()) + QLatin1Char('/');
+    if (!watch_->start(folder_, error))
         return false;
-    }
-    parentWatch_ = ::inotify_add_watch(fd_, QFile::encodeName(parent_).constData(), kParentEvents);
-    const int parentErrno = errno;
-    if (!watchDataFolder() && parentWatch_ < 0) {
-        if (error)
-            *error = QStringLiteral("cannot watch %1: %2")
-                         .arg(folder, QString::fromLocal8Bit(std::strerror(parentErrno)));
-        stop();
-        return false;
-    }
-    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &DataFolderWatcher::readEvents);
     clock_.start();
 
     // What is there now: the notes the program is about to read, and conflict copies that came
     // while it was not running.
-    if (dataWatch_ >= 0) {
+    if (watch_->folderWatched()) {
         for (const QString& name : listNames(folder_)) {
             switch (kindOf(name)) {
             case Kind::Note:
@@ -128,7 +116,9 @@ bool DataFolderWatcher::start(QString* error) {
                     known_.insert(file->id);
                 break;
             case Kind::Conflict:
+                // Came while the program was not running: no other one is taking care of it.
                 conflicts_.insert(name, now() + graceTime_.count());
+                waitedFor_.insert(name);
                 break;
             case Kind::Other:
                 break;
@@ -140,10 +130,7 @@ bool DataFolderWatcher::start(QString* error) {
 }
 
 void DataFolderWatcher::stop() {
-    notifier_.reset();
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = dataWatch_ = parentWatch_ = -1;
+    watch_->stop();
     gather_->stop();
     grace_->stop();
     rescanDue_ = folderCameBack_ = false;
@@ -155,23 +142,10 @@ void DataFolderWatcher::stop() {
     removing_.clear();
     adding_.clear();
     conflicts_.clear();
-}
-
-bool DataFolderWatcher::watchDataFolder() {
-    const int watch = ::inotify_add_watch(fd_, QFile::encodeName(folder_).constData(), kDataEvents);
-    if (watch < 0)
-        return false;
-    // The same folder keeps its watch; the one of a folder replaced by another goes.
-    if (watch != dataWatch_ && dataWatch_ >= 0)
-        ::inotify_rm_watch(fd_, dataWatch_);
-    dataWatch_ = watch;
-    return true;
+    waitedFor_.clear();
 }
 
 void DataFolderWatcher::dataFolderLost() {
-    if (dataWatch_ >= 0)
-        ::inotify_rm_watch(fd_, dataWatch_);
-    dataWatch_ = -1;
     // Nothing is reported about the notes while their folder is gone (moved away, unmounted):
     // their windows keep them, and they write them again where the folder is made anew.
     dirty_.clear();
@@ -181,61 +155,25 @@ void DataFolderWatcher::dataFolderLost() {
     removing_.clear();
     adding_.clear();
     conflicts_.clear();
+    waitedFor_.clear();
 }
 
-void DataFolderWatcher::readEvents() {
-    ++counters_.wakeups;
-    alignas(inotify_event) char buffer[16 * 1024];
-    for (;;) {
-        const ssize_t length = ::read(fd_, buffer, sizeof buffer);
-        if (length < 0 && errno == EINTR)
-            continue;
-        if (length <= 0)
-            break;
-        for (const char* at = buffer; at < buffer + length;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(at);
-            at += sizeof(inotify_event) + event->len;
-            if (event->mask & IN_Q_OVERFLOW) {
-                // Events were lost: every name is looked at.
-                rescanDue_ = true;
-                continue;
-            }
-            const QString name = event->len ? QFile::decodeName(event->name) : QString();
-            if (event->wd == parentWatch_) {
-                if (name == leaf_) {
-                    const int before = dataWatch_;
-                    if (watchDataFolder() && dataWatch_ != before) {
-                        rescanDue_ = true;
-                        folderCameBack_ = true;
-                    }
-                }
-                continue;
-            }
-            if (event->wd != dataWatch_ || dataWatch_ < 0)
-                continue;
-            if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
-                dataFolderLost();
-                continue;
-            }
-            if (!name.isEmpty() && !(event->mask & IN_ISDIR))
-                nameEvent(name, event->mask);
-        }
-    }
+void DataFolderWatcher::eventsRead() {
     if ((rescanDue_ || !dirty_.isEmpty()) && !gather_->isActive())
         gather_->start(gatherTime_);
     armGrace();
 }
 
-void DataFolderWatcher::nameEvent(const QString& name, quint32 mask) {
+void DataFolderWatcher::nameEvent(const QString& name, bool writing, bool attributesOnly) {
     if (kindOf(name) == Kind::Other)
         return;
     // A file written in place is looked at when its writer closes it (or, should that never be
     // seen, after the grace period without a further write).
-    if (mask & (IN_CREATE | IN_MODIFY)) {
+    if (writing) {
         writing_.insert(name, now() + graceTime_.count());
         return;
     }
-    if ((mask & IN_ATTRIB) && writing_.contains(name))
+    if (attributesOnly && writing_.contains(name))
         return;
     writing_.remove(name);
     dirty_.insert(name);
@@ -321,10 +259,12 @@ void DataFolderWatcher::process() {
     for (const QString& name : names) {
         if (NoteFiles::conflictCopyName(name)) {
             // Waits for the copy of the note's other file, which may come a moment later.
-            if (complete(name))
+            if (complete(name)) {
                 conflicts_.insert(name, now() + graceTime_.count());
-            else
+            } else {
                 conflicts_.remove(name);
+                waitedFor_.remove(name);
+            }
             continue;
         }
         const std::optional<NoteFileName> file = NoteFiles::noteFileName(name);
@@ -454,8 +394,14 @@ void DataFolderWatcher::graceTimeout() {
             emit noteAdded(id);
     }
     for (const QString& name : takeDue(conflicts_)) {
-        if (complete(name))
-            emit conflictCopyFound(name);
+        if (!complete(name))
+            continue;
+        if (!waitedFor_.contains(name) && !files_.setAsideHere(name)) {
+            waitedFor_.insert(name);
+            conflicts_.insert(name, moment + othersCopyTime_.count());
+            continue;
+        }
+        emit conflictCopyFound(name);
     }
     if (!dirty_.isEmpty())
         process();

@@ -4,8 +4,8 @@
 // user copying files in. The program's own reads and writes go through NoteFiles, which
 // remembers what it saw; a file that still holds that is never reported.
 //
-// The kernel tells the names that changed (inotify, read when its descriptor wakes the event
-// loop); nothing runs while nothing happens. A burst of events is gathered for a moment, then
+// The kernel tells the names that changed (FolderWatch); nothing runs while nothing happens.
+// A burst of events is gathered for a moment, then
 // each name in it is looked at once: a stat, and a read only when its size or time moved and
 // the size is the one last seen. (QFileSystemWatcher would tell only that something in the
 // folder changed, not what, so every change would cost a listing of all the notes; and its
@@ -27,10 +27,11 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
 class QTimer;
 
 namespace stikko {
+
+class FolderWatch;
 
 class DataFolderWatcher : public QObject {
     Q_OBJECT
@@ -52,8 +53,13 @@ class DataFolderWatcher : public QObject {
     // How long a burst of events is gathered before its names are looked at (100 ms), and the
     // grace period (2 s) a note's record may be missing before it counts as removed; a record
     // without a body, a file still being written and a conflict copy without its partner wait
-    // as long.
-    void setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace);
+    // as long. A conflict copy that holds another computer's version waits `othersCopy` (60 s):
+    // the computer whose version it is makes it a note at once, and its synchroniser brings
+    // that here meanwhile; two computers writing the same new note at once would make their
+    // synchronisers stumble over each other. It is made a note here only when that computer's
+    // program is not running.
+    void setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace,
+                    std::chrono::milliseconds othersCopy = std::chrono::seconds(60));
 
     // What the watcher has cost so far: times it woke (the kernel's descriptor or one of its two
     // single-shot timers), names it looked at (one stat each) and files it read.
@@ -62,7 +68,7 @@ class DataFolderWatcher : public QObject {
         quint64 stats = 0;
         quint64 reads = 0;
     };
-    const Counters& counters() const { return counters_; }
+    Counters counters() const;
 
   signals:
     // A note made elsewhere: its record and body are both there and complete, or its record has
@@ -76,8 +82,9 @@ class DataFolderWatcher : public QObject {
     // remove it itself. Not reported while the data folder itself is gone.
     void noteRemoved(const QByteArray& id);
     // A synchroniser's conflict copy of a note file (a name in the data folder) that has been
-    // there for the grace period without a further change; NoteFiles::adoptConflictCopy makes it
-    // a note. Reported once per name while it stays.
+    // there for the grace period without a further change (`othersCopy` when it holds what
+    // this program did not write, see setTimings); NoteFiles::adoptConflictCopy makes it a
+    // note. Reported once per name while it stays.
     void conflictCopyFound(const QString& fileName);
 
   private:
@@ -92,9 +99,10 @@ class DataFolderWatcher : public QObject {
         std::optional<Look> record, body;
     };
 
-    void readEvents();
-    void nameEvent(const QString& name, quint32 mask);
-    bool watchDataFolder();
+    // A name was made or written in place (`writing`), or settled (closed after writing,
+    // renamed, removed), or only its attributes changed (`attributesOnly`).
+    void nameEvent(const QString& name, bool writing, bool attributesOnly);
+    void eventsRead();
     void dataFolderLost();
     void rescan(bool folderCameBack);
     void process();
@@ -110,18 +118,14 @@ class DataFolderWatcher : public QObject {
 
     NoteFiles& files_;
     QString folder_; // the data folder, ending in '/'
-    QString parent_; // the folder that holds it
-    QString leaf_;   // its own name there
-    int fd_ = -1;
-    int dataWatch_ = -1;
-    int parentWatch_ = -1;
+    std::unique_ptr<FolderWatch> watch_;
     bool rescanDue_ = false;
     bool folderCameBack_ = false;
-    std::unique_ptr<QSocketNotifier> notifier_;
     QTimer* gather_ = nullptr;
     QTimer* grace_ = nullptr;
     std::chrono::milliseconds gatherTime_{100};
     std::chrono::milliseconds graceTime_{2000};
+    std::chrono::milliseconds othersCopyTime_{60000};
     QElapsedTimer clock_;
 
     QSet<QByteArray> known_;             // notes whose record the watcher takes to be there
@@ -132,6 +136,7 @@ class DataFolderWatcher : public QObject {
     QHash<QByteArray, qint64> removing_; // notes whose record is gone, and when that counts
     QHash<QByteArray, qint64> adding_;   // new notes with a record and no body yet
     QHash<QString, qint64> conflicts_;   // conflict copies waiting to settle
+    QSet<QString> waitedFor_;            // and those that need wait no longer
     Counters counters_;
 };
 

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
+#include <limits>
 #include <sys/stat.h>
 
 namespace stikko {
@@ -107,12 +109,42 @@ QByteArray renamedRecord(const QByteArray& record, QByteArrayView from, QByteArr
     return ini.toBytes();
 }
 
-// A record with its id keys emptied: two records that differ only there say the same.
-QByteArray withoutIds(const QByteArray& record) {
+// A record with `keys` of its value section emptied where it has them.
+QByteArray withoutKeys(const QByteArray& record, std::initializer_list<const char*> keys) {
     IniFile ini = IniFile::fromBytes(record);
-    for (const char* key : {"oid", "ini_name", "doc_name"})
+    for (const char* key : keys)
         if (ini.hasKey(kValueSection, key))
             ini.writeString(kValueSection, key, "");
+    return ini.toBytes();
+}
+
+// A record with its id keys emptied: two records that differ only there say the same.
+QByteArray withoutIds(const QByteArray& record) {
+    return withoutKeys(record, {"oid", "ini_name", "doc_name"});
+}
+
+// A record without what moving, resizing and folding a note and typing in it change (the
+// title comes from the text): two records that differ only there hold the same settings.
+QByteArray withoutPlaceAndTitle(const QByteArray& record) {
+    return withoutKeys(record, {"oid", "ini_name", "doc_name", "scr_x", "scr_y", "scr_width", "scr_height",
+                                "ismini", "title"});
+}
+
+// A note made from another stands this far right of and below it, so both are seen.
+constexpr qint64 kBesideStep = 24;
+
+// `record` placed a step right of and below where it says (a place it does not say stays
+// unsaid). Nothing of the screen is looked at: every computer makes the same bytes.
+QByteArray placedBeside(const QByteArray& record) {
+    constexpr int32_t kNoValue = std::numeric_limits<int32_t>::min();
+    IniFile ini = IniFile::fromBytes(record);
+    for (const char* key : {"scr_x", "scr_y"}) {
+        const int32_t value = ini.readInteger(kValueSection, key, kNoValue);
+        if (value != kNoValue)
+            ini.writeInteger(
+                kValueSection, key,
+                int32_t(std::min<qint64>(qint64(value) + kBesideStep, std::numeric_limits<int32_t>::max())));
+    }
     return ini.toBytes();
 }
 
@@ -265,6 +297,22 @@ bool NoteFiles::holdsWhatItSaw(const QString& path) const {
     return bytes && SeenContent::of(*bytes) == *seen;
 }
 
+bool NoteFiles::changedElsewhere(const QString& path) const {
+    const std::optional<SeenContent> seen = lastSeen(path);
+    if (!seen)
+        return false;
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return (errno == ENOENT || errno == ENOTDIR) && !seen->isAbsent();
+    if (!S_ISREG(info.st_mode))
+        return false;
+    if (seen->isAbsent() || info.st_size != seen->size)
+        return true;
+    FileState state = FileState::Missing;
+    const std::optional<QByteArray> bytes = readBytes(path, state);
+    return bytes && SeenContent::of(*bytes) != *seen;
+}
+
 std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& state) {
     std::optional<QByteArray> bytes = readBytes(path, state);
     if (bytes) {
@@ -281,7 +329,9 @@ std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& st
 bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* error) {
     if (!writeFileAtomically(path, bytes, error))
         return false;
-    remember(path, SeenContent::of(bytes));
+    const SeenContent seen = SeenContent::of(bytes);
+    remember(path, seen);
+    written_.insert(seenKey(path), seen);
     return true;
 }
 
@@ -293,7 +343,7 @@ FileState NoteFiles::loadRecord(NoteRecord& record) {
     return state;
 }
 
-bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
+bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* changedElsewhere) {
     const QByteArrayView id = noteId(record);
     if (!isNoteId(id)) {
         if (error)
@@ -303,17 +353,32 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
     const QString path = recordPath(id);
     // Read afresh: lines the record does not own (and edits made meanwhile to them) are kept.
     FileState state = FileState::Missing;
-    const std::optional<QByteArray> bytes = readFile(path, state);
+    const std::optional<QByteArray> bytes = readBytes(path, state);
     if (state == FileState::Unreadable) {
         if (error)
             *error = QStringLiteral("%1 exists but could not be read; not overwriting it").arg(path);
         return false;
     }
+    // Someone else's record is taken before it is written over.
+    if (const std::optional<SeenContent> seen = lastSeen(path);
+        seen && (bytes ? seen->isAbsent() || SeenContent::of(*bytes) != *seen : !seen->isAbsent())) {
+        if (error)
+            *error = QStringLiteral("%1 was changed elsewhere since it was read").arg(path);
+        if (changedElsewhere)
+            *changedElsewhere = true;
+        return false;
+    }
+    if (bytes)
+        remember(path, SeenContent::of(*bytes));
+    else if (!lastSeen(path))
+        remember(path, SeenContent::absent());
     IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
     WriteNoteRecord(ini, record, true);
     const QByteArray updated = ini.toBytes();
-    // A file that already says so is left alone (most notes, each time the program starts).
-    if (bytes && *bytes == updated)
+    // A file that already says so is left alone (most notes, each time the program starts),
+    // also when it names another computer's folder.
+    if (bytes && (*bytes == updated || withoutKeys(*bytes, {"ini_name", "doc_name"}) ==
+                                           withoutKeys(updated, {"ini_name", "doc_name"})))
         return true;
     return writeFile(path, updated, error);
 }
@@ -325,13 +390,21 @@ BodyLoad NoteFiles::loadBody(QByteArrayView id) {
     return load;
 }
 
-bool NoteFiles::saveBody(QByteArrayView id, QByteArrayView rtf, QString* error) {
+bool NoteFiles::saveBody(QByteArrayView id, QByteArrayView rtf, QString* error, bool* changedElsewhere) {
     if (!isNoteId(id)) {
         if (error)
             *error = QStringLiteral("no valid note id");
         return false;
     }
-    return writeFile(bodyPath(id), rtf, error);
+    const QString path = bodyPath(id);
+    if (this->changedElsewhere(path)) {
+        if (error)
+            *error = QStringLiteral("%1 was changed elsewhere since it was read").arg(path);
+        if (changedElsewhere)
+            *changedElsewhere = true;
+        return false;
+    }
+    return writeFile(path, rtf, error);
 }
 
 bool NoteFiles::remove(QByteArrayView id) {
@@ -368,6 +441,19 @@ QByteArray NoteFiles::conflictNoteId(QByteArrayView original, QStringView tag, i
     if (!isNoteId(id) || id.contains("default"))
         return {};
     return id;
+}
+
+bool NoteFiles::setAsideHere(const QString& fileName) const {
+    const std::optional<ConflictCopyName> copy = conflictCopyName(fileName);
+    if (!copy)
+        return false;
+    const auto written =
+        written_.constFind(seenKey(copy->body ? bodyPath(copy->original) : recordPath(copy->original)));
+    if (written == written_.constEnd())
+        return false;
+    FileState state = FileState::Missing;
+    const std::optional<QByteArray> bytes = readBytes(dataFolder() + fileName, state);
+    return bytes && SeenContent::of(*bytes) == *written;
 }
 
 std::optional<QByteArray> NoteFiles::adoptConflictCopy(const QString& fileName, QString* error) {
@@ -415,33 +501,75 @@ std::optional<QByteArray> NoteFiles::adoptConflictCopy(const QString& fileName, 
             if (!name.isEmpty())
                 QFile::remove(folder + name); // one left behind is adopted again, into the same note
     };
-    // A copy that says only what the note says adds nothing.
-    const bool sameRecord =
-        recordCopy.isEmpty() || (ownRecord && withoutIds(*record) == withoutIds(*ownRecord));
+    // A copy that says only what the note says adds nothing; nor does a copy of the record
+    // alone that says only where the note stood and how large it was.
+    const bool sameRecord = recordCopy.isEmpty() ||
+                            (ownRecord && withoutIds(*record) == withoutIds(*ownRecord)) ||
+                            (bodyCopy.isEmpty() && ownRecord &&
+                             withoutPlaceAndTitle(*record) == withoutPlaceAndTitle(*ownRecord));
     const bool sameBody = bodyCopy.isEmpty() || ownBody == body;
     if (ownRecord && sameRecord && sameBody) {
         removeCopies();
         return QByteArray();
     }
 
+    const std::optional<QByteArray> id = makeNoteFrom(copy->original, tag, record, body, error);
+    if (id)
+        removeCopies();
+    return id;
+}
+
+std::optional<QByteArray> NoteFiles::copyAsNewNote(QByteArrayView id, QString* error) {
+    const auto fail = [error](const QString& reason) -> std::optional<QByteArray> {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    if (!isNoteId(id))
+        return fail(QStringLiteral("no valid note id"));
+    FileState recordState = FileState::Missing, bodyState = FileState::Missing;
+    const std::optional<QByteArray> record = readBytes(recordPath(id), recordState);
+    const std::optional<QByteArray> body = readBytes(bodyPath(id), bodyState);
+    if (recordState == FileState::Unreadable || bodyState == FileState::Unreadable || (!record && !body))
+        return fail(QStringLiteral("%1 could not be read").arg(recordPath(id)));
+    // The same version copied again finds the note made from it before.
+    const QByteArray version = QCryptographicHash::hash(
+        record.value_or(QByteArray()) + '\0' + body.value_or(QByteArray()), QCryptographicHash::Blake2b_256);
+    return makeNoteFrom(id, QLatin1String("copy-") + QLatin1String(version.toHex().left(16)), record, body,
+                        error);
+}
+
+std::optional<QByteArray> NoteFiles::makeNoteFrom(QByteArrayView original, QStringView tag,
+                                                  const std::optional<QByteArray>& record,
+                                                  const std::optional<QByteArray>& body, QString* error) {
+    // A file that holds the bytes already (made by another computer from the same copy) is
+    // not written again.
+    const auto put = [this, error](const QString& path, const QByteArray& bytes) {
+        if (nameTaken(path)) {
+            remember(path, SeenContent::of(bytes));
+            return true;
+        }
+        return writeFile(path, bytes, error);
+    };
     for (int attempt = 0; attempt < kConflictAttempts; ++attempt) {
-        const QByteArray id = conflictNoteId(copy->original, tag, attempt);
-        if (id.isEmpty() || id == copy->original)
+        const QByteArray id = conflictNoteId(original, tag, attempt);
+        if (id.isEmpty() || id == original)
             continue;
         // Without a record to copy, a record that names the note and leaves the rest to the
         // fallbacks, the same on every computer.
-        const QByteArray newRecord = renamedRecord(record.value_or(QByteArray()), copy->original, id);
+        const QByteArray newRecord = placedBeside(renamedRecord(record.value_or(QByteArray()), original, id));
         if (!freeFor(recordPath(id), newRecord) || !freeFor(bodyPath(id), body))
             continue;
         // The body first: once the record is there, the note is.
-        if (body && !writeFile(bodyPath(id), *body, error))
+        if (body && !put(bodyPath(id), *body))
             return std::nullopt;
-        if (!writeFile(recordPath(id), newRecord, error))
+        if (!put(recordPath(id), newRecord))
             return std::nullopt;
-        removeCopies();
         return id;
     }
-    return fail(QStringLiteral("no free note id for %1").arg(fileName));
+    if (error)
+        *error = QStringLiteral("no free note id for a copy of %1").arg(idText(original));
+    return std::nullopt;
 }
 
 int NoteFiles::removeLeftovers() {

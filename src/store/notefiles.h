@@ -93,6 +93,10 @@ class NoteFiles {
     // removed it since, and for a file the program has not seen. Costs a stat, and a read only
     // when the size is what it was.
     bool holdsWhatItSaw(const QString& path) const;
+    // True when someone else has made, changed or removed the file at `path` since the program
+    // last read or wrote it: a change from elsewhere that has not been taken yet. False for a
+    // file the program has not seen, and for one it cannot look at (a write finds that out).
+    bool changedElsewhere(const QString& path) const;
 
     // Makes a synchroniser's conflict copy `fileName` (a name in the data folder) a note of its
     // own, together with the copy of the note's other file made in the same conflict (the same
@@ -101,27 +105,48 @@ class NoteFiles {
     // body. The new id is the old one (cut to 18 bytes) followed by two lower-case letters
     // drawn from a hash of the old id and the tag: every computer that adopts the same copy
     // makes the same files under the same id. An id whose files exist with other bytes is never
-    // written over; the next letters drawn are tried instead.
+    // written over; the next letters drawn are tried instead. The new note stands a step below
+    // and right of the one it copies, so both are seen. A copy of the record alone that differs
+    // from the note's record only in place, size, folding or title (what moving a note and
+    // typing change; the title comes from the text) holds nothing the user would miss and is
+    // only removed.
     // Returns the id of the note that holds the copy now (new, or made before from the same
     // copy); empty when there was nothing to adopt (the copy is gone, or said nothing the note
     // does not say: it is then only removed); nothing, with `error` set, when it could not be
     // done (the copies are then left as they are).
     std::optional<QByteArray> adoptConflictCopy(const QString& fileName, QString* error = nullptr);
+    // True when the conflict copy `fileName` holds what this program last wrote into the note
+    // file it copies: the synchroniser set this computer's own version aside here. Every
+    // computer that shares the notes gets the copy; the one whose version it is adopts it at
+    // once, the others only when it is still there a good while later (its version may come
+    // from a computer whose program is not running), so that two computers do not write the
+    // same new note at the same moment.
+    bool setAsideHere(const QString& fileName) const;
     // The id that the copies tagged `tag` of note `original` take at the `attempt`-th try
     // (0, 1, ...); empty when that try yields no valid id.
     static QByteArray conflictNoteId(QByteArrayView original, QStringView tag, int attempt);
+    // Makes what note `id`'s files hold now a note of its own, as adoptConflictCopy makes a
+    // conflict copy one (an id derived from `id` and the body's bytes, a step below and right);
+    // the note's own files stay as they are. For the version another computer wrote while this
+    // one has text of its own not yet saved. The new id; nothing, with `error` set, when it
+    // could not be made.
+    std::optional<QByteArray> copyAsNewNote(QByteArrayView id, QString* error = nullptr);
 
     // Fills `record` (whose oid names the note) from its record file; every missing key takes its
     // fallback. Missing and Unreadable both leave the fallbacks in every field.
     FileState loadRecord(NoteRecord& record);
     // Writes `record` into its record file, keeping the lines the record does not own. False
     // when the file was not written (`error` says why); a file that exists but could not be
-    // read is never overwritten.
-    bool saveRecord(const NoteRecord& record, QString* error = nullptr);
+    // read is never overwritten, nor one changed elsewhere since the program last saw it
+    // (`changedElsewhere` is then set: the caller takes that change first). A file that differs
+    // from the record only in ini_name and doc_name, which name this computer's folder, is left
+    // as it is: two computers sharing the notes would otherwise rewrite each other's records.
+    bool saveRecord(const NoteRecord& record, QString* error = nullptr, bool* changedElsewhere = nullptr);
 
     BodyLoad loadBody(QByteArrayView id);
-    // Replaces the body file with `rtf`.
-    bool saveBody(QByteArrayView id, QByteArrayView rtf, QString* error = nullptr);
+    // Replaces the body file with `rtf`; as saveRecord, never over a file changed elsewhere.
+    bool saveBody(QByteArrayView id, QByteArrayView rtf, QString* error = nullptr,
+                  bool* changedElsewhere = nullptr);
 
     // Moves both files of a note to the desktop's trash, or removes them where there is no
     // trash. True when neither file is left in the data folder.
@@ -143,9 +168,15 @@ class NoteFiles {
     std::optional<QByteArray> readFile(const QString& path, FileState& state);
     bool writeFile(const QString& path, QByteArrayView bytes, QString* error);
     void remember(const QString& path, const SeenContent& seen);
+    // The note files of a new note made from `record` and `body` of note `original`, under the
+    // first free id drawn for `tag`.
+    std::optional<QByteArray> makeNoteFrom(QByteArrayView original, QStringView tag,
+                                           const std::optional<QByteArray>& record,
+                                           const std::optional<QByteArray>& body, QString* error);
 
-    // Keyed by the cleaned path.
+    // Keyed by the cleaned path: what the program last saw, and what it last wrote.
     QHash<QString, SeenContent> seen_;
+    QHash<QString, SeenContent> written_;
 };
 
 // The program's one NoteFiles.

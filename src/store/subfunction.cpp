@@ -267,6 +267,28 @@ void CopySettings(NoteRecord& to, const NoteRecord& from) {
     std::memcpy(to.sound_file, from.sound_file, sizeof to.sound_file);
 }
 
+namespace {
+bool sameField(const NoteRecord& a, const NoteRecord& b, const KeyDef& def) {
+    return def.text ? fieldBytes(a, def) == fieldBytes(b, def) : intField(a, def) == intField(b, def);
+}
+} // namespace
+
+bool SameNoteRecord(const NoteRecord& a, const NoteRecord& b) {
+    return std::all_of(std::begin(kKeys), std::end(kKeys),
+                       [&](const KeyDef& def) { return sameField(a, b, def); });
+}
+
+void MergeNoteRecord(NoteRecord& theirs, const NoteRecord& base, const NoteRecord& mine) {
+    for (const KeyDef& def : kKeys) {
+        if (sameField(base, mine, def))
+            continue;
+        if (def.text)
+            std::memcpy(textField(theirs, def), textField(mine, def), def.size);
+        else
+            intField(theirs, def) = intField(mine, def);
+    }
+}
+
 void ListFiles(const QString& folder, const QString& pattern, QStringList& list) {
     list.clear();
     // Name filters match without regard to case, so "X.INI" is a note file too.

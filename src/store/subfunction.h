@@ -92,6 +92,13 @@ void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile);
 // settings dialog edits) from `from` into `to`.
 void CopySettings(NoteRecord& to, const NoteRecord& from);
 
+// True when two records hold the same values in every field.
+bool SameNoteRecord(const NoteRecord& a, const NoteRecord& b);
+// Merges a change made here with one made elsewhere: `theirs` (read from the note's file) takes
+// from `mine` every field in which `mine` differs from `base` (the record as last written or
+// read here). Fields changed on both sides keep this side's value.
+void MergeNoteRecord(NoteRecord& theirs, const NoteRecord& base, const NoteRecord& mine);
+
 // Replaces `list` with the names of the plain files in `folder` matching `pattern` ("*.ini"),
 // skipping names that begin with '.' or contain "default".
 void ListFiles(const QString& folder, const QString& pattern, QStringList& list);

@@ -5,10 +5,7 @@
 #
 #   st_start_pair DIR_A DIR_B         peers A and B share DIR_A <-> DIR_B; returns once they are
 #                                     connected and both sides are idle and complete
-#   st_wait_file DIR NAME [FILE] [s]  until DIR/NAME exists (with exactly FILE's bytes if given)
-#   st_wait_gone DIR NAME [s]         until DIR/NAME is gone
 #   st_wait_in_sync [s]               until both sides are idle and hold everything the other has
-#   st_conflicts DIR NAME             the conflict copies of NAME in DIR, one a line
 #   st_listing DIR                    every name in DIR, sorted, on one line
 #   st_disconnect / st_reconnect      A pauses / resumes B: changes made meanwhile collide
 #   st_scan A|B                       scan that side's folder now; returns when the scan is done
@@ -214,29 +211,6 @@ st_in_sync() {
 
 st_wait_in_sync() {
     e2e_wait_for "${1:-20}" st_in_sync || st_fail "the folders did not come in step"
-}
-
-st_file_is() {
-    local path=$1 expected=${2:-}
-    [[ -f "$path" ]] && { [[ -z "$expected" ]] || cmp -s "$path" "$expected"; }
-}
-
-st_wait_file() {
-    local dir=$1 name=$2 expected=${3:-} seconds=${4:-20}
-    e2e_wait_for "$seconds" st_file_is "$dir/$name" "$expected" ||
-        st_fail "$dir/$name did not arrive${expected:+ with the bytes of $expected} within $seconds s"
-}
-
-st_wait_gone() {
-    local dir=$1 name=$2 seconds=${3:-20}
-    e2e_wait_for "$seconds" test ! -e "$dir/$name" || st_fail "$dir/$name was not removed within $seconds s"
-}
-
-st_conflicts() {
-    local dir=$1 name=$2
-    local stem=${name%.*} ext=${name##*.}
-    [[ "$stem" == "$name" ]] && ext="" || ext=".$ext"
-    find "$dir" -maxdepth 1 -name "$stem.sync-conflict-*$ext" -printf '%f\n' | sort
 }
 
 st_listing() {

@@ -4,6 +4,7 @@
 
 #include "note/notehost.h"
 
+#include <QByteArrayList>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -24,6 +25,7 @@ class FakeNoteHost : public NoteHost {
     void reportWriteFailure(const QString& path, const QString& reason = {}) override;
     void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub*) override { ++rang; }
+    void openCopyFromElsewhere(TfrmStikko_sub*, const QByteArray& copyId) override { copies << copyId; }
 
     // The window that hide and delete act on.
     QPointer<TfrmStikko_sub> window;
@@ -31,6 +33,7 @@ class FakeNoteHost : public NoteHost {
     std::function<void(TfrmStikko_sub*)> settingsDialog;
 
     QStringList opened, closed, deleted, addresses, failures, readFailures;
+    QByteArrayList copies; // notes made from changes elsewhere (openCopyFromElsewhere)
     QList<int> settingsPages;
     int printed = 0;
     int gone = 0;

@@ -70,6 +70,7 @@ class DataFolderWatcherTest : public QObject {
     void conflictGap_isNoRemoval_andAPairArrivingInTwoStepsBecomesOneNote();
     void adoptConflictCopy_sameIdAndBytesOnEveryComputer_neverOverwrites();
     void dataFolderGone_removesNothing_andAFolderMadeAnewIsWatched();
+    void writes_neverOverChangesFromElsewhere_norForAnotherComputersFolder();
 
   private:
     // A change to the sentinel note that the watcher must report: every event before it has
@@ -183,7 +184,7 @@ void DataFolderWatcherTest::conflictGap_isNoRemoval_andAPairArrivingInTwoStepsBe
     QVERIFY(syncWrite(data_, QStringLiteral("%1.ini").arg(kSentinel), record(kSentinel, 0)));
 
     DataFolderWatcher watcher(files);
-    watcher.setTimings(10ms, kGrace);
+    watcher.setTimings(10ms, kGrace, 4 * kGrace);
     QSignalSpy added(&watcher, &DataFolderWatcher::noteAdded);
     QSignalSpy changed(&watcher, &DataFolderWatcher::noteChanged);
     QSignalSpy removed(&watcher, &DataFolderWatcher::noteRemoved);
@@ -220,12 +221,21 @@ void DataFolderWatcherTest::conflictGap_isNoRemoval_andAPairArrivingInTwoStepsBe
     NoteRecord adopted;
     InitNoteRecord(adopted, id->constData());
     QCOMPARE(files.loadRecord(adopted), FileState::Loaded);
-    QCOMPARE(adopted.scr_x, a.scr_x);
+    QCOMPARE(adopted.scr_x, a.scr_x + 24); // beside the note it copies
     QVERIFY(!QFile::exists(data_ + bodyCopy) && !QFile::exists(data_ + recordCopy));
     // Its files are the program's own writes: no note added behind its back.
     QVERIFY(passSentinel(changed, 2));
     QVERIFY(added.isEmpty());
     QVERIFY(changed.isEmpty());
+
+    // A copy of a version this program never wrote is the other computer's to adopt: it is
+    // reported here only when it is still there a good while later.
+    const QString theirs = QStringLiteral("%1.sync-conflict-20240101-130000-HIJKLMN.rtf").arg(kA);
+    QVERIFY(syncWrite(data_, theirs, body("another computer's")));
+    QVERIFY(!conflicts.wait(int(3 * kGrace.count())));
+    QVERIFY(conflicts.wait(int(3 * kGrace.count())));
+    QCOMPARE(conflicts.size(), 3);
+    QCOMPARE(conflicts.last().at(0).toString(), theirs);
 }
 
 void DataFolderWatcherTest::adoptConflictCopy_sameIdAndBytesOnEveryComputer_neverOverwrites() {
@@ -260,9 +270,9 @@ void DataFolderWatcherTest::adoptConflictCopy_sameIdAndBytesOnEveryComputer_neve
         QVERIFY2(id && id->size() == 20, qPrintable(error));
         QCOMPARE(*id, NoteFiles::conflictNoteId(kA, QString::fromLatin1(tag), computer));
         QCOMPARE(readAll(data + QString::fromLatin1(*id + ".rtf")), body("loser"));
-        // The copied body takes the note's record, naming the new note.
+        // The copied body takes the note's record, naming the new note, a step beside it.
         const QByteArray newRecord = readAll(data + QString::fromLatin1(*id + ".ini"));
-        QCOMPARE(newRecord, QByteArray(record(kA, 5)).replace(kA, *id));
+        QCOMPARE(newRecord, QByteArray(record(kA, 5 + 24)).replace(kA, *id));
         made[computer] = newRecord;
         QVERIFY(!QFile::exists(data + bodyCopy));
         QCOMPARE(readAll(data + QString::fromLatin1(first + ".rtf")),
@@ -311,6 +321,68 @@ void DataFolderWatcherTest::dataFolderGone_removesNothing_andAFolderMadeAnewIsWa
     QVERIFY(added.wait());
     QCOMPARE(added.takeFirst().at(0).toByteArray(), QByteArray(kB));
     QVERIFY(removed.isEmpty());
+}
+
+void DataFolderWatcherTest::writes_neverOverChangesFromElsewhere_norForAnotherComputersFolder() {
+    NoteFiles files;
+    NoteRecord a;
+    InitNoteRecord(a, kA);
+    a.scr_x = 10;
+    QVERIFY(files.saveRecord(a));
+    QVERIFY(files.saveBody(kA, body("mine")));
+    const QString recordPath = files.recordPath(kA);
+    const QString bodyPath = files.bodyPath(kA);
+
+    // The same record as written on a computer whose program lives in another folder: read and
+    // saved again here, it is left as it is.
+    const QByteArray fromB = readAll(recordPath).replace(env_->folder().toUtf8(), "/home/b/stikko/");
+    QVERIFY(fromB != readAll(recordPath));
+    QVERIFY(syncWrite(data_, QStringLiteral("%1.ini").arg(kA), fromB));
+    NoteRecord taken;
+    InitNoteRecord(taken, kA);
+    QCOMPARE(files.loadRecord(taken), FileState::Loaded);
+    QVERIFY(files.saveRecord(taken));
+    QCOMPARE(readAll(recordPath), fromB);
+
+    // Changed elsewhere since they were read: neither file is written over until it is read.
+    QVERIFY(syncWrite(data_, QStringLiteral("%1.ini").arg(kA),
+                      QByteArray(fromB).replace("scr_x=10", "scr_x=30")));
+    QVERIFY(syncWrite(data_, QStringLiteral("%1.rtf").arg(kA), body("theirs")));
+    QVERIFY(files.changedElsewhere(recordPath) && files.changedElsewhere(bodyPath));
+    bool elsewhere = false;
+    QVERIFY(!files.saveRecord(taken, nullptr, &elsewhere) && elsewhere);
+    elsewhere = false;
+    QVERIFY(!files.saveBody(kA, body("mine 2"), nullptr, &elsewhere) && elsewhere);
+    QCOMPARE(readAll(bodyPath), body("theirs"));
+    QCOMPARE(files.loadRecord(taken), FileState::Loaded);
+    QCOMPARE(taken.scr_x, 30);
+    QCOMPARE(files.loadBody(kA).rtf, body("theirs"));
+    QVERIFY(!files.changedElsewhere(recordPath) && !files.changedElsewhere(bodyPath));
+
+    // What the files hold now, made a note of its own: beside it, the same note when asked again.
+    const std::optional<QByteArray> copy = files.copyAsNewNote(kA);
+    QVERIFY(copy && copy->size() == 20 && copy->startsWith(kA));
+    QCOMPARE(files.copyAsNewNote(kA), copy);
+    QCOMPARE(readAll(files.bodyPath(*copy)), body("theirs"));
+    NoteRecord copied;
+    InitNoteRecord(copied, copy->constData());
+    QCOMPARE(files.loadRecord(copied), FileState::Loaded);
+    QCOMPARE(copied.scr_x, 30 + 24);
+    QVERIFY(files.saveBody(kA, body("mine 2")));
+
+    // A conflict copy of the record alone that says only where the note stood is removed; one
+    // that holds another colour becomes a note.
+    const QByteArray own = readAll(recordPath);
+    const QString moved = QStringLiteral("%1.sync-conflict-20240101-120000-ABCDEFG.ini").arg(kA);
+    QVERIFY(syncWrite(data_, moved, QByteArray(own).replace("scr_x=30", "scr_x=77")));
+    QCOMPARE(files.adoptConflictCopy(moved), std::optional<QByteArray>(QByteArray()));
+    QVERIFY(!QFile::exists(data_ + moved));
+    const QString coloured = QStringLiteral("%1.sync-conflict-20240101-130000-ABCDEFG.ini").arg(kA);
+    QVERIFY(own.contains("titlebk_color="));
+    QVERIFY(syncWrite(data_, coloured, QByteArray(own).replace("titlebk_color=", "titlebk_color=1")));
+    const std::optional<QByteArray> adopted = files.adoptConflictCopy(coloured);
+    QVERIFY(adopted && !adopted->isEmpty());
+    QCOMPARE(readAll(files.bodyPath(*adopted)), body("mine 2"));
 }
 
 QTEST_GUILESS_MAIN(DataFolderWatcherTest)

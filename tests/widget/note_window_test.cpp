@@ -10,6 +10,7 @@
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
+#include "platform/ini.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
@@ -204,6 +205,7 @@ class NoteWindowTest : public QObject {
         note->editor()->setPlainText(body);
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
+        QVERIFY(fire(note->autosaveTimer())); // the title is written with the body
         QCOMPARE(cp949::fieldText(f->stored().title), title);
     }
 
@@ -211,6 +213,9 @@ class NoteWindowTest : public QObject {
         open();
         typeAtEnd(QStringLiteral("\n장보기"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
+        const QByteArray before = readAll(f->iniPath());
+        QVERIFY(fire(note->autosaveTimer())); // with the body, not at every key
+        QVERIFY(readAll(f->iniPath()) != before);
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
         typeAtEnd(QStringLiteral("\nthird line"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
@@ -225,6 +230,7 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("\n장보기"));
         note->editor()->clear();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
+        QVERIFY(fire(note->autosaveTimer()));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
     }
 
@@ -258,6 +264,59 @@ class NoteWindowTest : public QObject {
         QVERIFY(!note->editor()->hasFocus());
         QCOMPARE(readAll(f->iniPath()), ini);
         QCOMPARE(readAll(f->rtfPath()), rtf);
+    }
+
+    // Files changed elsewhere (another computer's version, brought by a synchroniser): taken
+    // without writing; text typed here and not yet saved stays and is saved, the other text
+    // becomes a note of its own; a change made here goes on top of one from elsewhere.
+    void filesChangedElsewhere_nothingIsLostNorSentBack() {
+        open();
+        typeAtEnd(QStringLiteral("\nmine"));
+        QVERIFY(note->isModified());
+        const auto writeElsewhere = [this](const char* key, int value) {
+            IniFile ini = IniFile::fromBytes(readAll(f->iniPath()));
+            ini.writeInteger(key[0] == 't' ? "VALUE_COLOR_SECTION" : "VALUE_SECTION", key, value);
+            return f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".ini"), ini.toBytes());
+        };
+        QVERIFY(writeElsewhere("titlebk_color", 255));
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi theirs\\par second line\\par}"));
+        note->followFiles();
+        QCOMPARE(part<Panel>(note, "pnTitle")->color(), QColor(255, 0, 0));
+        QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("\nmine")));
+        QVERIFY(!note->isModified());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("\nmine")));
+        QCOMPARE(f->host.copies.size(), 1);
+        const QByteArray copy = f->host.copies.first();
+        QCOMPARE(bodyText(f->rtfPath(copy.constData())), QStringLiteral("theirs\nsecond line"));
+        QCOMPARE(f->stored(copy.constData()).titlebk_color, 255);
+        QCOMPARE(f->stored(copy.constData()).scr_x, f->stored().scr_x + 24);
+
+        // Moved here while its colour changes elsewhere: both stay.
+        QVERIFY(writeElsewhere("titlebk_color", 65280));
+        note->placeAt(QRect(70, 80, 300, 200));
+        QCOMPARE(f->stored().scr_x, 70);
+        QCOMPARE(f->stored().titlebk_color, 65280);
+        QCOMPARE(part<Panel>(note, "pnTitle")->color(), QColor(0, 255, 0));
+
+        // Nothing typed: the text from elsewhere shows, and nothing is written.
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi later\\par from elsewhere\\par}"));
+        const QByteArray ini = readAll(f->iniPath());
+        note->followFiles();
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("later\nfrom elsewhere"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("from elsewhere"));
+        QVERIFY(!note->isModified() && !note->autosaveTimer()->isActive());
+        QCOMPARE(readAll(f->iniPath()), ini);
+
+        // Hidden elsewhere: the note goes, writing nothing.
+        QVERIFY(writeElsewhere("isshow", 0));
+        const QByteArray hidden = readAll(f->iniPath());
+        note->followFiles();
+        QTRY_VERIFY(f->host.closed.contains(QLatin1String(kId)));
+        QVERIFY(note.isNull() || note->isClosed());
+        QCOMPARE(readAll(f->iniPath()), hidden);
+        QCOMPARE(bodyText(f->rtfPath()), QStringLiteral("later\nfrom elsewhere"));
     }
 
     void storedRecord_isApplied() {

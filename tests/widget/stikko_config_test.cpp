@@ -48,6 +48,7 @@ public:
   void reportWriteFailure(const QString&, const QString&) override {}
   void reportReadFailure(const QString&) override {}
   void noteRinging(TfrmStikko_sub*) override {}
+  void openCopyFromElsewhere(TfrmStikko_sub*, const QByteArray&) override {}
 };
 
 template <std::size_t N> void put(char (&field)[N], const char* text) {

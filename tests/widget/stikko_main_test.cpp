@@ -7,7 +7,9 @@
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/ini.h"
 #include "platform/rtf.h"
+#include "store/datafolderwatcher.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
@@ -20,14 +22,17 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QMenu>
 #include <QPointer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
@@ -402,6 +407,104 @@ class StikkoMainTest : public QObject {
         QCOMPARE(readNote("20240101_000000_00").isshow, 1);
         form->OpenNoteWindow("20240101_000000_00");
         QCOMPARE(form->noteList.size(), 1);
+    }
+
+    // Another program (a synchroniser) rewrites, adds and removes note files by renaming them
+    // into data/: the windows follow, and nothing they took is written back.
+    void windowsFollowOtherProgramsChanges_writingNothing() {
+        const char* const a = "20240101_000000_00";
+        const char* const b = "20240102_000000_00";
+        const char* const c = "20240103_000000_00";
+        storeNote(a, 1, 10, 20);
+        storeNote(b, 0);
+        form->FormCreate();
+        QVERIFY(form->dataFolderWatcher() != nullptr && form->dataFolderWatcher()->isWatching());
+        form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300),
+                                              std::chrono::milliseconds(600));
+        QCOMPARE(form->noteList.size(), 1);
+        QPointer<TfrmStikko_sub> noteA = form->noteList.first();
+        QVERIFY(test::fire(noteA->autosaveTimer())); // its new body is on disk: nothing unsaved
+
+        // Made elsewhere, then renamed into data/ by another process.
+        const QString staging = env_->path(QStringLiteral("elsewhere/"));
+        QVERIFY(QDir().mkpath(staging));
+        QMap<QString, QByteArray> sent;
+        const auto stage = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(staging + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+            sent[name] = bytes;
+        };
+        const auto deliver = [&] {
+            QStringList names = QDir(staging).entryList(QDir::Files);
+            for (QString& name : names) {
+                name.prepend(staging);
+            }
+            QCOMPARE(QProcess::execute(QStringLiteral("mv"), names << dataPath(QString())), 0);
+        };
+        const auto edited = [](const char* id, const char* key, int value) {
+            IniFile ini = IniFile::fromBytes(test::readAll(dataPath(QLatin1String(id) + QStringLiteral(".ini"))));
+            ini.writeInteger("VALUE_SECTION", key, value);
+            return ini.toBytes();
+        };
+        const QByteArray movedA = edited(a, "scr_x", 300);
+        stage(QLatin1String(a) + QStringLiteral(".ini"), movedA);
+        stage(QLatin1String(a) + QStringLiteral(".rtf"), "{\\rtf1\\ansi from\\par the other computer\\par}");
+        stage(QLatin1String(b) + QStringLiteral(".ini"), edited(b, "isshow", 1));
+        stage(QLatin1String(c) + QStringLiteral(".ini"), QByteArray(movedA).replace(a, c).replace("scr_y=20", "scr_y=500"));
+        stage(QLatin1String(c) + QStringLiteral(".rtf"), "{\\rtf1\\ansi new\\par made elsewhere\\par}");
+        deliver();
+
+        QTRY_COMPARE(form->noteList.size(), 3);
+        QTRY_COMPARE(noteA->pos(), QPoint(300, 20));
+        QCOMPARE(noteA->editor()->toPlainText(), QStringLiteral("from\nthe other computer"));
+        QCOMPARE(noteA->titleCaption(), QStringLiteral("the other computer"));
+        QVERIFY(!noteA->isModified());
+        TfrmStikko_sub* noteC = form->FindNoteWindow(c);
+        QVERIFY(noteC != nullptr && form->FindNoteWindow(b) != nullptr);
+        QCOMPARE(noteC->titleCaption(), QStringLiteral("made elsewhere"));
+        QCOMPARE(noteC->pos(), QPoint(300, 500));
+
+        // A conflict copy of C's body (the other computer's older text): a note of its own, shown.
+        const QString copy = QLatin1String(c) + QStringLiteral(".sync-conflict-20240523-174100-ABCDEFG.rtf");
+        stage(copy, "{\\rtf1\\ansi new\\par the older text\\par}");
+        deliver();
+        sent.remove(copy);
+        QTRY_COMPARE(form->noteList.size(), 4);
+        QCOMPARE(form->noteList.last()->titleCaption(), QStringLiteral("the older text"));
+        QCOMPARE(form->noteList.last()->pos(), QPoint(324, 524)); // beside C
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("the older text")));
+        QVERIFY(!QFile::exists(dataPath(copy)));
+
+        // A record that comes alone shows its note after a while; the body that follows gives
+        // the text and the window's title.
+        const char* const d = "20240104_000000_00";
+        stage(QLatin1String(d) + QStringLiteral(".ini"), QByteArray(movedA).replace(a, d));
+        deliver();
+        QTRY_VERIFY(form->FindNoteWindow(d) != nullptr);
+        stage(QLatin1String(d) + QStringLiteral(".rtf"), "{\\rtf1\\ansi one line\\par}");
+        deliver();
+        QTRY_COMPARE(form->FindNoteWindow(d)->windowTitle(), QStringLiteral("one line"));
+        QCOMPARE(form->FindNoteWindow(d)->editor()->toPlainText(), QStringLiteral("one line"));
+
+        // C hidden elsewhere, A deleted: their windows go.
+        stage(QLatin1String(c) + QStringLiteral(".ini"), edited(c, "isshow", 0));
+        deliver();
+        QCOMPARE(QProcess::execute(QStringLiteral("rm"), {dataPath(QLatin1String(a) + QStringLiteral(".ini")),
+                                                           dataPath(QLatin1String(a) + QStringLiteral(".rtf"))}),
+                 0);
+        QTRY_VERIFY(form->FindNoteWindow(c) == nullptr && form->FindNoteWindow(a) == nullptr);
+        flushDeletes();
+        QVERIFY(noteA.isNull());
+
+        // What arrived is still byte for byte what was sent; the deleted note stays deleted.
+        form->FormClose();
+        sent.remove(QLatin1String(a) + QStringLiteral(".ini"));
+        sent.remove(QLatin1String(a) + QStringLiteral(".rtf"));
+        for (auto it = sent.cbegin(); it != sent.cend(); ++it) {
+            QCOMPARE(test::readAll(dataPath(it.key())), it.value());
+        }
+        QVERIFY(!QFile::exists(dataPath(QLatin1String(a) + QStringLiteral(".ini"))));
+        QVERIFY(!QFile::exists(dataPath(QLatin1String(a) + QStringLiteral(".rtf"))));
     }
 
     void delete_removesBothFiles_withOrWithoutAWindow() {
