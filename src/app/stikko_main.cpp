@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace stikko {
 
@@ -305,9 +306,11 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 }
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
-    // Each note opened here writes its record once, and only when its file does not already
-    // hold it (keys the file lacked, show-all's isshow 1).
+    // Each note opened here has its record written once, and only when its file does not
+    // already hold it (keys the file lacked, show-all's isshow 1): all of them together once
+    // the windows are up, so that their flushes to the disk are waited for once.
     const QByteArrayList ids = noteFiles().listIds();
+    QList<QPointer<TfrmStikko_sub>> opened;
     for (const QByteArray& id : ids) {
         if (FindNoteWindow(id.constData()) != nullptr) {
             continue;
@@ -318,10 +321,22 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
         if (mode == 0 && record.isshow == 0) {
             continue; // stays hidden; its file is not touched
         }
-        // Show-all marks the note shown; the window writes the record as it opens.
+        // Show-all marks the note shown.
         record.isshow = mode == 0 ? record.isshow : 1;
-        openNote(record, state);
+        opened << openNote(record, state, false);
         sendNotePostedEvents();
+    }
+    std::vector<NoteFiles::RecordSave> saves;
+    QList<TfrmStikko_sub*> writing;
+    for (TfrmStikko_sub* note : std::as_const(opened)) {
+        if (note != nullptr && note->recordWritable()) {
+            saves.push_back({&note->record()});
+            writing << note;
+        }
+    }
+    noteFiles().saveRecords(saves);
+    for (qsizetype i = 0; i < writing.size(); ++i) {
+        writing[i]->recordWritten(saves[size_t(i)].saved, saves[size_t(i)].error);
     }
 }
 
@@ -332,11 +347,15 @@ void TfrmStikko_main::sendNotePostedEvents() {
     QCoreApplication::sendPostedEvents();
 }
 
-TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state) {
+TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state, bool writeRecord) {
     auto* note = new TfrmStikko_sub(this, this);
     // Whatever way a window goes, it leaves the list; the pointer is only compared here.
     connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
-    note->open(record, state);
+    if (writeRecord) {
+        note->open(record, state);
+    } else {
+        note->openUnwritten(record, state);
+    }
     noteList.append(note);
     return note;
 }

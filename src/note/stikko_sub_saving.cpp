@@ -76,17 +76,20 @@ void TfrmStikko_sub::updateMark() {
 }
 
 bool TfrmStikko_sub::writeRecord() {
-    if (deleted_ || recordUnreadable_)
+    if (!recordWritable())
         return true; // deleted on purpose, or a file that must not be written over
     QString reason;
-    if (noteFiles().saveRecord(record_, &reason)) {
-        recordDirty_ = false;
+    const bool written = noteFiles().saveRecord(record_, &reason);
+    recordWritten(written, reason);
+    return written;
+}
+
+void TfrmStikko_sub::recordWritten(bool written, const QString& error) {
+    recordDirty_ = !written;
+    if (written)
         writeSucceeded();
-        return true;
-    }
-    recordDirty_ = true;
-    writeFailed(noteFiles().recordPath(noteId(record_)), reason);
-    return false;
+    else
+        writeFailed(noteFiles().recordPath(noteId(record_)), error);
 }
 
 bool TfrmStikko_sub::saveBody() {
