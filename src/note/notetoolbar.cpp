@@ -121,6 +121,60 @@ const QImage& buttonGlyph(const ToolbarItem& item) {
     return glyphs.back().second;
 }
 
+// A button as the flat style paints it in one state over the bar's colour. The style's painter
+// costs more than all else a note draws, and every note's bar shows the same few buttons in
+// the same few states: each look is painted once and shared. The key holds the style's
+// palette as it was before the painting, since the painting follows from it.
+struct StyledButton {
+    const ToolbarItem* item;
+    int state; // hot, held, on, available: one bit each
+    ColorValue parentColor;
+    int depth;
+    qreal ratio;
+    QByteArray palette;
+    QPixmap pixmap;
+};
+
+std::vector<StyledButton>& styledButtons() {
+    static std::vector<StyledButton> buttons;
+    return buttons;
+}
+
+const QPixmap& styledButton(const TXPStyle& style, const ToolbarItem& item, const XPButtonLook& look,
+                            const XPControlState& state, int depth, qreal ratio) {
+    const int bits = int(state.hot) | int(state.mouseDown) << 1 | int(look.down) << 2 | int(state.enabled) << 3;
+    const XPPalette& p = style.workingPalette();
+    QByteArray paletteBytes;
+    for (const ColorValue value :
+         {p.MenuBackColor, p.IconColumnColor, p.SelectionFillColor, p.SelectionFrameColor, p.SelectionTextColor,
+          p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor, p.BarColor, p.GrayedTextColor,
+          p.SeparatorLineColor, p.MenuFrameColor, p.MenuShadowColor, ColorValue(p.HighColorMode),
+          ColorValue(p.FaceLightLevel), ColorValue(p.DownLightLevel)})
+        paletteBytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    std::vector<StyledButton>& buttons = styledButtons();
+    for (const StyledButton& b : buttons) {
+        if (b.item == &item && b.state == bits && b.parentColor == look.parentColor && b.depth == depth &&
+            b.ratio == ratio && b.palette == paletteBytes)
+            return b.pixmap;
+    }
+    if (buttons.empty()) // pixmaps must go before the application does
+        QObject::connect(qApp, &QObject::destroyed, [] { styledButtons().clear(); });
+    // Colours or palettes come and go with the desktop's settings; the few in use stay.
+    if (buttons.size() >= 512)
+        buttons.clear();
+    // The bar's colour is all that lies behind a button (the bar has no bevel), so the
+    // tint combined with it comes out as it would on the bar.
+    QImage image(kButtonSize * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(colors::toQColor(look.parentColor));
+    QPainter painter(&image);
+    XPCanvas canvas(painter, depth);
+    style.PaintSpeedButton(canvas, Edges::of(QRect(QPoint(0, 0), kButtonSize)), look, state);
+    painter.end();
+    buttons.push_back({&item, bits, look.parentColor, depth, ratio, paletteBytes, QPixmap::fromImage(image)});
+    return buttons.back().pixmap;
+}
+
 } // namespace
 
 NoteToolbar::NoteToolbar(QWidget* parent) : ControlPanel(parent) {
@@ -212,10 +266,8 @@ void NoteToolbar::paintButton(QPainter& painter, int index) {
         state.hot = hot;
         state.mouseDown = held;
         state.enabled = c.enabled;
-        painter.save();
-        XPCanvas canvas(painter, style->deviceDepth(this));
-        style->PaintSpeedButton(canvas, Edges::of(c.rect), look, state);
-        painter.restore();
+        painter.drawPixmap(c.rect.topLeft(),
+                           styledButton(*style, item, look, state, style->deviceDepth(this), devicePixelRatio()));
         return;
     }
     // The program's own look: a raised edge under the pointer, sunk while held down or on,
