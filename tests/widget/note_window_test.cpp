@@ -14,8 +14,10 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
+#include "theme/xphelpers.h"
 #include "theme/xpstyle.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -24,16 +26,20 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <cstring>
 #include <memory>
 
 using namespace stikko;
 using namespace stikko::test;
+using stikko::xp::GetShadeColor;
+using stikko::xp::NewColor;
 
 namespace {
 
@@ -122,6 +128,80 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->toolbar()->sizeGrip()->cursor().shape(), Qt::SizeFDiagCursor);
         QVERIFY(note->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(note->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    }
+
+    // The tool bar is one widget: a click at each control's place runs that control's command,
+    // the pointer over it shows its tip (on a note that is not the active window too), and a
+    // screen reader finds each control under its name. Under the flat style the base panel's
+    // bevel comes from its own colour and a hot button is the bar's colour AND the tint.
+    void toolbar_clicksTipsNamesAndFlatLook() {
+        open();
+        note->show();
+        NoteToolbar* bar = note->toolbar();
+        QSignalSpy triggered(bar, &NoteToolbar::triggered);
+        // Close and delete would end the note: here only which command each place asks for.
+        QVERIFY(QObject::disconnect(bar, &NoteToolbar::triggered, note, nullptr));
+        QAccessibleInterface* barAccessible = QAccessible::queryAccessibleInterface(bar);
+        QVERIFY(barAccessible);
+        const std::span<const ToolbarItem> items = toolbarItems();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const QRect r = toolRect(note, items[i].name);
+            QTest::mouseClick(bar, Qt::RightButton, {}, r.center()); // only the left button acts
+            QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
+            QCOMPARE(triggered.size(), int(i) + 1);
+            QCOMPARE(triggered.last().at(0).value<NoteCommand>(), items[i].command);
+            QAccessibleInterface* child = barAccessible->child(int(i));
+            QVERIFY(child);
+            QCOMPARE(child->text(QAccessible::Name), QString::fromUtf16(commandInfo(items[i].command).caption));
+            QCOMPARE(child->role(), QAccessible::Button);
+            QCOMPARE(barAccessible->childAt(bar->mapToGlobal(r.center()).x(), bar->mapToGlobal(r.center()).y()),
+                     child);
+        }
+        QCOMPARE(barAccessible->childCount(), int(items.size()) + 1); // and the size grip
+        QAccessibleInterface* title = QAccessible::queryAccessibleInterface(note->titleBar());
+        QCOMPARE(title->child(int(NoteTitleBar::Picture::Max))->text(QAccessible::Name),
+                 QStringLiteral("확대/축소"));
+
+        QVERIFY(note->testAttribute(Qt::WA_AlwaysShowToolTips));
+        const QRect bullets = toolRect(note, "sbBullets");
+        QTest::mouseMove(bar, bullets.center());
+        QHelpEvent help(QEvent::ToolTip, bullets.center(), bar->mapToGlobal(bullets.center()));
+        QApplication::sendEvent(bar, &help);
+        QCOMPARE(QToolTip::text(), QStringLiteral("들여쓰기"));
+        QToolTip::hideText();
+        QTest::mouseMove(bar, bullets.center() + QPoint(1, 0));
+        QCOMPARE(bar->hotControl(), int(std::find_if(items.begin(), items.end(), [](const ToolbarItem& item) {
+                                            return item.command == NoteCommand::Indent;
+                                        }) - items.begin()));
+
+        // The flat look: the bevel, the hot button (under the pointer now), the toggled one.
+        const XPPalette& p = note->xpStyle()->workingPalette();
+        const ColorValue base = colors::fromQColor(part<Panel>(note, "pnBase")->color());
+        QImage shot = note->grab().toImage();
+        QCOMPARE(colors::fromQColor(shot.pixelColor(1, 1)), NewColor(base, 60));
+        QCOMPARE(colors::fromQColor(shot.pixelColor(1 + 272, 100)), GetShadeColor(base, 60));
+        const ColorValue barColor = colors::fromQColor(bar->color());
+        const ColorValue tint = barColor & NewColor(p.SelectionFillColor, 20);
+        QVERIFY(tint != barColor);
+        shot = bar->grab().toImage();
+        const auto pixel = [&](int x, int y) { return colors::fromQColor(shot.pixelColor(x, y)); };
+        QCOMPARE(pixel(bullets.left() + 1, bullets.bottom() - 1), tint);
+        QCOMPARE(pixel(bullets.right(), bullets.center().y()), p.SelectionFrameColor);
+        const QRect copy = toolRect(note, "sbCopy"); // at rest: the bar shows through
+        QCOMPARE(pixel(copy.left() + 1, copy.bottom() - 1), barColor);
+        QCOMPARE(pixel(copy.right(), copy.center().y()), barColor);
+        note->run(NoteCommand::Indent); // on, and the pointer gone: framed, the bar tinted
+        QTest::mouseMove(bar, QPoint(bar->width() / 2, 30));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(bar, &leave);
+        shot = bar->grab().toImage();
+        QCOMPARE(pixel(bullets.right(), bullets.center().y()), p.SelectionFrameColor);
+        QCOMPARE(pixel(bullets.left() + 1, bullets.bottom() - 1), tint);
+        // The style switched off: no tint anywhere, the bevel from the desktop's colours.
+        note->xpStyle()->SetActive(false);
+        shot = bar->grab().toImage();
+        QCOMPARE(pixel(bullets.left() + 1, bullets.bottom() - 1) == tint, false);
+        QVERIFY(colors::fromQColor(note->grab().toImage().pixelColor(1, 1)) != NewColor(base, 60));
     }
 
     void menus_haveCaptionsShortcutsAndOrder() {
