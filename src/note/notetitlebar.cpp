@@ -51,7 +51,7 @@ void NoteTitleBar::setCaptionColor(const QColor& color) {
 }
 
 void NoteTitleBar::setPicture(Picture picture, const QIcon& icon, QSize size) {
-    pictures_[indexOf(picture)] = {icon, size};
+    pictures_[indexOf(picture)] = {icon, size, QPixmap()};
     update(control(indexOf(picture)).rect);
 }
 
@@ -61,7 +61,12 @@ void NoteTitleBar::setPicture(Picture picture, const QPixmap& pixmap) {
 
 QPixmap NoteTitleBar::picture(Picture picture) const {
     const Shown& shown = pictures_[indexOf(picture)];
-    return shown.icon.isNull() ? QPixmap() : shown.icon.pixmap(shown.size, devicePixelRatioF());
+    if (shown.icon.isNull())
+        return {};
+    const qreal ratio = devicePixelRatioF();
+    if (shown.pixmap.isNull() || shown.pixmap.devicePixelRatio() != ratio)
+        shown.pixmap = shown.icon.pixmap(shown.size, ratio);
+    return shown.pixmap;
 }
 
 void NoteTitleBar::setPictureShown(Picture picture, bool shown) {

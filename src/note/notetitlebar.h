@@ -68,6 +68,8 @@ class NoteTitleBar : public ControlPanel {
     struct Shown {
         QIcon icon;
         QSize size;
+        // The icon as last drawn: asking the icon on every paint costs more than the drawing.
+        mutable QPixmap pixmap;
     };
     Shown pictures_[5];
 };

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
+#include <array>
 #include <vector>
 
 namespace stikko {
@@ -131,7 +132,7 @@ struct StyledButton {
     ColorValue parentColor;
     int depth;
     qreal ratio;
-    QByteArray palette;
+    std::array<ColorValue, 16> palette;
     QPixmap pixmap;
 };
 
@@ -142,19 +143,18 @@ std::vector<StyledButton>& styledButtons() {
 
 const QPixmap& styledButton(const TXPStyle& style, const ToolbarItem& item, const XPButtonLook& look,
                             const XPControlState& state, int depth, qreal ratio) {
-    const int bits = int(state.hot) | int(state.mouseDown) << 1 | int(look.down) << 2 | int(state.enabled) << 3;
+    const int bits =
+        int(state.hot) | int(state.mouseDown) << 1 | int(look.down) << 2 | int(state.enabled) << 3;
     const XPPalette& p = style.workingPalette();
-    QByteArray paletteBytes;
-    for (const ColorValue value :
-         {p.MenuBackColor, p.IconColumnColor, p.SelectionFillColor, p.SelectionFrameColor, p.SelectionTextColor,
-          p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor, p.BarColor, p.GrayedTextColor,
-          p.SeparatorLineColor, p.MenuFrameColor, p.MenuShadowColor, ColorValue(p.HighColorMode),
-          ColorValue(p.FaceLightLevel), ColorValue(p.DownLightLevel)})
-        paletteBytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    const std::array<ColorValue, 16> palette = {
+        p.MenuBackColor,      p.IconColumnColor,   p.SelectionFillColor,   p.SelectionFrameColor,
+        p.SelectionTextColor, p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor,
+        p.BarColor,           p.GrayedTextColor,   p.SeparatorLineColor,   p.MenuFrameColor,
+        p.MenuShadowColor,    p.HighColorMode,     p.FaceLightLevel,       p.DownLightLevel};
     std::vector<StyledButton>& buttons = styledButtons();
     for (const StyledButton& b : buttons) {
         if (b.item == &item && b.state == bits && b.parentColor == look.parentColor && b.depth == depth &&
-            b.ratio == ratio && b.palette == paletteBytes)
+            b.ratio == ratio && b.palette == palette)
             return b.pixmap;
     }
     if (buttons.empty()) // pixmaps must go before the application does
@@ -171,7 +171,7 @@ const QPixmap& styledButton(const TXPStyle& style, const ToolbarItem& item, cons
     XPCanvas canvas(painter, depth);
     style.PaintSpeedButton(canvas, Edges::of(QRect(QPoint(0, 0), kButtonSize)), look, state);
     painter.end();
-    buttons.push_back({&item, bits, look.parentColor, depth, ratio, paletteBytes, QPixmap::fromImage(image)});
+    buttons.push_back({&item, bits, look.parentColor, depth, ratio, palette, QPixmap::fromImage(image)});
     return buttons.back().pixmap;
 }
 
