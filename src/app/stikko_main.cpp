@@ -33,7 +33,6 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 namespace stikko {
 
@@ -306,11 +305,9 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 }
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
-    // Each note opened here has its record written once, and only when its file does not
-    // already hold it (keys the file lacked, show-all's isshow 1): all of them together once
-    // the windows are up, so that their flushes to the disk are waited for once.
+    // Each note opened here writes its record once, and only when its file does not already
+    // hold it (keys the file lacked, show-all's isshow 1).
     const QByteArrayList ids = noteFiles().listIds();
-    QList<QPointer<TfrmStikko_sub>> opened;
     for (const QByteArray& id : ids) {
         if (FindNoteWindow(id.constData()) != nullptr) {
             continue;
@@ -321,22 +318,10 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
         if (mode == 0 && record.isshow == 0) {
             continue; // stays hidden; its file is not touched
         }
-        // Show-all marks the note shown.
+        // Show-all marks the note shown; the window writes the record as it opens.
         record.isshow = mode == 0 ? record.isshow : 1;
-        opened << openNote(record, state, false);
+        openNote(record, state);
         sendNotePostedEvents();
-    }
-    std::vector<NoteFiles::RecordSave> saves;
-    QList<TfrmStikko_sub*> writing;
-    for (TfrmStikko_sub* note : std::as_const(opened)) {
-        if (note != nullptr && note->recordWritable()) {
-            saves.push_back({&note->record()});
-            writing << note;
-        }
-    }
-    noteFiles().saveRecords(saves);
-    for (qsizetype i = 0; i < writing.size(); ++i) {
-        writing[i]->recordWritten(saves[size_t(i)].saved, saves[size_t(i)].error);
     }
 }
 
@@ -347,15 +332,11 @@ void TfrmStikko_main::sendNotePostedEvents() {
     QCoreApplication::sendPostedEvents();
 }
 
-TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state, bool writeRecord) {
+TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state) {
     auto* note = new TfrmStikko_sub(this, this);
     // Whatever way a window goes, it leaves the list; the pointer is only compared here.
     connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
-    if (writeRecord) {
-        note->open(record, state);
-    } else {
-        note->openUnwritten(record, state);
-    }
+    note->open(record, state);
     noteList.append(note);
     return note;
 }

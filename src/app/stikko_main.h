@@ -117,8 +117,8 @@ private:
     void buildTray();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     // A new window for `record` (made, or read from the note's file with `state`), opened
-    // and listed; its record is written unless `writeRecord` leaves that to the caller.
-    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state, bool writeRecord = true);
+    // and listed.
+    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state);
     // Closes a note as `how` says and lets it go; false (and the note stays open and listed)
     // when it could not save itself.
     bool closeNote(TfrmStikko_sub* note, NoteClosing how);

@@ -272,19 +272,6 @@ void TfrmStikko_sub::open(QByteArrayView id) {
 }
 
 void TfrmStikko_sub::open(const NoteRecord& record, FileState state) {
-    takeRecord(record, state);
-    writeRecord();
-    show();
-    applyStayOnTop();
-}
-
-void TfrmStikko_sub::openUnwritten(const NoteRecord& record, FileState state) {
-    takeRecord(record, state);
-    show();
-    applyStayOnTop();
-}
-
-void TfrmStikko_sub::takeRecord(const NoteRecord& record, FileState state) {
     record_ = record;
     closed_ = false;
     deleted_ = false;
@@ -293,6 +280,9 @@ void TfrmStikko_sub::takeRecord(const NoteRecord& record, FileState state) {
     if (state == FileState::Unreadable)
         enterReadOnly(noteFiles().recordPath(noteId(record_)), true);
     applyRecord(noteFiles().loadBody(noteId(record_)), true);
+    writeRecord();
+    show();
+    applyStayOnTop();
 }
 
 void TfrmStikko_sub::takeFromFiles(const NoteRecord& record, const BodyLoad& body) {

@@ -65,12 +65,6 @@ class TfrmStikko_sub : public QWidget {
     // and the body are applied without writing, the window shows, and then the record is
     // written once (nothing is written when the file already holds it).
     void open(const NoteRecord& record, FileState state = FileState::Loaded);
-    // The same, but the record's one write is left to the caller, who writes the records of
-    // the many notes it opens together at once (NoteFiles::saveRecords) and tells each window
-    // how its write went (recordWritten). Only a window whose recordWritable() takes a write.
-    void openUnwritten(const NoteRecord& record, FileState state);
-    bool recordWritable() const { return !deleted_ && !recordUnreadable_; }
-    void recordWritten(bool written, const QString& error);
     // Takes the note's files as they are now while it is open: `record` and `body` are
     // applied as they are, nothing is written and the focus stays where it is.
     void takeFromFiles(const NoteRecord& record, const BodyLoad& body);
@@ -159,8 +153,6 @@ class TfrmStikko_sub : public QWidget {
     void imgVantoClick();
 
     // Applying (nothing of these writes).
-    // What opening does before the record's write: takes `record` and applies it and the body.
-    void takeRecord(const NoteRecord& record, FileState state);
     // The record (and the body, shown as `body` says; a missing one starts with the date line
     // when `newBody`).
     void applyRecord(const BodyLoad& body, bool newBody);

@@ -77,20 +77,17 @@ void TfrmStikko_sub::updateMark() {
 }
 
 bool TfrmStikko_sub::writeRecord() {
-    if (!recordWritable())
+    if (deleted_ || recordUnreadable_)
         return true; // deleted on purpose, or a file that must not be written over
     QString reason;
-    const bool written = noteFiles().saveRecord(record_, &reason);
-    recordWritten(written, reason);
-    return written;
-}
-
-void TfrmStikko_sub::recordWritten(bool written, const QString& error) {
-    recordDirty_ = !written;
-    if (written)
+    if (noteFiles().saveRecord(record_, &reason)) {
+        recordDirty_ = false;
         writeSucceeded();
-    else
-        writeFailed(noteFiles().recordPath(noteId(record_)), error);
+        return true;
+    }
+    recordDirty_ = true;
+    writeFailed(noteFiles().recordPath(noteId(record_)), reason);
+    return false;
 }
 
 bool TfrmStikko_sub::saveBody() {

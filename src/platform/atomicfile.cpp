@@ -8,13 +8,10 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <thread>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,94 +127,30 @@ std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit) {
     return bytes;
 }
 
-namespace {
-
-// A file written into a temporary beside the file it is to replace, not yet on the disk.
-struct Staged {
-    std::unique_ptr<QTemporaryFile> temp;
-    QString target;
-};
-
-// Writes `bytes` into a temporary file beside the file that `path` names; nothing, with a
-// reason, when that cannot be done.
-std::optional<Staged> stage(const QString& path, QByteArrayView bytes, QString* reason) {
-    if (path.isEmpty()) {
-        *reason = QStringLiteral("no file name");
-        return std::nullopt;
-    }
-    Staged staged{nullptr, writeTarget(path)};
-    staged.temp = openTemporary(staged.target, reason);
-    if (!staged.temp || !writeAllBytes(staged.temp->handle(), bytes, reason))
-        return std::nullopt;
-    return staged;
-}
-
-// Puts a flushed temporary file in the place of its target.
-bool commit(Staged& staged, QString* reason) {
-    staged.temp->close();
-    if (::rename(QFile::encodeName(staged.temp->fileName()).constData(),
-                 QFile::encodeName(staged.target).constData()) != 0) {
-        *reason = systemError(errno);
-        return false;
-    }
-    staged.temp->setAutoRemove(false);
-    return true;
-}
-
-} // namespace
-
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
     const auto fail = [error](const QString& reason) {
         if (error)
             *error = reason;
         return false;
     };
-    if (!path.isEmpty() && alreadyHolds(path, bytes))
+    if (path.isEmpty())
+        return fail(QStringLiteral("no file name"));
+    if (alreadyHolds(path, bytes))
         return true;
+    const QString target = writeTarget(path);
     QString reason;
-    std::optional<Staged> staged = stage(path, bytes, &reason);
-    if (!staged)
+    std::unique_ptr<QTemporaryFile> temp = openTemporary(target, &reason);
+    if (!temp)
         return fail(reason);
-    if (::fdatasync(staged->temp->handle()) != 0)
+    if (!writeAllBytes(temp->handle(), bytes, &reason))
+        return fail(reason);
+    if (::fdatasync(temp->handle()) != 0)
         return fail(systemError(errno));
-    if (!commit(*staged, &reason))
-        return fail(reason);
+    temp->close();
+    if (::rename(QFile::encodeName(temp->fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(systemError(errno));
+    temp->setAutoRemove(false);
     return true;
-}
-
-void writeFilesAtomically(std::span<AtomicWrite> files) {
-    std::vector<std::optional<Staged>> staged(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        AtomicWrite& file = files[i];
-        file.written = !file.path.isEmpty() && alreadyHolds(file.path, file.bytes);
-        if (!file.written)
-            staged[i] = stage(file.path, file.bytes, &file.error);
-    }
-    // The flushes, shared out among a few helper threads and this one; nothing else runs
-    // beside the thread that called.
-    std::vector<int> flushErrors(files.size(), 0);
-    std::atomic<std::size_t> next{0};
-    const auto flushSome = [&] {
-        for (std::size_t i = next++; i < staged.size(); i = next++) {
-            if (staged[i] && ::fdatasync(staged[i]->temp->handle()) != 0)
-                flushErrors[i] = errno;
-        }
-    };
-    constexpr std::size_t kMaxHelpers = 15;
-    std::vector<std::thread> helpers;
-    for (std::size_t i = 0; i < std::min(files.size() / 4, kMaxHelpers); ++i)
-        helpers.emplace_back(flushSome);
-    flushSome();
-    for (std::thread& helper : helpers)
-        helper.join();
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!staged[i])
-            continue;
-        if (flushErrors[i] != 0)
-            files[i].error = systemError(flushErrors[i]);
-        else
-            files[i].written = commit(*staged[i], &files[i].error);
-    }
 }
 
 bool isTemporaryFileName(const QString& fileName) {

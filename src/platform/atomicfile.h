@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <span>
 
 namespace stikko {
 
@@ -22,19 +21,6 @@ std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit);
 // the disk is paid for. The bytes go through env::current().writeToFile, which a test may make
 // fail or come up short: a file is only renamed into place when every byte of it is on the disk.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
-
-// One file of a group that writeFilesAtomically writes: `path` and `bytes` in, and out whether
-// it was written (or already held the bytes) and if not, why.
-struct AtomicWrite {
-    QString path;
-    QByteArray bytes;
-    bool written = false;
-    QString error;
-};
-// Writes every file of `files` as writeFileAtomically would, each replaced whole or left as it
-// was on its own; only their flushes to the disk run side by side. Each flush waits for the
-// disk, which serves many at once: a group of small files costs about one wait, not one each.
-void writeFilesAtomically(std::span<AtomicWrite> files);
 
 // True for a name this writer gives its temporary files while it writes `<name>`:
 // "<name>.XXXXXX", six random letters and digits (of at least two of the kinds lower case,

@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 #include <sys/stat.h>
 
 namespace stikko {
@@ -294,56 +293,29 @@ FileState NoteFiles::loadRecord(NoteRecord& record) {
     return state;
 }
 
-bool NoteFiles::recordWrite(const NoteRecord& record, AtomicWrite& write, QString* error) {
+bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
     const QByteArrayView id = noteId(record);
     if (!isNoteId(id)) {
         if (error)
             *error = QStringLiteral("no valid note id");
         return false;
     }
-    write.path = recordPath(id);
+    const QString path = recordPath(id);
     // Read afresh: lines the record does not own (and edits made meanwhile to them) are kept.
     FileState state = FileState::Missing;
-    const std::optional<QByteArray> bytes = readFile(write.path, state);
+    const std::optional<QByteArray> bytes = readFile(path, state);
     if (state == FileState::Unreadable) {
         if (error)
-            *error = QStringLiteral("%1 exists but could not be read; not overwriting it").arg(write.path);
+            *error = QStringLiteral("%1 exists but could not be read; not overwriting it").arg(path);
         return false;
     }
-    IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), write.path);
+    IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
     WriteNoteRecord(ini, record, true);
-    write.bytes = ini.toBytes();
+    const QByteArray updated = ini.toBytes();
     // A file that already says so is left alone (most notes, each time the program starts).
-    write.written = bytes && *bytes == write.bytes;
-    return true;
-}
-
-bool NoteFiles::saveRecord(const NoteRecord& record, QString* error) {
-    AtomicWrite write;
-    if (!recordWrite(record, write, error))
-        return false;
-    return write.written || writeFile(write.path, write.bytes, error);
-}
-
-void NoteFiles::saveRecords(std::span<RecordSave> saves) {
-    std::vector<AtomicWrite> writes;
-    std::vector<RecordSave*> writing;
-    for (RecordSave& save : saves) {
-        AtomicWrite write;
-        const bool writable = recordWrite(*save.record, write, &save.error);
-        save.saved = writable && write.written;
-        if (writable && !write.written) {
-            writes.push_back(std::move(write));
-            writing.push_back(&save);
-        }
-    }
-    writeFilesAtomically(writes);
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        writing[i]->saved = writes[i].written;
-        writing[i]->error = writes[i].error;
-        if (writes[i].written)
-            remember(writes[i].path, SeenContent::of(writes[i].bytes));
-    }
+    if (bytes && *bytes == updated)
+        return true;
+    return writeFile(path, updated, error);
 }
 
 BodyLoad NoteFiles::loadBody(QByteArrayView id) {

@@ -13,11 +13,9 @@
 #include <QStringList>
 #include <array>
 #include <optional>
-#include <span>
 
 namespace stikko {
 
-struct AtomicWrite;
 struct NoteRecord;
 
 // What reading one of a note's files found.
@@ -120,16 +118,6 @@ class NoteFiles {
     // when the file was not written (`error` says why); a file that exists but could not be
     // read is never overwritten.
     bool saveRecord(const NoteRecord& record, QString* error = nullptr);
-    // One record of many written at once: `saved` says whether its file holds it now, `error`
-    // why not.
-    struct RecordSave {
-        const NoteRecord* record = nullptr;
-        bool saved = false;
-        QString error;
-    };
-    // Writes each record as saveRecord would, their flushes to the disk side by side (the notes
-    // opened at start, when many files lack keys or titles they now get).
-    void saveRecords(std::span<RecordSave> saves);
 
     BodyLoad loadBody(QByteArrayView id);
     // Replaces the body file with `rtf`.
@@ -154,9 +142,6 @@ class NoteFiles {
   private:
     std::optional<QByteArray> readFile(const QString& path, FileState& state);
     bool writeFile(const QString& path, QByteArrayView bytes, QString* error);
-    // Makes `write` the write that puts `record` into its record file, `written` already when
-    // the file holds it; false, with `error` set, when the file must not be written.
-    bool recordWrite(const NoteRecord& record, AtomicWrite& write, QString* error);
     void remember(const QString& path, const SeenContent& seen);
 
     // Keyed by the cleaned path.

@@ -10,7 +10,6 @@
 #include <QTest>
 #include <cerrno>
 #include <sys/stat.h>
-#include <vector>
 #include <unistd.h>
 
 using namespace stikko;
@@ -85,26 +84,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("note.rtf")});
         QCOMPARE(calls, mode == 1 ? 2 : 1);
-    }
-
-    // A group is written file by file: each lands whole, one that cannot be written says why
-    // and leaves the others alone, one that already holds its bytes is not touched.
-    void group_eachFileOnItsOwn() {
-        QTemporaryDir dir;
-        std::vector<AtomicWrite> files;
-        for (int i = 0; i < 12; ++i)
-            files.push_back({dir.filePath(QStringLiteral("n%1.ini").arg(i)), "x=" + QByteArray::number(i)});
-        QVERIFY(writeFileAtomically(files[1].path, files[1].bytes));
-        const ino_t kept = inodeOf(files[1].path);
-        files[5].path = dir.filePath(QStringLiteral("missing/n5.ini"));
-        writeFilesAtomically(files);
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            QCOMPARE(files[i].written, i != 5);
-            QCOMPARE(files[i].error.isEmpty(), i != 5);
-            QCOMPARE(readAll(files[i].path), i != 5 ? files[i].bytes : QByteArray());
-        }
-        QCOMPARE(inodeOf(files[1].path), kept);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 11); // no temporaries
     }
 
     void leftoverTemporaries_onlyOursAreRemoved() {
