@@ -85,7 +85,7 @@ void setUpApplication() {
     QApplication::setApplicationName(QStringLiteral("Orbindo Stikko"));
     // The launcher entry and icon the desktop shows for the program's windows.
     QGuiApplication::setDesktopFileName(QStringLiteral("stikko"));
-    QApplication::setWindowIcon(icons::trayIcon());
+    QApplication::setWindowIcon(icons::windowIcon());
     // Notes and dialogs come and go; only the main form's ending ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     fonts::installSubstitutions();

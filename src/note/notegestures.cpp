@@ -7,13 +7,16 @@
 #include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
+#include <utility>
 
 namespace stikko {
 
 using namespace notelayout;
 
-NoteGestures::NoteGestures(QWidget* window, QWidget* titleBar, const QList<QWidget*>& grips)
-    : QObject(window), window_(window), titleBar_(titleBar), grips_(grips) {
+NoteGestures::NoteGestures(QWidget* window, QWidget* titleBar, const QList<QWidget*>& grips,
+                           std::function<bool(const QPoint&)> onTitleControl)
+    : QObject(window), window_(window), titleBar_(titleBar), onTitleControl_(std::move(onTitleControl)),
+      grips_(grips) {
     titleBar_->installEventFilter(this);
     for (QWidget* grip : grips_)
         grip->installEventFilter(this);
@@ -33,6 +36,11 @@ bool NoteGestures::eventFilter(QObject* watched, QEvent* event) {
     auto* me = static_cast<QMouseEvent*>(event);
     if (watched == titleBar_) {
         const QPoint pos = me->position().toPoint();
+        // The title bar's own controls take their presses, and the pointer's moves outside a
+        // move are the title bar's too (its controls follow the pointer).
+        const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
+        if ((press && onTitleControl_ && onTitleControl_(pos)) || (!press && !active_))
+            return false;
         switch (type) {
         case QEvent::MouseButtonPress:
             titlePressed(me->button(), pos);

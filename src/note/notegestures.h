@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPoint>
+#include <functional>
 
 class QWidget;
 
@@ -15,8 +16,10 @@ namespace stikko {
 class NoteGestures : public QObject {
     Q_OBJECT
   public:
-    // Watches `titleBar` and `grips` (all inside `window`) for the mouse.
-    NoteGestures(QWidget* window, QWidget* titleBar, const QList<QWidget*>& grips);
+    // Watches `titleBar` and `grips` (all inside `window`) for the mouse. A press where
+    // `onTitleControl` says the title bar has a control of its own is left to the title bar.
+    NoteGestures(QWidget* window, QWidget* titleBar, const QList<QWidget*>& grips,
+                 std::function<bool(const QPoint&)> onTitleControl = {});
     ~NoteGestures() override;
 
     // A move or a resize is under way.
@@ -52,6 +55,7 @@ class NoteGestures : public QObject {
 
     QWidget* window_;
     QWidget* titleBar_;
+    std::function<bool(const QPoint&)> onTitleControl_;
     QList<QWidget*> grips_;
     bool active_ = false;
     QPoint anchor_; // the press on the title bar, or the pointer's last place on the screen

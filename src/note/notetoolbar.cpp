@@ -1,8 +1,16 @@
 #include "note/notetoolbar.h"
 
 #include "note/notepictures.h"
+#include "theme/colors.h"
 #include "theme/fonts.h"
 #include "theme/icons.h"
+#include "theme/xpstyle.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <array>
+#include <vector>
 
 namespace stikko {
 
@@ -11,8 +19,11 @@ namespace {
 // Text colours (0x00BBGGRR): the font label reads white on the bar; a style's letter is its own
 // indicator, pure red while the selection has the style, else black.
 constexpr int32_t kWhite = 0x00FFFFFF, kIndicatorOn = 0x000000FF, kIndicatorOff = 0;
-// The tops of the text controls (14 pixels high) and of the buttons.
+// The tops of the text controls (14 pixels high) and of the buttons (18 x 17).
 constexpr int kTextTop = 2, kTextHeight = 14, kButtonTop = 1;
+constexpr QSize kButtonSize(18, 17);
+constexpr QSize kGlyphSize(16, 16);
+constexpr Qt::Alignment kMeasuredAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 
 QFont faceFont(ToolbarFace face) {
     if (face == ToolbarFace::Arial) {
@@ -26,64 +37,165 @@ QFont faceFont(ToolbarFace face) {
     return font;
 }
 
-QWidget* makeText(const ToolbarItem& item, QWidget* parent) {
-    auto* label = new ClickLabel(QString::fromUtf16(item.text), parent);
-    label->setFont(faceFont(item.face));
-    // The font label reads white on the bar; the style letters are their own indicators.
-    label->setFontColor(item.face == ToolbarFace::Arial ? kWhite : kIndicatorOff);
-    if (item.width > 0) {
-        label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(item.left, kTextTop, item.width, kTextHeight);
-        return label;
+// The place of a text control at the bar's design width: its own width, or as wide as its
+// text (the same for every note: measured once per face and text).
+QRect textRect(const ToolbarItem& item) {
+    if (item.width > 0)
+        return {item.left, kTextTop, item.width, kTextHeight};
+    static std::vector<std::pair<const ToolbarItem*, QSize>> measured;
+    for (const auto& [known, size] : measured) {
+        if (known == &item)
+            return {QPoint(item.left, kTextTop), size};
     }
-    // A text as wide as it is, the same for every note: measured once.
-    static QSize measured;
-    if (measured.isEmpty()) {
-        label->adjustSize();
-        measured = label->size();
-    } else {
-        label->resize(measured);
-    }
-    label->move(item.left, kTextTop);
-    return label;
+    const QSize size = QFontMetrics(faceFont(item.face))
+                           .boundingRect(QRect(0, 0, 2000, 2000), int(kMeasuredAlignment),
+                                         QString::fromUtf16(item.text))
+                           .size();
+    measured.emplace_back(&item, size);
+    return {QPoint(item.left, kTextTop), size};
 }
 
-QWidget* makeButton(const ToolbarItem& item, QWidget* parent) {
-    const NoteCommandInfo& info = commandInfo(item.command);
-    auto* button = new SpeedButton(parent);
-    button->setGeometry(item.left, kButtonTop, 18, 17);
-    button->setIcon(icons::editIcon(info.picture));
-    button->setCheckable(info.hasState);
-    return button;
+// Pictures and texts drawn once and shared by every note's bar: a note has a dozen, and
+// hundreds of notes show the same few.
+struct Drawn {
+    const ToolbarItem* item;
+    int32_t color; // texts: their colour; pictures: 1 when drawn disabled
+    qreal ratio;
+    QPixmap pixmap;
+};
+
+std::vector<Drawn>& drawnCache() {
+    static std::vector<Drawn> drawn;
+    return drawn;
+}
+
+const QPixmap* findDrawn(const ToolbarItem* item, int32_t color, qreal ratio) {
+    for (const Drawn& d : drawnCache()) {
+        if (d.item == item && d.color == color && d.ratio == ratio)
+            return &d.pixmap;
+    }
+    return nullptr;
+}
+
+const QPixmap& keepDrawn(const ToolbarItem* item, int32_t color, qreal ratio, QPixmap pixmap) {
+    std::vector<Drawn>& drawn = drawnCache();
+    if (drawn.empty()) // pixmaps must go before the application does
+        QObject::connect(qApp, &QObject::destroyed, [] { drawnCache().clear(); });
+    drawn.push_back({item, color, ratio, std::move(pixmap)});
+    return drawn.back().pixmap;
+}
+
+const QPixmap& textPicture(const ToolbarItem& item, QSize size, int32_t color, qreal ratio) {
+    if (const QPixmap* known = findDrawn(&item, color, ratio))
+        return *known;
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setFont(faceFont(item.face));
+    p.setPen(colors::toQColor(color));
+    p.drawText(QRect(QPoint(0, 0), size), int(item.width > 0 ? Qt::AlignCenter : kMeasuredAlignment),
+               QString::fromUtf16(item.text));
+    p.end();
+    return keepDrawn(&item, color, ratio, std::move(pixmap));
+}
+
+const QPixmap& buttonPicture(const ToolbarItem& item, bool enabled, qreal ratio) {
+    const int32_t mode = enabled ? 0 : 1;
+    if (const QPixmap* known = findDrawn(&item, mode, ratio))
+        return *known;
+    const QIcon icon = icons::editIcon(commandInfo(item.command).picture);
+    return keepDrawn(&item, mode, ratio,
+                     icon.pixmap(kGlyphSize, ratio, enabled ? QIcon::Normal : QIcon::Disabled));
+}
+
+// The flat style's glyph of a button: its picture at one pixel per unit, as the style's own
+// painters take pictures.
+const QImage& buttonGlyph(const ToolbarItem& item) {
+    static std::vector<std::pair<const ToolbarItem*, QImage>> glyphs;
+    for (const auto& [known, glyph] : glyphs) {
+        if (known == &item)
+            return glyph;
+    }
+    const QIcon icon = icons::editIcon(commandInfo(item.command).picture);
+    glyphs.emplace_back(&item, icon.pixmap(kGlyphSize, 1.0).toImage().convertToFormat(QImage::Format_ARGB32));
+    return glyphs.back().second;
+}
+
+// A button as the flat style paints it in one state over the bar's colour. The style's painter
+// costs more than all else a note draws, and every note's bar shows the same few buttons in
+// the same few states: each look is painted once and shared. The key holds the style's
+// palette as it was before the painting, since the painting follows from it.
+struct StyledButton {
+    const ToolbarItem* item;
+    int state; // hot, held, on, available: one bit each
+    ColorValue parentColor;
+    int depth;
+    qreal ratio;
+    std::array<ColorValue, 16> palette;
+    QPixmap pixmap;
+};
+
+std::vector<StyledButton>& styledButtons() {
+    static std::vector<StyledButton> buttons;
+    return buttons;
+}
+
+const QPixmap& styledButton(const TXPStyle& style, const ToolbarItem& item, const XPButtonLook& look,
+                            const XPControlState& state, int depth, qreal ratio) {
+    const int bits =
+        int(state.hot) | int(state.mouseDown) << 1 | int(look.down) << 2 | int(state.enabled) << 3;
+    const XPPalette& p = style.workingPalette();
+    const std::array<ColorValue, 16> palette = {
+        p.MenuBackColor,      p.IconColumnColor,   p.SelectionFillColor,   p.SelectionFrameColor,
+        p.SelectionTextColor, p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor,
+        p.BarColor,           p.GrayedTextColor,   p.SeparatorLineColor,   p.MenuFrameColor,
+        p.MenuShadowColor,    p.HighColorMode,     p.FaceLightLevel,       p.DownLightLevel};
+    std::vector<StyledButton>& buttons = styledButtons();
+    for (const StyledButton& b : buttons) {
+        if (b.item == &item && b.state == bits && b.parentColor == look.parentColor && b.depth == depth &&
+            b.ratio == ratio && b.palette == palette)
+            return b.pixmap;
+    }
+    if (buttons.empty()) // pixmaps must go before the application does
+        QObject::connect(qApp, &QObject::destroyed, [] { styledButtons().clear(); });
+    // Colours or palettes come and go with the desktop's settings; the few in use stay.
+    if (buttons.size() >= 512)
+        buttons.clear();
+    // The bar's colour is all that lies behind a button (the bar has no bevel), so the
+    // tint combined with it comes out as it would on the bar.
+    QImage image(kButtonSize * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(colors::toQColor(look.parentColor));
+    QPainter painter(&image);
+    XPCanvas canvas(painter, depth);
+    style.PaintSpeedButton(canvas, Edges::of(QRect(QPoint(0, 0), kButtonSize)), look, state);
+    painter.end();
+    buttons.push_back({&item, bits, look.parentColor, depth, ratio, palette, QPixmap::fromImage(image)});
+    return buttons.back().pixmap;
 }
 
 } // namespace
 
-NoteToolbar::NoteToolbar(QWidget* parent) : Panel(parent) {
+NoteToolbar::NoteToolbar(QWidget* parent) : ControlPanel(parent) {
     setObjectName(QStringLiteral("pnBottom"));
     for (const ToolbarItem& item : toolbarItems()) {
-        QWidget* widget = item.face == ToolbarFace::Picture ? makeButton(item, this) : makeText(item, this);
-        widget->setObjectName(QString::fromLatin1(item.name));
+        const NoteCommandInfo& info = commandInfo(item.command);
+        Control control;
+        const bool picture = item.face == ToolbarFace::Picture;
+        control.rect = picture ? QRect(QPoint(item.left, kButtonTop), kButtonSize) : textRect(item);
         if (item.tip)
-            widget->setToolTip(QString::fromUtf16(item.tip));
-        widget->setAccessibleName(QString::fromUtf16(commandInfo(item.command).caption));
-        const NoteCommand command = item.command;
-        if (auto* label = qobject_cast<ClickLabel*>(widget)) {
-            connect(label, &ClickLabel::clicked, this, [this, command](Qt::MouseButton button) {
-                if (button == Qt::LeftButton)
-                    emit triggered(command);
-            });
-        } else {
-            auto* button = static_cast<SpeedButton*>(widget);
-            connect(button, &QAbstractButton::clicked, this, [this, button, command] {
-                // The window decides the state: the button's own toggle is taken back.
-                if (button->isCheckable())
-                    button->setChecked(!button->isChecked());
-                emit triggered(command);
-            });
-        }
-        controls_.append({&item, widget});
+            control.tip = QString::fromUtf16(item.tip);
+        control.name = QString::fromUtf16(info.caption);
+        control.checkable = info.hasState;
+        // The labels are links of a kind: the hand shows they can be clicked.
+        control.cursor = picture ? Qt::ArrowCursor : Qt::PointingHandCursor;
+        addControl(control);
     }
+    connect(this, &ControlPanel::controlClicked, this, [this](int index, Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            emit triggered(toolbarItems()[std::size_t(index)].command);
+    });
     sizeGrip_ = new ImageBox(this);
     sizeGrip_->setObjectName(QStringLiteral("imgSize"));
     sizeGrip_->resize(16, 16);
@@ -91,34 +203,108 @@ NoteToolbar::NoteToolbar(QWidget* parent) : Panel(parent) {
     sizeGrip_->setCursor(Qt::SizeFDiagCursor);
 }
 
-const NoteToolbar::Control* NoteToolbar::find(NoteCommand command) const {
-    for (const Control& control : controls_) {
-        if (control.item->command == command)
-            return &control;
+int NoteToolbar::find(NoteCommand command) const {
+    const std::span<const ToolbarItem> items = toolbarItems();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].command == command)
+            return int(i);
     }
-    return nullptr;
+    return -1;
 }
 
 void NoteToolbar::setChecked(NoteCommand command, bool on) {
-    const Control* control = find(command);
-    if (!control)
-        return;
-    if (auto* label = qobject_cast<ClickLabel*>(control->widget))
-        label->setFontColor(on ? kIndicatorOn : kIndicatorOff);
-    else
-        static_cast<SpeedButton*>(control->widget)->setChecked(on);
+    if (const int index = find(command); index >= 0)
+        setControlChecked(index, on);
 }
 
 void NoteToolbar::setCommandEnabled(NoteCommand command, bool enabled) {
-    if (const Control* control = find(command))
-        control->widget->setEnabled(enabled);
+    if (const int index = find(command); index >= 0)
+        setControlEnabled(index, enabled);
+}
+
+QRect NoteToolbar::controlRect(NoteCommand command) const {
+    const int index = find(command);
+    return index >= 0 ? control(index).rect : QRect();
+}
+
+bool NoteToolbar::isChecked(NoteCommand command) const {
+    const int index = find(command);
+    return index >= 0 && control(index).checked;
+}
+
+bool NoteToolbar::isCommandEnabled(NoteCommand command) const {
+    const int index = find(command);
+    return index >= 0 && control(index).enabled;
+}
+
+void NoteToolbar::paintControl(QPainter& painter, int index) {
+    if (toolbarItems()[std::size_t(index)].face == ToolbarFace::Picture)
+        paintButton(painter, index);
+    else
+        paintText(painter, index);
+}
+
+void NoteToolbar::paintText(QPainter& painter, int index) {
+    const ToolbarItem& item = toolbarItems()[std::size_t(index)];
+    const Control& c = control(index);
+    const int32_t color =
+        item.face == ToolbarFace::Arial ? kWhite : (c.checked ? kIndicatorOn : kIndicatorOff);
+    painter.drawPixmap(c.rect.topLeft(), textPicture(item, c.rect.size(), color, devicePixelRatio()));
+}
+
+void NoteToolbar::paintButton(QPainter& painter, int index) {
+    const ToolbarItem& item = toolbarItems()[std::size_t(index)];
+    const Control& c = control(index);
+    const bool hot = hotControl() == index && c.enabled;
+    const bool held = hot && pressedControl() == index;
+    if (const TXPStyle* style = activeXPStyle()) {
+        XPButtonLook look;
+        look.glyph = buttonGlyph(item);
+        look.parentColor = colors::fromQColor(color());
+        look.down = c.checked;
+        XPControlState state;
+        state.hot = hot;
+        state.mouseDown = held;
+        state.enabled = c.enabled;
+        painter.drawPixmap(c.rect.topLeft(),
+                           styledButton(*style, item, look, state, style->deviceDepth(this), devicePixelRatio()));
+        return;
+    }
+    // The program's own look: a raised edge under the pointer, sunk while held down or on,
+    // the picture then one pixel down and to the right.
+    const QRect r = c.rect.adjusted(0, 0, -1, -1);
+    const bool sunken = held || c.checked;
+    const QColor light = palette().color(QPalette::Light);
+    const QColor dark = palette().color(QPalette::Dark);
+    const auto edges = [&](const QColor& topLeft, const QColor& bottomRight) {
+        painter.setPen(topLeft);
+        painter.drawLine(r.topLeft(), r.topRight());
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+        painter.setPen(bottomRight);
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+    };
+    if (sunken) {
+        painter.fillRect(c.rect, palette().color(QPalette::Button).lighter(110));
+        edges(dark, light);
+    } else if (hot) {
+        edges(light, dark);
+    }
+    const QPixmap& pixmap = buttonPicture(item, c.enabled, devicePixelRatio());
+    const int shift = sunken ? 1 : 0;
+    painter.drawPixmap(c.rect.left() + (c.rect.width() - kGlyphSize.width()) / 2 + shift,
+                       c.rect.top() + (c.rect.height() - kGlyphSize.height()) / 2 + shift, pixmap);
 }
 
 void NoteToolbar::resizeEvent(QResizeEvent* event) {
-    Panel::resizeEvent(event);
-    for (const Control& control : std::as_const(controls_)) {
-        if (control.item->fromRight)
-            control.widget->move(width() - (kToolbarDesignWidth - control.item->left), control.widget->y());
+    ControlPanel::resizeEvent(event);
+    const std::span<const ToolbarItem> items = toolbarItems();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!items[i].fromRight)
+            continue;
+        QRect r = control(int(i)).rect;
+        r.moveLeft(width() - (kToolbarDesignWidth - items[i].left));
+        setControlRect(int(i), r);
     }
     sizeGrip_->move(width() - sizeGrip_->width(), height() - sizeGrip_->height());
 }

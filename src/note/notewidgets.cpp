@@ -2,6 +2,7 @@
 
 #include "platform/rtf.h"
 #include "theme/colors.h"
+#include "theme/xpstyle.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -14,12 +15,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QStyleOptionButton>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <algorithm>
-#include <vector>
 
 namespace stikko {
 
@@ -59,6 +58,14 @@ QRect Panel::innerRect() const {
     return rect().adjusted(inset, inset, -inset, -inset);
 }
 
+void Panel::setXPStyle(const TXPStyle* style) {
+    xpStyle_ = style;
+}
+
+const TXPStyle* Panel::activeXPStyle() const {
+    return xpStyle_ && xpStyle_->Active() ? xpStyle_.data() : nullptr;
+}
+
 void Panel::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     // Only what shows is filled: the opaque controls inside cover the rest, and filling the
@@ -66,18 +73,37 @@ void Panel::paintEvent(QPaintEvent* event) {
     for (const QRect& r : event->region())
         p.fillRect(r, color_);
     if (bevel_ == Bevel::Raised && width() > 0 && height() > 0) {
-        // Light edge at the top and left, shadow at the bottom and right (the shadow wins at
-        // the two corners they share). One-pixel fills rather than lines, which take a slow
-        // path through a clip.
-        const QRect r = rect();
-        const QColor light = palette().color(QPalette::Light);
-        const QColor shadow = colors::toQColor(colors::systemColorValue(colors::kButtonShadow));
-        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
-        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
-        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
-        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
+        if (const TXPStyle* style = activeXPStyle()) {
+            XPCanvas canvas(p, style->deviceDepth(this));
+            XPPanelLook look;
+            look.color = colors::fromQColor(color_);
+            look.outer = XPBevel::Raised;
+            look.borderWidth = borderWidth_;
+            style->PaintPanel(canvas, Edges::of(rect()), look);
+        } else {
+            // Light edge at the top and left, shadow at the bottom and right (the shadow wins
+            // at the two corners they share). One-pixel fills rather than lines, which take a
+            // slow path through a clip.
+            const QRect r = rect();
+            const QColor light = palette().color(QPalette::Light);
+            const QColor shadow = colors::toQColor(colors::systemColorValue(colors::kButtonShadow));
+            p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
+            p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
+            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
+            p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
+        }
     }
+    if (const TXPStyle* style = activeXPStyle(); style && framedEdit_) {
+        XPCanvas canvas(p, style->deviceDepth(this));
+        XPControlState state;
+        state.focused = state.hot = framedEdit_->hasFocus();
+        style->PaintRichEdit(canvas, Edges::of(framedEdit_->geometry()), colors::fromQColor(color_), false,
+                             state);
+    }
+    paintContents(p, event->rect());
 }
+
+void Panel::paintContents(QPainter&, const QRect&) {}
 
 void Panel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -123,151 +149,6 @@ void ImageBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     // Centred, never scaled: the pictures are drawn at the control's size.
     p.drawPixmap((width() - pictureSize_.width()) / 2, (height() - pictureSize_.height()) / 2, picture());
-}
-
-// --- SpeedButton --------------------------------------------------------------------------
-
-SpeedButton::SpeedButton(QWidget* parent) : QAbstractButton(parent) {
-    setFocusPolicy(Qt::NoFocus); // the body keeps the focus while a button acts on it
-    setIconSize(QSize(16, 16));
-    resize(18, 17);
-}
-
-void SpeedButton::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const QRect r = rect().adjusted(0, 0, -1, -1);
-    const bool sunken = isDown() || isChecked();
-    if (sunken) {
-        p.fillRect(rect(), palette().color(QPalette::Button).lighter(110));
-        p.setPen(palette().color(QPalette::Dark));
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(palette().color(QPalette::Light));
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
-    } else if (hovered_ && isEnabled()) {
-        p.setPen(palette().color(QPalette::Light));
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(palette().color(QPalette::Dark));
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
-    }
-    const QIcon current = icon();
-    const qreal ratio = devicePixelRatio();
-    if (current.cacheKey() != pixmapIcon_ || isEnabled() != pixmapEnabled_ || ratio != pixmapRatio_ ||
-        iconSize() != pixmapSize_) {
-        pixmap_ = current.pixmap(iconSize(), ratio, isEnabled() ? QIcon::Normal : QIcon::Disabled);
-        pixmapIcon_ = current.cacheKey();
-        pixmapSize_ = iconSize();
-        pixmapEnabled_ = isEnabled();
-        pixmapRatio_ = ratio;
-    }
-    const QPixmap& pixmap = pixmap_;
-    if (!pixmap.isNull()) {
-        const QSize size = pixmap.deviceIndependentSize().toSize();
-        const int shift = sunken ? 1 : 0;
-        p.drawPixmap((width() - size.width()) / 2 + shift, (height() - size.height()) / 2 + shift, pixmap);
-    }
-}
-
-void SpeedButton::enterEvent(QEnterEvent* event) {
-    hovered_ = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void SpeedButton::leaveEvent(QEvent* event) {
-    hovered_ = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
-// --- ClickLabel ---------------------------------------------------------------------------
-
-namespace {
-struct TextPicture {
-    QString text;
-    QFont font;
-    QRgb color;
-    QSize size;
-    Qt::Alignment alignment;
-    qreal ratio;
-    QPixmap pixmap;
-};
-
-std::vector<TextPicture>& textPictures() {
-    static std::vector<TextPicture> pictures;
-    return pictures;
-}
-
-// The label's text as drawn at its size, shared by every label that looks the same. Only a
-// handful exist (the tool bar's few labels in their two colours); the list stays short.
-QPixmap textPicture(const QString& text, const QFont& font, const QColor& color, QSize size,
-                    Qt::Alignment alignment, qreal ratio) {
-    std::vector<TextPicture>& pictures = textPictures();
-    for (const TextPicture& p : pictures) {
-        if (p.size == size && p.color == color.rgba() && p.alignment == alignment && p.ratio == ratio &&
-            p.text == text && p.font == font)
-            return p.pixmap;
-    }
-    if (pictures.empty()) {
-        // Pixmaps must go before the application does.
-        QObject::connect(qApp, &QObject::destroyed, [] { textPictures().clear(); });
-    }
-    if (pictures.size() >= 32)
-        pictures.erase(pictures.begin());
-    QPixmap pixmap(size * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setFont(font);
-    p.setPen(color);
-    p.drawText(QRect(QPoint(0, 0), size), int(alignment), text);
-    p.end();
-    pictures.push_back({text, font, color.rgba(), size, alignment, ratio, pixmap});
-    return pixmap;
-}
-} // namespace
-
-ClickLabel::ClickLabel(const QString& text, QWidget* parent) : ClickableWidget(parent), text_(text) {
-    setCursor(Qt::PointingHandCursor);
-    setAccessibleName(text); // what a screen reader says, as it would for a text label
-}
-
-void ClickLabel::setText(const QString& text) {
-    if (text == text_)
-        return;
-    text_ = text;
-    setAccessibleName(text);
-    updateGeometry();
-    update();
-}
-
-void ClickLabel::setAlignment(Qt::Alignment alignment) {
-    alignment_ = alignment;
-    update();
-}
-
-QSize ClickLabel::sizeHint() const {
-    return fontMetrics().boundingRect(QRect(0, 0, 2000, 2000), int(alignment_), text_).size();
-}
-
-void ClickLabel::paintEvent(QPaintEvent*) {
-    if (text_.isEmpty() || width() <= 0 || height() <= 0)
-        return;
-    const QPixmap picture =
-        textPicture(text_, font(), colors::toQColor(fontColor_), size(), alignment_, devicePixelRatio());
-    QPainter(this).drawPixmap(0, 0, picture);
-}
-
-void ClickLabel::setFontColor(int32_t value) {
-    // The selection's indicators are set again on every cursor move; an unchanged colour
-    // costs nothing.
-    if (value == fontColor_)
-        return;
-    fontColor_ = value;
-    update();
 }
 
 // --- NoteEditor ---------------------------------------------------------------------------

@@ -1,12 +1,12 @@
 #pragma once
 // Small controls the note window is built from, where Qt's own lack a property the note needs:
-// a panel with a colour, a bevel and a border width; a picture and a label that report clicks
-// (the label's font colour readable as a state); a flat tool-bar button with a down state; and
-// the body editor, which keeps track of the syllable the input method is still composing.
+// a panel with a colour, a bevel and a border width; a picture that reports clicks; and the
+// body editor, which keeps track of the syllable the input method is still composing. The tool
+// bar and the title bar draw their small controls themselves (controlpanel.h).
 
-#include <QAbstractButton>
-#include <QLabel>
+#include <QIcon>
 #include <QPixmap>
+#include <QPointer>
 #include <QTextEdit>
 #include <QWidget>
 #include <cstdint>
@@ -15,8 +15,11 @@
 
 namespace stikko {
 
+class TXPStyle;
+
 // A plain coloured rectangle. Its contents start inside the bevel and the border width, so
-// children placed at contentsRect() sit where they would on a framed panel.
+// children placed at contentsRect() sit where they would on a framed panel. While a flat style
+// is given and active, the bevel is drawn its way: from the panel's own colour.
 class Panel : public QWidget {
     Q_OBJECT
   public:
@@ -29,6 +32,12 @@ class Panel : public QWidget {
     void setBorderWidth(int width);
     // Inner rectangle (inside bevel and border) in the panel's own coordinates.
     QRect innerRect() const;
+    void setXPStyle(const TXPStyle* style);
+    // An edit on the panel whose frame the flat style draws on the panel, one pixel outside
+    // the edit (where the edit fills the panel, that is outside the panel and not seen).
+    void setFramedEdit(QWidget* edit) { framedEdit_ = edit; }
+    // The flat style while it is active; null otherwise.
+    const TXPStyle* activeXPStyle() const;
 
   signals:
     void resized();
@@ -36,11 +45,16 @@ class Panel : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Draws what lies on the panel (after its background and bevel); `exposed` is the part
+    // being painted.
+    virtual void paintContents(QPainter& painter, const QRect& exposed);
 
   private:
     QColor color_;
     Bevel bevel_ = Bevel::None;
     int borderWidth_ = 0;
+    QPointer<const TXPStyle> xpStyle_;
+    QPointer<QWidget> framedEdit_;
 };
 
 // A widget that tells of clicks: a press and a release of the same button inside it. The mouse
@@ -80,56 +94,6 @@ class ImageBox : public ClickableWidget {
   private:
     QIcon picture_;
     QSize pictureSize_;
-};
-
-// A flat 18 x 17 tool-bar button: no frame until the pointer is over it, sunken while down.
-// Checkable buttons keep their down state like a grouped speed button that may be all up.
-class SpeedButton : public QAbstractButton {
-    Q_OBJECT
-  public:
-    explicit SpeedButton(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {18, 17}; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
-  private:
-    bool hovered_ = false;
-    // The icon as last drawn; looking it up in the icon on every paint costs more than the
-    // drawing.
-    QPixmap pixmap_;
-    qint64 pixmapIcon_ = 0;
-    QSize pixmapSize_;
-    bool pixmapEnabled_ = true;
-    qreal pixmapRatio_ = 0;
-};
-
-// A one-line label that tells of clicks. Its text is drawn in its font colour, a 0x00BBGGRR
-// value (black at first) that is readable back: the style labels of the tool bar show their
-// on/off state in it. Every note has the same few labels, so the painted text is shared: labels
-// with the same text, font, colour and size draw one cached picture instead of laying their
-// text out.
-class ClickLabel : public ClickableWidget {
-    Q_OBJECT
-  public:
-    explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
-    QString text() const { return text_; }
-    void setText(const QString& text);
-    Qt::Alignment alignment() const { return alignment_; }
-    void setAlignment(Qt::Alignment alignment);
-    QSize sizeHint() const override;
-    void setFontColor(int32_t value);
-    int32_t fontColor() const { return fontColor_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    QString text_;
-    Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
-    int32_t fontColor_ = 0;
 };
 
 // The body editor. Text that the input method is still composing lives only in the editor's

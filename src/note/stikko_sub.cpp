@@ -6,6 +6,7 @@
 #include "note/notehost.h"
 #include "note/notelayout.h"
 #include "note/notepictures.h"
+#include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "platform/appenv.h"
@@ -63,23 +64,14 @@ QFont noteFont() {
     return fonts::fixedPitch(12);
 }
 
-ImageBox* makePicture(QWidget* parent, const char* name, QSize size, const QIcon& picture,
-                      const QString& tip = {}) {
-    auto* box = new ImageBox(parent);
-    box->setObjectName(QLatin1String(name));
-    box->resize(size);
-    if (!picture.isNull())
-        box->setPicture(picture, size);
-    if (!tip.isEmpty())
-        box->setToolTip(tip);
-    return box;
-}
-
 } // namespace
 
 TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint), host_(host) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The title bar's and tool bar's tips show on every note under the pointer, not only on
+    // the active one.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setFont(noteFont());
     resize(kDesignWidth, kDesignHeight);
     buildControls();
@@ -87,7 +79,8 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     alarm_ = new NoteAlarm(record_, this);
     connect(alarm_, &NoteAlarm::ringingStarted, this, &TfrmStikko_sub::startedRinging);
     connect(alarm_, &NoteAlarm::blink, this, &TfrmStikko_sub::blinkTitle);
-    gestures_ = new NoteGestures(this, pnTitle, {pnBottom->sizeGrip(), Image1});
+    gestures_ = new NoteGestures(this, pnTitle, {pnBottom->sizeGrip(), Image1},
+                                 [this](const QPoint& pos) { return pnTitle->isOnPicture(pos); });
     connect(gestures_, &NoteGestures::started, this, &TfrmStikko_sub::commitComposition);
     connect(gestures_, &NoteGestures::placeTaken, this, [this] {
         record_.scr_x = x();
@@ -96,16 +89,20 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     connect(gestures_, &NoteGestures::moved, this, &TfrmStikko_sub::storePlace);
     connect(gestures_, &NoteGestures::resized, this, &TfrmStikko_sub::storeSize);
     connect(gestures_, &NoteGestures::foldRequested, this, &TfrmStikko_sub::foldOrUnfold);
-    xpStyle = new TXPStyle(this);
-    configureFormStyle(*xpStyle,
+    xpStyle_ = new TXPStyle(this);
+    configureFormStyle(*xpStyle_,
                        xcPopupMenu | xcCombo | xcEdit | xcRichEdit | xcCheckBox | xcRadioButton | xcButton |
                            xcBitBtn | xcSpeedButton | xcPanel,
                        xccForm | xccFrame | xccPanel | xccScrollBox | xccPageScroller);
-    xpStyle->SetActive(true);
+    // The panels and the tool bar draw themselves, in the style's way while it is active.
+    for (Panel* panel : std::initializer_list<Panel*>{pnBase, pnTitle, pnClient, pnDoc, pnBottom0, pnBottom})
+        panel->setXPStyle(xpStyle_);
+    connect(xpStyle_, &TXPStyle::activeChanged, this, [this] { update(); });
+    xpStyle_->SetActive(true);
 
     // The right link image answers clicks only when the defaults give it an address.
     if (!rightLinkAddress().isEmpty())
-        imgVanto->setCursor(Qt::PointingHandCursor);
+        pnTitle->setPictureCursor(NoteTitleBar::Picture::Vanto, Qt::PointingHandCursor);
     reDoc->clear();
     SelectionChange(); // FormCreate: the style labels start in step with the empty editor
 }
@@ -147,49 +144,39 @@ void TfrmStikko_sub::buildControls() {
 }
 
 void TfrmStikko_sub::buildTitleBar() {
-    pnTitle = new Panel(pnBase);
+    using Picture = NoteTitleBar::Picture;
+    pnTitle = new NoteTitleBar(pnBase);
     pnTitle->setObjectName(QStringLiteral("pnTitle"));
     pnTitle->setColor(colors::toQColor(kTitleColor));
     pnTitle->setToolTip(QStringLiteral("더블클릭\n= 최소화"));
-
-    labTitle = new QLabel(QStringLiteral("메모란을 맹글어 보자"), pnTitle);
-    labTitle->setObjectName(QStringLiteral("labTitle"));
-    labTitle->setAlignment(Qt::AlignCenter);
-    labTitle->setFont(noteFont());
-    labTitle->setAttribute(Qt::WA_TransparentForMouseEvents); // presses belong to the title bar
-    QPalette titlePal = labTitle->palette();
-    titlePal.setColor(QPalette::WindowText, Qt::white);
-    labTitle->setPalette(titlePal);
-
-    imgZem = makePicture(pnTitle, "imgZem", kLinkPictureSize, notepictures::makerMark(),
-                         QStringLiteral("제작사 홈페이지"));
-    imgZem->setCursor(Qt::PointingHandCursor);
-    imgTime = makePicture(pnTitle, "imgTime", kPictureSize, notepictures::alarmClock());
-    imgTime->hide();
-    imgMark = makePicture(pnTitle, "imgMark", kPictureSize, {});
-    imgMark->hide();
-    imgMax =
-        makePicture(pnTitle, "imgMax", kPictureSize, notepictures::maximize(), QStringLiteral("확대\n축소"));
-    imgVanto = makePicture(pnTitle, "imgVanto", kLinkPictureSize, {});
-    connect(pnTitle, &Panel::resized, this, &TfrmStikko_sub::layoutTitleBar);
-
-    connect(imgZem, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            imgZemClick();
-        else if (button == Qt::RightButton)
+    pnTitle->setCaption(QStringLiteral("메모란을 맹글어 보자"));
+    pnTitle->setPicture(Picture::Zem, notepictures::makerMark(), kLinkPictureSize);
+    pnTitle->setPictureTip(Picture::Zem, QStringLiteral("제작사 홈페이지"));
+    pnTitle->setPictureCursor(Picture::Zem, Qt::PointingHandCursor);
+    pnTitle->setPicture(Picture::Time, notepictures::alarmClock(), kPictureSize);
+    pnTitle->setPicture(Picture::Max, notepictures::maximize(), kPictureSize);
+    pnTitle->setPictureTip(Picture::Max, QStringLiteral("확대\n축소"));
+    connect(pnTitle, &NoteTitleBar::pictureClicked, this, [this](Picture picture, Qt::MouseButton button) {
+        if (picture == Picture::Zem && button == Qt::RightButton)
             noteMenu()->popup(QCursor::pos());
-    });
-    connect(imgVanto, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
+        if (button != Qt::LeftButton)
+            return;
+        switch (picture) {
+        case Picture::Zem:
+            imgZemClick();
+            break;
+        case Picture::Vanto:
             imgVantoClick();
-    });
-    connect(imgTime, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
+            break;
+        case Picture::Time:
             run(NoteCommand::Alarm);
-    });
-    connect(imgMax, &ImageBox::clicked, this, [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
+            break;
+        case Picture::Max:
             imgMaxClick();
+            break;
+        case Picture::Mark:
+            break;
+        }
     });
 }
 
@@ -205,6 +192,7 @@ void TfrmStikko_sub::buildBody() {
 
     reDoc = new NoteEditor(pnDoc);
     reDoc->setObjectName(QStringLiteral("reDoc"));
+    pnDoc->setFramedEdit(reDoc);
     reDoc->setFrameShape(QFrame::NoFrame);
     reDoc->setFont(noteFont());
     reDoc->document()->setDefaultFont(noteFont());
@@ -229,7 +217,10 @@ void TfrmStikko_sub::buildBody() {
     pnBottom0 = new Panel(pnClient);
     pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
     pnBottom0->setColor(colors::toQColor(kStripColor));
-    Image1 = makePicture(pnBottom0, "Image1", kPictureSize, notepictures::sizeGrip());
+    Image1 = new ImageBox(pnBottom0);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->resize(kPictureSize);
+    Image1->setPicture(notepictures::sizeGrip(), kPictureSize);
     Image1->setCursor(Qt::SizeFDiagCursor);
     connect(pnBottom0, &Panel::resized, this,
             [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
@@ -269,28 +260,6 @@ void TfrmStikko_sub::layoutPanels() {
     pnDoc->setGeometry(client.x(), client.y(), std::max(0, client.width()), docHeight);
     strip->setGeometry(client.x(), client.y() + docHeight, std::max(0, client.width()), stripHeight);
     reDoc->setGeometry(pnDoc->innerRect());
-}
-
-void TfrmStikko_sub::layoutTitleBar() {
-    const int w = pnTitle->width();
-    imgZem->move(0, 0);
-    int left = imgZem->width();
-    if (!imgTime->isHidden()) {
-        imgTime->move(left, 0);
-        left += imgTime->width();
-    }
-    if (!imgMark->isHidden()) {
-        imgMark->move(left, 0);
-        left += imgMark->width();
-    }
-    int right = w;
-    if (!imgVanto->isHidden()) {
-        right -= imgVanto->width();
-        imgVanto->move(right, 0);
-    }
-    right -= imgMax->width();
-    imgMax->move(right, 0);
-    labTitle->setGeometry(left, 0, std::max(0, right - left), pnTitle->height());
 }
 
 // --- Opening and applying ---------------------------------------------------------------
@@ -390,14 +359,12 @@ void TfrmStikko_sub::applyLinkPicture() {
     QPixmap picture;
     if (!imagePath.isEmpty())
         picture.load(imagePath);
+    using Picture = NoteTitleBar::Picture;
     if (!picture.isNull()) {
-        imgVanto->setPicture(picture);
-        imgVanto->setToolTip(cp949::fieldText(record_.right_homepage_hint));
-        imgVanto->show();
-    } else {
-        imgVanto->hide();
+        pnTitle->setPicture(Picture::Vanto, picture);
+        pnTitle->setPictureTip(Picture::Vanto, cp949::fieldText(record_.right_homepage_hint));
     }
-    layoutTitleBar();
+    pnTitle->setPictureShown(Picture::Vanto, !picture.isNull());
 }
 
 void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
@@ -462,8 +429,7 @@ void TfrmStikko_sub::armAlarm() {
     // The caption shows the body's first line until the next change near the top.
     if (lineCount() > 0)
         setCaption(lineText(0));
-    imgTime->setVisible(record_.isalram == 1);
-    layoutTitleBar();
+    pnTitle->setPictureShown(NoteTitleBar::Picture::Time, record_.isalram == 1);
     // A record taken from the files leaves an alarm whose settings it did not change as it
     // was: no second sound, no second notice.
     if (takingFiles_)
@@ -476,9 +442,7 @@ void TfrmStikko_sub::armAlarm() {
 
 void TfrmStikko_sub::setTitleColors(int32_t background, int32_t text) {
     pnTitle->setColor(colors::toQColor(background));
-    QPalette pal = labTitle->palette();
-    pal.setColor(QPalette::WindowText, colors::toQColor(text));
-    labTitle->setPalette(pal);
+    pnTitle->setCaptionColor(colors::toQColor(text));
 }
 
 void TfrmStikko_sub::setBodyColor(int32_t color) {
@@ -511,11 +475,11 @@ void TfrmStikko_sub::setOpacityValue(int32_t value) {
 // --- Title --------------------------------------------------------------------------------
 
 QString TfrmStikko_sub::titleCaption() const {
-    return labTitle->text();
+    return pnTitle->caption();
 }
 
 void TfrmStikko_sub::setCaption(const QString& text) {
-    labTitle->setText(text);
+    pnTitle->setCaption(text);
 }
 
 int TfrmStikko_sub::lineCount() const {

@@ -38,6 +38,7 @@ class NoteAlarm;
 class NoteEditor;
 class NoteGestures;
 class NoteHost;
+class NoteTitleBar;
 class NoteToolbar;
 class Panel;
 class TXPStyle;
@@ -117,6 +118,7 @@ class TfrmStikko_sub : public QWidget {
     bool heldInFront() const { return frontHeld_; }
 
     QString titleCaption() const;
+    NoteTitleBar* titleBar() const { return pnTitle; }
     NoteEditor* editor() const { return reDoc; }
     NoteAlarm* alarm() const { return alarm_; }
     // Commits text the input method is still composing in the body.
@@ -134,6 +136,8 @@ class TfrmStikko_sub : public QWidget {
     QMenu* noteMenu();
     QMenu* editMenu();
     NoteToolbar* toolbar() const { return pnBottom; }
+    // The flat style of the note's menus, panels and tool bar.
+    TXPStyle* xpStyle() const { return xpStyle_; }
     // Writes the changed body on its own, a while after the last change.
     QTimer* autosaveTimer() const { return timAutosave; }
 
@@ -154,7 +158,6 @@ class TfrmStikko_sub : public QWidget {
     // Shows the commands' states in the tool bar and the menus built so far.
     void showCommandStates();
     void layoutPanels();
-    void layoutTitleBar();
     void reDocChange();
     void reDocExit();
     // The title bar's pictures.
@@ -236,13 +239,7 @@ class TfrmStikko_sub : public QWidget {
 
     // --- Controls (named as the note's layout names them) -------------------------------
     Panel* pnBase = nullptr;
-    Panel* pnTitle = nullptr;
-    QLabel* labTitle = nullptr; // the title bar's caption
-    ImageBox* imgZem = nullptr;
-    ImageBox* imgTime = nullptr;
-    ImageBox* imgMark = nullptr; // shown while a file cannot be read or written
-    ImageBox* imgMax = nullptr;
-    ImageBox* imgVanto = nullptr;
+    NoteTitleBar* pnTitle = nullptr; // with its caption and pictures (imgZem, imgTime, ...)
     Panel* pnClient = nullptr;
     Panel* pnDoc = nullptr;
     NoteEditor* reDoc = nullptr;
@@ -252,7 +249,7 @@ class TfrmStikko_sub : public QWidget {
     QTimer* timAutosave = nullptr;
     QMenu* puConfig = nullptr;   // the note menu (right click on imgZem)
     QMenu* puEdit = nullptr;     // the editor menu (right click in the body)
-    TXPStyle* xpStyle = nullptr; // the flat look of the two menus
+    TXPStyle* xpStyle_ = nullptr; // the flat look of the menus, panels and tool bar
 
     NoteRecord record_{};
     NoteRecord base_{}; // the record as last written or read: what changed here since is record_'s

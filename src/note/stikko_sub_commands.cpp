@@ -7,6 +7,7 @@
 #include "note/notedefaults.h"
 #include "note/notedialogs.h"
 #include "note/notehost.h"
+#include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -212,7 +213,7 @@ void TfrmStikko_sub::buildMenu(QMenu* menu, std::span<const MenuItem> items) {
             run(command);
         });
     }
-    xpStyle->InitComponent(menu);
+    xpStyle_->InitComponent(menu);
     showCommandStates();
 }
 
@@ -380,11 +381,8 @@ void TfrmStikko_sub::startedRinging() {
 
 void TfrmStikko_sub::blinkTitle() {
     const QColor background = pnTitle->color();
-    QPalette pal = labTitle->palette();
-    const QColor text = pal.color(QPalette::WindowText);
-    pnTitle->setColor(text);
-    pal.setColor(QPalette::WindowText, background);
-    labTitle->setPalette(pal);
+    pnTitle->setColor(pnTitle->captionColor());
+    pnTitle->setCaptionColor(background);
 }
 
 void TfrmStikko_sub::imgZemClick() {

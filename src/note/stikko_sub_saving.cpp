@@ -6,6 +6,7 @@
 #include "note/notegestures.h"
 #include "note/notehost.h"
 #include "note/notepictures.h"
+#include "note/notetitlebar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
@@ -60,19 +61,19 @@ void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
 }
 
 void TfrmStikko_sub::updateMark() {
+    using Picture = NoteTitleBar::Picture;
     const bool shown = readOnly_ || hasUnsavedFailure();
     if (readOnly_) {
-        imgMark->setPicture(notepictures::readOnlyMark(), QSize(16, 16));
-        imgMark->setToolTip(QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
-                                .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
+        pnTitle->setPicture(Picture::Mark, notepictures::readOnlyMark(), QSize(16, 16));
+        pnTitle->setPictureTip(Picture::Mark,
+                               QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
+                                   .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
     } else if (shown) {
-        imgMark->setPicture(notepictures::unsavedMark(), QSize(16, 16));
-        imgMark->setToolTip(QStringLiteral("저장하지 못한 내용이 있습니다. 잠시 후 다시 저장합니다."));
+        pnTitle->setPicture(Picture::Mark, notepictures::unsavedMark(), QSize(16, 16));
+        pnTitle->setPictureTip(Picture::Mark,
+                               QStringLiteral("저장하지 못한 내용이 있습니다. 잠시 후 다시 저장합니다."));
     }
-    if (shown != !imgMark->isHidden()) {
-        imgMark->setVisible(shown);
-        layoutTitleBar();
-    }
+    pnTitle->setPictureShown(Picture::Mark, shown);
 }
 
 bool TfrmStikko_sub::writeRecord() {

@@ -340,4 +340,8 @@ QIcon trayIcon() {
                         QSize(64, 64), QSize(128, 128), QSize(256, 256)});
 }
 
+QIcon windowIcon() {
+    return paintedIcon(QStringLiteral("tray"), QSize(48, 48), drawTray, {QSize(16, 16), QSize(32, 32)});
+}
+
 } // namespace stikko::icons

@@ -17,4 +17,10 @@ QIcon editIcon(int index);
 // a 48-unit grid; it offers the sizes a desktop asks for, 16 to 256.
 QIcon trayIcon();
 
+// The same picture at the two small sizes a title bar and a window list show: the icon every
+// window of the program carries. Each window carries its icon's pixels with it on the display,
+// and there may be hundreds of notes; the full set of sizes cost the display about 350 KB
+// (and the program the time to send it) per note.
+QIcon windowIcon();
+
 } // namespace stikko::icons

@@ -179,6 +179,7 @@ void TXPStyle::SetActive(bool active) {
     active_ = active;
     InitItems(form_, active, true);
     redrawMenuBar();
+    emit activeChanged(active);
 }
 
 void TXPStyle::SetAutoDetect(bool detect) {

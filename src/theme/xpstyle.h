@@ -418,6 +418,11 @@ class TXPStyle : public QProxyStyle {
     int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
                   QStyleHintReturn* returnData = nullptr) const override;
 
+  signals:
+    // The style was activated or deactivated: widgets that call its painters themselves
+    // repaint.
+    void activeChanged(bool active);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -3,6 +3,9 @@
 accessibility bus (AT-SPI), as a screen reader would; tests/e2e/lib.sh then clicks it.
 
     a11y.py menu-item TEXT    prints "X Y", the item's centre on the screen
+    a11y.py button NAME       the same for a button of the program's windows (the notes' tool
+                              bars and title bars draw theirs themselves, each still a button
+                              of its own here); fails when none is shown under that name
 
 A pop-up menu is no child of its application in the accessibility tree; it makes itself known
 when one of its items takes the focus. So this presses Down once (the menu has the keyboard
@@ -66,9 +69,34 @@ def menu_item(text):
     sys.exit(f"a11y.py: no menu item '{text}'; the menu has: {names}")
 
 
+def button(name):
+    found = []
+
+    def walk(node, depth):
+        if node is None or depth > 12:
+            return
+        if node.get_role() == Atspi.Role.PUSH_BUTTON and node.get_name() == name:
+            if node.get_state_set().contains(Atspi.StateType.SHOWING):
+                found.append(node)
+        for i in range(node.get_child_count()):
+            walk(node.get_child_at_index(i), depth + 1)
+
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and app.get_name() == "Orbindo Stikko":
+            walk(app, 0)
+    if not found:
+        sys.exit(f"a11y.py: no button '{name}' is shown")
+    box = found[0].get_extents(Atspi.CoordType.SCREEN)
+    print(box.x + box.width // 2, box.y + box.height // 2)
+
+
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "menu-item":
         menu_item(sys.argv[2])
+    elif len(sys.argv) == 3 and sys.argv[1] == "button":
+        button(sys.argv[2])
     else:
         sys.exit(__doc__)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A note dragged by its title bar and resized by its grip with the real pointer stays where it
-# was left: its file holds the new place at once, and the next start shows it there.
+# was left: its file holds the new place at once, and the next start shows it there. Then its
+# tool bar's hide button, found by its name as a screen reader finds it, hides it when clicked.
 source "$(dirname "$0")/lib.sh"
 
 e2e_start_desktop
@@ -56,6 +57,12 @@ again="$(e2e_note_windows | sed -n 1p)"
 [[ "$(xdotool getwindowname "$again")" == "$title" ]] || e2e_fail "another note came back"
 [[ "$(e2e_geometry "$again")" == "$rx $ry $rw $rh" ]] ||
     e2e_fail "the note came back at $(e2e_geometry "$again"), was left at $rx $ry $rw $rh"
+
+centre="$(/usr/bin/python3 "$E2E_LIB_DIR/a11y.py" button "화면에서 숨기기" 2>"$E2E_TMP/a11y.err")" ||
+    e2e_fail "$(cat "$E2E_TMP/a11y.err")"
+# shellcheck disable=SC2086
+xdotool mousemove $centre click 1
+e2e_wait_notes 0 5
 kill -TERM "$STIKKO_PID"
 e2e_wait_stikko_end 20
 e2e_log "ok"

@@ -1,5 +1,6 @@
 #include "support/notefixture.h"
 
+#include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 
 #include <QTest>
@@ -62,6 +63,22 @@ void NoteFixture::typeAtEnd(TfrmStikko_sub* note, const QString& text) {
             QTest::sendKeyEvent(QTest::Release, editor, Qt::Key_unknown, QString(ch), Qt::NoModifier);
         }
     }
+}
+
+NoteCommand toolCommand(const char* name) {
+    for (const ToolbarItem& item : toolbarItems()) {
+        if (qstrcmp(item.name, name) == 0)
+            return item.command;
+    }
+    qFatal("no tool bar control %s", name);
+}
+
+QRect toolRect(TfrmStikko_sub* note, const char* name) {
+    return note->toolbar()->controlRect(toolCommand(name));
+}
+
+void clickTool(TfrmStikko_sub* note, const char* name, Qt::MouseButton button) {
+    QTest::mouseClick(note->toolbar(), button, {}, toolRect(note, name).center());
 }
 
 } // namespace stikko::test

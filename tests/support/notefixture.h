@@ -44,4 +44,10 @@ class NoteFixture {
     static void typeAtEnd(TfrmStikko_sub* note, const QString& text);
 };
 
+// The tool bar's control named `name` as the layout names it ("sbCopy", "labBold"): its command,
+// its place on the bar, and a click of `button` in its middle as the mouse gives one.
+NoteCommand toolCommand(const char* name);
+QRect toolRect(TfrmStikko_sub* note, const char* name);
+void clickTool(TfrmStikko_sub* note, const char* name, Qt::MouseButton button = Qt::LeftButton);
+
 } // namespace stikko::test

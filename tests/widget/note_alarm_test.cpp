@@ -4,6 +4,7 @@
 #include "support/notefixture.h"
 
 #include "note/notealarm.h"
+#include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -76,7 +77,7 @@ class NoteAlarmTest : public QObject {
     QString defaultSound() const { return cp949::fieldText(f->dm->defaults.sound_file); }
     static QColor titleBackground(TfrmStikko_sub* note) { return part<Panel>(note, "pnTitle")->color(); }
     static QColor titleText(TfrmStikko_sub* note) {
-        return part<QLabel>(note, "labTitle")->palette().color(QPalette::WindowText);
+        return note->titleBar()->captionColor();
     }
 
   private slots:
@@ -90,7 +91,7 @@ class NoteAlarmTest : public QObject {
         writeNote(kId, 1, stamp(now.addSecs(10)));
         TfrmStikko_sub* note = open();
         QVERIFY(!note->alarm()->ringing());
-        QVERIFY(part<ImageBox>(note, "imgTime")->isVisible());
+        QVERIFY(note->titleBar()->isPictureShown(NoteTitleBar::Picture::Time));
         QVERIFY(note->alarm()->checkTimer()->isActive());
         QCOMPARE(note->alarm()->checkTimer()->interval(), 30000);
         QVERIFY(!note->alarm()->repeatTimer()->isActive());
@@ -315,7 +316,7 @@ class NoteAlarmTest : public QObject {
         QFETCH(bool, clockShown);
         writeNote(kId, isalram, moment);
         TfrmStikko_sub* note = open();
-        QCOMPARE(part<ImageBox>(note, "imgTime")->isVisible(), clockShown);
+        QCOMPARE(note->titleBar()->isPictureShown(NoteTitleBar::Picture::Time), clockShown);
         QVERIFY(!note->alarm()->ringing());
         QVERIFY(!note->alarm()->checkTimer()->isActive());
         QVERIFY(!note->alarm()->repeatTimer()->isActive());
@@ -370,7 +371,7 @@ class NoteAlarmTest : public QObject {
         QVERIFY(!note->alarm()->ringing());
         QVERIFY(!note->alarm()->checkTimer()->isActive());
         QVERIFY(!note->alarm()->repeatTimer()->isActive());
-        QVERIFY(!part<ImageBox>(note, "imgTime")->isVisible());
+        QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Time));
         QCOMPARE(f->stored().isalram, 0); // the note writes what the dialog handed it
 
         // An alarm moved into the future waits again; one still in its minute rings again.

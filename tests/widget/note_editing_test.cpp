@@ -83,10 +83,9 @@ class NoteEditingTest : public QObject {
 
     void freshWindow_indicatorsOffBulletUp() {
         TfrmStikko_sub* note = open(kId);
-        QCOMPARE(part<ClickLabel>(note, "labBold")->fontColor(), 0);
-        QCOMPARE(part<ClickLabel>(note, "labItalic")->fontColor(), 0);
-        QCOMPARE(part<ClickLabel>(note, "labUnderline")->fontColor(), 0);
-        QVERIFY(!part<SpeedButton>(note, "sbBullets")->isChecked());
+        for (NoteCommand command :
+             {NoteCommand::Bold, NoteCommand::Italic, NoteCommand::Underline, NoteCommand::Indent})
+            QVERIFY(!note->toolbar()->isChecked(command));
     }
 
     // Labels share their painted text; a note's indicator must still show its own state.
@@ -95,10 +94,13 @@ class NoteEditingTest : public QObject {
         TfrmStikko_sub* off = open("20240523_174052_08", QStringLiteral("abc"));
         select(on, 0, 3);
         on->run(NoteCommand::Bold);
-        QCOMPARE(part<ClickLabel>(on, "labBold")->fontColor(), 255);
-        QCOMPARE(part<ClickLabel>(off, "labBold")->fontColor(), 0);
-        auto redPixels = [](QWidget* w) {
-            const QImage image = w->grab().toImage();
+        QVERIFY(on->toolbar()->isChecked(NoteCommand::Bold));
+        QVERIFY(!off->toolbar()->isChecked(NoteCommand::Bold));
+        auto grabBold = [](TfrmStikko_sub* note) {
+            return note->toolbar()->grab(toolRect(note, "labBold")).toImage();
+        };
+        auto redPixels = [&](TfrmStikko_sub* note) {
+            const QImage image = grabBold(note);
             int count = 0;
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x) {
@@ -107,12 +109,11 @@ class NoteEditingTest : public QObject {
                 }
             return count;
         };
-        QVERIFY(redPixels(part<ClickLabel>(on, "labBold")) > 0);
-        QCOMPARE(redPixels(part<ClickLabel>(off, "labBold")), 0);
+        QVERIFY(redPixels(on) > 0);
+        QCOMPARE(redPixels(off), 0);
         on->run(NoteCommand::Bold); // off again: the same picture as the other note's
-        QCOMPARE(redPixels(part<ClickLabel>(on, "labBold")), 0);
-        QCOMPARE(part<ClickLabel>(on, "labBold")->grab().toImage(),
-                 part<ClickLabel>(off, "labBold")->grab().toImage());
+        QCOMPARE(redPixels(on), 0);
+        QCOMPARE(grabBold(on), grabBold(off));
     }
 
     void styleToggle_formatsSelection_andIndicatorFollows_data() {
@@ -129,35 +130,35 @@ class NoteEditingTest : public QObject {
         QFETCH(QString, label);
         QFETCH(Reader, has);
         TfrmStikko_sub* note = open(kId, QStringLiteral("abc def"));
-        auto* indicator = note->findChild<ClickLabel*>(label);
-        QVERIFY(indicator);
+        const QByteArray name = label.toLatin1();
+        const NoteCommand command = toolCommand(name.constData());
         QTextDocument* doc = note->editor()->document();
 
         select(note, 0, 3);
-        QCOMPARE(indicator->fontColor(), 0);
-        QTest::mouseClick(indicator, Qt::LeftButton);
-        QCOMPARE(indicator->fontColor(), 255);
+        QVERIFY(!note->toolbar()->isChecked(command));
+        clickTool(note, name.constData());
+        QVERIFY(note->toolbar()->isChecked(command));
         QVERIFY(has(formatAt(doc, 0)) && has(formatAt(doc, 2)));
         QVERIFY(!has(formatAt(doc, 4))); // outside the selection
 
         select(note, 4, 7); // plain text: the indicator follows the selection
-        QCOMPARE(indicator->fontColor(), 0);
+        QVERIFY(!note->toolbar()->isChecked(command));
         select(note, 0, 3);
-        QCOMPARE(indicator->fontColor(), 255);
-        QTest::mouseClick(indicator, Qt::LeftButton);
-        QCOMPARE(indicator->fontColor(), 0);
+        QVERIFY(note->toolbar()->isChecked(command));
+        clickTool(note, name.constData());
+        QVERIFY(!note->toolbar()->isChecked(command));
         QVERIFY(!has(formatAt(doc, 0)));
 
         // A selection that is only partly styled shows off; the toggle styles all of it.
         select(note, 0, 2);
-        QTest::mouseClick(indicator, Qt::LeftButton);
+        clickTool(note, name.constData());
         select(note, 0, 7);
-        QCOMPARE(indicator->fontColor(), 0);
-        QTest::mouseClick(indicator, Qt::LeftButton);
+        QVERIFY(!note->toolbar()->isChecked(command));
+        clickTool(note, name.constData());
         for (int i = 0; i < 7; ++i)
             QVERIFY(has(formatAt(doc, i)));
         select(note, 0, 7);
-        QCOMPARE(indicator->fontColor(), 255);
+        QVERIFY(note->toolbar()->isChecked(command));
     }
 
     void formattingAlone_marksModified_andIsSaved() {
@@ -217,7 +218,7 @@ class NoteEditingTest : public QObject {
         QVERIFY(!note->editor()->hasFocus()); // cancel does not move the focus
 
         f->env.dialogs.color = QColor(0, 0, 255);
-        QTest::mouseClick(part<SpeedButton>(note, "sbColor"), Qt::LeftButton);
+        clickTool(note, "sbColor");
         QTextDocument* doc = note->editor()->document();
         QCOMPARE(formatAt(doc, 1).foreground().color(), QColor(0, 0, 255));
         QCOMPARE(formatAt(doc, 4).foreground().color(), QColor(0, 0, 255));
@@ -235,22 +236,22 @@ class NoteEditingTest : public QObject {
         QVERIFY(doc->findBlockByNumber(1).textList());
         QVERIFY(!doc->findBlockByNumber(0).textList());
         QVERIFY(!doc->findBlockByNumber(2).textList());
-        QVERIFY(part<SpeedButton>(note, "sbBullets")->isChecked());
+        QVERIFY(note->toolbar()->isChecked(NoteCommand::Indent));
         select(note, 0, 0);
-        QVERIFY(!part<SpeedButton>(note, "sbBullets")->isChecked());
+        QVERIFY(!note->toolbar()->isChecked(NoteCommand::Indent));
         select(note, 5, 5);
-        QVERIFY(part<SpeedButton>(note, "sbBullets")->isChecked());
+        QVERIFY(note->toolbar()->isChecked(NoteCommand::Indent));
         QTest::keyClick(note->editor(), Qt::Key_T, Qt::ControlModifier);
         QVERIFY(!doc->findBlockByNumber(1).textList());
         QCOMPARE(doc->findBlockByNumber(1).blockFormat().indent(), 0);
-        QVERIFY(!part<SpeedButton>(note, "sbBullets")->isChecked());
+        QVERIFY(!note->toolbar()->isChecked(NoteCommand::Indent));
 
         // The button acts on every paragraph of the selection.
         select(note, 1, 10);
-        QTest::mouseClick(part<SpeedButton>(note, "sbBullets"), Qt::LeftButton);
+        clickTool(note, "sbBullets");
         QVERIFY(doc->findBlockByNumber(0).textList());
         QVERIFY(doc->findBlockByNumber(2).textList());
-        QTest::mouseClick(part<SpeedButton>(note, "sbBullets"), Qt::LeftButton);
+        clickTool(note, "sbBullets");
         QVERIFY(!doc->findBlockByNumber(0).textList() && !doc->findBlockByNumber(2).textList());
     }
 
@@ -288,7 +289,7 @@ class NoteEditingTest : public QObject {
         note->editor()->document()->clearUndoRedoStacks();
         note->editor()->moveCursor(QTextCursor::End);
         note->editor()->insertPlainText(QStringLiteral(" extra"));
-        QTest::mouseClick(part<SpeedButton>(note, "sbUndo"), Qt::LeftButton);
+        clickTool(note, "sbUndo");
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
     }
 
@@ -297,7 +298,7 @@ class NoteEditingTest : public QObject {
         select(a, 0, 4);
         a->run(NoteCommand::Bold);
         select(a, 0, 10);
-        QTest::mouseClick(part<SpeedButton>(a, "sbCopy"), Qt::LeftButton);
+        clickTool(a, "sbCopy");
         const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
         QVERIFY(offered);
         QCOMPARE(offered->text(), QStringLiteral("bold plain"));
@@ -305,7 +306,7 @@ class NoteEditingTest : public QObject {
 
         TfrmStikko_sub* b = open(kOtherId, QString());
         b->editor()->clear();
-        QTest::mouseClick(part<SpeedButton>(b, "sbPaste"), Qt::LeftButton);
+        clickTool(b, "sbPaste");
         QCOMPARE(b->editor()->toPlainText(), QStringLiteral("bold plain"));
         QVERIFY(isBold(formatAt(b->editor()->document(), 1)));
         QVERIFY(!isBold(formatAt(b->editor()->document(), 6)));

@@ -3,6 +3,7 @@
 
 #include "support/notefixture.h"
 
+#include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -77,12 +78,12 @@ class NoteGeometryTest : public QObject {
         // Work area 1280 x 770; the test uses left + x and top + y against 2 .. W-2, 2 .. H-2.
         QVERIFY(open({0, 300, 300, 200}));
         QWidget* bar = part<Panel>(note, "pnTitle");
-        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 8));
-        QTest::mouseMove(bar, QPoint(1, 8)); // left + x = 1: too close
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(30, 8)); // beside the maker's mark
+        QTest::mouseMove(bar, QPoint(1, 8));                        // left + x = 1: too close
         QCOMPARE(note->pos(), QPoint(0, 300));
         QTest::mouseMove(bar, QPoint(2, 8)); // 2: follows again
-        QCOMPARE(note->pos(), QPoint(-8, 300));
-        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(10, 8));
+        QCOMPARE(note->pos(), QPoint(-28, 300));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(30, 8));
 
         delete note.data();
         QVERIFY(open({1280 - 300, 770 - 200, 300, 200}));
@@ -198,12 +199,17 @@ class NoteGeometryTest : public QObject {
     void imgMax_unfoldsFolded_maximisesThenRestoresToDefaults() {
         QVERIFY(open({120, 80, 300, 200}));
         QTest::mouseDClick(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
-        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
+        QTest::mouseRelease(part<Panel>(note, "pnTitle"), Qt::LeftButton, {}, QPoint(60, 8));
+        const auto clickMax = [this] {
+            const QRect box = note->titleBar()->pictureRect(NoteTitleBar::Picture::Max);
+            QTest::mouseClick(note->titleBar(), Qt::LeftButton, {}, box.center());
+        };
+        clickMax();
         QCOMPARE(note->geometry(), QRect(120, 80, 300, 200)); // only unfolded
-        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
+        clickMax();
         QCOMPARE(note->geometry(), QRect(0, 0, 1280, 770));
         QCOMPARE(storedPlace(), QRect(0, 0, 1280, 770));
-        QTest::mouseClick(part<ImageBox>(note, "imgMax"), Qt::LeftButton);
+        clickMax();
         QCOMPARE(note->geometry(), QRect(0, 0, 275, 218)); // the defaults' size, not the earlier one
         QCOMPARE(storedPlace(), QRect(0, 0, 275, 218));
     }

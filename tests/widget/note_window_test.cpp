@@ -6,6 +6,7 @@
 #include "support/notefixture.h"
 
 #include "note/notedefaults.h"
+#include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -14,8 +15,10 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
+#include "theme/xphelpers.h"
 #include "theme/xpstyle.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -24,16 +27,20 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <cstring>
 #include <memory>
 
 using namespace stikko;
 using namespace stikko::test;
+using stikko::xp::GetShadeColor;
+using stikko::xp::NewColor;
 
 namespace {
 
@@ -70,33 +77,31 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->toolbar()->geometry(), QRect(1, 177, 267, 18));
         QCOMPARE(note->editor()->geometry(), QRect(0, 0, 267, 176));
         QVERIFY(part<Panel>(note, "pnBottom0")->isHidden());
-        QCOMPARE(part<ImageBox>(note, "imgZem")->geometry(), QRect(0, 0, 26, 16));
-        QVERIFY(part<ImageBox>(note, "imgTime")->isHidden());
-        QVERIFY(part<ImageBox>(note, "imgVanto")->isHidden()); // no picture named in the defaults
-        QCOMPARE(part<ImageBox>(note, "imgMax")->geometry(), QRect(269 - 16, 0, 16, 16));
+        using Picture = NoteTitleBar::Picture;
+        NoteTitleBar* title = note->titleBar();
+        QCOMPARE(title->pictureRect(Picture::Zem), QRect(0, 0, 26, 16));
+        QVERIFY(!title->isPictureShown(Picture::Time));
+        QVERIFY(!title->isPictureShown(Picture::Vanto)); // no picture named in the defaults
+        QCOMPARE(title->pictureRect(Picture::Max), QRect(269 - 16, 0, 16, 16));
+        QCOMPARE(title->captionRect(), QRect(26, 0, 269 - 16 - 26, 16));
 
         // Tool bar: labels and buttons at their places; the right end follows the
         // right edge.
-        QCOMPARE(part<ClickLabel>(note, "labFont")->x(), 3);
-        QCOMPARE(part<ClickLabel>(note, "labBold")->geometry().left(), 36);
-        QCOMPARE(part<ClickLabel>(note, "labItalic")->geometry().left(), 47);
-        QCOMPARE(part<ClickLabel>(note, "labUnderline")->geometry().left(), 57);
-        const QList<QPair<QWidget*, int>> buttons = {
-            {part<SpeedButton>(note, "sbColor"), 71},   {part<SpeedButton>(note, "sbBullets"), 92},
-            {part<SpeedButton>(note, "sbUndo"), 117},   {part<SpeedButton>(note, "sbCut"), 135},
-            {part<SpeedButton>(note, "sbCopy"), 153},   {part<SpeedButton>(note, "sbPaste"), 171},
-            {part<SpeedButton>(note, "sbDelete"), 197}, {part<SpeedButton>(note, "sbPrint"), 215},
-            {part<SpeedButton>(note, "sbClose"), 233}};
-        for (const auto& [button, left] : buttons) {
-            QCOMPARE(button->x(), left);
-            QCOMPARE(button->size(), QSize(18, 17));
-        }
+        QCOMPARE(toolRect(note, "labFont").x(), 3);
+        QCOMPARE(toolRect(note, "labBold").left(), 36);
+        QCOMPARE(toolRect(note, "labItalic").left(), 47);
+        QCOMPARE(toolRect(note, "labUnderline").left(), 57);
+        const QList<QPair<const char*, int>> buttons = {
+            {"sbColor", 71},   {"sbBullets", 92}, {"sbUndo", 117},  {"sbCut", 135},  {"sbCopy", 153},
+            {"sbPaste", 171}, {"sbDelete", 197}, {"sbPrint", 215}, {"sbClose", 233}};
+        for (const auto& [button, left] : buttons)
+            QCOMPARE(toolRect(note, button), QRect(left, 1, 18, 17));
         QCOMPARE(note->toolbar()->sizeGrip()->geometry(), QRect(251, 2, 16, 16));
         note->resize(375, 218);
-        QCOMPARE(part<SpeedButton>(note, "sbClose")->x(), 333);
-        QCOMPARE(part<SpeedButton>(note, "sbDelete")->x(), 297);
+        QCOMPARE(toolRect(note, "sbClose").x(), 333);
+        QCOMPARE(toolRect(note, "sbDelete").x(), 297);
         QCOMPARE(note->toolbar()->sizeGrip()->x(), 351);
-        QCOMPARE(part<SpeedButton>(note, "sbPaste")->x(), 171);
+        QCOMPARE(toolRect(note, "sbPaste").x(), 171);
         note->resize(275, 218);
 
         // Colours as painted: base ring, title bar, body, tool bar (from the
@@ -110,24 +115,94 @@ class NoteWindowTest : public QObject {
         // Fonts, hints and cursors.
         QCOMPARE(note->editor()->font().family(), QStringLiteral("굴림체"));
         QCOMPARE(note->editor()->font().pixelSize(), 12);
-        QCOMPARE(part<ClickLabel>(note, "labFont")->fontColor(), 0xFFFFFF);
         {
-            const QImage text = part<ClickLabel>(note, "labFont")->grab().toImage();
+            const QImage text = note->toolbar()->grab(toolRect(note, "labFont")).toImage();
             int white = 0;
             for (int y = 0; y < text.height(); ++y)
                 for (int x = 0; x < text.width(); ++x)
-                    white += text.pixelColor(x, y) == QColor(Qt::white);
+                    white += qGray(text.pixel(x, y)) > 240;
             QVERIFY(white > 10); // the caption is drawn in white
         }
-        QVERIFY(part<ClickLabel>(note, "labBold")->font().bold());
-        QVERIFY(part<ClickLabel>(note, "labUnderline")->font().underline());
         QCOMPARE(part<Panel>(note, "pnTitle")->toolTip(), QStringLiteral("더블클릭\n= 최소화"));
-        QCOMPARE(part<ImageBox>(note, "imgMax")->toolTip(), QStringLiteral("확대\n축소"));
-        QCOMPARE(part<SpeedButton>(note, "sbBullets")->toolTip(), QStringLiteral("들여쓰기"));
-        QCOMPARE(part<ImageBox>(note, "imgZem")->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(title->pictureTip(Picture::Max), QStringLiteral("확대\n축소"));
+        QCOMPARE(title->pictureCursor(Picture::Zem), Qt::PointingHandCursor);
         QCOMPARE(note->toolbar()->sizeGrip()->cursor().shape(), Qt::SizeFDiagCursor);
         QVERIFY(note->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(note->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    }
+
+    // The tool bar is one widget: a click at each control's place runs that control's command,
+    // the pointer over it shows its tip (on a note that is not the active window too), and a
+    // screen reader finds each control under its name. Under the flat style the base panel's
+    // bevel comes from its own colour and a hot button is the bar's colour AND the tint.
+    void toolbar_clicksTipsNamesAndFlatLook() {
+        open();
+        note->show();
+        NoteToolbar* bar = note->toolbar();
+        QSignalSpy triggered(bar, &NoteToolbar::triggered);
+        // Close and delete would end the note: here only which command each place asks for.
+        QVERIFY(QObject::disconnect(bar, &NoteToolbar::triggered, note, nullptr));
+        QAccessibleInterface* barAccessible = QAccessible::queryAccessibleInterface(bar);
+        QVERIFY(barAccessible);
+        const std::span<const ToolbarItem> items = toolbarItems();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const QRect r = toolRect(note, items[i].name);
+            QTest::mouseClick(bar, Qt::RightButton, {}, r.center()); // only the left button acts
+            QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
+            QCOMPARE(triggered.size(), int(i) + 1);
+            QCOMPARE(triggered.last().at(0).value<NoteCommand>(), items[i].command);
+            QAccessibleInterface* child = barAccessible->child(int(i));
+            QVERIFY(child);
+            QCOMPARE(child->text(QAccessible::Name), QString::fromUtf16(commandInfo(items[i].command).caption));
+            QCOMPARE(child->role(), QAccessible::Button);
+            QCOMPARE(barAccessible->childAt(bar->mapToGlobal(r.center()).x(), bar->mapToGlobal(r.center()).y()),
+                     child);
+        }
+        QCOMPARE(barAccessible->childCount(), int(items.size()) + 1); // and the size grip
+        QAccessibleInterface* title = QAccessible::queryAccessibleInterface(note->titleBar());
+        QCOMPARE(title->child(int(NoteTitleBar::Picture::Max))->text(QAccessible::Name),
+                 QStringLiteral("확대/축소"));
+
+        QVERIFY(note->testAttribute(Qt::WA_AlwaysShowToolTips));
+        const QRect bullets = toolRect(note, "sbBullets");
+        QTest::mouseMove(bar, bullets.center());
+        QHelpEvent help(QEvent::ToolTip, bullets.center(), bar->mapToGlobal(bullets.center()));
+        QApplication::sendEvent(bar, &help);
+        QCOMPARE(QToolTip::text(), QStringLiteral("들여쓰기"));
+        QToolTip::hideText();
+        QTest::mouseMove(bar, bullets.center() + QPoint(1, 0));
+        QCOMPARE(bar->hotControl(), int(std::find_if(items.begin(), items.end(), [](const ToolbarItem& item) {
+                                            return item.command == NoteCommand::Indent;
+                                        }) - items.begin()));
+
+        // The flat look: the bevel, the hot button (under the pointer now), the toggled one.
+        const XPPalette& p = note->xpStyle()->workingPalette();
+        const ColorValue base = colors::fromQColor(part<Panel>(note, "pnBase")->color());
+        QImage shot = note->grab().toImage();
+        QCOMPARE(colors::fromQColor(shot.pixelColor(1, 1)), NewColor(base, 60));
+        QCOMPARE(colors::fromQColor(shot.pixelColor(1 + 272, 100)), GetShadeColor(base, 60));
+        const ColorValue barColor = colors::fromQColor(bar->color());
+        const ColorValue tint = barColor & NewColor(p.SelectionFillColor, 20);
+        QVERIFY(tint != barColor);
+        shot = bar->grab().toImage();
+        const auto pixel = [&](int x, int y) { return colors::fromQColor(shot.pixelColor(x, y)); };
+        QCOMPARE(pixel(bullets.left() + 1, bullets.bottom() - 1), tint);
+        QCOMPARE(pixel(bullets.right(), bullets.center().y()), p.SelectionFrameColor);
+        const QRect copy = toolRect(note, "sbCopy"); // at rest: the bar shows through
+        QCOMPARE(pixel(copy.left() + 1, copy.bottom() - 1), barColor);
+        QCOMPARE(pixel(copy.right(), copy.center().y()), barColor);
+        note->run(NoteCommand::Indent); // on, and the pointer gone: framed, the bar tinted
+        QTest::mouseMove(bar, QPoint(bar->width() / 2, 30));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(bar, &leave);
+        shot = bar->grab().toImage();
+        QCOMPARE(pixel(bullets.right(), bullets.center().y()), p.SelectionFrameColor);
+        QCOMPARE(pixel(bullets.left() + 1, bullets.bottom() - 1), tint);
+        // The style switched off: no tint anywhere, the bevel from the desktop's colours.
+        note->xpStyle()->SetActive(false);
+        shot = bar->grab().toImage();
+        QCOMPARE(pixel(bullets.left() + 1, bullets.bottom() - 1) == tint, false);
+        QVERIFY(colors::fromQColor(note->grab().toImage().pixelColor(1, 1)) != NewColor(base, 60));
     }
 
     void menus_haveCaptionsShortcutsAndOrder() {
@@ -347,8 +422,8 @@ class NoteWindowTest : public QObject {
         QCOMPARE(QColor(image.pixel(100, 190)), QColor(0, 255, 0)); // the strip in the body colour
         QCOMPARE(QColor(image.pixel(3, 100)), QColor(0, 0, 255));   // pnClient's border
         QCOMPARE(note->windowOpacity(), 254.0 / 255.0);
-        QVERIFY(!part<ImageBox>(note, "imgVanto")->isHidden());
-        QCOMPARE(part<ImageBox>(note, "imgVanto")->toolTip(), QStringLiteral("hint"));
+        QVERIFY(note->titleBar()->isPictureShown(NoteTitleBar::Picture::Vanto));
+        QCOMPARE(note->titleBar()->pictureTip(NoteTitleBar::Picture::Vanto), QStringLiteral("hint"));
         QCOMPARE(QByteArray(note->record().right_homepage_image),
                  QByteArray("C:\\Stikko\\system\\Banner.PNG"));
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("first\nsecond"));
@@ -520,7 +595,7 @@ class NoteWindowTest : public QObject {
         QVERIFY(!note->saveBody());
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
         QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
-        QVERIFY(note->isVisible() && !part<ImageBox>(note, "imgMark")->isHidden());
+        QVERIFY(note->isVisible() && note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QVERIFY(note->autosaveTimer()->isActive());
         QCOMPARE(readAll(f->rtfPath()), saved);
 
@@ -528,7 +603,7 @@ class NoteWindowTest : public QObject {
         f->env.writer = {};
         f->env.advance(AutosaveSchedule::kRetryMs);
         QVERIFY(fire(note->autosaveTimer()));
-        QVERIFY(part<ImageBox>(note, "imgMark")->isHidden());
+        QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
         QVERIFY(!note->isModified());
 
@@ -550,14 +625,14 @@ class NoteWindowTest : public QObject {
         open();
         QCOMPARE(f->host.readFailures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->readOnly() && note->editor()->isReadOnly() &&
-                !part<ImageBox>(note, "imgMark")->isHidden());
+                note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QCOMPARE(note->titleCaption(), QStringLiteral("kept title"));
         typeAtEnd(QStringLiteral("x"));
         QVERIFY(!note->isModified());
         // What would change the body is unavailable, in the tool bar and the menus alike.
-        QVERIFY(!note->isEnabled(NoteCommand::Bold) && !part<ClickLabel>(note, "labBold")->isEnabled());
+        QVERIFY(!note->isEnabled(NoteCommand::Bold) && !note->toolbar()->isCommandEnabled(NoteCommand::Bold));
         QVERIFY(!note->editMenu()->findChild<QAction*>(QStringLiteral("nnPaste2"))->isEnabled());
-        QVERIFY(note->isEnabled(NoteCommand::Copy) && part<SpeedButton>(note, "sbCopy")->isEnabled());
+        QVERIFY(note->isEnabled(NoteCommand::Copy) && note->toolbar()->isCommandEnabled(NoteCommand::Copy));
         note->run(NoteCommand::Print);
         QCOMPARE(f->env.dialogs.errors.size(), 1);
         QCOMPARE(f->host.printed, 0);
@@ -588,13 +663,13 @@ class NoteWindowTest : public QObject {
         note->run(NoteCommand::Alarm);
         QCOMPARE(f->host.settingsPages, QList<int>({0, 1}));
 
-        emit part<ImageBox>(note, "imgZem")->clicked(Qt::LeftButton);
-        emit part<ImageBox>(note, "imgVanto")->clicked(Qt::LeftButton);
+        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Zem, Qt::LeftButton);
+        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Vanto, Qt::LeftButton);
         QCOMPARE(f->host.addresses, QStringList{QString::fromLatin1(kMakerHomePage)});
         std::strcpy(f->dm->defaults.left_homepage, "https://left.example/");
         std::strcpy(f->dm->defaults.right_homepage, "https://right.example/");
-        emit part<ImageBox>(note, "imgZem")->clicked(Qt::LeftButton);
-        emit part<ImageBox>(note, "imgVanto")->clicked(Qt::LeftButton);
+        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Zem, Qt::LeftButton);
+        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Vanto, Qt::LeftButton);
         QCOMPARE(f->host.addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
     }
 };

@@ -2,6 +2,7 @@
 // commands (called directly, as there is no tray here), and the ending.
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
+#include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -582,7 +583,7 @@ class StikkoMainTest : public QObject {
         auto stillThere = [&] {
             flushDeletes();
             return !stuck.isNull() && stuck->isVisible() && form->noteList.contains(stuck.data()) &&
-                   stuck->record().isshow == 1 && !test::part<ImageBox>(stuck, "imgMark")->isHidden() &&
+                   stuck->record().isshow == 1 && stuck->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark) &&
                    stuck->editor()->toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄"));
         };
         form->CloseNoteWindow("20240101_000000_00");
