@@ -26,7 +26,7 @@ void buildKoreanBody(QTextDocument& document) {
     font.setPixelSize(12);
     document.setDefaultFont(font);
     QTextCursor cursor(&document);
-    const QString words[] = {u"회의"_qs, u"결과를"_qs, u"정리하고"_qs, u"다음"_qs, u"주까지"_qs,
+    const QString words[] = {u"회의"_qs,   u"결과를"_qs, u"정리하고"_qs, u"다음"_qs,  u"주까지"_qs,
                              u"보고서"_qs, u"초안을"_qs, u"작성한다"_qs, u"(2차)"_qs, u"메모:"_qs};
     QTextCharFormat plain, bold, red, big;
     bold.setFontWeight(QFont::Bold);

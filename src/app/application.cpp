@@ -173,7 +173,8 @@ int runStikko(int argc, char** argv) {
     TfrmStikko_main* form = mainForm.get();
 
     QObject::connect(form, &TfrmStikko_main::ended, &app, [] { QCoreApplication::exit(0); });
-    QObject::connect(&signalWatch, &TerminationSignals::terminationRequested, form, &TfrmStikko_main::FormClose);
+    QObject::connect(&signalWatch, &TerminationSignals::terminationRequested, form,
+                     &TfrmStikko_main::FormClose);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, form,
                      [form](QSessionManager&) { form->FormClose(); });
     // Any other way out of the event loop still saves the notes first.

@@ -10,7 +10,7 @@
 namespace stikko {
 
 class SingleInstance {
-public:
+  public:
     // `folder` empty = the per-user runtime folder.
     explicit SingleInstance(const QString& folder = {});
     ~SingleInstance();
@@ -18,9 +18,9 @@ public:
     SingleInstance& operator=(const SingleInstance&) = delete;
 
     enum class Result {
-        Acquired,     // this process now holds the marker
+        Acquired,      // this process now holds the marker
         HeldElsewhere, // another live process holds it
-        Unavailable,  // the marker cannot be made here (no such folder, no right to write)
+        Unavailable,   // the marker cannot be made here (no such folder, no right to write)
     };
     Result acquire();
     bool held() const { return held_; }
@@ -30,7 +30,7 @@ public:
 
     static constexpr char kName[] = "MyProgram";
 
-private:
+  private:
     QString path_;
     QString channelPath_;
     std::unique_ptr<QLockFile> lock_;

@@ -11,7 +11,7 @@ namespace stikko {
 
 class TfrmStikko_logo : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TfrmStikko_logo(QWidget* owner);
     ~TfrmStikko_logo() override;
 
@@ -24,7 +24,7 @@ public:
     // ./system/stikko_logo.gif in the program folder.
     static QString logoPath();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -25,7 +25,7 @@ class TXPStyle;
 
 class TfrmStikko_main : public QWidget, public NoteHost {
     Q_OBJECT
-public:
+  public:
     explicit TfrmStikko_main(QWidget* parent = nullptr);
     ~TfrmStikko_main() override;
 
@@ -116,11 +116,11 @@ public:
     QString lastTrayMessageTitle;
     QString lastTrayMessage;
 
-signals:
+  signals:
     // Emitted once the orderly end has saved the notes and removed the icon.
     void ended();
 
-private:
+  private:
     void buildTray();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     // A new window for `record` (made, or read from the note's file with `state`), opened

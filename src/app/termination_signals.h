@@ -11,17 +11,17 @@ namespace stikko {
 
 class TerminationSignals : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
     // False when the socket pair or the handlers could not be set up.
     bool installed() const { return notifier_ != nullptr; }
 
-signals:
+  signals:
     void terminationRequested(int signalNumber);
 
-private:
+  private:
     void readSignal();
     QSocketNotifier* notifier_ = nullptr;
 };

@@ -39,8 +39,8 @@ constexpr int kTitleColumnWidth = 263;
 constexpr int kAlarmColumnWidth = 134;
 constexpr int kLineHeight = 16;
 
-constexpr int32_t kFrameColor = 16411517;   // the frame and the heading strip
-constexpr int32_t kColumnsColor = 6781577;  // the column-title strip
+constexpr int32_t kFrameColor = 16411517;  // the frame and the heading strip
+constexpr int32_t kColumnsColor = 6781577; // the column-title strip
 constexpr int32_t kColumnTitleColor = 11781840;
 
 void padTo(QByteArray& text, qsizetype width) {
@@ -78,7 +78,7 @@ QFont fixedPitchFont() {
 
 // Every line of the check list is exactly 16 pixels high, whatever the font says.
 class FixedLineDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), kLineHeight);
@@ -101,8 +101,7 @@ QByteArray FormatAdminLine(const NoteRecord& record) {
 
 TfrmStikko_admin::TfrmStikko_admin(QWidget* owner, NoteRegistry& registry)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                         Qt::WindowStaysOnTopHint),
+                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       registry_(registry) {
     buildForm();
 }
@@ -289,7 +288,9 @@ int TfrmStikko_admin::selectedLine() const {
     return clbStikko->row(item);
 }
 
-void TfrmStikko_admin::sbCloseClick() { close(); }
+void TfrmStikko_admin::sbCloseClick() {
+    close();
+}
 
 void TfrmStikko_admin::clbStikkoClickCheck(int line) {
     if (line < 0 || line >= lbOid.size() || line >= clbStikko->count())

@@ -34,7 +34,7 @@ QByteArray FormatAdminLine(const NoteRecord& record);
 
 class TfrmStikko_admin : public QDialog {
     Q_OBJECT
-public:
+  public:
     TfrmStikko_admin(QWidget* owner, NoteRegistry& registry);
     ~TfrmStikko_admin() override;
 
@@ -63,12 +63,12 @@ public:
 
     QByteArrayList lbOid; // note ids; entry i belongs to line i of clbStikko
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override; // FormShow
     void done(int result) override;             // FormClose
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildForm();
     void buildList();
     void buildMenu();

@@ -32,7 +32,9 @@
 #include <sys/stat.h>
 
 // Resources of a static library are registered by hand; this must run at global scope.
-static void initDialogResources() { Q_INIT_RESOURCE(dialogs_resources); }
+static void initDialogResources() {
+    Q_INIT_RESOURCE(dialogs_resources);
+}
 
 namespace stikko {
 
@@ -57,7 +59,9 @@ constexpr int kOpacityStep = 20;
 
 const QString kDefaultsCaption = QStringLiteral("☞ 모든 메모장의 기본 값으로 사용됩니다.");
 
-QColor qc(int32_t value) { return colors::toQColor(value); }
+QColor qc(int32_t value) {
+    return colors::toQColor(value);
+}
 
 void setBackground(QWidget* widget, int32_t color) {
     QPalette palette = widget->palette();
@@ -100,10 +104,10 @@ int snapOpacity(int value) {
 
 // Tabs of the page control are 20 pixels high.
 class ConfigTabBar : public QTabBar {
-public:
+  public:
     using QTabBar::QTabBar;
 
-protected:
+  protected:
     QSize tabSizeHint(int index) const override {
         QSize size = QTabBar::tabSizeHint(index);
         size.setHeight(20);
@@ -112,7 +116,7 @@ protected:
 };
 
 class ConfigPages : public QTabWidget {
-public:
+  public:
     explicit ConfigPages(QWidget* parent) : QTabWidget(parent) {
         setTabBar(new ConfigTabBar(this));
         setIconSize(QSize(16, 16));
@@ -120,7 +124,9 @@ public:
 };
 
 // Lexical order of these texts is time order, with hour 24 after every real hour of the day.
-QString nowText() { return env::now().toString(QStringLiteral("yyyy-MM-dd_HHmm")); }
+QString nowText() {
+    return env::now().toString(QStringLiteral("yyyy-MM-dd_HHmm"));
+}
 
 } // namespace
 
@@ -444,7 +450,9 @@ void TfrmStikko_config::FormClose() {
     }
 }
 
-void TfrmStikko_config::sbCloseClick() { close(); }
+void TfrmStikko_config::sbCloseClick() {
+    close();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Record <-> controls
@@ -516,9 +524,13 @@ void TfrmStikko_config::setSoundPath(const QByteArray& bytes) {
 // ---------------------------------------------------------------------------------------------
 // Colours and preview
 
-void TfrmStikko_config::clTitleClick(int tag) { ChooseColor(tag); }
+void TfrmStikko_config::clTitleClick(int tag) {
+    ChooseColor(tag);
+}
 
-void TfrmStikko_config::shTitleMouseDown(int tag) { ChooseColor(tag); }
+void TfrmStikko_config::shTitleMouseDown(int tag) {
+    ChooseColor(tag);
+}
 
 void TfrmStikko_config::ChooseColor(int target) {
     if (target < 0 || target >= int(swatches.size()) || !swatches[std::size_t(target)])
@@ -573,8 +585,8 @@ QString TfrmStikko_config::soundPathForRecord(const QString& chosen) {
     if (::stat(QFile::encodeName(chosen).constData(), &chosenStat) != 0)
         return lower; // names nothing here: nothing to lose by lower-casing
     struct stat lowerStat {};
-    if (::stat(QFile::encodeName(lower).constData(), &lowerStat) == 0 && lowerStat.st_dev == chosenStat.st_dev &&
-        lowerStat.st_ino == chosenStat.st_ino)
+    if (::stat(QFile::encodeName(lower).constData(), &lowerStat) == 0 &&
+        lowerStat.st_dev == chosenStat.st_dev && lowerStat.st_ino == chosenStat.st_ino)
         return lower; // a file system that ignores case
     return chosen;    // lower-casing would lose the file
 }

@@ -30,7 +30,7 @@ class TfrmStikko_sub;
 // A filled rounded rectangle that reports a press of any mouse button with its Tag.
 class ConfigShape : public QWidget {
     Q_OBJECT
-public:
+  public:
     ConfigShape(int tag, QWidget* parent);
 
     int Tag;
@@ -39,14 +39,14 @@ public:
     void setOutline(int32_t color, int width);
     void setRadius(int radius);
 
-signals:
+  signals:
     void pressed(int tag);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     int32_t fill_ = 0x00FFFFFF;
     int32_t outline_ = 0;
     int outlineWidth_ = 1;
@@ -56,14 +56,14 @@ private:
 // A flat 18 x 18 picture button that names its colour target by Tag.
 class ConfigColorButton : public QToolButton {
     Q_OBJECT
-public:
+  public:
     ConfigColorButton(int tag, QWidget* parent);
     int Tag;
 };
 
 class TfrmStikko_config : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TfrmStikko_config(QWidget* owner);
     ~TfrmStikko_config() override;
 
@@ -129,15 +129,15 @@ public:
     // it name a different (or no) file on this file system. Public for tests.
     static QString soundPathForRecord(const QString& chosen);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     // Closing the note being edited closes the dialog first, so the note stores its values.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-public:
+  public:
     void done(int result) override;
 
-private:
+  private:
     void FormShow();
     void FormClose();
     void buildColorPage(QWidget* area);

@@ -162,7 +162,8 @@ void PaintReportPage(QPainter& painter, double dotsPerMm, const ReportPage& page
 void SetUpReportPrinter(QPrinter& printer) {
     using namespace report;
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(kMargin, kMargin, kMargin, kMargin), QPageLayout::Millimeter));
+                                      QMarginsF(kMargin, kMargin, kMargin, kMargin),
+                                      QPageLayout::Millimeter));
     printer.setFullPage(true);
     printer.setCopyCount(1);
     printer.setPaperSource(QPrinter::Auto);

@@ -37,7 +37,7 @@ inline constexpr double kBodyHeight = 242.6; // as designed; cut at the title ba
 // What the page shows.
 struct ReportPage {
     QString title;
-    QString printedAt;                  // the date and time, already formatted
+    QString printedAt;                   // the date and time, already formatted
     const QTextDocument* body = nullptr; // null prints no body
 };
 
@@ -59,7 +59,7 @@ bool PrintReport(QPrinter& printer, const ReportPage& page);
 // The print form: it carries the report of one print command and is never shown itself.
 class TfrmStikko_print : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TfrmStikko_print(QObject* owner = nullptr);
     ~TfrmStikko_print() override;
 

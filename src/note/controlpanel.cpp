@@ -76,7 +76,8 @@ class ControlAccessible : public QAccessibleInterface, public QAccessibleActionI
     }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
     }
 
     // QAccessibleActionInterface: the one thing a control does is to be pressed.

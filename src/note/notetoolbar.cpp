@@ -47,10 +47,10 @@ QRect textRect(const ToolbarItem& item) {
         if (known == &item)
             return {QPoint(item.left, kTextTop), size};
     }
-    const QSize size = QFontMetrics(faceFont(item.face))
-                           .boundingRect(QRect(0, 0, 2000, 2000), int(kMeasuredAlignment),
-                                         QString::fromUtf16(item.text))
-                           .size();
+    const QSize size =
+        QFontMetrics(faceFont(item.face))
+            .boundingRect(QRect(0, 0, 2000, 2000), int(kMeasuredAlignment), QString::fromUtf16(item.text))
+            .size();
     measured.emplace_back(&item, size);
     return {QPoint(item.left, kTextTop), size};
 }
@@ -266,8 +266,8 @@ void NoteToolbar::paintButton(QPainter& painter, int index) {
         state.hot = hot;
         state.mouseDown = held;
         state.enabled = c.enabled;
-        painter.drawPixmap(c.rect.topLeft(),
-                           styledButton(*style, item, look, state, style->deviceDepth(this), devicePixelRatio()));
+        painter.drawPixmap(c.rect.topLeft(), styledButton(*style, item, look, state, style->deviceDepth(this),
+                                                          devicePixelRatio()));
         return;
     }
     // The program's own look: a raised edge under the pointer, sunk while held down or on,

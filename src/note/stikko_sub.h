@@ -247,8 +247,8 @@ class TfrmStikko_sub : public QWidget {
     ImageBox* Image1 = nullptr; // its grip
     NoteToolbar* pnBottom = nullptr;
     QTimer* timAutosave = nullptr;
-    QMenu* puConfig = nullptr;   // the note menu (right click on imgZem)
-    QMenu* puEdit = nullptr;     // the editor menu (right click in the body)
+    QMenu* puConfig = nullptr;    // the note menu (right click on imgZem)
+    QMenu* puEdit = nullptr;      // the editor menu (right click in the body)
     TXPStyle* xpStyle_ = nullptr; // the flat look of the menus, panels and tool bar
 
     NoteRecord record_{};
@@ -265,10 +265,10 @@ class TfrmStikko_sub : public QWidget {
     bool deleted_ = false;
     bool stayOnTop_ = false;
     std::array<bool, std::size_t(NoteCommand::Undo) + 1> shownStates_{}; // see showState
-    bool frontHeld_ = false;       // bringToFront keeps the window above the others
-    bool frontVisited_ = false;    // the window was active while held in front
-    QTimer* placeCheck_ = nullptr; // made with the first move the window system reports
-    bool readOnly_ = false;        // a file could not be read: nothing is written over it
+    bool frontHeld_ = false;        // bringToFront keeps the window above the others
+    bool frontVisited_ = false;     // the window was active while held in front
+    QTimer* placeCheck_ = nullptr;  // made with the first move the window system reports
+    bool readOnly_ = false;         // a file could not be read: nothing is written over it
     bool recordUnreadable_ = false; // ... and that file is the record: it is not written either
     QString unreadablePath_;
     bool bodyFailed_ = false;  // the last write of the body failed

@@ -280,7 +280,8 @@ void IniFile::writeString(QByteArrayView section, QByteArrayView key, QByteArray
                 QByteArrayView(line.text).sliced(line.valueStart) == clean)
                 return;
             // Keep the key as the file spells it; only the value changes.
-            QByteArray text = keyLine(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), clean);
+            QByteArray text =
+                keyLine(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), clean);
             QByteArray eol = std::move(line.eol);
             line = makeLine(std::move(text), std::move(eol));
             return;

@@ -9,41 +9,70 @@ namespace stikko::rtf::detail {
 
 int codePageForCharset(int charset) {
     switch (charset) {
-    case 0: return 1252;    // ANSI
-    case 2: return kSymbolCodePage;
-    case 77: return 10000;  // Mac Roman
-    case 78: return 10001;  // Mac Japanese
-    case 79: return 10003;  // Mac Korean
-    case 80: return 10008;  // Mac Simplified Chinese
-    case 81: return 10002;  // Mac Traditional Chinese
-    case 128: return 932;   // Shift-JIS
-    case 129: return 949;   // Hangul
-    case 130: return 1361;  // Johab
-    case 134: return 936;   // GB2312 / GBK
-    case 136: return 950;   // Big5
-    case 161: return 1253;  // Greek
-    case 162: return 1254;  // Turkish
-    case 163: return 1258;  // Vietnamese
-    case 177: return 1255;  // Hebrew
-    case 178: return 1256;  // Arabic
-    case 186: return 1257;  // Baltic
-    case 204: return 1251;  // Cyrillic
-    case 222: return 874;   // Thai
-    case 238: return 1250;  // Central European
-    case 254: return 437;   // PC 437
-    case 255: return 850;   // OEM
-    default: return 0;      // DEFAULT_CHARSET and unknown sets
+    case 0:
+        return 1252; // ANSI
+    case 2:
+        return kSymbolCodePage;
+    case 77:
+        return 10000; // Mac Roman
+    case 78:
+        return 10001; // Mac Japanese
+    case 79:
+        return 10003; // Mac Korean
+    case 80:
+        return 10008; // Mac Simplified Chinese
+    case 81:
+        return 10002; // Mac Traditional Chinese
+    case 128:
+        return 932; // Shift-JIS
+    case 129:
+        return 949; // Hangul
+    case 130:
+        return 1361; // Johab
+    case 134:
+        return 936; // GB2312 / GBK
+    case 136:
+        return 950; // Big5
+    case 161:
+        return 1253; // Greek
+    case 162:
+        return 1254; // Turkish
+    case 163:
+        return 1258; // Vietnamese
+    case 177:
+        return 1255; // Hebrew
+    case 178:
+        return 1256; // Arabic
+    case 186:
+        return 1257; // Baltic
+    case 204:
+        return 1251; // Cyrillic
+    case 222:
+        return 874; // Thai
+    case 238:
+        return 1250; // Central European
+    case 254:
+        return 437; // PC 437
+    case 255:
+        return 850; // OEM
+    default:
+        return 0; // DEFAULT_CHARSET and unknown sets
     }
 }
 
 bool isLeadByte(int codePage, unsigned char byte) {
     switch (codePage) {
-    case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 932:
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936:
     case 949:
-    case 950: return byte >= 0x81 && byte <= 0xFE;
-    case 1361: return (byte >= 0x84 && byte <= 0xD3) || (byte >= 0xD8 && byte <= 0xDE) || (byte >= 0xE0 && byte <= 0xF9);
-    default: return false;
+    case 950:
+        return byte >= 0x81 && byte <= 0xFE;
+    case 1361:
+        return (byte >= 0x84 && byte <= 0xD3) || (byte >= 0xD8 && byte <= 0xDE) ||
+               (byte >= 0xE0 && byte <= 0xF9);
+    default:
+        return false;
     }
 }
 
@@ -51,25 +80,44 @@ namespace {
 
 const char* decoderName(int codePage) {
     switch (codePage) {
-    case 932: return "windows-31j";
-    case 936: return "windows-936";
-    case 949: return "windows-949";
-    case 950: return "windows-950";
-    case 874: return "windows-874";
-    case 1250: return "windows-1250";
-    case 1251: return "windows-1251";
-    case 1252: return "windows-1252";
-    case 1253: return "windows-1253";
-    case 1254: return "windows-1254";
-    case 1255: return "windows-1255";
-    case 1256: return "windows-1256";
-    case 1257: return "windows-1257";
-    case 1258: return "windows-1258";
-    case 437: return "IBM437";
-    case 850: return "IBM850";
-    case 10000: return "macintosh";
-    case 65001: return "UTF-8";
-    default: return nullptr;
+    case 932:
+        return "windows-31j";
+    case 936:
+        return "windows-936";
+    case 949:
+        return "windows-949";
+    case 950:
+        return "windows-950";
+    case 874:
+        return "windows-874";
+    case 1250:
+        return "windows-1250";
+    case 1251:
+        return "windows-1251";
+    case 1252:
+        return "windows-1252";
+    case 1253:
+        return "windows-1253";
+    case 1254:
+        return "windows-1254";
+    case 1255:
+        return "windows-1255";
+    case 1256:
+        return "windows-1256";
+    case 1257:
+        return "windows-1257";
+    case 1258:
+        return "windows-1258";
+    case 437:
+        return "IBM437";
+    case 850:
+        return "IBM850";
+    case 10000:
+        return "macintosh";
+    case 65001:
+        return "UTF-8";
+    default:
+        return nullptr;
     }
 }
 
@@ -209,7 +257,8 @@ bool isPlausibleCp949(QByteArrayView bytes) {
         if (byte == 0x80 || byte == 0xFF || i + 1 >= n)
             return false;
         const auto trail = static_cast<unsigned char>(bytes[i + 1]);
-        const bool trailOk = (trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || trail >= 0x81;
+        const bool trailOk =
+            (trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || trail >= 0x81;
         if (!trailOk || trail == 0xFF)
             return false;
         i += 2;

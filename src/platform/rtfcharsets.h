@@ -20,11 +20,11 @@ bool isLeadByte(int codePage, unsigned char byte);
 
 // Decodes text in the code pages one document uses; each decoder is made once.
 class Decoders {
-public:
+  public:
     // Undecodable bytes and a lead byte cut off at the end become U+FFFD.
     QString decode(int codePage, QByteArrayView bytes);
 
-private:
+  private:
     struct Entry {
         int codePage;
         QStringDecoder decoder;

@@ -17,47 +17,112 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
         std::unordered_map<std::string_view, Keyword> t;
         // Destinations whose content is not body text.
         for (std::string_view name :
-             {"annotation", "atnauthor", "atnid", "atrfend", "atrfstart", "author", "background", "bkmkend",
-              "bkmkstart", "buptim", "category", "colorschememapping", "comment", "company", "creatim",
-              "datastore", "docvar", "doccomm", "fldinst", "filetbl", "footer", "footerf", "footerl", "footerr",
-              "footnote", "ftncn", "ftnsep", "ftnsepc", "generator", "header", "headerf", "headerl", "headerr",
-              "info", "keywords", "latentstyles", "listpicture", "mmathPr", "nonshppict", "object", "objdata",
-              "operator", "pgdsctbl", "pict", "printim", "private", "revtbl", "revtim", "rsidtbl", "rxe", "shp",
-              "shpinst", "shppict", "sp", "stylesheet", "subject", "tc", "themedata", "title", "txe", "xe",
-              "xmlnstbl", "userprops", "wgrffmtfilter", "passwordhash", "protusertbl"})
+             {"annotation",  "atnauthor", "atnid",      "atrfend",       "atrfstart",    "author",
+              "background",  "bkmkend",   "bkmkstart",  "buptim",        "category",     "colorschememapping",
+              "comment",     "company",   "creatim",    "datastore",     "docvar",       "doccomm",
+              "fldinst",     "filetbl",   "footer",     "footerf",       "footerl",      "footerr",
+              "footnote",    "ftncn",     "ftnsep",     "ftnsepc",       "generator",    "header",
+              "headerf",     "headerl",   "headerr",    "info",          "keywords",     "latentstyles",
+              "listpicture", "mmathPr",   "nonshppict", "object",        "objdata",      "operator",
+              "pgdsctbl",    "pict",      "printim",    "private",       "revtbl",       "revtim",
+              "rsidtbl",     "rxe",       "shp",        "shpinst",       "shppict",      "sp",
+              "stylesheet",  "subject",   "tc",         "themedata",     "title",        "txe",
+              "xe",          "xmlnstbl",  "userprops",  "wgrffmtfilter", "passwordhash", "protusertbl"})
             t.emplace(name, Keyword{Kw::SkipDest});
         const std::pair<std::string_view, Kw> words[] = {
-            {"fonttbl", Kw::Fonttbl}, {"colortbl", Kw::Colortbl}, {"listtable", Kw::Listtable},
-            {"listoverridetable", Kw::Listoverridetable}, {"pn", Kw::Pn}, {"pntext", Kw::Pntext},
-            {"listtext", Kw::Pntext}, {"pntxtb", Kw::Pntxt}, {"pntxta", Kw::Pntxt}, {"upr", Kw::Upr},
-            {"ud", Kw::Ud}, {"fldrslt", Kw::Fldrslt},
-            {"ansi", Kw::Ansi}, {"mac", Kw::Mac}, {"pc", Kw::Pc}, {"pca", Kw::Pca}, {"ansicpg", Kw::Ansicpg},
+            {"fonttbl", Kw::Fonttbl},
+            {"colortbl", Kw::Colortbl},
+            {"listtable", Kw::Listtable},
+            {"listoverridetable", Kw::Listoverridetable},
+            {"pn", Kw::Pn},
+            {"pntext", Kw::Pntext},
+            {"listtext", Kw::Pntext},
+            {"pntxtb", Kw::Pntxt},
+            {"pntxta", Kw::Pntxt},
+            {"upr", Kw::Upr},
+            {"ud", Kw::Ud},
+            {"fldrslt", Kw::Fldrslt},
+            {"ansi", Kw::Ansi},
+            {"mac", Kw::Mac},
+            {"pc", Kw::Pc},
+            {"pca", Kw::Pca},
+            {"ansicpg", Kw::Ansicpg},
             {"deff", Kw::Deff},
-            {"f", Kw::F}, {"fcharset", Kw::Fcharset}, {"cpg", Kw::Cpg},
-            {"red", Kw::Red}, {"green", Kw::Green}, {"blue", Kw::Blue},
-            {"plain", Kw::Plain}, {"b", Kw::B}, {"i", Kw::I}, {"ul", Kw::Ul}, {"uld", Kw::Ul},
-            {"uldash", Kw::Ul}, {"uldashd", Kw::Ul}, {"uldashdd", Kw::Ul}, {"uldb", Kw::Ul}, {"ulth", Kw::Ul},
-            {"ulw", Kw::Ul}, {"ulwave", Kw::Ul}, {"ulhair", Kw::Ul}, {"ulthd", Kw::Ul}, {"ulthdash", Kw::Ul},
-            {"ulldash", Kw::Ul}, {"ululdbwave", Kw::Ul}, {"ulnone", Kw::Ulnone}, {"strike", Kw::Strike},
-            {"striked", Kw::Strike}, {"fs", Kw::Fs}, {"cf", Kw::Cf}, {"cb", Kw::Cb}, {"highlight", Kw::Cb},
-            {"chcbpat", Kw::Cb}, {"super", Kw::Super}, {"sub", Kw::Sub}, {"nosupersub", Kw::Nosupersub},
-            {"pard", Kw::Pard}, {"ql", Kw::Ql}, {"qc", Kw::Qc}, {"qr", Kw::Qr}, {"qj", Kw::Qj},
-            {"li", Kw::Li}, {"fi", Kw::Fi}, {"ri", Kw::Ri}, {"sb", Kw::Sb}, {"sa", Kw::Sa}, {"ls", Kw::Ls},
-            {"ilvl", Kw::Ilvl}, {"pnlvlblt", Kw::Pnlvlblt}, {"pnlvlbody", Kw::Pnlvlother},
-            {"pnlvlcont", Kw::Pnlvlother}, {"pnlvl", Kw::Pnlvlother},
-            {"list", Kw::List}, {"listlevel", Kw::Listlevel}, {"levelnfc", Kw::Levelnfc},
-            {"levelnfcn", Kw::Levelnfc}, {"listid", Kw::Listid}, {"listoverride", Kw::Listoverride},
-            {"par", Kw::Par}, {"sect", Kw::Par}, {"page", Kw::Par}, {"row", Kw::Par}, {"line", Kw::Line},
-            {"tab", Kw::Tab}, {"cell", Kw::Cell}, {"nestcell", Kw::Cell}, {"u", Kw::U}, {"uc", Kw::Uc},
+            {"f", Kw::F},
+            {"fcharset", Kw::Fcharset},
+            {"cpg", Kw::Cpg},
+            {"red", Kw::Red},
+            {"green", Kw::Green},
+            {"blue", Kw::Blue},
+            {"plain", Kw::Plain},
+            {"b", Kw::B},
+            {"i", Kw::I},
+            {"ul", Kw::Ul},
+            {"uld", Kw::Ul},
+            {"uldash", Kw::Ul},
+            {"uldashd", Kw::Ul},
+            {"uldashdd", Kw::Ul},
+            {"uldb", Kw::Ul},
+            {"ulth", Kw::Ul},
+            {"ulw", Kw::Ul},
+            {"ulwave", Kw::Ul},
+            {"ulhair", Kw::Ul},
+            {"ulthd", Kw::Ul},
+            {"ulthdash", Kw::Ul},
+            {"ulldash", Kw::Ul},
+            {"ululdbwave", Kw::Ul},
+            {"ulnone", Kw::Ulnone},
+            {"strike", Kw::Strike},
+            {"striked", Kw::Strike},
+            {"fs", Kw::Fs},
+            {"cf", Kw::Cf},
+            {"cb", Kw::Cb},
+            {"highlight", Kw::Cb},
+            {"chcbpat", Kw::Cb},
+            {"super", Kw::Super},
+            {"sub", Kw::Sub},
+            {"nosupersub", Kw::Nosupersub},
+            {"pard", Kw::Pard},
+            {"ql", Kw::Ql},
+            {"qc", Kw::Qc},
+            {"qr", Kw::Qr},
+            {"qj", Kw::Qj},
+            {"li", Kw::Li},
+            {"fi", Kw::Fi},
+            {"ri", Kw::Ri},
+            {"sb", Kw::Sb},
+            {"sa", Kw::Sa},
+            {"ls", Kw::Ls},
+            {"ilvl", Kw::Ilvl},
+            {"pnlvlblt", Kw::Pnlvlblt},
+            {"pnlvlbody", Kw::Pnlvlother},
+            {"pnlvlcont", Kw::Pnlvlother},
+            {"pnlvl", Kw::Pnlvlother},
+            {"list", Kw::List},
+            {"listlevel", Kw::Listlevel},
+            {"levelnfc", Kw::Levelnfc},
+            {"levelnfcn", Kw::Levelnfc},
+            {"listid", Kw::Listid},
+            {"listoverride", Kw::Listoverride},
+            {"par", Kw::Par},
+            {"sect", Kw::Par},
+            {"page", Kw::Par},
+            {"row", Kw::Par},
+            {"line", Kw::Line},
+            {"tab", Kw::Tab},
+            {"cell", Kw::Cell},
+            {"nestcell", Kw::Cell},
+            {"u", Kw::U},
+            {"uc", Kw::Uc},
             {"bin", Kw::Bin},
         };
         for (const auto& [name, kw] : words)
             t.emplace(name, Keyword{kw});
         const std::pair<std::string_view, char16_t> chars[] = {
-            {"emdash", 0x2014}, {"endash", 0x2013}, {"emspace", 0x2003}, {"enspace", 0x2002},
-            {"qmspace", 0x2005}, {"bullet", 0x2022}, {"lquote", 0x2018}, {"rquote", 0x2019},
-            {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"zwj", 0x200D}, {"zwnj", 0x200C},
-            {"ltrmark", 0x200E}, {"rtlmark", 0x200F}, {"zwbo", 0x200B}, {"zwnbo", 0x2060},
+            {"emdash", 0x2014},    {"endash", 0x2013},    {"emspace", 0x2003}, {"enspace", 0x2002},
+            {"qmspace", 0x2005},   {"bullet", 0x2022},    {"lquote", 0x2018},  {"rquote", 0x2019},
+            {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"zwj", 0x200D},     {"zwnj", 0x200C},
+            {"ltrmark", 0x200E},   {"rtlmark", 0x200F},   {"zwbo", 0x200B},    {"zwnbo", 0x2060},
         };
         for (const auto& [name, ch] : chars)
             t.emplace(name, Keyword{Kw::Char, ch});
@@ -68,8 +133,17 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
 
 bool isDestination(Kw kw) {
     switch (kw) {
-    case Kw::SkipDest: case Kw::Fonttbl: case Kw::Colortbl: case Kw::Listtable: case Kw::Listoverridetable:
-    case Kw::Pn: case Kw::Pntext: case Kw::Pntxt: case Kw::Upr: case Kw::Ud: case Kw::Fldrslt:
+    case Kw::SkipDest:
+    case Kw::Fonttbl:
+    case Kw::Colortbl:
+    case Kw::Listtable:
+    case Kw::Listoverridetable:
+    case Kw::Pn:
+    case Kw::Pntext:
+    case Kw::Pntxt:
+    case Kw::Upr:
+    case Kw::Ud:
+    case Kw::Fldrslt:
         return true;
     default:
         return false;
@@ -77,8 +151,12 @@ bool isDestination(Kw kw) {
 }
 
 namespace {
-bool isAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool isAsciiLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 int hexValue(unsigned char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -178,18 +256,30 @@ qsizetype Reader::control(const char* p, qsizetype n, qsizetype i) {
         return i + 1;
     }
     switch (c) {
-    case '\\': case '{': case '}':
+    case '\\':
+    case '{':
+    case '}':
         textByte(static_cast<char>(c));
         break;
-    case '~': textChar(0x00A0); break;
-    case '_': textChar(0x2011); break;
-    case '\t': textChar(u'\t'); break;
-    case '\r': case '\n': word("par", false, 0); break;
+    case '~':
+        textChar(0x00A0);
+        break;
+    case '_':
+        textChar(0x2011);
+        break;
+    case '\t':
+        textChar(u'\t');
+        break;
+    case '\r':
+    case '\n':
+        word("par", false, 0);
+        break;
     case '*': // marks an optional destination, and only at the start of a group
         if (top().fresh)
             top().starred = true;
         break;
-    default: break; // \- (optional hyphen), \|, \: and unknown symbols carry no text
+    default:
+        break; // \- (optional hyphen), \|, \: and unknown symbols carry no text
     }
     return i + 1;
 }
@@ -315,23 +405,40 @@ bool Reader::destinationWord(const Word& w) {
     State& s = w.state;
     const Dest dest = w.dest;
     switch (w.key.kw) {
-    case Kw::SkipDest: s.dest = Dest::Skip; break;
-    case Kw::Fonttbl: s.dest = Dest::FontTable; break;
+    case Kw::SkipDest:
+        s.dest = Dest::Skip;
+        break;
+    case Kw::Fonttbl:
+        s.dest = Dest::FontTable;
+        break;
     case Kw::Colortbl:
         s.dest = Dest::ColorTable;
         red_ = green_ = blue_ = -1;
         break;
-    case Kw::Listtable: s.dest = Dest::ListTable; break;
-    case Kw::Listoverridetable: s.dest = Dest::ListOverrides; break;
-    case Kw::Pn: s.dest = Dest::Pn; break;
-    case Kw::Pntext: s.dest = dest == Dest::Body ? Dest::PnText : Dest::Skip; break;
-    case Kw::Pntxt: s.dest = Dest::Skip; break;
+    case Kw::Listtable:
+        s.dest = Dest::ListTable;
+        break;
+    case Kw::Listoverridetable:
+        s.dest = Dest::ListOverrides;
+        break;
+    case Kw::Pn:
+        s.dest = Dest::Pn;
+        break;
+    case Kw::Pntext:
+        s.dest = dest == Dest::Body ? Dest::PnText : Dest::Skip;
+        break;
+    case Kw::Pntxt:
+        s.dest = Dest::Skip;
+        break;
     case Kw::Upr:
         s.uprOuter = dest;
         s.dest = Dest::Skip;
         break;
-    case Kw::Ud: s.dest = s.uprOuter; break;
-    case Kw::Fldrslt: break; // the field's visible result is ordinary text
+    case Kw::Ud:
+        s.dest = s.uprOuter;
+        break;
+    case Kw::Fldrslt:
+        break; // the field's visible result is ordinary text
     default:
         return false;
     }
@@ -343,10 +450,22 @@ bool Reader::tableWord(const Word& w) {
     const Dest dest = w.dest;
     switch (w.key.kw) {
     // Document.
-    case Kw::Ansi: docCodePage_ = 1252; cacheValid_ = false; break;
-    case Kw::Mac: docCodePage_ = 10000; cacheValid_ = false; break;
-    case Kw::Pc: docCodePage_ = 437; cacheValid_ = false; break;
-    case Kw::Pca: docCodePage_ = 850; cacheValid_ = false; break;
+    case Kw::Ansi:
+        docCodePage_ = 1252;
+        cacheValid_ = false;
+        break;
+    case Kw::Mac:
+        docCodePage_ = 10000;
+        cacheValid_ = false;
+        break;
+    case Kw::Pc:
+        docCodePage_ = 437;
+        cacheValid_ = false;
+        break;
+    case Kw::Pca:
+        docCodePage_ = 850;
+        cacheValid_ = false;
+        break;
     case Kw::Ansicpg:
         if (w.hasParam && w.param > 0) {
             docCodePage_ = w.param;
@@ -442,11 +561,21 @@ bool Reader::formatWord(const Word& w) {
         s.chr = fresh;
         break;
     }
-    case Kw::B: s.chr.bold = on; break;
-    case Kw::I: s.chr.italic = on; break;
-    case Kw::Ul: s.chr.underline = on; break;
-    case Kw::Ulnone: s.chr.underline = false; break;
-    case Kw::Strike: s.chr.strike = on; break;
+    case Kw::B:
+        s.chr.bold = on;
+        break;
+    case Kw::I:
+        s.chr.italic = on;
+        break;
+    case Kw::Ul:
+        s.chr.underline = on;
+        break;
+    case Kw::Ulnone:
+        s.chr.underline = false;
+        break;
+    case Kw::Strike:
+        s.chr.strike = on;
+        break;
     case Kw::Fs:
         if (w.hasParam && w.param > 0)
             s.chr.halfPoints = clampInt(w.param, kMinHalfPoints, kMaxHalfPoints);
@@ -457,15 +586,31 @@ bool Reader::formatWord(const Word& w) {
     case Kw::Cb:
         s.chr.bg = std::max(0, w.param);
         break;
-    case Kw::Super: s.chr.vertical = 1; break;
-    case Kw::Sub: s.chr.vertical = 2; break;
-    case Kw::Nosupersub: s.chr.vertical = 0; break;
+    case Kw::Super:
+        s.chr.vertical = 1;
+        break;
+    case Kw::Sub:
+        s.chr.vertical = 2;
+        break;
+    case Kw::Nosupersub:
+        s.chr.vertical = 0;
+        break;
     // Paragraph properties.
-    case Kw::Pard: s.para = ParaProps{}; break;
-    case Kw::Ql: s.para.align = 0; break;
-    case Kw::Qc: s.para.align = 1; break;
-    case Kw::Qr: s.para.align = 2; break;
-    case Kw::Qj: s.para.align = 3; break;
+    case Kw::Pard:
+        s.para = ParaProps{};
+        break;
+    case Kw::Ql:
+        s.para.align = 0;
+        break;
+    case Kw::Qc:
+        s.para.align = 1;
+        break;
+    case Kw::Qr:
+        s.para.align = 2;
+        break;
+    case Kw::Qj:
+        s.para.align = 3;
+        break;
     case Kw::Li:
         s.para.left = w.param;
         break;
@@ -494,8 +639,12 @@ bool Reader::formatWord(const Word& w) {
     case Kw::Ilvl:
         s.para.level = clampInt(w.param, 0, 8);
         break;
-    case Kw::Pnlvlblt: s.para.pn = Numbering::Bullet; break;
-    case Kw::Pnlvlother: s.para.pn = Numbering::Other; break;
+    case Kw::Pnlvlblt:
+        s.para.pn = Numbering::Bullet;
+        break;
+    case Kw::Pnlvlother:
+        s.para.pn = Numbering::Other;
+        break;
     default:
         return false;
     }
@@ -539,7 +688,8 @@ bool Reader::textWord(const Word& w) {
     case Kw::Uc:
         s.uc = clampInt(w.param, 0, 1 << 20);
         break;
-    case Kw::Bin: break; // handled where the bytes are
+    case Kw::Bin:
+        break; // handled where the bytes are
     default:
         return false;
     }

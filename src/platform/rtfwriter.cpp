@@ -49,22 +49,22 @@ int toTwips(qreal pixels, int lo, int hi) {
 }
 
 class Writer {
-public:
+  public:
     explicit Writer(const QTextDocument& document);
     QByteArray run();
 
-private:
-  void writeParagraph(const QTextBlock& block, const Para& para, bool changed);
-  QByteArray tables();
-  Props propsOf(const QTextFormat& format, int formatIndex);
-  Para paraOf(const QTextBlock& block) const;
-  int fontIndex(const QString& family);
-  int colourIndex(const QBrush& brush);
+  private:
+    void writeParagraph(const QTextBlock& block, const Para& para, bool changed);
+    QByteArray tables();
+    Props propsOf(const QTextFormat& format, int formatIndex);
+    Para paraOf(const QTextBlock& block) const;
+    int fontIndex(const QString& family);
+    int colourIndex(const QBrush& brush);
 
-  void word(const char* name) {
-      body_ += '\\';
-      body_ += name;
-      needSpace_ = true;
+    void word(const char* name) {
+        body_ += '\\';
+        body_ += name;
+        needSpace_ = true;
     }
     void word(const char* name, int value) {
         word(name);
@@ -162,11 +162,17 @@ Props Writer::propsOf(const QTextFormat& base, int formatIndex) {
         p.underline = format.boolProperty(QTextFormat::FontUnderline);
     else
         p.underline = defaultFont_.underline();
-    p.strike = format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut() : defaultFont_.strikeOut();
+    p.strike =
+        format.hasProperty(QTextFormat::FontStrikeOut) ? format.fontStrikeOut() : defaultFont_.strikeOut();
     switch (format.verticalAlignment()) {
-    case QTextCharFormat::AlignSuperScript: p.vertical = 1; break;
-    case QTextCharFormat::AlignSubScript: p.vertical = 2; break;
-    default: break;
+    case QTextCharFormat::AlignSuperScript:
+        p.vertical = 1;
+        break;
+    case QTextCharFormat::AlignSubScript:
+        p.vertical = 2;
+        break;
+    default:
+        break;
     }
     p.fg = colourIndex(format.foreground());
     p.bg = colourIndex(format.background());
@@ -362,8 +368,8 @@ QByteArray Writer::tables() {
     if (!colours_.empty()) {
         out += "{\\colortbl ;";
         for (const QRgb rgb : colours_) {
-            out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) + "\\blue" +
-                   QByteArray::number(qBlue(rgb)) + ';';
+            out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) +
+                   "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
         }
         out += "}\r\n";
     }

@@ -8,7 +8,7 @@
 namespace stikko {
 
 class TDm {
-public:
+  public:
     // Clears `defaults` and reads it from the defaults file; registers it as the store's
     // fallback record (SetDefaultsRecord).
     TDm();

@@ -42,6 +42,8 @@ int32_t fromQColor(const QColor& color) {
     return int32_t(uint32_t(color.red()) | (uint32_t(color.green()) << 8) | (uint32_t(color.blue()) << 16));
 }
 
-int32_t resolve(int32_t value) { return isSystemColor(value) ? fromQColor(toQColor(value)) : value; }
+int32_t resolve(int32_t value) {
+    return isSystemColor(value) ? fromQColor(toQColor(value)) : value;
+}
 
 } // namespace stikko::colors

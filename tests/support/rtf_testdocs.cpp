@@ -22,10 +22,10 @@ QFont noteDefaultFont() {
 namespace {
 
 const char16_t* const kPieces[] = {
-    u"memo",       u"Hello, world", u"a\\b",     u"{x}",        u"semi;colon", u"  ",          u"-12",
-    u"tab\there",  u"가나다",       u"회의 결과", u"똠방각하",    u"작성일:",    u"한글 ABC 123", u"·※①€™",
-    u"café",       u"naïve ñ",      u"ąę ğ ő",    u"😀",         u"👍🏽 𝄞",     u"line\u2028break",
-    u"?",          u"\\'b0",        u"\\u1234",   u"日本語 中文",
+    u"memo",          u"Hello, world",    u"a\\b",   u"{x}",       u"semi;colon", u"  ",
+    u"-12",           u"tab\there",       u"가나다", u"회의 결과", u"똠방각하",   u"작성일:",
+    u"한글 ABC 123",  u"·※①€™",           u"café",   u"naïve ñ",   u"ąę ğ ő",     u"😀",
+    u"👍🏽 𝄞", u"line\u2028break", u"?",      u"\\'b0",     u"\\u1234",    u"日本語 中文",
 };
 
 const char* const kFamilies[] = {"굴림체", "굴림", "Arial", "돋움", "Courier New"};
@@ -46,7 +46,8 @@ void fillRandomDocument(QTextDocument& document, unsigned seed) {
         QTextBlockFormat blockFormat;
         const bool bullet = chance(30);
         if (chance(30)) {
-            const Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
+            const Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight,
+                                            Qt::AlignJustify};
             blockFormat.setAlignment(aligns[rng.bounded(4)]);
         }
         if (chance(25))
@@ -83,7 +84,8 @@ void fillRandomDocument(QTextDocument& document, unsigned seed) {
             if (chance(10))
                 f.setFontStrikeOut(true);
             if (chance(25))
-                f.setForeground(QColor::fromRgb(rng.bounded(3) * 120, rng.bounded(3) * 120, rng.bounded(256)));
+                f.setForeground(
+                    QColor::fromRgb(rng.bounded(3) * 120, rng.bounded(3) * 120, rng.bounded(256)));
             if (chance(10))
                 f.setBackground(QColor(Qt::yellow));
             if (chance(5))

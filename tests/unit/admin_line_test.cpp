@@ -21,7 +21,7 @@ NoteRecord record(const QByteArray& title, int isalram, const QByteArray& alarm)
 
 class AdminLineTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void columnsCountBytes() {
         const QByteArray korean = cp949::encode(u"장보기 목록"); // 11 bytes, 6 characters
         QCOMPARE(korean.size(), 11);

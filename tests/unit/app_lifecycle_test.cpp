@@ -21,21 +21,21 @@ using namespace stikko;
 
 class AppLifecycleTest : public QObject {
     Q_OBJECT
-private slots:
-  // Two sessions (each with its own runtime folder, so their session markers never meet)
-  // on one data folder: the lock beside the folder lets only one of them in.
-  void oneDataFolder_oneProgram_whateverTheSession() {
-      QTemporaryDir program;
-      const QString data = program.path() + QStringLiteral("/./data/");
-      QCOMPARE(FolderLock::lockPathFor(data), program.path() + QStringLiteral("/data.lock"));
-      auto first = std::make_unique<FolderLock>(data);
-      QCOMPARE(first->acquire(), FolderLock::Result::Acquired);
-      FolderLock second(data);
-      QCOMPARE(second.acquire(), FolderLock::Result::HeldElsewhere);
-      QVERIFY(second.holder().contains(QString::number(QCoreApplication::applicationPid())));
-      first.reset();
-      QCOMPARE(second.acquire(), FolderLock::Result::Acquired);
-  }
+  private slots:
+    // Two sessions (each with its own runtime folder, so their session markers never meet)
+    // on one data folder: the lock beside the folder lets only one of them in.
+    void oneDataFolder_oneProgram_whateverTheSession() {
+        QTemporaryDir program;
+        const QString data = program.path() + QStringLiteral("/./data/");
+        QCOMPARE(FolderLock::lockPathFor(data), program.path() + QStringLiteral("/data.lock"));
+        auto first = std::make_unique<FolderLock>(data);
+        QCOMPARE(first->acquire(), FolderLock::Result::Acquired);
+        FolderLock second(data);
+        QCOMPARE(second.acquire(), FolderLock::Result::HeldElsewhere);
+        QVERIFY(second.holder().contains(QString::number(QCoreApplication::applicationPid())));
+        first.reset();
+        QCOMPARE(second.acquire(), FolderLock::Result::Acquired);
+    }
 
     void secondInstance_isRefused_untilTheFirstEnds() {
         QTemporaryDir runtime;

@@ -27,7 +27,7 @@ QByteArray readAll(const QString& path) {
 
 class AtomicFileTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void sameBytes_leaveTheFileAlone_otherBytesReplaceIt() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("note.ini"));

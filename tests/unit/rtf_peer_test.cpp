@@ -80,7 +80,7 @@ void buildSampleNote(QTextDocument& document) {
 class RtfPeerTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void independentReader_findsTheSameText();
 };
 
@@ -113,12 +113,13 @@ void RtfPeerTest::independentReader_findsTheSameText() {
     peer.setProcessEnvironment(env);
     peer.setProcessChannelMode(QProcess::MergedChannels);
     const QString outDir = dir.filePath(QStringLiteral("out"));
-    peer.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=") +
-                                        QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString(),
-                                    QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                                    QStringLiteral("--convert-to"), QStringLiteral("txt:Text (encoded):UTF8"),
-                                    QStringLiteral("--outdir"), outDir} +
-                            files);
+    peer.start(soffice,
+               QStringList{QStringLiteral("-env:UserInstallation=") +
+                               QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString(),
+                           QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                           QStringLiteral("--convert-to"), QStringLiteral("txt:Text (encoded):UTF8"),
+                           QStringLiteral("--outdir"), outDir} +
+                   files);
     QVERIFY2(peer.waitForFinished(240000), "the peer reader did not finish in 4 minutes");
     const QByteArray log = peer.readAll();
     QVERIFY2(peer.exitStatus() == QProcess::NormalExit && peer.exitCode() == 0, log.constData());
@@ -129,8 +130,11 @@ void RtfPeerTest::independentReader_findsTheSameText() {
         const QStringList got = normalisedExport(exported.readAll()).split(u'\n');
         const QStringList want = expectedLines(*documents[i]).split(u'\n');
         for (qsizetype line = 0; line < std::min(got.size(), want.size()); ++line)
-            QVERIFY2(got[line] == want[line], qPrintable(QStringLiteral("note%1 line %2:\n  peer: %3\n  ours: %4")
-                                                             .arg(i).arg(line + 1).arg(got[line], want[line])));
+            QVERIFY2(got[line] == want[line],
+                     qPrintable(QStringLiteral("note%1 line %2:\n  peer: %3\n  ours: %4")
+                                    .arg(i)
+                                    .arg(line + 1)
+                                    .arg(got[line], want[line])));
         QCOMPARE(got.size(), want.size());
     }
 }

@@ -42,7 +42,9 @@ QTextCharFormat formatAt(const QTextDocument& document, int block, int offset) {
     return {};
 }
 
-QString family(const QTextCharFormat& format) { return format.fontFamilies().toStringList().value(0); }
+QString family(const QTextCharFormat& format) {
+    return format.fontFamilies().toStringList().value(0);
+}
 
 // Reading what our writer makes of a document read from `bytes` gives the same bytes again.
 void verifyStableRewrite(const QByteArray& bytes) {
@@ -59,7 +61,7 @@ void verifyStableRewrite(const QByteArray& bytes) {
 class RtfReaderTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void richEditFile_loadsKoreanTextAndFormatting();
     void wordProcessorFile_listsFieldsAndDestinations();
     void fontCharsets_chooseTheCodePage();
@@ -119,7 +121,8 @@ void RtfReaderTest::wordProcessorFile_listsFieldsAndDestinations() {
     QCOMPARE(document.toPlainText(),
              u"목록:\n한국어\n글머리\n1.\t번호\n링크 end\n\ndataafter\n가나mark\n1)\tnumbered"_qs);
     QCOMPARE(family(formatAt(document, 0, 0)), u"굴림체"_qs); // {\*\falt} is not part of the name
-    QCOMPARE(document.findBlockByNumber(0).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
+    QCOMPARE(document.findBlockByNumber(0).blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+             Qt::AlignJustify);
     QTextBlock first = document.findBlockByNumber(1);
     QVERIFY(first.textList());
     QCOMPARE(document.findBlockByNumber(2).textList(), first.textList());
@@ -175,7 +178,8 @@ void RtfReaderTest::plainText_withoutRtfHeader_data() {
     QTest::addColumn<QString>("text");
     QStringEncoder cp949("windows-949");
     QTest::addRow("cp949") << QByteArray(cp949(u"가나다\r\n둘째 줄\r\n"_qs)) << u"가나다\n둘째 줄"_qs;
-    QTest::addRow("utf-8") << u"가나다\n{\\rtf1 not a header}"_qs.toUtf8() << u"가나다\n{\\rtf1 not a header}"_qs;
+    QTest::addRow("utf-8") << u"가나다\n{\\rtf1 not a header}"_qs.toUtf8()
+                           << u"가나다\n{\\rtf1 not a header}"_qs;
     QTest::addRow("utf-8 with BOM") << QByteArray("\xEF\xBB\xBFok") << u"ok"_qs;
     QTest::addRow("latin-1") << QByteArray("caf\xE9 \xFF\rend") << u"café ÿ\nend"_qs;
     QTest::addRow("empty") << QByteArray() << QString();
@@ -193,10 +197,12 @@ void RtfReaderTest::brokenInput_recoversText_data() {
     QTest::addColumn<QString>("text");
     QTest::addRow("braces too many") << QByteArray("{\\rtf1 a}}} b\\par c") << u"a b\nc"_qs;
     QTest::addRow("braces missing") << QByteArray("{\\rtf1 {\\b bold{\\i both") << u"boldboth"_qs;
-    QTest::addRow("truncated in a pair") << QByteArray("{\\rtf1\\ansicpg949 \\'b0\\'a1\\'b0") << u"가\uFFFD"_qs;
+    QTest::addRow("truncated in a pair")
+        << QByteArray("{\\rtf1\\ansicpg949 \\'b0\\'a1\\'b0") << u"가\uFFFD"_qs;
     QTest::addRow("truncated in a word") << QByteArray("{\\rtf1 abc\\pa") << u"abc"_qs;
     QTest::addRow("truncated in a hex escape") << QByteArray("{\\rtf1 abc\\'b") << u"abc"_qs;
-    QTest::addRow("truncated in the font table") << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fcharset129 \\'b1") << QString();
+    QTest::addRow("truncated in the font table")
+        << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fcharset129 \\'b1") << QString();
     QTest::addRow("bad hex escape") << QByteArray("{\\rtf1 a\\'zzb}") << u"azzb"_qs;
     QTest::addRow("20-digit numbers")
         << QByteArray("{\\rtf1\\fs99999999999999999999 a\\li-99999999999999999999 b\\f99999999999999999999 "
@@ -206,7 +212,8 @@ void RtfReaderTest::brokenInput_recoversText_data() {
         << QByteArray("{\\rtf1 \\foo a\\bar123 b{\\*\\baz hidden}c\\qwertyuiopasdfghjklzxcvbnmqwertyuiop d}")
         << u"abcd"_qs;
     QTest::addRow("binary with braces") << QByteArray("{\\rtf1 x\\bin3 }{\\y}") << u"xy"_qs;
-    QTest::addRow("control characters") << QByteArray("{\\rtf1 a\\'00\\'01\\'1a\\'7f\x01\x7f b}") << u"a\uFFFD b"_qs;
+    QTest::addRow("control characters")
+        << QByteArray("{\\rtf1 a\\'00\\'01\\'1a\\'7f\x01\x7f b}") << u"a\uFFFD b"_qs;
 }
 
 void RtfReaderTest::brokenInput_recoversText() {
@@ -221,11 +228,15 @@ void RtfReaderTest::hugeInput_readsInBoundedTime() {
     const int megabyte = 1 << 20;
     QCOMPARE(textOf("{\\rtf1 " + QByteArray("\\b").repeated(megabyte / 2) + " x}"), u"x"_qs);
     QCOMPARE(textOf("{\\rtf1 \\" + QByteArray(megabyte, 'a') + " x}"), u"x"_qs);
-    QCOMPARE(textOf("{\\rtf1\\ansicpg949 a" + QByteArray("\\'b0\\'a1").repeated(megabyte / 8) + "}").size(), 1 + megabyte / 8);
+    QCOMPARE(textOf("{\\rtf1\\ansicpg949 a" + QByteArray("\\'b0\\'a1").repeated(megabyte / 8) + "}").size(),
+             1 + megabyte / 8);
     QCOMPARE(textOf("{\\rtf1 " + QByteArray(1000000, '{') + "deep" + QByteArray(1000000, '}') + " after}"),
              u"deep after"_qs);
     QCOMPARE(textOf("{\\rtf1 " + QByteArray(1000000, '{') + "unclosed"), u"unclosed"_qs);
-    QCOMPARE(textOf("{\\rtf1{\\colortbl" + QByteArray(megabyte, ';') + "}" + QByteArray("\\cf7 a\\cf8 b").repeated(1000) + "}").size(), 2000);
+    QCOMPARE(textOf("{\\rtf1{\\colortbl" + QByteArray(megabyte, ';') + "}" +
+                    QByteArray("\\cf7 a\\cf8 b").repeated(1000) + "}")
+                 .size(),
+             2000);
     QTextDocument lines;
     rtf::read("{\\rtf1 " + QByteArray("\\par").repeated(100000) + "}", lines);
     QCOMPARE(lines.blockCount(), 100000);

@@ -25,7 +25,7 @@ QByteArray roundTripBytes(const QByteArray& bytes, QTextDocument& into) {
 class RtfWriterTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void generatedDocuments_surviveRoundTrip_data();
     void generatedDocuments_surviveRoundTrip();
     void emptyDocument_staysOneEmptyLine();
@@ -110,12 +110,13 @@ void RtfWriterTest::bullets_writtenInRichEditForm() {
     cursor.insertText(QStringLiteral("after"));
     const QByteArray saved = rtf::write(document);
     QVERIFY2(saved.contains("{\\f1\\fnil\\fcharset2 Symbol;}"), saved.constData());
-    QVERIFY2(saved.contains("plain\\par\r\n"
-                            "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}"
-                            "\\fi-200\\li200 first\\par\r\n"
-                            "{\\pntext\\f1\\'B7\\tab}second\\par\r\n"
-                            "\\pard after\\par\r\n}"),
-             saved.constData());
+    QVERIFY2(
+        saved.contains("plain\\par\r\n"
+                       "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}"
+                       "\\fi-200\\li200 first\\par\r\n"
+                       "{\\pntext\\f1\\'B7\\tab}second\\par\r\n"
+                       "\\pard after\\par\r\n}"),
+        saved.constData());
 }
 
 void RtfWriterTest::trailingEmptyLines_arePreserved() {
@@ -151,7 +152,8 @@ void RtfWriterTest::saveFile_replacesAtomically_andReportsFailure() {
     QVERIFY(!error.isEmpty());
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     const bool denied = !rtf::saveFile(path, first, &error);
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (denied) { // root may write anywhere; then there is nothing to check
         QVERIFY(rtf::loadFile(path, loaded));
         QCOMPARE(loaded.toPlainText(), QStringLiteral("두 번째"));

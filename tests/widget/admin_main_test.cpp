@@ -44,7 +44,9 @@ int storedIsshow(const char* id) {
     return record.isshow;
 }
 
-QString dataFile(const QString& name) { return env::programFolder() + QStringLiteral("./data/") + name; }
+QString dataFile(const QString& name) {
+    return env::programFolder() + QStringLiteral("./data/") + name;
+}
 
 // Runs `steps` inside the manager's modal run, then closes it.
 void whileManagerOpen(TfrmStikko_main& form, const std::function<void(TfrmStikko_admin&)>& steps) {
@@ -61,7 +63,9 @@ void whileManagerOpen(TfrmStikko_main& form, const std::function<void(TfrmStikko
     QCOMPARE(frmStikko_admin, nullptr);
 }
 
-int lineOf(const TfrmStikko_admin& manager, const QByteArray& id) { return int(manager.lbOid.indexOf(id)); }
+int lineOf(const TfrmStikko_admin& manager, const QByteArray& id) {
+    return int(manager.lbOid.indexOf(id));
+}
 
 } // namespace
 

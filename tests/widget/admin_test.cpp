@@ -26,7 +26,7 @@ struct Call {
 };
 
 class RecordingRegistry : public NoteRegistry {
-public:
+  public:
     void OpenNoteWindow(const char* id) override { calls.append(Call{"open", id}); }
     void CloseNoteWindow(const char* id) override { calls.append(Call{"close", id}); }
     bool DeleteNote(const char* id) override {
@@ -53,7 +53,9 @@ QString expectedLine(const QByteArray& title, const QByteArray& alarm) {
     return cp949::decode(line);
 }
 
-QColor pixel(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
+QColor pixel(const QImage& image, int x, int y) {
+    return image.pixelColor(x, y);
+}
 
 } // namespace
 
@@ -99,7 +101,7 @@ class AdminTest : public QObject {
         return list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
     }
 
-private slots:
+  private slots:
     void init() {
         env_ = std::make_unique<test::TestEnv>();
         QVERIFY(env_->isValid());
@@ -138,10 +140,10 @@ private slots:
 
         const QImage image = form->grab().toImage();
         const QColor frame(125, 107, 250);
-        QCOMPARE(pixel(image, 1, 1), frame);                 // frame, top-left
-        QCOMPARE(pixel(image, 1, 200), frame);               // frame, left side
-        QCOMPARE(pixel(image, 404, 250), frame);             // frame, bottom-right
-        QCOMPARE(pixel(image, 300, 6), frame);               // heading strip
+        QCOMPARE(pixel(image, 1, 1), frame);                            // frame, top-left
+        QCOMPARE(pixel(image, 1, 200), frame);                          // frame, left side
+        QCOMPARE(pixel(image, 404, 250), frame);                        // frame, bottom-right
+        QCOMPARE(pixel(image, 300, 6), frame);                          // heading strip
         QCOMPARE(pixel(image, 4 + 263, 31 + 9), QColor(137, 122, 103)); // rule between the titles
         QCOMPARE(pixel(image, 10, 31 + 3), QColor(208, 198, 179));      // title background
         QCOMPARE(pixel(image, 390, 31 + 3), QColor(208, 198, 179));
@@ -157,7 +159,7 @@ private slots:
 
     void fillListReadsTheDataFolder() {
         writeThreeNotes();
-        env_->writeFile("data/20040104_080000_00.ini", noteIni("two", 2, 0, ""));  // isshow 2
+        env_->writeFile("data/20040104_080000_00.ini", noteIni("two", 2, 0, ""));         // isshow 2
         env_->writeFile("data/20040105_080000_00.ini", "[VALUE_SECTION]\r\nscr_x=5\r\n"); // no title/isshow
         env_->writeFile("data/20040106_080000_00.INI", noteIni("upper", 1, 0, ""));
         env_->writeFile("data/default_config.ini", noteIni("defaults", 1, 0, ""));
@@ -169,8 +171,9 @@ private slots:
         RecordingRegistry registry;
         auto form = openManager(registry);
         QListWidget* list = form->clbStikko;
-        QCOMPARE(form->lbOid, (QByteArrayList{"20040101_080000_00", "20040102_080000_00", "20040103_080000_00",
-                                              "20040104_080000_00", "20040105_080000_00"}));
+        QCOMPARE(form->lbOid,
+                 (QByteArrayList{"20040101_080000_00", "20040102_080000_00", "20040103_080000_00",
+                                 "20040104_080000_00", "20040105_080000_00"}));
         QCOMPARE(list->count(), form->lbOid.size());
 
         QCOMPARE(list->item(0)->text(), expectedLine(cp949::encode(u"첫 메모"), "2003-12-31 08:00:00"));
@@ -178,7 +181,8 @@ private slots:
         QCOMPARE(list->item(2)->text(), expectedLine("third", "2004-03-01 12:00:00"));
         QCOMPARE(list->item(3)->text(), expectedLine("two", ""));
         QCOMPARE(list->item(4)->text(), expectedLine("Orbindo Stikko", ""));
-        const QList<Qt::CheckState> checks{Qt::Checked, Qt::Unchecked, Qt::Unchecked, Qt::Unchecked, Qt::Checked};
+        const QList<Qt::CheckState> checks{Qt::Checked, Qt::Unchecked, Qt::Unchecked, Qt::Unchecked,
+                                           Qt::Checked};
         for (int i = 0; i < checks.size(); ++i)
             QCOMPARE(list->item(i)->checkState(), checks[i]);
         QVERIFY(registry.calls.isEmpty()); // filling opens and closes nothing
@@ -275,7 +279,8 @@ private slots:
         const QPoint onThird = list->visualItemRect(list->item(2)).center();
         QTest::mouseClick(list->viewport(), Qt::RightButton, {}, onThird);
         QCOMPARE(form->selectedLine(), 0);
-        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, onThird, list->viewport()->mapToGlobal(onThird));
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, onThird,
+                                    list->viewport()->mapToGlobal(onThird));
         QApplication::sendEvent(list->viewport(), &menuEvent);
         QTRY_VERIFY(form->puEdit->isVisible());
         form->puEdit->close();
@@ -331,7 +336,8 @@ private slots:
         bool secondResult = true;
         bool sawForm = false;
         QTimer::singleShot(0, [&] {
-            sawForm = frmStikko_admin && frmStikko_admin->isVisible() && frmStikko_admin->clbStikko->count() == 3;
+            sawForm =
+                frmStikko_admin && frmStikko_admin->isVisible() && frmStikko_admin->clbStikko->count() == 3;
             secondResult = RunNoteManager(nullptr, registry, [&](bool on) { tray.append(on); });
             if (frmStikko_admin)
                 frmStikko_admin->sbClose->click();

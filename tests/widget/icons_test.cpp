@@ -10,7 +10,7 @@ using namespace stikko;
 
 class IconsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void everyMenuIndex_isADistinctPicture() {
         QSet<QByteArray> seen;
         for (int index = 0; index <= 18; ++index) {

@@ -76,9 +76,7 @@ class NoteAlarmTest : public QObject {
     }
     QString defaultSound() const { return cp949::fieldText(f->dm->defaults.sound_file); }
     static QColor titleBackground(TfrmStikko_sub* note) { return part<Panel>(note, "pnTitle")->color(); }
-    static QColor titleText(TfrmStikko_sub* note) {
-        return note->titleBar()->captionColor();
-    }
+    static QColor titleText(TfrmStikko_sub* note) { return note->titleBar()->captionColor(); }
 
   private slots:
     void init() {

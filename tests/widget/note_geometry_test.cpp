@@ -79,7 +79,7 @@ class NoteGeometryTest : public QObject {
         QVERIFY(open({0, 300, 300, 200}));
         QWidget* bar = part<Panel>(note, "pnTitle");
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(30, 8)); // beside the maker's mark
-        QTest::mouseMove(bar, QPoint(1, 8));                        // left + x = 1: too close
+        QTest::mouseMove(bar, QPoint(1, 8));                       // left + x = 1: too close
         QCOMPARE(note->pos(), QPoint(0, 300));
         QTest::mouseMove(bar, QPoint(2, 8)); // 2: follows again
         QCOMPARE(note->pos(), QPoint(-28, 300));

@@ -92,7 +92,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(toolRect(note, "labItalic").left(), 47);
         QCOMPARE(toolRect(note, "labUnderline").left(), 57);
         const QList<QPair<const char*, int>> buttons = {
-            {"sbColor", 71},   {"sbBullets", 92}, {"sbUndo", 117},  {"sbCut", 135},  {"sbCopy", 153},
+            {"sbColor", 71},  {"sbBullets", 92}, {"sbUndo", 117},  {"sbCut", 135},  {"sbCopy", 153},
             {"sbPaste", 171}, {"sbDelete", 197}, {"sbPrint", 215}, {"sbClose", 233}};
         for (const auto& [button, left] : buttons)
             QCOMPARE(toolRect(note, button), QRect(left, 1, 18, 17));
@@ -153,10 +153,12 @@ class NoteWindowTest : public QObject {
             QCOMPARE(triggered.last().at(0).value<NoteCommand>(), items[i].command);
             QAccessibleInterface* child = barAccessible->child(int(i));
             QVERIFY(child);
-            QCOMPARE(child->text(QAccessible::Name), QString::fromUtf16(commandInfo(items[i].command).caption));
+            QCOMPARE(child->text(QAccessible::Name),
+                     QString::fromUtf16(commandInfo(items[i].command).caption));
             QCOMPARE(child->role(), QAccessible::Button);
-            QCOMPARE(barAccessible->childAt(bar->mapToGlobal(r.center()).x(), bar->mapToGlobal(r.center()).y()),
-                     child);
+            QCOMPARE(
+                barAccessible->childAt(bar->mapToGlobal(r.center()).x(), bar->mapToGlobal(r.center()).y()),
+                child);
         }
         QCOMPARE(barAccessible->childCount(), int(items.size()) + 1); // and the size grip
         QAccessibleInterface* title = QAccessible::queryAccessibleInterface(note->titleBar());
@@ -171,9 +173,11 @@ class NoteWindowTest : public QObject {
         QCOMPARE(QToolTip::text(), QStringLiteral("들여쓰기"));
         QToolTip::hideText();
         QTest::mouseMove(bar, bullets.center() + QPoint(1, 0));
-        QCOMPARE(bar->hotControl(), int(std::find_if(items.begin(), items.end(), [](const ToolbarItem& item) {
-                                            return item.command == NoteCommand::Indent;
-                                        }) - items.begin()));
+        QCOMPARE(bar->hotControl(), int(std::find_if(items.begin(), items.end(),
+                                                     [](const ToolbarItem& item) {
+                                                         return item.command == NoteCommand::Indent;
+                                                     }) -
+                                        items.begin()));
 
         // The flat look: the bevel, the hot button (under the pointer now), the toggled one.
         const XPPalette& p = note->xpStyle()->workingPalette();

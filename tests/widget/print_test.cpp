@@ -33,7 +33,9 @@ QImage renderPage(const ReportPage& page) {
     return image;
 }
 
-bool dark(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 128; }
+bool dark(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) < 128;
+}
 
 // Centres, in millimetres, of the runs of dark pixels along a column or a row.
 QList<double> inkRuns(const QImage& image, bool alongColumn, double atMm) {
@@ -75,14 +77,16 @@ QRectF inkBox(const QImage& image, const QRectF& areaMm) {
 void compareRuns(const QList<double>& actual, const QList<double>& expected) {
     QCOMPARE(actual.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
-        QVERIFY2(qAbs(actual[i] - expected[i]) <= 0.5,
-                 qPrintable(QStringLiteral("line %1 at %2 mm, expected %3 mm").arg(i).arg(actual[i]).arg(expected[i])));
+        QVERIFY2(
+            qAbs(actual[i] - expected[i]) <= 0.5,
+            qPrintable(
+                QStringLiteral("line %1 at %2 mm, expected %3 mm").arg(i).arg(actual[i]).arg(expected[i])));
 }
 
 QString pdfText(const QString& pdf) {
     QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
-                                                QStringLiteral("-")});
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     if (!process.waitForFinished(30000))
         return {};
     // The Korean fonts' blank glyph also serves control characters, and the PDF's glyph-to-text
@@ -114,7 +118,7 @@ class PrintTest : public QObject {
         QVERIFY(env_->writeFile(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId)), bytes));
     }
 
-private slots:
+  private slots:
     void init() {
         env_ = std::make_unique<test::TestEnv>();
         env_->setNow(QDateTime(QDate(2004, 2, 1), QTime(9, 5, 3)));
@@ -122,27 +126,31 @@ private slots:
     void cleanup() { env_.reset(); }
 
     void emptyBodyPrintsTheFramedPageWithTitleAndDate() {
-        const QImage image = renderPage({QStringLiteral("장보기 목록"), QStringLiteral("2004-02-01 09:05"), nullptr});
+        const QImage image =
+            renderPage({QStringLiteral("장보기 목록"), QStringLiteral("2004-02-01 09:05"), nullptr});
         // Horizontal lines: the header's top and bottom and the footer's closing line; they end
         // exactly on the margins, so the box fills the 180 x 267 mm between them.
         compareRuns(inkRuns(image, true, 40.0), {kTop, kHeaderBottom, kBottom});
         // Vertical lines: both sides, all the way down, and nothing else in the body.
         compareRuns(inkRuns(image, false, 150.0), {kLeft, kRight});
         compareRuns(inkRuns(image, false, 278.0), {kLeft, kRight});
-        QVERIFY(inkBox(image, QRectF(0, 0, 210, kTop - 0.5)).isEmpty());        // above the box
-        QVERIFY(inkBox(image, QRectF(0, kBottom + 0.5, 210, 14)).isEmpty());    // below it
-        QVERIFY(inkBox(image, QRectF(kLeft + 0.5, kHeaderBottom + 0.5, 179, kBottom - kHeaderBottom - 1)).isEmpty());
+        QVERIFY(inkBox(image, QRectF(0, 0, 210, kTop - 0.5)).isEmpty());     // above the box
+        QVERIFY(inkBox(image, QRectF(0, kBottom + 0.5, 210, 14)).isEmpty()); // below it
+        QVERIFY(inkBox(image, QRectF(kLeft + 0.5, kHeaderBottom + 0.5, 179, kBottom - kHeaderBottom - 1))
+                    .isEmpty());
 
         // The title: centred, its top near 5.3 mm below the band's top; the date: right-aligned
         // 2.1 mm from the frame, its top near 10.6 mm below the band's top.
         const QRectF title = inkBox(image, QRectF(kLeft + 0.5, kTop + 0.5, 179, 9.8));
         QVERIFY(!title.isEmpty());
         QVERIFY2(qAbs(title.center().x() - 105.0) < 1.0, qPrintable(QString::number(title.center().x())));
-        QVERIFY2(title.top() > kTop + 5.3 && title.top() < kTop + 6.8, qPrintable(QString::number(title.top())));
+        QVERIFY2(title.top() > kTop + 5.3 && title.top() < kTop + 6.8,
+                 qPrintable(QString::number(title.top())));
         const QRectF date = inkBox(image, QRectF(120, kTop + 10.5, kRight - 0.5 - 120, 6.0));
         QVERIFY(!date.isEmpty());
         QVERIFY2(qAbs(date.right() - (kRight - 2.1)) < 0.8, qPrintable(QString::number(date.right())));
-        QVERIFY2(date.top() > kTop + 10.6 && date.top() < kTop + 12.0, qPrintable(QString::number(date.top())));
+        QVERIFY2(date.top() > kTop + 10.6 && date.top() < kTop + 12.0,
+                 qPrintable(QString::number(date.top())));
         // 14-point bold title is taller than the 10-point date.
         QVERIFY(title.height() > date.height());
     }
@@ -171,8 +179,10 @@ private slots:
         fillLines(body, 300);
         const QImage image = renderPage({QStringLiteral("long"), QStringLiteral("now"), &body});
         // The body starts 2.1 mm inside the title band's corner.
-        const QRectF ink = inkBox(image, QRectF(kLeft + 0.5, kHeaderBottom + 0.5, 179, kBottom - kHeaderBottom - 1));
-        QVERIFY2(ink.left() >= kLeft + 2.1 && ink.left() < kLeft + 3.0, qPrintable(QString::number(ink.left())));
+        const QRectF ink =
+            inkBox(image, QRectF(kLeft + 0.5, kHeaderBottom + 0.5, 179, kBottom - kHeaderBottom - 1));
+        QVERIFY2(ink.left() >= kLeft + 2.1 && ink.left() < kLeft + 3.0,
+                 qPrintable(QString::number(ink.left())));
         QVERIFY2(ink.top() >= kHeaderBottom + 2.1 && ink.top() < kHeaderBottom + 4.0,
                  qPrintable(QString::number(ink.top())));
         // It fills its box down to the last whole line, and nothing lies below the box.
@@ -239,7 +249,8 @@ private slots:
                    frmStikko_print->qlabTitle == QStringLiteral("제목") &&
                    frmStikko_print->qrichDoc->toPlainText() == QStringLiteral("plain body") &&
                    preview->printer()->pageLayout().pageSize().id() == QPageSize::A4 &&
-                   preview->printer()->copyCount() == 1 && preview->printer()->duplex() == QPrinter::DuplexNone;
+                   preview->printer()->copyCount() == 1 &&
+                   preview->printer()->duplex() == QPrinter::DuplexNone;
             preview->reject();
         });
         QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), kId));

@@ -37,18 +37,18 @@ const QDateTime kNow(QDate(2004, 5, 23), QTime(9, 30, 20));
 const QSize kWorkArea(1000, 700);
 
 class QuietHost : public NoteHost {
-public:
-  void OpenNoteWindow(const char*) override {}
-  void CloseNoteWindow(const char*) override {}
-  bool DeleteNote(const char*) override { return true; }
-  void noteWindowGone(TfrmStikko_sub*) override {}
-  void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
-  void openPrintPreview(TfrmStikko_sub*) override {}
-  void OpenWebAddress(const QString&) override {}
-  void reportWriteFailure(const QString&, const QString&) override {}
-  void reportReadFailure(const QString&) override {}
-  void noteRinging(TfrmStikko_sub*) override {}
-  void openCopyFromElsewhere(TfrmStikko_sub*, const QByteArray&) override {}
+  public:
+    void OpenNoteWindow(const char*) override {}
+    void CloseNoteWindow(const char*) override {}
+    bool DeleteNote(const char*) override { return true; }
+    void noteWindowGone(TfrmStikko_sub*) override {}
+    void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
+    void openPrintPreview(TfrmStikko_sub*) override {}
+    void OpenWebAddress(const QString&) override {}
+    void reportWriteFailure(const QString&, const QString&) override {}
+    void reportReadFailure(const QString&) override {}
+    void noteRinging(TfrmStikko_sub*) override {}
+    void openCopyFromElsewhere(TfrmStikko_sub*, const QByteArray&) override {}
 };
 
 template <std::size_t N> void put(char (&field)[N], const char* text) {
@@ -121,7 +121,9 @@ int visibleTabs(const QTabWidget* pages) {
     return count;
 }
 
-QColor bodyColorOf(const TfrmStikko_sub& note) { return note.editor()->palette().color(QPalette::Base); }
+QColor bodyColorOf(const TfrmStikko_sub& note) {
+    return note.editor()->palette().color(QPalette::Base);
+}
 
 } // namespace
 

@@ -47,9 +47,9 @@ namespace {
 // Records the addresses handed to the desktop instead of starting a browser.
 class UrlCatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     QList<QUrl> urls;
-public slots:
+  public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
 
@@ -112,11 +112,19 @@ class StikkoMainTest : public QObject {
         for (const QAction* action : form->puMain->actions()) {
             rows << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        const QStringList expected = {
-            QStringLiteral("기본 환경 설정"), QStringLiteral("-"), QStringLiteral("전체 메모장 상태 보기"),
-            QStringLiteral("-"), QStringLiteral("모든 메모장을 숨김"), QStringLiteral("숨겨진 모든 메모장 보이기"),
-            QStringLiteral("-"), QStringLiteral("모든 메모장 재 정렬"), QStringLiteral("-"), QStringLiteral("종료"),
-            QStringLiteral("-"), QStringLiteral("Orbindo Stikko  정보"), QStringLiteral("제작사 홈페이지 방문")};
+        const QStringList expected = {QStringLiteral("기본 환경 설정"),
+                                      QStringLiteral("-"),
+                                      QStringLiteral("전체 메모장 상태 보기"),
+                                      QStringLiteral("-"),
+                                      QStringLiteral("모든 메모장을 숨김"),
+                                      QStringLiteral("숨겨진 모든 메모장 보이기"),
+                                      QStringLiteral("-"),
+                                      QStringLiteral("모든 메모장 재 정렬"),
+                                      QStringLiteral("-"),
+                                      QStringLiteral("종료"),
+                                      QStringLiteral("-"),
+                                      QStringLiteral("Orbindo Stikko  정보"),
+                                      QStringLiteral("제작사 홈페이지 방문")};
         QCOMPARE(rows, expected);
         QCOMPARE(form->puMain->style(), form->xpStyle); // the flat menu look
         QVERIFY(!form->nnConfig->icon().isNull());
@@ -223,7 +231,9 @@ class StikkoMainTest : public QObject {
 
     void rearrange_fillsColumnsOf26_newestFirst() {
         for (int i = 0; i < 28; ++i) {
-            storeNote(QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(), 1);
+            storeNote(
+                QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(),
+                1);
         }
         form->LoadAllNotes(0);
         QCOMPARE(form->noteList.size(), 28);
@@ -251,7 +261,9 @@ class StikkoMainTest : public QObject {
         // Four notes to a column here (tops 0, 22, 44, 66), columns at 350, 50, then 0 for good.
         env_->setWorkArea(QSize(650, 250));
         for (int i = 0; i < 14; ++i) {
-            storeNote(QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(), 1);
+            storeNote(
+                QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(),
+                1);
         }
         form->LoadAllNotes(0);
         form->nnStikkoResortClick();
@@ -259,8 +271,9 @@ class StikkoMainTest : public QObject {
         for (auto it = form->noteList.crbegin(); it != form->noteList.crend(); ++it) {
             places << (*it)->pos();
         }
-        const QList<QPoint> expected = {{350, 0}, {350, 22}, {350, 44}, {350, 66}, {50, 0}, {50, 22}, {50, 44},
-                                        {50, 66},  {0, 0},    {0, 22},   {0, 44},   {0, 66},  {0, 0},  {0, 22}};
+        const QList<QPoint> expected = {{350, 0}, {350, 22}, {350, 44}, {350, 66}, {50, 0},
+                                        {50, 22}, {50, 44},  {50, 66},  {0, 0},    {0, 22},
+                                        {0, 44},  {0, 66},   {0, 0},    {0, 22}};
         QCOMPARE(places, expected);
     }
 
@@ -443,7 +456,8 @@ class StikkoMainTest : public QObject {
             QCOMPARE(QProcess::execute(QStringLiteral("mv"), names << dataPath(QString())), 0);
         };
         const auto edited = [](const char* id, const char* key, int value) {
-            IniFile ini = IniFile::fromBytes(test::readAll(dataPath(QLatin1String(id) + QStringLiteral(".ini"))));
+            IniFile ini =
+                IniFile::fromBytes(test::readAll(dataPath(QLatin1String(id) + QStringLiteral(".ini"))));
             ini.writeInteger("VALUE_SECTION", key, value);
             return ini.toBytes();
         };
@@ -451,7 +465,8 @@ class StikkoMainTest : public QObject {
         stage(QLatin1String(a) + QStringLiteral(".ini"), movedA);
         stage(QLatin1String(a) + QStringLiteral(".rtf"), "{\\rtf1\\ansi from\\par the other computer\\par}");
         stage(QLatin1String(b) + QStringLiteral(".ini"), edited(b, "isshow", 1));
-        stage(QLatin1String(c) + QStringLiteral(".ini"), QByteArray(movedA).replace(a, c).replace("scr_y=20", "scr_y=500"));
+        stage(QLatin1String(c) + QStringLiteral(".ini"),
+              QByteArray(movedA).replace(a, c).replace("scr_y=20", "scr_y=500"));
         stage(QLatin1String(c) + QStringLiteral(".rtf"), "{\\rtf1\\ansi new\\par made elsewhere\\par}");
         deliver();
 
@@ -490,9 +505,10 @@ class StikkoMainTest : public QObject {
         // C hidden elsewhere, A deleted: their windows go.
         stage(QLatin1String(c) + QStringLiteral(".ini"), edited(c, "isshow", 0));
         deliver();
-        QCOMPARE(QProcess::execute(QStringLiteral("rm"), {dataPath(QLatin1String(a) + QStringLiteral(".ini")),
-                                                           dataPath(QLatin1String(a) + QStringLiteral(".rtf"))}),
-                 0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("rm"), {dataPath(QLatin1String(a) + QStringLiteral(".ini")),
+                                                     dataPath(QLatin1String(a) + QStringLiteral(".rtf"))}),
+            0);
         QTRY_VERIFY(form->FindNoteWindow(c) == nullptr && form->FindNoteWindow(a) == nullptr);
         flushDeletes();
         QVERIFY(noteA.isNull());
@@ -583,7 +599,8 @@ class StikkoMainTest : public QObject {
         auto stillThere = [&] {
             flushDeletes();
             return !stuck.isNull() && stuck->isVisible() && form->noteList.contains(stuck.data()) &&
-                   stuck->record().isshow == 1 && stuck->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark) &&
+                   stuck->record().isshow == 1 &&
+                   stuck->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark) &&
                    stuck->editor()->toPlainText().endsWith(QStringLiteral("잃으면 안 되는 줄"));
         };
         form->CloseNoteWindow("20240101_000000_00");
