@@ -66,12 +66,10 @@ void TfrmStikko_sub::followFiles() {
     const bool takeBody = bodyChanged && !typed && body.state != FileState::Missing;
     applyFromFiles(next, takeBody ? &body : nullptr);
 
-    if (recordGone && !typed) {
-        // Removed elsewhere (or a moment between a synchroniser's two renames): a change made
-        // here to the place or the settings does not bring it back.
-        recordDirty_ = false;
-        writeSucceeded();
-    } else if (ownChange || recordGone) {
+    // Removed elsewhere (or a moment between a synchroniser's two renames): a change made here
+    // to the place or the settings does not bring it back; text typed here does.
+    const bool writeBack = recordGone ? typed : ownChange;
+    if (writeBack) {
         writeRecord();
     } else {
         recordDirty_ = false;
