@@ -27,6 +27,8 @@
 #include <QIcon>
 #include <QLocale>
 #include <QMenu>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -90,12 +92,15 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     connect(gestures_, &NoteGestures::resized, this, &TfrmStikko_sub::storeSize);
     connect(gestures_, &NoteGestures::foldRequested, this, &TfrmStikko_sub::foldOrUnfold);
     xpStyle_ = new TXPStyle(this);
+    // The body editor fills its panel, so the frame the style would draw around it, one pixel
+    // outside, is never seen: it is left out (it would land on the client panel's border).
     configureFormStyle(*xpStyle_,
-                       xcPopupMenu | xcCombo | xcEdit | xcRichEdit | xcCheckBox | xcRadioButton | xcButton |
-                           xcBitBtn | xcSpeedButton | xcPanel,
+                       xcPopupMenu | xcCombo | xcEdit | xcCheckBox | xcRadioButton | xcButton | xcBitBtn |
+                           xcSpeedButton | xcPanel,
                        xccForm | xccFrame | xccPanel | xccScrollBox | xccPageScroller);
-    // The panels and the tool bar draw themselves, in the style's way while it is active.
-    for (Panel* panel : std::initializer_list<Panel*>{pnBase, pnTitle, pnClient, pnDoc, pnBottom0, pnBottom})
+    // The panels and the tool bar draw themselves, in the style's way while it is active (the
+    // window draws its three plain panels the same way).
+    for (Panel* panel : std::initializer_list<Panel*>{pnTitle, pnBottom0, pnBottom})
         panel->setXPStyle(xpStyle_);
     connect(xpStyle_, &TXPStyle::activeChanged, this, [this] { update(); });
     xpStyle_->SetActive(true);
@@ -130,11 +135,7 @@ void TfrmStikko_sub::buildControls() {
     setPalette(pal);
     setAutoFillBackground(true);
 
-    pnBase = new Panel(this);
-    pnBase->setObjectName(QStringLiteral("pnBase"));
-    pnBase->setBevel(Panel::Bevel::Raised);
-    pnBase->setBorderWidth(1);
-    pnBase->setColor(colors::toQColor(kBaseColor));
+    pnBase.color = colors::toQColor(kBaseColor);
     buildTitleBar();
     buildBody();
 
@@ -145,7 +146,7 @@ void TfrmStikko_sub::buildControls() {
 
 void TfrmStikko_sub::buildTitleBar() {
     using Picture = NoteTitleBar::Picture;
-    pnTitle = new NoteTitleBar(pnBase);
+    pnTitle = new NoteTitleBar(this);
     pnTitle->setObjectName(QStringLiteral("pnTitle"));
     pnTitle->setColor(colors::toQColor(kTitleColor));
     pnTitle->setToolTip(QStringLiteral("더블클릭\n= 최소화"));
@@ -181,18 +182,11 @@ void TfrmStikko_sub::buildTitleBar() {
 }
 
 void TfrmStikko_sub::buildBody() {
-    pnClient = new Panel(pnBase);
-    pnClient->setObjectName(QStringLiteral("pnClient"));
-    pnClient->setBorderWidth(1);
-    pnClient->setColor(colors::toQColor(kTitleColor));
+    pnClient.color = colors::toQColor(kTitleColor);
+    pnDoc.color = colors::toQColor(kDocPanelColor);
 
-    pnDoc = new Panel(pnClient);
-    pnDoc->setObjectName(QStringLiteral("pnDoc"));
-    pnDoc->setColor(colors::toQColor(kDocPanelColor));
-
-    reDoc = new NoteEditor(pnDoc);
+    reDoc = new NoteEditor(this);
     reDoc->setObjectName(QStringLiteral("reDoc"));
-    pnDoc->setFramedEdit(reDoc);
     reDoc->setFrameShape(QFrame::NoFrame);
     reDoc->setFont(noteFont());
     reDoc->document()->setDefaultFont(noteFont());
@@ -214,7 +208,7 @@ void TfrmStikko_sub::buildBody() {
             run(info->command);
     });
 
-    pnBottom0 = new Panel(pnClient);
+    pnBottom0 = new Panel(this);
     pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
     pnBottom0->setColor(colors::toQColor(kStripColor));
     Image1 = new ImageBox(pnBottom0);
@@ -225,8 +219,8 @@ void TfrmStikko_sub::buildBody() {
     connect(pnBottom0, &Panel::resized, this,
             [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
 
-    pnBottom = new NoteToolbar(pnClient);
-    pnBottom->setColor(pnClient->color());
+    pnBottom = new NoteToolbar(this);
+    pnBottom->setColor(pnClient.color);
     connect(pnBottom, &NoteToolbar::triggered, this, &TfrmStikko_sub::run);
     pnBottom0->hide();
 }
@@ -243,23 +237,66 @@ void TfrmStikko_sub::resizeEvent(QResizeEvent* event) {
 
 void TfrmStikko_sub::layoutPanels() {
     auto clampHeight = [](int h) { return std::max(0, h); };
+    // A panel's rectangle, never of negative size, and what lies inside its edges: what a
+    // child placed there shows of (a panel of no size shows none of its children).
+    auto sized = [](int x, int y, int w, int h) { return QRect(x, y, std::max(0, w), std::max(0, h)); };
+    auto inside = [&sized](const QRect& panel, int inset) {
+        const QRect r = panel.adjusted(inset, inset, -inset, -inset);
+        return panel.isEmpty() ? QRect(r.topLeft(), QSize(0, 0)) : sized(r.x(), r.y(), r.width(), r.height());
+    };
     const QRect base = rect().adjusted(1, 1, -1, -1); // the form's border width
-    pnBase->setGeometry(base.x(), base.y(), std::max(0, base.width()), clampHeight(base.height()));
+    pnBase.rect = sized(base.x(), base.y(), base.width(), base.height());
 
-    const QRect inner = pnBase->innerRect();
+    const QRect inner = inside(pnBase.rect, 2); // the bevel and the border
     const int titleHeight = std::min(kTitleHeight, clampHeight(inner.height()));
-    pnTitle->setGeometry(inner.x(), inner.y(), std::max(0, inner.width()), titleHeight);
-    pnClient->setGeometry(inner.x(), inner.y() + titleHeight, std::max(0, inner.width()),
-                          clampHeight(inner.height() - titleHeight));
+    pnTitle->setGeometry(inner.x(), inner.y(), inner.width(), titleHeight);
+    pnClient.rect = sized(inner.x(), inner.y() + titleHeight, inner.width(), inner.height() - titleHeight);
 
-    const QRect client = pnClient->innerRect();
+    const QRect client = inside(pnClient.rect, 1); // the border
     const bool toolbar = !pnBottom->isHidden();
     Panel* strip = toolbar ? pnBottom : pnBottom0;
     const int stripHeight = std::min(toolbar ? kToolbarHeight : kStripHeight, clampHeight(client.height()));
     const int docHeight = clampHeight(client.height() - stripHeight);
-    pnDoc->setGeometry(client.x(), client.y(), std::max(0, client.width()), docHeight);
-    strip->setGeometry(client.x(), client.y() + docHeight, std::max(0, client.width()), stripHeight);
-    reDoc->setGeometry(pnDoc->innerRect());
+    pnDoc.rect = sized(client.x(), client.y(), client.width(), docHeight);
+    strip->setGeometry(client.x(), client.y() + docHeight, client.width(), stripHeight);
+    reDoc->setGeometry(pnDoc.rect);
+}
+
+void TfrmStikko_sub::paintEvent(QPaintEvent* event) {
+    // The form's own colour (the ring around the base panel) is filled in already. Only what
+    // shows is filled: the controls on the panels are opaque and leave out of `region` all
+    // but the edges between them.
+    QPainter p(this);
+    const QRegion& region = event->region();
+    const auto fill = [&](const PanelArea& panel) {
+        for (const QRect& r : region) {
+            if (const QRect part = r & panel.rect; !part.isEmpty())
+                p.fillRect(part, panel.color);
+        }
+    };
+    fill(pnBase);
+    if (!pnBase.rect.isEmpty()) {
+        if (xpStyle_ && xpStyle_->Active()) {
+            XPCanvas canvas(p, xpStyle_->deviceDepth(this));
+            XPPanelLook look;
+            look.color = colors::fromQColor(pnBase.color);
+            look.outer = XPBevel::Raised;
+            look.borderWidth = 1;
+            xpStyle_->PaintPanel(canvas, Edges::of(pnBase.rect), look);
+        } else {
+            // Light edge at the top and left, shadow at the bottom and right (the shadow wins
+            // at the two corners they share).
+            const QRect& r = pnBase.rect;
+            const QColor light = palette().color(QPalette::Light);
+            const QColor shadow = colors::toQColor(colors::systemColorValue(colors::kButtonShadow));
+            p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
+            p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
+            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
+            p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
+        }
+    }
+    fill(pnClient);
+    fill(pnDoc);
 }
 
 // --- Opening and applying ---------------------------------------------------------------
@@ -458,7 +495,10 @@ void TfrmStikko_sub::setBodyColor(int32_t color) {
 void TfrmStikko_sub::setBottomColor(int32_t color) {
     const QColor c = colors::toQColor(color);
     pnBottom->setColor(c);
-    pnClient->setColor(c);
+    if (pnClient.color != c) {
+        pnClient.color = c;
+        update(pnClient.rect);
+    }
 }
 
 void TfrmStikko_sub::setToolbarVisible(bool shown) {

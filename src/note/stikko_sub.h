@@ -19,7 +19,9 @@
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
+#include <QColor>
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -144,6 +146,7 @@ class TfrmStikko_sub : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -238,10 +241,17 @@ class TfrmStikko_sub : public QWidget {
     void updateMark();
 
     // --- Controls (named as the note's layout names them) -------------------------------
-    Panel* pnBase = nullptr;
+    // The three plain panels under the controls are painted by the window itself (a widget
+    // each would cost every note three more widgets): the base panel with its raised bevel
+    // and border, the client panel with its border, and the body's panel under the editor.
+    struct PanelArea {
+        QRect rect;
+        QColor color;
+    };
+    PanelArea pnBase;
     NoteTitleBar* pnTitle = nullptr; // with its caption and pictures (imgZem, imgTime, ...)
-    Panel* pnClient = nullptr;
-    Panel* pnDoc = nullptr;
+    PanelArea pnClient;
+    PanelArea pnDoc;
     NoteEditor* reDoc = nullptr;
     Panel* pnBottom0 = nullptr; // the thin strip shown instead of the tool bar
     ImageBox* Image1 = nullptr; // its grip
