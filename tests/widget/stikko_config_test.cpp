@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace stikko;
@@ -53,7 +54,7 @@ class QuietHost : public NoteHost {
 
 template <std::size_t N> void put(char (&field)[N], const char* text) {
     std::memset(field, 0, N);
-    std::strncpy(field, text, N - 1);
+    std::memcpy(field, text, std::min(std::strlen(text), N - 1));
 }
 
 // A record with a value in every field, the dialog's own values inside their controls' ranges
