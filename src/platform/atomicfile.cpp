@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -186,7 +187,9 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
     return true;
 }
 
-void writeFilesAtomically(std::span<AtomicWrite> files) {
+namespace {
+
+void writeGroupAtomically(std::span<AtomicWrite> files) {
     // The bytes go out here, through the writer in use; only the flushes leave this thread.
     std::vector<std::optional<Staged>> staged(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -207,8 +210,13 @@ void writeFilesAtomically(std::span<AtomicWrite> files) {
     };
     constexpr std::size_t kMaxHelpers = 15;
     std::vector<std::thread> helpers;
-    for (std::size_t i = 0; i < std::min(files.size() / 4, kMaxHelpers); ++i)
-        helpers.emplace_back(flushSome);
+    for (std::size_t i = 0; i < std::min(files.size() / 4, kMaxHelpers); ++i) {
+        try {
+            helpers.emplace_back(flushSome);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: the ones there are (this one at least) do the rest
+        }
+    }
     flushSome();
     for (std::thread& helper : helpers)
         helper.join();
@@ -221,6 +229,16 @@ void writeFilesAtomically(std::span<AtomicWrite> files) {
         else
             files[i].written = commit(*staged[i], &files[i].error);
     }
+}
+
+} // namespace
+
+void writeFilesAtomically(std::span<AtomicWrite> files) {
+    // A group's temporaries are all open at once until flushed: a few dozen at a time keep a
+    // thousand notes within the process's limit of open files.
+    constexpr std::size_t kGroupSize = 64;
+    for (std::size_t first = 0; first < files.size(); first += kGroupSize)
+        writeGroupAtomically(files.subspan(first, std::min(kGroupSize, files.size() - first)));
 }
 
 bool isTemporaryFileName(const QString& fileName) {
