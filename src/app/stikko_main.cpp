@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace stikko {
 
@@ -312,9 +313,11 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 }
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
-    // Each note opened here writes its record once, and only when its file does not already
-    // hold it (keys the file lacked, show-all's isshow 1).
+    // Each note opened here has its record written once, and only when its file does not
+    // already hold it (keys the file lacked, show-all's isshow 1): all of them together once
+    // the windows are up, so that their flushes to the disk are waited for once, not once each.
     const QByteArrayList ids = noteFiles().listIds();
+    QList<QPointer<TfrmStikko_sub>> opened;
     for (const QByteArray& id : ids) {
         if (FindNoteWindow(id.constData()) != nullptr) {
             continue;
@@ -325,10 +328,30 @@ void TfrmStikko_main::LoadAllNotes(int mode) {
         if (mode == 0 && record.isshow == 0) {
             continue; // stays hidden; its file is not touched
         }
-        // Show-all marks the note shown; the window writes the record as it opens.
+        // Show-all marks the note shown.
         record.isshow = mode == 0 ? record.isshow : 1;
-        openNote(record, state);
+        opened << openNote(record, state, false, false);
         sendNotePostedEvents();
+    }
+    writeOpenedRecords(opened);
+}
+
+void TfrmStikko_main::writeOpenedRecords(const QList<QPointer<TfrmStikko_sub>>& notes) {
+    std::vector<NoteFiles::RecordSave> saves;
+    QList<QPointer<TfrmStikko_sub>> writing;
+    for (const QPointer<TfrmStikko_sub>& note : notes) {
+        if (note != nullptr && note->recordWritable()) {
+            saves.push_back({&note->record()});
+            writing << note;
+        }
+    }
+    noteFiles().saveRecords(saves);
+    // Each window takes its own result as it takes that of a write of its own.
+    for (qsizetype i = 0; i < writing.size(); ++i) {
+        const NoteFiles::RecordSave& save = saves[size_t(i)];
+        if (writing[i] != nullptr) {
+            writing[i]->recordSaved(save.saved, save.error, save.changedElsewhere);
+        }
     }
 }
 
@@ -339,12 +362,15 @@ void TfrmStikko_main::sendNotePostedEvents() {
     QCoreApplication::sendPostedEvents();
 }
 
-TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state, bool fromElsewhere) {
+TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState state, bool fromElsewhere,
+                                          bool writeRecord) {
     auto* note = new TfrmStikko_sub(this, this);
     // Whatever way a window goes, it leaves the list; the pointer is only compared here.
     connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
     if (fromElsewhere) {
         note->openFromElsewhere(record);
+    } else if (!writeRecord) {
+        note->openUnwritten(record, state);
     } else {
         note->open(record, state);
     }

@@ -9,6 +9,7 @@
 #include "store/subfunction.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -124,8 +125,13 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     void buildTray();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     // A new window for `record` (made, or read from the note's file with `state`), opened
-    // and listed; one from elsewhere is opened without writing anything.
-    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state, bool fromElsewhere = false);
+    // and listed; one from elsewhere is opened without writing anything. Without
+    // `writeRecord` the window's record is left for the caller to write (writeOpenedRecords).
+    TfrmStikko_sub* openNote(const NoteRecord& record, FileState state, bool fromElsewhere = false,
+                             bool writeRecord = true);
+    // Writes the records of `notes`, opened together without writing them, as one group, and
+    // tells each window how its write went.
+    void writeOpenedRecords(const QList<QPointer<TfrmStikko_sub>>& notes);
     // Closes a note as `how` says and lets it go; false (and the note stays open and listed)
     // when it could not save itself.
     bool closeNote(TfrmStikko_sub* note, NoteClosing how);

@@ -311,14 +311,18 @@ void TfrmStikko_sub::open(QByteArrayView id) {
 }
 
 void TfrmStikko_sub::open(const NoteRecord& record, FileState state) {
-    openAs(record, state, false);
+    openAs(record, state, false, true);
+}
+
+void TfrmStikko_sub::openUnwritten(const NoteRecord& record, FileState state) {
+    openAs(record, state, false, false);
 }
 
 void TfrmStikko_sub::openFromElsewhere(const NoteRecord& record) {
-    openAs(record, FileState::Loaded, true);
+    openAs(record, FileState::Loaded, true, false);
 }
 
-void TfrmStikko_sub::openAs(const NoteRecord& record, FileState state, bool fromElsewhere) {
+void TfrmStikko_sub::openAs(const NoteRecord& record, FileState state, bool fromElsewhere, bool write) {
     record_ = record;
     base_ = record;
     closed_ = false;
@@ -333,7 +337,7 @@ void TfrmStikko_sub::openAs(const NoteRecord& record, FileState state, bool from
     // taken from its text is no change made here.
     if (fromElsewhere)
         base_ = record_;
-    else
+    else if (write)
         writeRecord();
     show();
     applyStayOnTop();

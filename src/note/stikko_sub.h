@@ -71,6 +71,17 @@ class TfrmStikko_sub : public QWidget {
     // as open, but a missing body stays empty and nothing is written, so what arrives is never
     // sent back.
     void openFromElsewhere(const NoteRecord& record);
+    // As open, but the record's one write is left to the caller, who writes the records of the
+    // notes it opens together in one group (NoteFiles::saveRecords) and then tells each window
+    // whose recordWritable() holds how its write went (recordSaved), before anything else runs.
+    void openUnwritten(const NoteRecord& record, FileState state);
+    // False for a note whose record is not to be written: deleted, or its file unreadable.
+    bool recordWritable() const;
+    // What saving the record came to (NoteFiles::saveRecord's result, reason and changed
+    // elsewhere), taken as a write of the window's own: success clears the unsaved mark, a
+    // failure is told, marked and retried, a file changed elsewhere is followed first. True
+    // when the file holds the record now.
+    bool recordSaved(bool saved, const QString& reason, bool changedElsewhere);
     // Takes the note's files as they are now while it is open: `record` and `body` are
     // applied as they are, nothing is written and the focus stays where it is.
     void takeFromFiles(const NoteRecord& record, const BodyLoad& body);
@@ -172,7 +183,8 @@ class TfrmStikko_sub : public QWidget {
     // The record (and the body when given, shown as `body` says; a missing one starts with the
     // date line when `newBody`).
     void applyRecord(const BodyLoad* body, bool newBody);
-    void openAs(const NoteRecord& record, FileState state, bool fromElsewhere);
+    // Opening: the record is written at once when `write` (never for what came from elsewhere).
+    void openAs(const NoteRecord& record, FileState state, bool fromElsewhere, bool write);
     // Shows `record` (and `body`, when given) taken from the note's files: nothing is written.
     void applyFromFiles(const NoteRecord& record, const BodyLoad* body);
     void applyLinkPicture();

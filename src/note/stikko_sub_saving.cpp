@@ -77,11 +77,21 @@ void TfrmStikko_sub::updateMark() {
 }
 
 bool TfrmStikko_sub::writeRecord() {
-    if (deleted_ || recordUnreadable_)
-        return true; // deleted on purpose, or a file that must not be written over
+    if (!recordWritable())
+        return true;
     QString reason;
     bool elsewhere = false;
-    if (noteFiles().saveRecord(record_, &reason, &elsewhere)) {
+    const bool saved = noteFiles().saveRecord(record_, &reason, &elsewhere);
+    return recordSaved(saved, reason, elsewhere);
+}
+
+bool TfrmStikko_sub::recordWritable() const {
+    // Not deleted on purpose, nor a file that must not be written over.
+    return !deleted_ && !recordUnreadable_;
+}
+
+bool TfrmStikko_sub::recordSaved(bool saved, const QString& reason, bool elsewhere) {
+    if (saved) {
         base_ = record_;
         recordDirty_ = false;
         writeSucceeded();

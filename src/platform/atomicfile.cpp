@@ -8,12 +8,16 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace stikko {
 
@@ -127,30 +131,114 @@ std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit) {
     return bytes;
 }
 
+namespace {
+
+// A file's new bytes, written into a temporary beside the file they replace and not yet
+// flushed to the disk.
+struct Staged {
+    std::unique_ptr<QTemporaryFile> temp;
+    QString target;
+};
+
+// Writes `bytes` into a temporary file beside the file `path` names; nothing, with a reason,
+// when that cannot be done.
+std::optional<Staged> stage(const QString& path, QByteArrayView bytes, QString* reason) {
+    if (path.isEmpty()) {
+        *reason = QStringLiteral("no file name");
+        return std::nullopt;
+    }
+    Staged staged{nullptr, writeTarget(path)};
+    staged.temp = openTemporary(staged.target, reason);
+    if (!staged.temp || !writeAllBytes(staged.temp->handle(), bytes, reason))
+        return std::nullopt; // the temporary, if any, goes with it
+    return staged;
+}
+
+// Puts a temporary whose bytes are on the disk in the place of its target.
+bool commit(Staged& staged, QString* reason) {
+    staged.temp->close();
+    if (::rename(QFile::encodeName(staged.temp->fileName()).constData(),
+                 QFile::encodeName(staged.target).constData()) != 0) {
+        *reason = systemError(errno);
+        return false;
+    }
+    staged.temp->setAutoRemove(false);
+    return true;
+}
+
+} // namespace
+
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
     const auto fail = [error](const QString& reason) {
         if (error)
             *error = reason;
         return false;
     };
-    if (path.isEmpty())
-        return fail(QStringLiteral("no file name"));
-    if (alreadyHolds(path, bytes))
+    if (!path.isEmpty() && alreadyHolds(path, bytes))
         return true;
-    const QString target = writeTarget(path);
     QString reason;
-    std::unique_ptr<QTemporaryFile> temp = openTemporary(target, &reason);
-    if (!temp)
+    std::optional<Staged> staged = stage(path, bytes, &reason);
+    if (!staged)
         return fail(reason);
-    if (!writeAllBytes(temp->handle(), bytes, &reason))
+    if (::fdatasync(staged->temp->handle()) != 0)
+        return fail(systemError(errno));
+    if (!commit(*staged, &reason))
         return fail(reason);
-    if (::fdatasync(temp->handle()) != 0)
-        return fail(systemError(errno));
-    temp->close();
-    if (::rename(QFile::encodeName(temp->fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return fail(systemError(errno));
-    temp->setAutoRemove(false);
     return true;
+}
+
+namespace {
+
+void writeGroupAtomically(std::span<AtomicWrite> files) {
+    // The bytes go out here, through the writer in use; only the flushes leave this thread.
+    std::vector<std::optional<Staged>> staged(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        AtomicWrite& file = files[i];
+        file.error.clear();
+        file.written = !file.path.isEmpty() && alreadyHolds(file.path, file.bytes);
+        if (!file.written)
+            staged[i] = stage(file.path, file.bytes, &file.error);
+    }
+    // Each flush waits for the disk, which takes many at once: a few threads share them out.
+    std::vector<int> flushErrors(files.size(), 0);
+    std::atomic<std::size_t> next{0};
+    const auto flushSome = [&] {
+        for (std::size_t i = next++; i < staged.size(); i = next++) {
+            if (staged[i] && ::fdatasync(staged[i]->temp->handle()) != 0)
+                flushErrors[i] = errno;
+        }
+    };
+    constexpr std::size_t kMaxHelpers = 15;
+    std::vector<std::thread> helpers;
+    for (std::size_t i = 0; i < std::min(files.size() / 4, kMaxHelpers); ++i) {
+        try {
+            helpers.emplace_back(flushSome);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: the ones there are (this one at least) do the rest
+        }
+    }
+    flushSome();
+    for (std::thread& helper : helpers)
+        helper.join();
+    // Each file is renamed into place only when its own bytes are on the disk.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!staged[i])
+            continue;
+        if (flushErrors[i] != 0)
+            files[i].error = systemError(flushErrors[i]);
+        else
+            files[i].written = commit(*staged[i], &files[i].error);
+    }
+}
+
+} // namespace
+
+void writeFilesAtomically(std::span<AtomicWrite> files) {
+    // A group's temporaries are all open at once until flushed: a few dozen at a time keep a
+    // thousand notes within the process's limit of open files.
+    constexpr std::size_t kGroupSize = 64;
+    for (std::size_t first = 0; first < files.size(); first += kGroupSize)
+        writeGroupAtomically(files.subspan(first, std::min(kGroupSize, files.size() - first)));
 }
 
 bool isTemporaryFileName(const QString& fileName) {

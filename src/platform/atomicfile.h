@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <span>
 
 namespace stikko {
 
@@ -21,6 +22,21 @@ std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit);
 // the disk is paid for. The bytes go through env::current().writeToFile, which a test may make
 // fail or come up short: a file is only renamed into place when every byte of it is on the disk.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
+
+// One file of a group that writeFilesAtomically writes: `path` and `bytes` in; out, whether
+// the file holds the bytes now and, if not, why.
+struct AtomicWrite {
+    QString path;
+    QByteArray bytes;
+    bool written = false;
+    QString error;
+};
+// Writes every file of `files` as writeFileAtomically would: each to its own temporary, renamed
+// into place only once its own flush to the disk succeeded, so each file is replaced whole or
+// left as it was, whatever happens to the others. Only the flushes run side by side: each
+// waits for the disk, which serves many at once, so a group of small files costs about one
+// wait rather than one each.
+void writeFilesAtomically(std::span<AtomicWrite> files);
 
 // True for a name this writer gives its temporary files while it writes `<name>`:
 // "<name>.XXXXXX", six random letters and digits (of at least two of the kinds lower case,

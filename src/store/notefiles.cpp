@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +21,7 @@
 #include <initializer_list>
 #include <limits>
 #include <sys/stat.h>
+#include <vector>
 
 namespace stikko {
 
@@ -329,10 +331,14 @@ std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& st
 bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* error) {
     if (!writeFileAtomically(path, bytes, error))
         return false;
+    wrote(path, bytes);
+    return true;
+}
+
+void NoteFiles::wrote(const QString& path, QByteArrayView bytes) {
     const SeenContent seen = SeenContent::of(bytes);
     remember(path, seen);
     written_.insert(seenKey(path), seen);
-    return true;
 }
 
 FileState NoteFiles::loadRecord(NoteRecord& record) {
@@ -343,7 +349,8 @@ FileState NoteFiles::loadRecord(NoteRecord& record) {
     return state;
 }
 
-bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* changedElsewhere) {
+bool NoteFiles::prepareRecord(const NoteRecord& record, AtomicWrite& write, QString* error,
+                              bool* changedElsewhere) {
     const QByteArrayView id = noteId(record);
     if (!isNoteId(id)) {
         if (error)
@@ -351,6 +358,7 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* chang
         return false;
     }
     const QString path = recordPath(id);
+    write.path = path;
     // Read afresh: lines the record does not own (and edits made meanwhile to them) are kept.
     FileState state = FileState::Missing;
     const std::optional<QByteArray> bytes = readBytes(path, state);
@@ -374,13 +382,56 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* chang
         remember(path, SeenContent::absent());
     IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
     WriteNoteRecord(ini, record, true);
-    const QByteArray updated = ini.toBytes();
+    write.bytes = ini.toBytes();
     // A file that already says so is left alone (most notes, each time the program starts),
     // also when it names another computer's folder.
-    if (bytes && (*bytes == updated || withoutKeys(*bytes, {"ini_name", "doc_name"}) ==
-                                           withoutKeys(updated, {"ini_name", "doc_name"})))
-        return true;
-    return writeFile(path, updated, error);
+    write.written =
+        bytes && (*bytes == write.bytes || withoutKeys(*bytes, {"ini_name", "doc_name"}) ==
+                                               withoutKeys(write.bytes, {"ini_name", "doc_name"}));
+    return true;
+}
+
+bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* changedElsewhere) {
+    AtomicWrite write;
+    if (!prepareRecord(record, write, error, changedElsewhere))
+        return false;
+    return write.written || writeFile(write.path, write.bytes, error);
+}
+
+void NoteFiles::saveRecords(std::span<RecordSave> saves) {
+    // Each record passes the same checks as saveRecord, one after the other; only the writes
+    // of those that need one go out together. A second record of the same note would be
+    // composed from the file as it was before the first is written: it goes after the group.
+    std::vector<AtomicWrite> writes;
+    std::vector<RecordSave*> writing;
+    std::vector<RecordSave*> later;
+    QSet<QString> paths;
+    for (RecordSave& save : saves) {
+        save.error.clear();
+        save.changedElsewhere = false;
+        const QString key = seenKey(recordPath(noteId(*save.record)));
+        if (paths.contains(key)) {
+            later.push_back(&save);
+            continue;
+        }
+        paths.insert(key);
+        AtomicWrite write;
+        const bool writable = prepareRecord(*save.record, write, &save.error, &save.changedElsewhere);
+        save.saved = writable && write.written;
+        if (writable && !write.written) {
+            writes.push_back(std::move(write));
+            writing.push_back(&save);
+        }
+    }
+    writeFilesAtomically(writes);
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        writing[i]->saved = writes[i].written;
+        writing[i]->error = writes[i].error;
+        if (writes[i].written)
+            wrote(writes[i].path, writes[i].bytes);
+    }
+    for (RecordSave* save : later)
+        save->saved = saveRecord(*save->record, &save->error, &save->changedElsewhere);
 }
 
 BodyLoad NoteFiles::loadBody(QByteArrayView id) {

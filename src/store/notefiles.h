@@ -13,9 +13,11 @@
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <span>
 
 namespace stikko {
 
+struct AtomicWrite;
 struct NoteRecord;
 
 // What reading one of a note's files found.
@@ -142,6 +144,18 @@ class NoteFiles {
     // from the record only in ini_name and doc_name, which name this computer's folder, is left
     // as it is: two computers sharing the notes would otherwise rewrite each other's records.
     bool saveRecord(const NoteRecord& record, QString* error = nullptr, bool* changedElsewhere = nullptr);
+    // One record of a group that saveRecords writes: `saved`, `error` and `changedElsewhere`
+    // say what saveRecord would have returned and set for it.
+    struct RecordSave {
+        const NoteRecord* record = nullptr;
+        bool saved = false;
+        bool changedElsewhere = false;
+        QString error;
+    };
+    // Saves each record of `saves` (of different notes) as saveRecord would, with the same
+    // checks and the same bookkeeping; only the writes run together, their flushes to the disk
+    // side by side (the notes opened at start, when many files lack keys they now get).
+    void saveRecords(std::span<RecordSave> saves);
 
     BodyLoad loadBody(QByteArrayView id);
     // Replaces the body file with `rtf`; as saveRecord, never over a file changed elsewhere.
@@ -167,6 +181,13 @@ class NoteFiles {
   private:
     std::optional<QByteArray> readFile(const QString& path, FileState& state);
     bool writeFile(const QString& path, QByteArrayView bytes, QString* error);
+    // Remembers that `bytes` were written to `path`: the program's own write, not a change.
+    void wrote(const QString& path, QByteArrayView bytes);
+    // Everything saveRecord does before writing: reads the file afresh, refuses one that is
+    // unreadable or changed elsewhere (false, with `error` and `changedElsewhere` set as
+    // saveRecord sets them), remembers what it read, and makes `write` the write that puts
+    // `record` into the file; `write.written` already when the file holds it.
+    bool prepareRecord(const NoteRecord& record, AtomicWrite& write, QString* error, bool* changedElsewhere);
     void remember(const QString& path, const SeenContent& seen);
     // The note files of a new note made from `record` and `body` of note `original`, under the
     // first free id drawn for `tag`.

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace stikko;
 
@@ -84,6 +85,35 @@ class AtomicFileTest : public QObject {
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("note.rtf")});
         QCOMPARE(calls, mode == 1 ? 2 : 1);
+    }
+
+    // A group is written file by file: each lands whole, one whose write fails keeps its old
+    // bytes and says why without stopping the others, one that already holds its bytes is not
+    // touched, and no temporary is left.
+    void group_eachFileOnItsOwn() {
+        QTemporaryDir dir;
+        std::vector<AtomicWrite> files;
+        for (int i = 0; i < 12; ++i)
+            files.push_back({dir.filePath(QStringLiteral("n%1.ini").arg(i)), "x=" + QByteArray::number(i)});
+        QVERIFY(writeFileAtomically(files[1].path, files[1].bytes));
+        QVERIFY(writeFileAtomically(files[5].path, "old"));
+        const ino_t kept = inodeOf(files[1].path);
+        test::TestEnv env;
+        env.writer = [](int fd, const char* data, qint64 size) -> qint64 {
+            if (QByteArrayView(data, size) == "x=5") {
+                errno = ENOSPC;
+                return -1;
+            }
+            return ::write(fd, data, size_t(size));
+        };
+        writeFilesAtomically(files);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            QCOMPARE(files[i].written, i != 5);
+            QCOMPARE(files[i].error.isEmpty(), i != 5);
+            QCOMPARE(readAll(files[i].path), i != 5 ? files[i].bytes : QByteArray("old"));
+        }
+        QCOMPARE(inodeOf(files[1].path), kept);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 12);
     }
 
     void leftoverTemporaries_onlyOursAreRemoved() {

@@ -354,6 +354,33 @@ class StikkoMainTest : public QObject {
         struct stat after {};
         QVERIFY(::stat(QFile::encodeName(complete).constData(), &after) == 0);
         QCOMPARE(after.st_ino, before.st_ino); // not replaced
+
+        // Both lacking, and one of the two writes (they go out together) fails: the other lands,
+        // and only the note that could not write says so, is marked and keeps its old file.
+        form->FormClose();
+        form.reset();
+        flushDeletes();
+        for (const QString& path : {complete, lacking}) {
+            const QByteArray bytes = test::readAll(path).replace("chknext=\n", "");
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) > 0);
+        }
+        const QByteArray lackingBefore = test::readAll(lacking);
+        env_->writer = [](int fd, const char* data, qint64 size) -> qint64 {
+            if (QByteArrayView(data, size).contains("oid=20240102_000000_00")) {
+                errno = EIO;
+                return -1;
+            }
+            return ::write(fd, data, size_t(size));
+        };
+        form = std::make_unique<TfrmStikko_main>();
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 2);
+        QVERIFY(test::readAll(complete).contains("chknext="));
+        QCOMPARE(test::readAll(lacking), lackingBefore);
+        QVERIFY(!form->noteList.at(0)->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
+        QVERIFY(form->noteList.at(1)->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("20240102_000000_00.ini")));
     }
 
     // Ids are whole: a note "X" is neither hidden by an open "X-2" nor taken for it.
