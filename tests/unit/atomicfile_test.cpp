@@ -93,6 +93,7 @@ class AtomicFileTest : public QObject {
     void group_eachFileOnItsOwn() {
         QTemporaryDir dir;
         std::vector<AtomicWrite> files;
+        files.reserve(12);
         for (int i = 0; i < 12; ++i)
             files.push_back({dir.filePath(QStringLiteral("n%1.ini").arg(i)), "x=" + QByteArray::number(i)});
         QVERIFY(writeFileAtomically(files[1].path, files[1].bytes));
