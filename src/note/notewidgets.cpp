@@ -22,6 +22,14 @@
 
 namespace stikko {
 
+void paintRaisedEdge(QPainter& p, const QRect& r, const QColor& light) {
+    const QColor shadow = colors::toQColor(colors::systemColorValue(colors::kButtonShadow));
+    p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
+    p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
+    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
+    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
+}
+
 namespace {
 // RTF on the clipboard, for word processors that prefer it to HTML.
 const QString kRtfMime = QStringLiteral("text/rtf");
@@ -81,16 +89,7 @@ void Panel::paintEvent(QPaintEvent* event) {
             look.borderWidth = borderWidth_;
             style->PaintPanel(canvas, Edges::of(rect()), look);
         } else {
-            // Light edge at the top and left, shadow at the bottom and right (the shadow wins
-            // at the two corners they share). One-pixel fills rather than lines, which take a
-            // slow path through a clip.
-            const QRect r = rect();
-            const QColor light = palette().color(QPalette::Light);
-            const QColor shadow = colors::toQColor(colors::systemColorValue(colors::kButtonShadow));
-            p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
-            p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
-            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
-            p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
+            paintRaisedEdge(p, rect(), palette().color(QPalette::Light));
         }
     }
     if (const TXPStyle* style = activeXPStyle(); style && framedEdit_) {

@@ -5,6 +5,7 @@
 // bar and the title bar draw their small controls themselves (controlpanel.h).
 
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QTextEdit>
@@ -16,6 +17,11 @@
 namespace stikko {
 
 class TXPStyle;
+
+// The classic raised edge around `r`: `light` at the top and left, the system's button shadow
+// at the bottom and right (the shadow wins at the two corners they share). One-pixel fills
+// rather than lines, which take a slow path through a clip.
+void paintRaisedEdge(QPainter& p, const QRect& r, const QColor& light);
 
 // A plain coloured rectangle. Its contents start inside the bevel and the border width, so
 // children placed at contentsRect() sit where they would on a framed panel. While a flat style

@@ -284,15 +284,7 @@ void TfrmStikko_sub::paintEvent(QPaintEvent* event) {
             look.borderWidth = 1;
             xpStyle_->PaintPanel(canvas, Edges::of(pnBase.rect), look);
         } else {
-            // Light edge at the top and left, shadow at the bottom and right (the shadow wins
-            // at the two corners they share).
-            const QRect& r = pnBase.rect;
-            const QColor light = palette().color(QPalette::Light);
-            const QColor shadow = colors::toQColor(colors::systemColorValue(colors::kButtonShadow));
-            p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
-            p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
-            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
-            p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
+            paintRaisedEdge(p, pnBase.rect, palette().color(QPalette::Light));
         }
     }
     fill(pnClient);
