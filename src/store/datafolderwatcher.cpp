@@ -135,14 +135,7 @@ void DataFolderWatcher::stop() {
     grace_->stop();
     rescanDue_ = folderCameBack_ = false;
     known_.clear();
-    dirty_.clear();
-    stamps_.clear();
-    looks_.clear();
-    writing_.clear();
-    removing_.clear();
-    adding_.clear();
-    conflicts_.clear();
-    waitedFor_.clear();
+    dataFolderLost();
 }
 
 void DataFolderWatcher::dataFolderLost() {

@@ -141,18 +141,11 @@ e2e_start_desktop() {
     e2e_install_program
 }
 
-# A private session bus that starts no services (so none outlives the test), and the
-# accessibility bus beside it. The bus launcher also puts the accessibility bus's address on
-# the root window, where Qt and tests/e2e/a11y.py find it even after a test moves the program
-# to a session bus of its own. Qt's bridge to it is on only where a screen reader asks or
-# QT_LINUX_ACCESSIBILITY_ALWAYS_ON is set.
-E2E_A11Y_LAUNCHER=/usr/libexec/at-spi-bus-launcher
-e2e_start_accessibility() {
-    [[ -x "$E2E_A11Y_LAUNCHER" && -x /usr/libexec/at-spi2-registryd ]] ||
-        e2e_fail "missing the accessibility bus (run: make test-deps)"
-    /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
-        e2e_fail "python3 cannot load Atspi (run: make test-deps)"
-    cat >"$E2E_TMP/session.conf" <<EOF
+# A session bus of the test's own, named NAME (its files are $E2E_TMP/NAME.*), that starts
+# no services; programs started after it use it.
+e2e_start_session_bus() {
+    local name=$1
+    cat >"$E2E_TMP/$name.conf" <<EOF
 <busconfig>
   <type>session</type>
   <listen>unix:dir=$E2E_TMP</listen>
@@ -164,13 +157,27 @@ e2e_start_accessibility() {
   </policy>
 </busconfig>
 EOF
-    dbus-daemon --config-file="$E2E_TMP/session.conf" --nofork --nopidfile --print-address=3 \
-        3>"$E2E_TMP/session.address" >"$E2E_TMP/session.log" 2>&1 &
+    dbus-daemon --config-file="$E2E_TMP/$name.conf" --nofork --nopidfile --print-address=3 \
+        3>"$E2E_TMP/$name.address" >"$E2E_TMP/$name.log" 2>&1 &
     E2E_PIDS+=($!)
-    e2e_wait_for 10 test -s "$E2E_TMP/session.address" ||
-        e2e_fail "the session bus did not start: $(cat "$E2E_TMP/session.log")"
-    DBUS_SESSION_BUS_ADDRESS="$(head -1 "$E2E_TMP/session.address")"
+    e2e_wait_for 10 test -s "$E2E_TMP/$name.address" ||
+        e2e_fail "the session bus did not start: $(cat "$E2E_TMP/$name.log")"
+    DBUS_SESSION_BUS_ADDRESS="$(head -1 "$E2E_TMP/$name.address")"
     export DBUS_SESSION_BUS_ADDRESS
+}
+
+# A private session bus that starts no services (so none outlives the test), and the
+# accessibility bus beside it. The bus launcher also puts the accessibility bus's address on
+# the root window, where Qt and tests/e2e/a11y.py find it even after a test moves the program
+# to a session bus of its own. Qt's bridge to it is on only where a screen reader asks or
+# QT_LINUX_ACCESSIBILITY_ALWAYS_ON is set.
+E2E_A11Y_LAUNCHER=/usr/libexec/at-spi-bus-launcher
+e2e_start_accessibility() {
+    [[ -x "$E2E_A11Y_LAUNCHER" && -x /usr/libexec/at-spi2-registryd ]] ||
+        e2e_fail "missing the accessibility bus (run: make test-deps)"
+    /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
+        e2e_fail "python3 cannot load Atspi (run: make test-deps)"
+    e2e_start_session_bus session
     "$E2E_A11Y_LAUNCHER" --launch-immediately >"$E2E_TMP/a11y.log" 2>&1 &
     E2E_PIDS+=($!)
     e2e_wait_for 10 e2e_has_a11y_bus || e2e_fail "the accessibility bus did not start: $(cat "$E2E_TMP/a11y.log")"

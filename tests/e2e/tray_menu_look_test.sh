@@ -74,25 +74,7 @@ kill "$STIKKO_PID"
 e2e_wait_stikko_end 20
 
 # 2. A private session bus (no services to start) with a tray host of the D-Bus protocol.
-cat >"$E2E_TMP/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=$E2E_TMP</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
-dbus-daemon --config-file="$E2E_TMP/bus.conf" --nofork --print-address=3 3>"$E2E_TMP/bus.address" \
-    >"$E2E_TMP/bus.log" 2>&1 &
-E2E_PIDS+=($!)
-e2e_wait_for 10 test -s "$E2E_TMP/bus.address" || e2e_fail "the session bus did not start"
-DBUS_SESSION_BUS_ADDRESS="$(head -1 "$E2E_TMP/bus.address")"
-export DBUS_SESSION_BUS_ADDRESS
+e2e_start_session_bus tray
 "$SNI_WATCHER" >"$E2E_TMP/watcher.log" 2>&1 &
 E2E_PIDS+=($!)
 e2e_wait_for 10 grep -q '^ready' "$E2E_TMP/watcher.log" || e2e_fail "sni_watcher: $(cat "$E2E_TMP/watcher.log")"
