@@ -40,7 +40,7 @@ QPushButton* commandButton(QWidget* parent, const QString& text, const QIcon& ic
 FallbackWindow::FallbackWindow(QMenu* commands, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmStikko_fallback"));
     setWindowTitle(QStringLiteral("Stikko"));
-    setWindowIcon(icons::trayIcon());
+    setWindowIcon(icons::windowIcon());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);

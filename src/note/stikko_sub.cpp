@@ -481,9 +481,15 @@ void TfrmStikko_sub::setTitleColors(int32_t background, int32_t text) {
 void TfrmStikko_sub::setBodyColor(int32_t color) {
     const QColor c = colors::toQColor(color);
     QPalette pal = reDoc->palette();
-    pal.setColor(QPalette::Base, c);
-    pal.setColor(QPalette::Window, c);
-    reDoc->setPalette(pal);
+    // A new palette goes to every part of the editor (its viewport, scroll bars and their
+    // corners); opening a note sets the colour it was made with, most often the same again.
+    const bool same = pal.isBrushSet(QPalette::Active, QPalette::Base) && pal.color(QPalette::Base) == c &&
+                      pal.isBrushSet(QPalette::Active, QPalette::Window) && pal.color(QPalette::Window) == c;
+    if (!same) {
+        pal.setColor(QPalette::Base, c);
+        pal.setColor(QPalette::Window, c);
+        reDoc->setPalette(pal);
+    }
     if (pnBottom0)
         pnBottom0->setColor(c);
 }

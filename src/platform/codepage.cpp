@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <cstring>
 
 namespace stikko::cp949 {
@@ -42,6 +43,17 @@ bool endsInsideCharacter(QByteArrayView bytes) {
     return pos > bytes.size();
 }
 
+// Bytes below 0x80 are ASCII in the code page: most fields and much text need no converter,
+// whose making costs far more than the conversion of a short field.
+bool isAscii(QByteArrayView bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool isAscii(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 } // namespace
 
 bool isLeadByte(unsigned char byte) {
@@ -49,6 +61,8 @@ bool isLeadByte(unsigned char byte) {
 }
 
 QString decode(QByteArrayView bytes) {
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder(codecName());
     QString text = decoder.decode(bytes);
     // The decoder keeps a dangling lead byte for a next chunk that never comes.
@@ -58,11 +72,15 @@ QString decode(QByteArrayView bytes) {
 }
 
 QByteArray encode(QStringView text) {
+    if (isAscii(text))
+        return text.toLatin1();
     QStringEncoder encoder(codecName());
     return encoder.encode(text);
 }
 
 bool isValid(QByteArrayView bytes) {
+    if (isAscii(bytes))
+        return true;
     if (endsInsideCharacter(bytes))
         return false;
     QStringDecoder decoder(codecName());

@@ -108,6 +108,7 @@ void IniFile::parse(const QByteArray& bytes) {
     }
     bool newlineKnown = false;
     const qsizetype size = bytes.size();
+    lines_.reserve(lines_.size() + bytes.count('\n') + 1);
     while (pos < size) {
         qsizetype end = pos;
         while (end < size && bytes[end] != '\n' && bytes[end] != '\r')

@@ -152,9 +152,27 @@ void DataFolderWatcher::dataFolderLost() {
 }
 
 void DataFolderWatcher::eventsRead() {
+    dropOwnWrites();
     if ((rescanDue_ || !dirty_.isEmpty()) && !gather_->isActive())
         gather_->start(gatherTime_);
     armGrace();
+}
+
+void DataFolderWatcher::dropOwnWrites() {
+    // The kernel tells the program's own writes like anyone else's. A known note's file that
+    // holds what the program last saw there needs nothing; looked at now rather than after the
+    // gathering pause, it does not wake the program once more a moment later (at start, with
+    // hundreds of records completed, that wake came after every note was drawn). Anything else
+    // waits for the pause as before: the watcher's own look is kept for then.
+    for (auto it = dirty_.begin(); it != dirty_.end();) {
+        const std::optional<NoteFileName> file = NoteFiles::noteFileName(*it);
+        const QString path = folder_ + *it;
+        const std::optional<SeenContent> seen = file ? files_.lastSeen(path) : std::nullopt;
+        if (seen && !seen->isAbsent() && known_.contains(file->id) && files_.holdsWhatItSaw(path))
+            it = dirty_.erase(it);
+        else
+            ++it;
+    }
 }
 
 void DataFolderWatcher::nameEvent(const QString& name, bool writing, bool attributesOnly) {

@@ -103,6 +103,8 @@ class DataFolderWatcher : public QObject {
     // renamed, removed), or only its attributes changed (`attributesOnly`).
     void nameEvent(const QString& name, bool writing, bool attributesOnly);
     void eventsRead();
+    // Takes out of the names to look at those that hold the program's own last write.
+    void dropOwnWrites();
     void dataFolderLost();
     void rescan(bool folderCameBack);
     void process();

@@ -341,7 +341,14 @@ QIcon trayIcon() {
 }
 
 QIcon windowIcon() {
-    return paintedIcon(QStringLiteral("tray"), QSize(48, 48), drawTray, {QSize(16, 16), QSize(32, 32)});
+    // Every window hands its icon to the window system as it is made: pictures painted once
+    // here serve them all without being looked up by name again for each.
+    const QIcon painted =
+        paintedIcon(QStringLiteral("tray"), QSize(48, 48), drawTray, {QSize(16, 16), QSize(32, 32)});
+    QIcon icon;
+    for (const QSize& size : painted.availableSizes())
+        icon.addPixmap(painted.pixmap(size));
+    return icon;
 }
 
 } // namespace stikko::icons
