@@ -120,6 +120,14 @@ QByteArray withoutKeys(const QByteArray& record, std::initializer_list<const cha
     return ini.toBytes();
 }
 
+// A record with the keys that name this computer's folders emptied.
+QByteArray withoutFolders(IniFile ini) {
+    for (const char* key : {"ini_name", "doc_name"})
+        if (ini.hasKey(kValueSection, key))
+            ini.writeString(kValueSection, key, "");
+    return ini.toBytes();
+}
+
 // A record with its id keys emptied: two records that differ only there say the same.
 QByteArray withoutIds(const QByteArray& record) {
     return withoutKeys(record, {"oid", "ini_name", "doc_name"});
@@ -381,13 +389,14 @@ bool NoteFiles::prepareRecord(const NoteRecord& record, AtomicWrite& write, QStr
     else if (!lastSeen(path))
         remember(path, SeenContent::absent());
     IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
+    // The file as read (it writes back byte for byte), kept for the comparison below rather
+    // than parsed again from the bytes.
+    const IniFile read = ini;
     WriteNoteRecord(ini, record, true);
     write.bytes = ini.toBytes();
     // A file that already says so is left alone (most notes, each time the program starts),
     // also when it names another computer's folder.
-    write.written =
-        bytes && (*bytes == write.bytes || withoutKeys(*bytes, {"ini_name", "doc_name"}) ==
-                                               withoutKeys(write.bytes, {"ini_name", "doc_name"}));
+    write.written = bytes && (*bytes == write.bytes || withoutFolders(read) == withoutFolders(ini));
     return true;
 }
 
