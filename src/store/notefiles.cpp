@@ -411,42 +411,6 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* chang
     return write.written || writeFile(write.path, write.bytes, error);
 }
 
-void NoteFiles::saveRecords(std::span<RecordSave> saves) {
-    // Each record passes the same checks as saveRecord, one after the other; only the writes
-    // of those that need one go out together. A second record of the same note would be
-    // composed from the file as it was before the first is written: it goes after the group.
-    std::vector<AtomicWrite> writes;
-    std::vector<RecordSave*> writing;
-    std::vector<RecordSave*> later;
-    QSet<QString> paths;
-    for (RecordSave& save : saves) {
-        save.error.clear();
-        save.changedElsewhere = false;
-        const QString key = seenKey(recordPath(noteId(*save.record)));
-        if (paths.contains(key)) {
-            later.push_back(&save);
-            continue;
-        }
-        paths.insert(key);
-        AtomicWrite write;
-        const bool writable = prepareRecord(*save.record, write, &save.error, &save.changedElsewhere);
-        save.saved = writable && write.written;
-        if (writable && !write.written) {
-            writes.push_back(std::move(write));
-            writing.push_back(&save);
-        }
-    }
-    writeFilesAtomically(writes);
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        writing[i]->saved = writes[i].written;
-        writing[i]->error = writes[i].error;
-        if (writes[i].written)
-            wrote(writes[i].path, writes[i].bytes);
-    }
-    for (RecordSave* save : later)
-        save->saved = saveRecord(*save->record, &save->error, &save->changedElsewhere);
-}
-
 struct NoteFiles::RecordGroup {
     explicit RecordGroup(std::vector<AtomicWrite> files) : writes(std::move(files)) {}
     StagedWrites writes;

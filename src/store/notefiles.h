@@ -152,25 +152,24 @@ class NoteFiles {
     // from the record only in ini_name and doc_name, which name this computer's folder, is left
     // as it is: two computers sharing the notes would otherwise rewrite each other's records.
     bool saveRecord(const NoteRecord& record, QString* error = nullptr, bool* changedElsewhere = nullptr);
-    // One record of a group that saveRecords writes: `saved`, `error` and `changedElsewhere`
-    // say what saveRecord would have returned and set for it.
+    // One record of a group that saveRecordsInBackground writes: `saved`, `error` and
+    // `changedElsewhere` say what saveRecord would have returned and set for it, unless it is
+    // `pending`: written later, told by finishRecords.
     struct RecordSave {
         const NoteRecord* record = nullptr;
         bool saved = false;
         bool changedElsewhere = false;
-        bool pending = false; // saveRecordsInBackground: written later, told by finishRecords
+        bool pending = false;
         QString error;
     };
     // Saves each record of `saves` (of different notes) as saveRecord would, with the same
-    // checks and the same bookkeeping; only the writes run together, their flushes to the disk
-    // side by side (the notes opened at start, when many files lack keys they now get).
-    void saveRecords(std::span<RecordSave> saves);
-    // As saveRecords, but only the checks run now; the writes are made and flushed to the disk
-    // on a thread of their own, and finishRecords puts them in place. Each save gets what is
-    // known now: saved when its file holds the record already, or refused as saveRecord
-    // refuses; `pending` when its record is being written. `ready` is called on this thread,
-    // from its event loop, once the writes wait for finishRecords; not if that ran before.
-    // One group at a time: finish the last one first.
+    // checks and the same bookkeeping (the notes opened at start, when many files lack keys
+    // they now get). Only the checks run now; the writes are made and flushed to the disk side
+    // by side on a thread of their own, and finishRecords puts them in place. Each save gets
+    // what is known now: saved when its file holds the record already, or refused as
+    // saveRecord refuses; `pending` when its record is being written. `ready` is called on this
+    // thread, from its event loop, once the writes wait for finishRecords (not if that ran
+    // first). One group at a time: finish the last one first.
     void saveRecordsInBackground(std::span<RecordSave> saves, std::function<void()> ready);
     // True from saveRecordsInBackground until finishRecords.
     bool recordsPending() const { return group_ != nullptr; }
