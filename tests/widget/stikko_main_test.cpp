@@ -539,6 +539,7 @@ class StikkoMainTest : public QObject {
         storeNote(a, 1, 10, 20);
         storeNote(b, 0);
         form->FormCreate();
+        form->finishOpenedRecords();
         QVERIFY(form->dataFolderWatcher() != nullptr && form->dataFolderWatcher()->isWatching());
         form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300),
                                               std::chrono::milliseconds(600));
@@ -692,6 +693,7 @@ class StikkoMainTest : public QObject {
         storeNote("20240101_000000_00", 1);
         storeNote("20240102_000000_00", 1);
         form->FormCreate();
+        form->finishOpenedRecords();
         QCOMPARE(form->noteList.size(), 2);
         QPointer<TfrmStikko_sub> stuck = form->noteList.first();
         QPointer<TfrmStikko_sub> other = form->noteList.last();
