@@ -397,7 +397,8 @@ class StikkoMainTest : public QObject {
         const char* const deleted = "20240102_000000_00";
         const char* const hidden = "20240103_000000_00";
         const char* const untouched = "20240104_000000_00";
-        for (const char* id : {moved, deleted, hidden, untouched}) {
+        const char* const synced = "20240105_000000_00";
+        for (const char* id : {moved, deleted, hidden, untouched, synced}) {
             storeNote(id, 0);
         }
         // Once shown and hidden, each file holds what its hidden note would write.
@@ -422,8 +423,8 @@ class StikkoMainTest : public QObject {
             });
         };
 
-        form->nnAllshowClick(); // every record now says shown: four writes in flight
-        QCOMPARE(form->noteList.size(), 4);
+        form->nnAllshowClick(); // every record now says shown: five writes in flight
+        QCOMPARE(form->noteList.size(), 5);
         QVERIFY(noteFiles().recordsPending());
         TfrmStikko_sub* first = form->FindNoteWindow(moved);
         first->placeAt(QRect(QPoint(321, 123), first->size()));
@@ -431,6 +432,13 @@ class StikkoMainTest : public QObject {
         // Its file says hidden already: the note writes nothing, and the group must not either.
         form->CloseNoteWindow(hidden);
         QCOMPARE(readNote(hidden).isshow, 0);
+        // Another program (a synchroniser) replaces a record: its version stands and is shown.
+        const QString syncedIni = dataPath(QLatin1String(synced) + QStringLiteral(".ini"));
+        const QByteArray theirs =
+            test::readAll(syncedIni).replace("scr_x=10", "scr_x=77").replace("isshow=0", "isshow=1");
+        QVERIFY(env_->writeFile(QStringLiteral("elsewhere.tmp"), theirs));
+        QVERIFY(::rename(QFile::encodeName(env_->path(QStringLiteral("elsewhere.tmp"))).constData(),
+                         QFile::encodeName(syncedIni).constData()) == 0);
         gate.set_value();
         QTRY_VERIFY(!noteFiles().recordsPending());
         flushDeletes();
@@ -440,7 +448,9 @@ class StikkoMainTest : public QObject {
         QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240102_000000_00.ini"))));
         QCOMPARE(readNote(hidden).isshow, 0);
         QCOMPARE(readNote(untouched).isshow, 1);
-        QCOMPARE(form->noteList.size(), 2);
+        QCOMPARE(test::readAll(syncedIni), theirs);
+        QCOMPARE(form->FindNoteWindow(synced)->pos().x(), 77);
+        QCOMPARE(form->noteList.size(), 3);
         for (TfrmStikko_sub* note : form->noteList) {
             QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         }
