@@ -88,6 +88,7 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
 }
 
 TfrmStikko_main::~TfrmStikko_main() {
+    finishOpenedRecords();
     // The note windows go first, while this form can still answer them: a window reports its
     // going to its host, which must not be half destroyed by then.
     const QList<TfrmStikko_sub*> notes = findChildren<TfrmStikko_sub*>(Qt::FindDirectChildrenOnly);
@@ -218,6 +219,8 @@ void TfrmStikko_main::FormClose() {
     if (watcher_ != nullptr) {
         watcher_->stop();
     }
+    // The records still being written at start land first: a note's closing save comes after.
+    finishOpenedRecords();
     // Last to first, as the notes were opened. Closing makes each note save itself once; the
     // objects go later, so a note whose own handler is still running is never freed under it.
     // A note that could not be written stays listed; the form's end makes it try once more.
@@ -315,7 +318,9 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 void TfrmStikko_main::LoadAllNotes(int mode) {
     // Each note opened here has its record written once, and only when its file does not
     // already hold it (keys the file lacked, show-all's isshow 1): all of them together once
-    // the windows are up, so that their flushes to the disk are waited for once, not once each.
+    // the windows are up, so that their flushes to the disk are waited for once, not once each,
+    // and while the windows are painted. One such group at a time.
+    finishOpenedRecords();
     const QByteArrayList ids = noteFiles().listIds();
     QList<QPointer<TfrmStikko_sub>> opened;
     for (const QByteArray& id : ids) {
@@ -345,13 +350,32 @@ void TfrmStikko_main::writeOpenedRecords(const QList<QPointer<TfrmStikko_sub>>& 
             writing << note;
         }
     }
-    noteFiles().saveRecords(saves);
+    noteFiles().saveRecordsInBackground(saves, [this] { finishOpenedRecords(); });
+    // Listed before any window is told anything: telling may run the event loop.
+    for (qsizetype i = 0; i < writing.size(); ++i) {
+        if (saves[size_t(i)].pending) {
+            openedWrites_.push_back({writing[i], writing[i]->record()});
+        }
+    }
     // Each window takes its own result as it takes that of a write of its own.
     for (qsizetype i = 0; i < writing.size(); ++i) {
         const NoteFiles::RecordSave& save = saves[size_t(i)];
-        if (writing[i] != nullptr) {
+        if (writing[i] != nullptr && !save.pending) {
             writing[i]->recordSaved(save.saved, save.error, save.changedElsewhere);
         }
+    }
+}
+
+void TfrmStikko_main::finishOpenedRecords() {
+    const std::vector<NoteFiles::RecordResult> results = noteFiles().finishRecords();
+    const std::vector<OpenedWrite> opened = std::exchange(openedWrites_, {});
+    for (std::size_t i = 0; i < results.size() && i < opened.size(); ++i) {
+        const NoteFiles::RecordResult& result = results[i];
+        // A note that saved its record itself since, or was deleted, has what it asked for.
+        if (opened[i].note == nullptr || result.superseded) {
+            continue;
+        }
+        opened[i].note->recordSaved(result.saved, result.error, result.changedElsewhere, &opened[i].record);
     }
 }
 

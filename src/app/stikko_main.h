@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -51,6 +52,10 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     void NewNoteRecord(NoteRecord& record) const;
     // mode 0: start-up (notes marked hidden stay hidden); mode 1: show all.
     void LoadAllNotes(int mode);
+    // The records of the notes LoadAllNotes opened are written in the background while the
+    // windows show: this waits for those writes, puts them in place and tells each window how
+    // its write went. Runs by itself once they are done; nothing when none are waiting.
+    void finishOpenedRecords();
 
     // Tray and menu commands.
     void rxTrayClick();
@@ -130,7 +135,8 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     TfrmStikko_sub* openNote(const NoteRecord& record, FileState state, bool fromElsewhere = false,
                              bool writeRecord = true);
     // Writes the records of `notes`, opened together without writing them, as one group, and
-    // tells each window how its write went.
+    // tells each window how its write went: at once where that is known, else when the group
+    // is finished (finishOpenedRecords).
     void writeOpenedRecords(const QList<QPointer<TfrmStikko_sub>>& notes);
     // Closes a note as `how` says and lets it go; false (and the note stays open and listed)
     // when it could not save itself.
@@ -156,6 +162,13 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     // Tells the user that what was written elsewhere at the same time is now note `copyId`.
     void tellCopyMade(const QByteArray& copyId);
 
+    // The windows whose records the background group is writing, each with the record sent,
+    // in the group's order.
+    struct OpenedWrite {
+        QPointer<TfrmStikko_sub> note;
+        NoteRecord record;
+    };
+    std::vector<OpenedWrite> openedWrites_;
     QTimer* trayWatch_ = nullptr;
     DataFolderWatcher* watcher_ = nullptr;
     QStringList ringingTitles_; // notes that started ringing, not yet told

@@ -308,6 +308,7 @@ void TfrmStikko_sub::open(const NoteRecord& record, FileState state) {
 
 void TfrmStikko_sub::openUnwritten(const NoteRecord& record, FileState state) {
     openAs(record, state, false, false);
+    recordPending_ = recordWritable();
 }
 
 void TfrmStikko_sub::openFromElsewhere(const NoteRecord& record) {

@@ -72,16 +72,21 @@ class TfrmStikko_sub : public QWidget {
     // sent back.
     void openFromElsewhere(const NoteRecord& record);
     // As open, but the record's one write is left to the caller, who writes the records of the
-    // notes it opens together in one group (NoteFiles::saveRecords) and then tells each window
-    // whose recordWritable() holds how its write went (recordSaved), before anything else runs.
+    // notes it opens together in one group (NoteFiles::saveRecordsInBackground) and tells each
+    // window whose recordWritable() holds how its write went (recordSaved). That may come
+    // while the window is in use: a save of its own meanwhile (a move, hiding, closing)
+    // replaces the group's write, which the caller then drops; deleting the note drops it too.
+    // A window closed before it hears saves its record itself.
     void openUnwritten(const NoteRecord& record, FileState state);
     // False for a note whose record is not to be written: deleted, or its file unreadable.
     bool recordWritable() const;
     // What saving the record came to (NoteFiles::saveRecord's result, reason and changed
     // elsewhere), taken as a write of the window's own: success clears the unsaved mark, a
     // failure is told, marked and retried, a file changed elsewhere is followed first. True
-    // when the file holds the record now.
-    bool recordSaved(bool saved, const QString& reason, bool changedElsewhere);
+    // when the file holds the record now. `written`: the record as it was sent, when the
+    // window may have changed it since (what changed after is still to be written).
+    bool recordSaved(bool saved, const QString& reason, bool changedElsewhere,
+                     const NoteRecord* written = nullptr);
     // Takes the note's files as they are now while it is open: `record` and `body` are
     // applied as they are, nothing is written and the focus stays where it is.
     void takeFromFiles(const NoteRecord& record, const BodyLoad& body);
@@ -293,9 +298,10 @@ class TfrmStikko_sub : public QWidget {
     bool readOnly_ = false;         // a file could not be read: nothing is written over it
     bool recordUnreadable_ = false; // ... and that file is the record: it is not written either
     QString unreadablePath_;
-    bool bodyFailed_ = false;  // the last write of the body failed
-    bool recordDirty_ = false; // the last write of the record failed
-    bool failureTold_ = false; // the user knows of the current run of failures
+    bool bodyFailed_ = false;    // the last write of the body failed
+    bool recordDirty_ = false;   // the last write of the record failed
+    bool recordPending_ = false; // openUnwritten: the caller's write of the record is not told yet
+    bool failureTold_ = false;   // the user knows of the current run of failures
     AutosaveSchedule autosave_;
 };
 

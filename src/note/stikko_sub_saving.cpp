@@ -79,6 +79,7 @@ void TfrmStikko_sub::updateMark() {
 bool TfrmStikko_sub::writeRecord() {
     if (!recordWritable())
         return true;
+    recordPending_ = false; // this save takes the place of the caller's
     QString reason;
     bool elsewhere = false;
     const bool saved = noteFiles().saveRecord(record_, &reason, &elsewhere);
@@ -90,10 +91,13 @@ bool TfrmStikko_sub::recordWritable() const {
     return !deleted_ && !recordUnreadable_;
 }
 
-bool TfrmStikko_sub::recordSaved(bool saved, const QString& reason, bool elsewhere) {
+bool TfrmStikko_sub::recordSaved(bool saved, const QString& reason, bool elsewhere,
+                                 const NoteRecord* written) {
+    recordPending_ = false;
     if (saved) {
-        base_ = record_;
-        recordDirty_ = false;
+        base_ = written ? *written : record_;
+        // A change made since the record was sent is still to be written (or retried).
+        recordDirty_ = recordDirty_ && !SameNoteRecord(base_, record_);
         writeSucceeded();
         return true;
     }
@@ -171,7 +175,7 @@ bool TfrmStikko_sub::saveOnClose() {
         }
         // A record that holds nothing new since it was written or read is not written again,
         // unless its file is no longer what the window saw there.
-        if ((recordDirty_ || !SameNoteRecord(record_, base_) ||
+        if ((recordDirty_ || recordPending_ || !SameNoteRecord(record_, base_) ||
              noteFiles().changedElsewhere(noteFiles().recordPath(noteId(record_)))) &&
             !writeRecord())
             ok = false;

@@ -142,7 +142,7 @@ struct Staged {
 
 // Writes `bytes` into a temporary file beside the file `path` names; nothing, with a reason,
 // when that cannot be done.
-std::optional<Staged> stage(const QString& path, QByteArrayView bytes, QString* reason) {
+std::optional<Staged> stageFile(const QString& path, QByteArrayView bytes, QString* reason) {
     if (path.isEmpty()) {
         *reason = QStringLiteral("no file name");
         return std::nullopt;
@@ -177,7 +177,7 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
     if (!path.isEmpty() && alreadyHolds(path, bytes))
         return true;
     QString reason;
-    std::optional<Staged> staged = stage(path, bytes, &reason);
+    std::optional<Staged> staged = stageFile(path, bytes, &reason);
     if (!staged)
         return fail(reason);
     if (::fdatasync(staged->temp->handle()) != 0)
@@ -187,58 +187,96 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* err
     return true;
 }
 
-namespace {
+StagedWrites::StagedWrites(std::vector<AtomicWrite> files)
+    : files_(std::move(files)), temps_(files_.size()), targets_(files_.size()) {}
 
-void writeGroupAtomically(std::span<AtomicWrite> files) {
-    // The bytes go out here, through the writer in use; only the flushes leave this thread.
-    std::vector<std::optional<Staged>> staged(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        AtomicWrite& file = files[i];
-        file.error.clear();
-        file.written = !file.path.isEmpty() && alreadyHolds(file.path, file.bytes);
-        if (!file.written)
-            staged[i] = stage(file.path, file.bytes, &file.error);
-    }
-    // Each flush waits for the disk, which takes many at once: a few threads share them out.
-    std::vector<int> flushErrors(files.size(), 0);
-    std::atomic<std::size_t> next{0};
-    const auto flushSome = [&] {
-        for (std::size_t i = next++; i < staged.size(); i = next++) {
-            if (staged[i] && ::fdatasync(staged[i]->temp->handle()) != 0)
-                flushErrors[i] = errno;
+StagedWrites::~StagedWrites() {
+    for (std::size_t i = 0; i < files_.size(); ++i)
+        discard(i);
+}
+
+void StagedWrites::stage() {
+    // A chunk's temporaries are all open at once until flushed: a few dozen at a time keep a
+    // thousand notes within the process's limit of open files. Flushed, each is closed and
+    // waits by its name.
+    constexpr std::size_t kChunk = 64;
+    for (std::size_t first = 0; first < files_.size(); first += kChunk) {
+        const std::size_t count = std::min(kChunk, files_.size() - first);
+        // The bytes go out here, through the writer in use; only the flushes leave this thread.
+        std::vector<std::optional<Staged>> staged(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            AtomicWrite& file = files_[first + i];
+            file.error.clear();
+            file.written = !file.path.isEmpty() && alreadyHolds(file.path, file.bytes);
+            if (!file.written)
+                staged[i] = stageFile(file.path, file.bytes, &file.error);
         }
-    };
-    constexpr std::size_t kMaxHelpers = 15;
-    std::vector<std::thread> helpers;
-    for (std::size_t i = 0; i < std::min(files.size() / 4, kMaxHelpers); ++i) {
-        try {
-            helpers.emplace_back(flushSome);
-        } catch (const std::system_error&) {
-            break; // no thread to be had: the ones there are (this one at least) do the rest
+        // Each flush waits for the disk, which takes many at once: a few threads share them out.
+        std::vector<int> flushErrors(count, 0);
+        std::atomic<std::size_t> next{0};
+        const auto flushSome = [&] {
+            for (std::size_t i = next++; i < count; i = next++) {
+                if (staged[i] && ::fdatasync(staged[i]->temp->handle()) != 0)
+                    flushErrors[i] = errno;
+            }
+        };
+        constexpr std::size_t kMaxHelpers = 15;
+        std::vector<std::thread> helpers;
+        for (std::size_t i = 0; i < std::min(count / 4, kMaxHelpers); ++i) {
+            try {
+                helpers.emplace_back(flushSome);
+            } catch (const std::system_error&) {
+                break; // no thread to be had: the ones there are (this one at least) do the rest
+            }
         }
-    }
-    flushSome();
-    for (std::thread& helper : helpers)
-        helper.join();
-    // Each file is renamed into place only when its own bytes are on the disk.
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!staged[i])
-            continue;
-        if (flushErrors[i] != 0)
-            files[i].error = systemError(flushErrors[i]);
-        else
-            files[i].written = commit(*staged[i], &files[i].error);
+        flushSome();
+        for (std::thread& helper : helpers)
+            helper.join();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!staged[i])
+                continue;
+            if (flushErrors[i] != 0) {
+                files_[first + i].error = systemError(flushErrors[i]);
+                continue; // the temporary goes with its object
+            }
+            staged[i]->temp->close();
+            staged[i]->temp->setAutoRemove(false);
+            temps_[first + i] = staged[i]->temp->fileName();
+            targets_[first + i] = staged[i]->target;
+        }
     }
 }
 
-} // namespace
+bool StagedWrites::commit(std::size_t i) {
+    AtomicWrite& file = files_[i];
+    if (temps_[i].isEmpty())
+        return file.written;
+    // Each file is renamed into place only when its own bytes are on the disk.
+    if (::rename(QFile::encodeName(temps_[i]).constData(), QFile::encodeName(targets_[i]).constData()) != 0) {
+        file.error = systemError(errno);
+        discard(i);
+        return false;
+    }
+    temps_[i].clear();
+    file.written = true;
+    return true;
+}
+
+void StagedWrites::discard(std::size_t i) {
+    if (temps_[i].isEmpty())
+        return;
+    ::unlink(QFile::encodeName(temps_[i]).constData());
+    temps_[i].clear();
+}
 
 void writeFilesAtomically(std::span<AtomicWrite> files) {
-    // A group's temporaries are all open at once until flushed: a few dozen at a time keep a
-    // thousand notes within the process's limit of open files.
-    constexpr std::size_t kGroupSize = 64;
-    for (std::size_t first = 0; first < files.size(); first += kGroupSize)
-        writeGroupAtomically(files.subspan(first, std::min(kGroupSize, files.size() - first)));
+    StagedWrites group({files.begin(), files.end()});
+    group.stage();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        group.commit(i);
+        files[i].written = group.file(i).written;
+        files[i].error = group.file(i).error;
+    }
 }
 
 bool isTemporaryFileName(const QString& fileName) {

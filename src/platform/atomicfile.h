@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace stikko {
 
@@ -37,6 +38,36 @@ struct AtomicWrite {
 // waits for the disk, which serves many at once, so a group of small files costs about one
 // wait rather than one each.
 void writeFilesAtomically(std::span<AtomicWrite> files);
+
+// A group written as writeFilesAtomically writes it, in two steps, so that the slow one can run
+// on another thread: stage() makes each file's temporary, writes it and flushes it to the
+// disk; then commit() renames one into place, or discard() removes it and leaves the file as
+// it is. Temporaries neither committed nor discarded are removed when the group goes.
+class StagedWrites {
+  public:
+    explicit StagedWrites(std::vector<AtomicWrite> files);
+    ~StagedWrites();
+    StagedWrites(const StagedWrites&) = delete;
+    StagedWrites& operator=(const StagedWrites&) = delete;
+
+    // Runs once, on any one thread (nothing else may touch the group meanwhile). A file that
+    // already holds its bytes is `written` now and gets no temporary; one whose temporary could
+    // not be made, written or flushed gets its `error`. At most a few dozen temporaries are
+    // open at a time, and the flushes run side by side.
+    void stage();
+    std::size_t size() const { return files_.size(); }
+    const AtomicWrite& file(std::size_t i) const { return files_[i]; }
+    // Puts file `i`'s flushed temporary in its place. True when the file holds its bytes now
+    // (also when it did already); false, with the file's error, when it does not.
+    bool commit(std::size_t i);
+    // Removes file `i`'s temporary, if it has one; the file stays as it is.
+    void discard(std::size_t i);
+
+  private:
+    std::vector<AtomicWrite> files_;
+    std::vector<QString> temps_;   // each file's flushed temporary, or empty
+    std::vector<QString> targets_; // the file each temporary replaces (a link's target)
+};
 
 // True for a name this writer gives its temporary files while it writes `<name>`:
 // "<name>.XXXXXX", six random letters and digits (of at least two of the kinds lower case,

@@ -7,6 +7,7 @@
 #include "platform/rtf.h"
 #include "store/subfunction.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -21,6 +22,8 @@
 #include <initializer_list>
 #include <limits>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace stikko {
@@ -115,6 +118,14 @@ QByteArray renamedRecord(const QByteArray& record, QByteArrayView from, QByteArr
 QByteArray withoutKeys(const QByteArray& record, std::initializer_list<const char*> keys) {
     IniFile ini = IniFile::fromBytes(record);
     for (const char* key : keys)
+        if (ini.hasKey(kValueSection, key))
+            ini.writeString(kValueSection, key, "");
+    return ini.toBytes();
+}
+
+// A record with the keys that name this computer's folders emptied.
+QByteArray withoutFolders(IniFile ini) {
+    for (const char* key : {"ini_name", "doc_name"})
         if (ini.hasKey(kValueSection, key))
             ini.writeString(kValueSection, key, "");
     return ini.toBytes();
@@ -359,6 +370,7 @@ bool NoteFiles::prepareRecord(const NoteRecord& record, AtomicWrite& write, QStr
     }
     const QString path = recordPath(id);
     write.path = path;
+    supersede(path);
     // Read afresh: lines the record does not own (and edits made meanwhile to them) are kept.
     FileState state = FileState::Missing;
     const std::optional<QByteArray> bytes = readBytes(path, state);
@@ -381,13 +393,14 @@ bool NoteFiles::prepareRecord(const NoteRecord& record, AtomicWrite& write, QStr
     else if (!lastSeen(path))
         remember(path, SeenContent::absent());
     IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
+    // The file as read (it writes back byte for byte), kept for the comparison below rather
+    // than parsed again from the bytes.
+    const IniFile read = ini;
     WriteNoteRecord(ini, record, true);
     write.bytes = ini.toBytes();
     // A file that already says so is left alone (most notes, each time the program starts),
     // also when it names another computer's folder.
-    write.written =
-        bytes && (*bytes == write.bytes || withoutKeys(*bytes, {"ini_name", "doc_name"}) ==
-                                               withoutKeys(write.bytes, {"ini_name", "doc_name"}));
+    write.written = bytes && (*bytes == write.bytes || withoutFolders(read) == withoutFolders(ini));
     return true;
 }
 
@@ -398,17 +411,43 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* chang
     return write.written || writeFile(write.path, write.bytes, error);
 }
 
-void NoteFiles::saveRecords(std::span<RecordSave> saves) {
-    // Each record passes the same checks as saveRecord, one after the other; only the writes
-    // of those that need one go out together. A second record of the same note would be
-    // composed from the file as it was before the first is written: it goes after the group.
+struct NoteFiles::RecordGroup {
+    explicit RecordGroup(std::vector<AtomicWrite> files) : writes(std::move(files)) {}
+    StagedWrites writes;
+    std::vector<QByteArray> ids;
+    std::vector<std::optional<SeenContent>> seen; // what the checks found in each file
+    QSet<QString> keys;                           // the group's files
+    QSet<QString> superseded;                     // ... saved or removed since the checks
+    std::function<void()> ready;
+    quint64 generation = 0;
+    std::thread worker;
+};
+
+NoteFiles::NoteFiles() = default;
+
+NoteFiles::~NoteFiles() {
+    // A group never finished is dropped: its temporaries go, the files stay as they were.
+    if (group_ && group_->worker.joinable())
+        group_->worker.join();
+}
+
+void NoteFiles::supersede(const QString& path) {
+    if (group_ && group_->keys.contains(seenKey(path)))
+        group_->superseded.insert(seenKey(path));
+}
+
+void NoteFiles::saveRecordsInBackground(std::span<RecordSave> saves, std::function<void()> ready) {
+    // Finishing here would leave the last group's windows untold: the caller finishes first.
+    Q_ASSERT(!group_);
+    finishRecords();
     std::vector<AtomicWrite> writes;
-    std::vector<RecordSave*> writing;
+    std::vector<QByteArray> ids;
     std::vector<RecordSave*> later;
     QSet<QString> paths;
     for (RecordSave& save : saves) {
         save.error.clear();
         save.changedElsewhere = false;
+        save.pending = false;
         const QString key = seenKey(recordPath(noteId(*save.record)));
         if (paths.contains(key)) {
             later.push_back(&save);
@@ -418,20 +457,78 @@ void NoteFiles::saveRecords(std::span<RecordSave> saves) {
         AtomicWrite write;
         const bool writable = prepareRecord(*save.record, write, &save.error, &save.changedElsewhere);
         save.saved = writable && write.written;
-        if (writable && !write.written) {
+        save.pending = writable && !write.written;
+        if (save.pending) {
             writes.push_back(std::move(write));
-            writing.push_back(&save);
+            ids.push_back(noteId(*save.record).toByteArray());
         }
     }
-    writeFilesAtomically(writes);
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        writing[i]->saved = writes[i].written;
-        writing[i]->error = writes[i].error;
-        if (writes[i].written)
-            wrote(writes[i].path, writes[i].bytes);
+    if (!writes.empty()) {
+        group_ = std::make_unique<RecordGroup>(std::move(writes));
+        for (std::size_t i = 0; i < group_->writes.size(); ++i) {
+            const QString& path = group_->writes.file(i).path;
+            group_->seen.push_back(lastSeen(path));
+            group_->keys.insert(seenKey(path));
+        }
+        group_->ids = std::move(ids);
+        group_->ready = std::move(ready);
+        group_->generation = ++groups_;
+        // Only the group's own StagedWrites is touched over there, until finishRecords joins.
+        const auto work = [this, staged = &group_->writes, app = QCoreApplication::instance(),
+                           generation = group_->generation] {
+            staged->stage();
+            if (app)
+                QMetaObject::invokeMethod(
+                    app, [this, generation] { recordsStaged(generation); }, Qt::QueuedConnection);
+        };
+        try {
+            group_->worker = std::thread(work);
+        } catch (const std::system_error&) {
+            work(); // no thread to be had: written here, put in place all the same when finished
+        }
     }
+    // A second record of the same note is composed from the file as it is now: it is saved
+    // on its own, and the group's write of the first is dropped for it.
     for (RecordSave* save : later)
         save->saved = saveRecord(*save->record, &save->error, &save->changedElsewhere);
+}
+
+void NoteFiles::recordsStaged(quint64 generation) {
+    if (!group_ || group_->generation != generation)
+        return; // finished already
+    // The callee finishes the group, which holds this function.
+    const std::function<void()> ready = group_->ready;
+    if (ready)
+        ready();
+}
+
+std::vector<NoteFiles::RecordResult> NoteFiles::finishRecords() {
+    std::vector<RecordResult> results;
+    if (!group_)
+        return results;
+    const std::unique_ptr<RecordGroup> group = std::move(group_);
+    if (group->worker.joinable())
+        group->worker.join();
+    for (std::size_t i = 0; i < group->writes.size(); ++i) {
+        const AtomicWrite& file = group->writes.file(i);
+        RecordResult& result = results.emplace_back();
+        result.id = group->ids[i];
+        if (group->superseded.contains(seenKey(file.path))) {
+            group->writes.discard(i);
+            result.superseded = true;
+        } else if (lastSeen(file.path) != group->seen[i] || !holdsWhatItSaw(file.path)) {
+            // Taken since, or to be taken: what is there now stands.
+            group->writes.discard(i);
+            result.changedElsewhere = true;
+            result.error = QStringLiteral("%1 was changed elsewhere since it was read").arg(file.path);
+        } else if (group->writes.commit(i)) {
+            wrote(file.path, file.bytes);
+            result.saved = true;
+        } else {
+            result.error = file.error;
+        }
+    }
+    return results;
 }
 
 BodyLoad NoteFiles::loadBody(QByteArrayView id) {
@@ -464,6 +561,7 @@ bool NoteFiles::remove(QByteArrayView id) {
     bool gone = true;
     const bool trash = trashAvailable();
     for (const QString& path : {recordPath(id), bodyPath(id)}) {
+        supersede(path); // a pending write would bring the note back
         if (!nameTaken(path))
             continue;
         if ((trash && QFile::moveToTrash(path)) || QFile::remove(path)) {

@@ -12,8 +12,11 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace stikko {
 
@@ -64,6 +67,11 @@ struct ConflictCopyName {
 
 class NoteFiles {
   public:
+    NoteFiles();
+    ~NoteFiles();
+    NoteFiles(const NoteFiles&) = delete;
+    NoteFiles& operator=(const NoteFiles&) = delete;
+
     // The data folder, ending in '/': the program folder's "./data/".
     QString dataFolder() const;
     QString recordPath(QByteArrayView id) const;
@@ -144,18 +152,43 @@ class NoteFiles {
     // from the record only in ini_name and doc_name, which name this computer's folder, is left
     // as it is: two computers sharing the notes would otherwise rewrite each other's records.
     bool saveRecord(const NoteRecord& record, QString* error = nullptr, bool* changedElsewhere = nullptr);
-    // One record of a group that saveRecords writes: `saved`, `error` and `changedElsewhere`
-    // say what saveRecord would have returned and set for it.
+    // One record of a group that saveRecordsInBackground writes: `saved`, `error` and
+    // `changedElsewhere` say what saveRecord would have returned and set for it, unless it is
+    // `pending`: written later, told by finishRecords.
     struct RecordSave {
         const NoteRecord* record = nullptr;
         bool saved = false;
         bool changedElsewhere = false;
+        bool pending = false;
         QString error;
     };
     // Saves each record of `saves` (of different notes) as saveRecord would, with the same
-    // checks and the same bookkeeping; only the writes run together, their flushes to the disk
-    // side by side (the notes opened at start, when many files lack keys they now get).
-    void saveRecords(std::span<RecordSave> saves);
+    // checks and the same bookkeeping (the notes opened at start, when many files lack keys
+    // they now get). Only the checks run now; the writes are made and flushed to the disk side
+    // by side on a thread of their own, and finishRecords puts them in place. Each save gets
+    // what is known now: saved when its file holds the record already, or refused as
+    // saveRecord refuses; `pending` when its record is being written. `ready` is called on this
+    // thread, from its event loop, once the writes wait for finishRecords (not if that ran
+    // first). One group at a time: finish the last one first.
+    void saveRecordsInBackground(std::span<RecordSave> saves, std::function<void()> ready);
+    // True from saveRecordsInBackground until finishRecords.
+    bool recordsPending() const { return group_ != nullptr; }
+    // What came of one pending record of the group: what saveRecord would have returned and
+    // set, or `superseded` when the note's record was saved (or the note removed) through this
+    // class since: its later state stands, and this write is dropped.
+    struct RecordResult {
+        QByteArray id;
+        bool saved = false;
+        bool changedElsewhere = false;
+        bool superseded = false;
+        QString error;
+    };
+    // Waits for the group's writes, then renames each record whose own flush succeeded into
+    // place, unless the file no longer holds what the checks saw (changed elsewhere: the file
+    // is left as it is) or the note's record was saved or removed since (superseded). Every
+    // temporary not renamed is removed. The pending records' results, in the order of `saves`;
+    // nothing when no group is pending.
+    std::vector<RecordResult> finishRecords();
 
     BodyLoad loadBody(QByteArrayView id);
     // Replaces the body file with `rtf`; as saveRecord, never over a file changed elsewhere.
@@ -195,9 +228,17 @@ class NoteFiles {
                                            const std::optional<QByteArray>& record,
                                            const std::optional<QByteArray>& body, QString* error);
 
+    // A save or removal of the record at `path` now: a pending group's write of it is dropped.
+    void supersede(const QString& path);
+    // The group saveRecordsInBackground is writing.
+    struct RecordGroup;
+    void recordsStaged(quint64 generation);
+
     // Keyed by the cleaned path: what the program last saw, and what it last wrote.
     QHash<QString, SeenContent> seen_;
     QHash<QString, SeenContent> written_;
+    std::unique_ptr<RecordGroup> group_;
+    quint64 groups_ = 0; // groups started so far
 };
 
 // The program's one NoteFiles.

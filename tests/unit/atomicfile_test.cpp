@@ -10,6 +10,7 @@
 #include <QTest>
 #include <cerrno>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -115,6 +116,30 @@ class AtomicFileTest : public QObject {
         }
         QCOMPARE(inodeOf(files[1].path), kept);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 12);
+    }
+
+    // Written on another thread, put in place by the owner: a file renamed, a file whose
+    // temporary is thrown away and a file its group is dropped with keep what they should, and
+    // no temporary outlives the group.
+    void stagedGroup_eachFileCommittedOrDropped() {
+        QTemporaryDir dir;
+        std::vector<AtomicWrite> files;
+        for (int i = 0; i < 3; ++i) {
+            files.push_back({dir.filePath(QStringLiteral("n%1.ini").arg(i)), "new"});
+            QVERIFY(writeFileAtomically(files.back().path, "old"));
+        }
+        {
+            StagedWrites group(files);
+            std::thread([&group] { group.stage(); }).join();
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 6);
+            QCOMPARE(readAll(files[0].path), QByteArray("old"));
+            QVERIFY(group.commit(0));
+            group.discard(1);
+        }
+        QCOMPARE(readAll(files[0].path), QByteArray("new"));
+        QCOMPARE(readAll(files[1].path), QByteArray("old"));
+        QCOMPARE(readAll(files[2].path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
     void leftoverTemporaries_onlyOursAreRemoved() {

@@ -87,6 +87,7 @@ class AdminMainTest : public QObject {
         storeNote("20040103_080000_00", 0);
         form_ = std::make_unique<TfrmStikko_main>();
         form_->FormCreate();
+        form_->finishOpenedRecords();
         QCOMPARE(form_->noteList.size(), 1);
     }
 

@@ -56,6 +56,7 @@ class NoteCommandsTest : public QObject {
     void start() {
         form = std::make_unique<TfrmStikko_main>();
         form->FormCreate();
+        form->finishOpenedRecords(); // the start's record write is in place
     }
     TfrmStikko_sub* theNote() const { return form->FindNoteWindow(kId); }
     void typeAtEnd(TfrmStikko_sub* note, const QString& text) {

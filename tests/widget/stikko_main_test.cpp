@@ -33,10 +33,13 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace stikko;
@@ -301,6 +304,7 @@ class StikkoMainTest : public QObject {
         body.close();
 
         form->FormCreate();
+        form->finishOpenedRecords();
         QCOMPARE(form->noteList.size(), 3);
         QCOMPARE(idOf(form->noteList.at(0)), QByteArray("20240101_000000_00"));
         QCOMPARE(idOf(form->noteList.at(1)), QByteArray("20240102_000000_00"));
@@ -348,6 +352,8 @@ class StikkoMainTest : public QObject {
         };
         form = std::make_unique<TfrmStikko_main>();
         form->FormCreate();
+        // Written while the windows show: in place once the event loop has run.
+        QTRY_VERIFY(!noteFiles().recordsPending());
         QCOMPARE(form->noteList.size(), 2);
         QCOMPARE(writes, 1);
         QVERIFY(readNote("20240102_000000_00").isshow == 1 && test::readAll(lacking).contains("chknext="));
@@ -375,12 +381,94 @@ class StikkoMainTest : public QObject {
         };
         form = std::make_unique<TfrmStikko_main>();
         form->FormCreate();
+        QTRY_VERIFY(!noteFiles().recordsPending());
         QCOMPARE(form->noteList.size(), 2);
         QVERIFY(test::readAll(complete).contains("chknext="));
         QCOMPARE(test::readAll(lacking), lackingBefore);
         QVERIFY(!form->noteList.at(0)->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QVERIFY(form->noteList.at(1)->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QVERIFY(form->lastTrayMessage.contains(QStringLiteral("20240102_000000_00.ini")));
+    }
+
+    // The records of the notes opened together are written while the windows are in use:
+    // whatever a note does before that write lands wins, and the program's end waits for it.
+    void openedRecords_writtenInTheBackground_neverOverWhatCameLater() {
+        const char* const moved = "20240101_000000_00";
+        const char* const deleted = "20240102_000000_00";
+        const char* const hidden = "20240103_000000_00";
+        const char* const untouched = "20240104_000000_00";
+        const char* const synced = "20240105_000000_00";
+        for (const char* id : {moved, deleted, hidden, untouched, synced}) {
+            storeNote(id, 0);
+        }
+        // Once shown and hidden, each file holds what its hidden note would write.
+        form->nnAllshowClick();
+        form->nnAllhideClick();
+        flushDeletes();
+        // The background's writes wait until the test lets them go; the windows' own do not.
+        std::promise<void> gate;
+        const std::shared_future<void> open = gate.get_future().share();
+        const std::thread::id mainThread = std::this_thread::get_id();
+        env_->writer = [open, mainThread](int fd, const char* data, qint64 size) -> qint64 {
+            if (std::this_thread::get_id() != mainThread) {
+                open.wait();
+            }
+            return ::write(fd, data, size_t(size));
+        };
+        const QString folder = env::programFolder() + QStringLiteral("./data/");
+        const auto onlyNoteFiles = [&] {
+            const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+            return std::all_of(names.cbegin(), names.cend(), [](const QString& name) {
+                return name.endsWith(QLatin1String(".ini")) || name.endsWith(QLatin1String(".rtf"));
+            });
+        };
+
+        form->nnAllshowClick(); // every record now says shown: five writes in flight
+        QCOMPARE(form->noteList.size(), 5);
+        QVERIFY(noteFiles().recordsPending());
+        TfrmStikko_sub* first = form->FindNoteWindow(moved);
+        first->placeAt(QRect(QPoint(321, 123), first->size()));
+        form->DeleteNote(deleted);
+        // Its file says hidden already: the note writes nothing, and the group must not either.
+        form->CloseNoteWindow(hidden);
+        QCOMPARE(readNote(hidden).isshow, 0);
+        // Another program (a synchroniser) replaces a record: its version stands and is shown.
+        const QString syncedIni = dataPath(QLatin1String(synced) + QStringLiteral(".ini"));
+        const QByteArray theirs =
+            test::readAll(syncedIni).replace("scr_x=10", "scr_x=77").replace("isshow=0", "isshow=1");
+        QVERIFY(env_->writeFile(QStringLiteral("elsewhere.tmp"), theirs));
+        QVERIFY(::rename(QFile::encodeName(env_->path(QStringLiteral("elsewhere.tmp"))).constData(),
+                         QFile::encodeName(syncedIni).constData()) == 0);
+        gate.set_value();
+        QTRY_VERIFY(!noteFiles().recordsPending());
+        flushDeletes();
+
+        QCOMPARE(readNote(moved).scr_x, 321);
+        QCOMPARE(readNote(moved).isshow, 1);
+        QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240102_000000_00.ini"))));
+        QCOMPARE(readNote(hidden).isshow, 0);
+        QCOMPARE(readNote(untouched).isshow, 1);
+        QCOMPARE(test::readAll(syncedIni), theirs);
+        QCOMPARE(form->FindNoteWindow(synced)->pos().x(), 77);
+        QCOMPARE(form->noteList.size(), 3);
+        for (TfrmStikko_sub* note : form->noteList) {
+            QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
+        }
+        QVERIFY(onlyNoteFiles());
+
+        // The end comes before the writes are in place: they land whole, before the notes'
+        // own closing saves, and no temporary is left.
+        env_->writer = nullptr;
+        form->nnAllhideClick();
+        form->nnAllshowClick();
+        QVERIFY(noteFiles().recordsPending());
+        form->FormClose();
+        QVERIFY(!noteFiles().recordsPending());
+        for (const char* id : {moved, hidden, untouched}) {
+            QCOMPARE(readNote(id).isshow, 1);
+            QVERIFY(test::readAll(dataPath(QLatin1String(id) + QStringLiteral(".ini"))).contains("oid="));
+        }
+        QVERIFY(onlyNoteFiles());
     }
 
     // Ids are whole: a note "X" is neither hidden by an open "X-2" nor taken for it.
@@ -396,6 +484,7 @@ class StikkoMainTest : public QObject {
         // A short stray name is a note of its own, opened by show-all.
         storeNote("2026", 0);
         form->nnAllshowClick();
+        form->finishOpenedRecords();
         QCOMPARE(form->noteList.size(), 3);
         QCOMPARE(readNote("2026").isshow, 1);
         form->CloseNoteWindow("2026");
@@ -414,6 +503,7 @@ class StikkoMainTest : public QObject {
         open->placeAt(QRect(QPoint(333, 111), open->size()));
 
         form->nnAllshowClick();
+        form->finishOpenedRecords();
         QCOMPARE(form->noteList.size(), 3);
         QCOMPARE(form->noteList.first(), open);
         QCOMPARE(open->pos(), QPoint(333, 111));
@@ -459,6 +549,7 @@ class StikkoMainTest : public QObject {
         storeNote(a, 1, 10, 20);
         storeNote(b, 0);
         form->FormCreate();
+        form->finishOpenedRecords();
         QVERIFY(form->dataFolderWatcher() != nullptr && form->dataFolderWatcher()->isWatching());
         form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300),
                                               std::chrono::milliseconds(600));
@@ -612,6 +703,7 @@ class StikkoMainTest : public QObject {
         storeNote("20240101_000000_00", 1);
         storeNote("20240102_000000_00", 1);
         form->FormCreate();
+        form->finishOpenedRecords();
         QCOMPARE(form->noteList.size(), 2);
         QPointer<TfrmStikko_sub> stuck = form->noteList.first();
         QPointer<TfrmStikko_sub> other = form->noteList.last();
