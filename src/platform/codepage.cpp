@@ -43,13 +43,7 @@ bool endsInsideCharacter(QByteArrayView bytes) {
     return pos > bytes.size();
 }
 
-// Bytes below 0x80 are ASCII in the code page: most fields and much text need no converter,
-// whose making costs far more than the conversion of a short field.
-bool isAscii(QByteArrayView bytes) {
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
+// Text all in ASCII, which encodes without a converter (see isAscii for bytes).
 bool isAscii(QStringView text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
@@ -58,6 +52,13 @@ bool isAscii(QStringView text) {
 
 bool isLeadByte(unsigned char byte) {
     return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool isAscii(QByteArrayView bytes) {
+    unsigned char any = 0;
+    for (const char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
 
 QString decode(QByteArrayView bytes) {

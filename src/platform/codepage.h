@@ -11,6 +11,10 @@ namespace stikko::cp949 {
 
 // True for a byte that begins a double-byte character (0x81-0xFE).
 bool isLeadByte(unsigned char byte);
+// True when every byte is below 0x80: ASCII, which reads the same in every code page the
+// program knows. Most fields and much text are: making a converter costs far more than
+// converting a short field.
+bool isAscii(QByteArrayView bytes);
 
 // CP949 bytes to text; bytes that are not CP949 become U+FFFD.
 QString decode(QByteArrayView bytes);

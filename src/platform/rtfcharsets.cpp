@@ -1,5 +1,7 @@
 #include "platform/rtfcharsets.h"
 
+#include "platform/codepage.h"
+
 #include <QList>
 
 #include <array>
@@ -138,13 +140,6 @@ qsizetype completePrefix(int codePage, QByteArrayView bytes) {
     return i == n ? n : n - 1;
 }
 
-bool isAscii(QByteArrayView bytes) {
-    unsigned char any = 0;
-    for (const char c : bytes)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
 } // namespace
 
 QStringDecoder makeCp949Decoder() {
@@ -158,7 +153,7 @@ QString Decoders::decode(int codePage, QByteArrayView bytes) {
     if (bytes.isEmpty())
         return {};
     // Plain ASCII reads the same in every code page the table below knows.
-    if (isAscii(bytes) && codePage != kSymbolCodePage)
+    if (cp949::isAscii(bytes) && codePage != kSymbolCodePage)
         return QString::fromLatin1(bytes);
     if (codePage == kSymbolCodePage) {
         // Symbol fonts draw their own glyphs; the bullet is the one character they carry here.
