@@ -269,16 +269,6 @@ void StagedWrites::discard(std::size_t i) {
     temps_[i].clear();
 }
 
-void writeFilesAtomically(std::span<AtomicWrite> files) {
-    StagedWrites group({files.begin(), files.end()});
-    group.stage();
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        group.commit(i);
-        files[i].written = group.file(i).written;
-        files[i].error = group.file(i).error;
-    }
-}
-
 bool isTemporaryFileName(const QString& fileName) {
     static const QRegularExpression pattern(QStringLiteral("^.+\\.([A-Za-z0-9]{6})$"));
     const QRegularExpressionMatch match = pattern.match(fileName);

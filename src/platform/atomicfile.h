@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <span>
 #include <vector>
 
 namespace stikko {
@@ -24,25 +23,22 @@ std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit);
 // fail or come up short: a file is only renamed into place when every byte of it is on the disk.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
 
-// One file of a group that writeFilesAtomically writes: `path` and `bytes` in; out, whether
-// the file holds the bytes now and, if not, why.
+// One file of a group that StagedWrites writes: `path` and `bytes` in; out, whether the file
+// holds the bytes now and, if not, why.
 struct AtomicWrite {
     QString path;
     QByteArray bytes;
     bool written = false;
     QString error;
 };
-// Writes every file of `files` as writeFileAtomically would: each to its own temporary, renamed
-// into place only once its own flush to the disk succeeded, so each file is replaced whole or
-// left as it was, whatever happens to the others. Only the flushes run side by side: each
+// A group of files written as writeFileAtomically writes one: each to its own temporary,
+// renamed into place only once its own flush to the disk succeeded, so each file is replaced
+// whole or left as it was, whatever happens to the others. The flushes run side by side: each
 // waits for the disk, which serves many at once, so a group of small files costs about one
-// wait rather than one each.
-void writeFilesAtomically(std::span<AtomicWrite> files);
-
-// A group written as writeFilesAtomically writes it, in two steps, so that the slow one can run
-// on another thread: stage() makes each file's temporary, writes it and flushes it to the
-// disk; then commit() renames one into place, or discard() removes it and leaves the file as
-// it is. Temporaries neither committed nor discarded are removed when the group goes.
+// wait rather than one each. Two steps, so that the slow one can run on another thread:
+// stage() makes each file's temporary, writes it and flushes it; then commit() renames one
+// into place, or discard() removes it and leaves the file as it is. Temporaries neither
+// committed nor discarded are removed when the group goes.
 class StagedWrites {
   public:
     explicit StagedWrites(std::vector<AtomicWrite> files);

@@ -414,7 +414,6 @@ bool NoteFiles::saveRecord(const NoteRecord& record, QString* error, bool* chang
 struct NoteFiles::RecordGroup {
     explicit RecordGroup(std::vector<AtomicWrite> files) : writes(std::move(files)) {}
     StagedWrites writes;
-    std::vector<QByteArray> ids;
     std::vector<std::optional<SeenContent>> seen; // what the checks found in each file
     QSet<QString> keys;                           // the group's files
     QSet<QString> superseded;                     // ... saved or removed since the checks
@@ -441,7 +440,6 @@ void NoteFiles::saveRecordsInBackground(std::span<RecordSave> saves, std::functi
     Q_ASSERT(!group_);
     finishRecords();
     std::vector<AtomicWrite> writes;
-    std::vector<QByteArray> ids;
     std::vector<RecordSave*> later;
     QSet<QString> paths;
     for (RecordSave& save : saves) {
@@ -460,7 +458,6 @@ void NoteFiles::saveRecordsInBackground(std::span<RecordSave> saves, std::functi
         save.pending = writable && !write.written;
         if (save.pending) {
             writes.push_back(std::move(write));
-            ids.push_back(noteId(*save.record).toByteArray());
         }
     }
     if (!writes.empty()) {
@@ -470,7 +467,6 @@ void NoteFiles::saveRecordsInBackground(std::span<RecordSave> saves, std::functi
             group_->seen.push_back(lastSeen(path));
             group_->keys.insert(seenKey(path));
         }
-        group_->ids = std::move(ids);
         group_->ready = std::move(ready);
         group_->generation = ++groups_;
         // Only the group's own StagedWrites is touched over there, until finishRecords joins.
@@ -512,7 +508,6 @@ std::vector<NoteFiles::RecordResult> NoteFiles::finishRecords() {
     for (std::size_t i = 0; i < group->writes.size(); ++i) {
         const AtomicWrite& file = group->writes.file(i);
         RecordResult& result = results.emplace_back();
-        result.id = group->ids[i];
         if (group->superseded.contains(seenKey(file.path))) {
             group->writes.discard(i);
             result.superseded = true;

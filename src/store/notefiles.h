@@ -177,7 +177,6 @@ class NoteFiles {
     // set, or `superseded` when the note's record was saved (or the note removed) through this
     // class since: its later state stands, and this write is dropped.
     struct RecordResult {
-        QByteArray id;
         bool saved = false;
         bool changedElsewhere = false;
         bool superseded = false;

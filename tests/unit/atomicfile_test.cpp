@@ -108,10 +108,11 @@ class AtomicFileTest : public QObject {
             }
             return ::write(fd, data, size_t(size));
         };
-        writeFilesAtomically(files);
+        StagedWrites group(files);
+        group.stage();
         for (std::size_t i = 0; i < files.size(); ++i) {
-            QCOMPARE(files[i].written, i != 5);
-            QCOMPARE(files[i].error.isEmpty(), i != 5);
+            QCOMPARE(group.commit(i), i != 5);
+            QCOMPARE(group.file(i).error.isEmpty(), i != 5);
             QCOMPARE(readAll(files[i].path), i != 5 ? files[i].bytes : QByteArray("old"));
         }
         QCOMPARE(inodeOf(files[1].path), kept);
