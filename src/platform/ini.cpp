@@ -4,8 +4,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <iterator>
+#include <vector>
 
 namespace stikko {
 namespace {
@@ -24,6 +27,9 @@ char foldAscii(char c) {
 bool sameName(QByteArrayView a, QByteArrayView b) {
     if (a.size() != b.size())
         return false;
+    // Files mostly spell names as the program writes them: one plain comparison settles those.
+    if (a.isEmpty() || std::memcmp(a.data(), b.data(), static_cast<std::size_t>(a.size())) == 0)
+        return true;
     for (qsizetype i = 0; i < a.size(); ++i) {
         if (foldAscii(a[i]) != foldAscii(b[i]))
             return false;
@@ -40,7 +46,7 @@ void trimRange(const QByteArray& text, qsizetype& begin, qsizetype& end) {
 }
 
 bool hasLineBreak(QByteArrayView value) {
-    return value.contains('\r') || value.contains('\n');
+    return std::any_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; });
 }
 
 QByteArray singleLine(QByteArrayView value) {
@@ -52,13 +58,15 @@ QByteArray singleLine(QByteArrayView value) {
     return out;
 }
 
-// "key=value", the key made one line like the value.
+// "key=value", the key made one line like the value (which is one already).
 QByteArray keyLine(QByteArrayView key, QByteArrayView value) {
-    QByteArray line;
-    line.reserve(key.size() + 1 + value.size());
-    line.append(hasLineBreak(key) ? singleLine(key) : key.toByteArray());
-    line.append('=');
-    line.append(value);
+    QByteArray line(key.size() + 1 + value.size(), Qt::Uninitialized);
+    char* out = line.data();
+    for (const char c : key)
+        *out++ = (c == '\r' || c == '\n') ? ' ' : c;
+    *out++ = '=';
+    if (!value.isEmpty())
+        std::memcpy(out, value.data(), static_cast<std::size_t>(value.size()));
     return line;
 }
 
@@ -108,7 +116,7 @@ void IniFile::parse(const QByteArray& bytes) {
     }
     bool newlineKnown = false;
     const qsizetype size = bytes.size();
-    lines_.reserve(lines_.size() + bytes.count('\n') + 1);
+    lines_.reserve(lines_.size() + std::count(bytes.begin(), bytes.end(), '\n') + 1);
     while (pos < size) {
         qsizetype end = pos;
         while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
@@ -135,6 +143,8 @@ IniFile::Line IniFile::makeLine(QByteArray text, QByteArray eol) {
     qsizetype begin = 0;
     qsizetype end = t.size();
     trimRange(t, begin, end);
+    if (begin == end)
+        line.kind = Kind::Blank;
     if (begin == end || t[begin] == ';')
         return line;
     if (t[begin] == '[') {
@@ -175,22 +185,17 @@ qsizetype IniFile::findSection(QByteArrayView section) const {
     return -1;
 }
 
-qsizetype IniFile::sectionEnd(qsizetype header) const {
-    qsizetype i = header + 1;
-    while (i < lines_.size() && lines_[i].kind != Kind::Section)
-        ++i;
-    return i;
+bool IniFile::isKey(const Line& line, QByteArrayView key) {
+    return line.kind == Kind::Key && line.nameLength == key.size() &&
+           sameName(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), key);
 }
 
 qsizetype IniFile::findKey(QByteArrayView section, QByteArrayView key) const {
     const qsizetype header = findSection(section);
     if (header < 0)
         return -1;
-    const qsizetype end = sectionEnd(header);
-    for (qsizetype i = header + 1; i < end; ++i) {
-        const Line& line = lines_[i];
-        if (line.kind == Kind::Key &&
-            sameName(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), key))
+    for (qsizetype i = header + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i) {
+        if (isKey(lines_[i], key))
             return i;
     }
     return -1;
@@ -263,18 +268,20 @@ void IniFile::writeString(QByteArrayView section, QByteArrayView key, QByteArray
         value = cleaned;
     }
     const QByteArrayView clean = value;
-    qsizetype header = findSection(section);
+    const qsizetype header = findSection(section);
     if (header < 0) {
         insertLine(lines_.size(), '[' + singleLine(section) + ']');
         insertLine(lines_.size(), keyLine(key, clean));
         return;
     }
-    const qsizetype end = sectionEnd(header);
+    // One pass over the section, read-only until the line to change is known (a mutable
+    // access per line would check for sharing each time).
     qsizetype lastFilled = header;
-    for (qsizetype i = header + 1; i < end; ++i) {
-        Line& line = lines_[i];
-        if (line.kind == Kind::Key &&
-            sameName(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), key)) {
+    for (qsizetype i = header + 1; i < lines_.size(); ++i) {
+        const Line& line = std::as_const(lines_)[i];
+        if (line.kind == Kind::Section)
+            break;
+        if (isKey(line, key)) {
             // A line that is exactly "name=value" already would be rewritten byte for byte.
             if (line.nameStart == 0 && line.valueStart == line.nameLength + 1 &&
                 line.valueStart + line.valueLength == line.text.size() &&
@@ -283,14 +290,11 @@ void IniFile::writeString(QByteArrayView section, QByteArrayView key, QByteArray
             // Keep the key as the file spells it; only the value changes.
             QByteArray text =
                 keyLine(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength), clean);
-            QByteArray eol = std::move(line.eol);
-            line = makeLine(std::move(text), std::move(eol));
+            Line& changed = lines_[i];
+            changed = makeLine(std::move(text), std::move(changed.eol));
             return;
         }
-        qsizetype b = 0;
-        qsizetype e = line.text.size();
-        trimRange(line.text, b, e);
-        if (b < e)
+        if (line.kind != Kind::Blank)
             lastFilled = i;
     }
     insertLine(lastFilled + 1, keyLine(key, clean));
@@ -306,14 +310,78 @@ QByteArray IniFile::toBytes() const {
     qsizetype size = bom_.size();
     for (const Line& line : lines_)
         size += line.text.size() + line.eol.size();
-    QByteArray out;
-    out.reserve(size);
-    out += bom_;
+    QByteArray out(size, Qt::Uninitialized);
+    char* at = out.data();
+    const auto put = [&at](const QByteArray& bytes) {
+        if (!bytes.isEmpty()) {
+            std::memcpy(at, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            at += bytes.size();
+        }
+    };
+    put(bom_);
     for (const Line& line : lines_) {
-        out += line.text;
-        out += line.eol;
+        put(line.text);
+        put(line.eol);
     }
     return out;
+}
+
+bool IniFile::sameWithoutValues(const IniFile& other, QByteArrayView section,
+                                std::initializer_list<QByteArrayView> keys) const {
+    // Each document as the pieces of its bytes, an emptied key line as its name and '='
+    // (what writeString(section, key, "") makes of it), compared piece by piece.
+    const auto pieces = [&](const IniFile& ini) {
+        std::vector<qsizetype> emptied;
+        for (const QByteArrayView key : keys) {
+            if (const qsizetype i = ini.findKey(section, key); i >= 0)
+                emptied.push_back(i);
+        }
+        std::vector<QByteArrayView> out;
+        out.reserve(static_cast<std::size_t>(ini.lines_.size()) * 2 + 1);
+        out.emplace_back(ini.bom_);
+        for (qsizetype i = 0; i < ini.lines_.size(); ++i) {
+            const Line& line = ini.lines_[i];
+            if (std::find(emptied.begin(), emptied.end(), i) != emptied.end()) {
+                out.push_back(QByteArrayView(line.text).sliced(line.nameStart, line.nameLength));
+                out.emplace_back("=");
+            } else {
+                out.emplace_back(line.text);
+            }
+            out.emplace_back(line.eol);
+        }
+        return out;
+    };
+    const auto length = [](const std::vector<QByteArrayView>& parts) {
+        qsizetype size = 0;
+        for (const QByteArrayView part : parts)
+            size += part.size();
+        return size;
+    };
+    const std::vector<QByteArrayView> a = pieces(*this);
+    const std::vector<QByteArrayView> b = pieces(other);
+    if (length(a) != length(b))
+        return false;
+    // Equal lengths: walk both at once, a piece boundary of either side at a time.
+    std::size_t ia = 0, ib = 0;
+    qsizetype oa = 0, ob = 0;
+    while (ia < a.size() && ib < b.size()) {
+        if (oa == a[ia].size()) {
+            ++ia;
+            oa = 0;
+            continue;
+        }
+        if (ob == b[ib].size()) {
+            ++ib;
+            ob = 0;
+            continue;
+        }
+        const qsizetype n = std::min(a[ia].size() - oa, b[ib].size() - ob);
+        if (a[ia].sliced(oa, n) != b[ib].sliced(ob, n))
+            return false;
+        oa += n;
+        ob += n;
+    }
+    return true;
 }
 
 bool IniFile::save() {

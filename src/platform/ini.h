@@ -20,6 +20,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 
 namespace stikko {
@@ -46,6 +47,11 @@ class IniFile {
 
     // The document as it would be written.
     QByteArray toBytes() const;
+    // True when this document and `other` would be written alike once both had the values of
+    // `keys` in `section` emptied, as writeString(section, key, "") empties a key that is
+    // there; neither is changed or copied.
+    bool sameWithoutValues(const IniFile& other, QByteArrayView section,
+                           std::initializer_list<QByteArrayView> keys) const;
     // Replaces the file atomically (temporary file + rename). On failure returns false, leaves
     // the old file as it was and sets errorString(). Never creates folders.
     bool save();
@@ -55,7 +61,7 @@ class IniFile {
     static std::optional<int32_t> parseInteger(QByteArrayView text);
 
   private:
-    enum class Kind : uint8_t { Other, Section, Key };
+    enum class Kind : uint8_t { Other, Blank, Section, Key }; // Blank: nothing but blanks
     struct Line {
         QByteArray text; // without its line end
         QByteArray eol;  // "\r\n", "\n", "\r" or empty for a last line without one
@@ -69,8 +75,7 @@ class IniFile {
     static Line makeLine(QByteArray text, QByteArray eol);
     // Index of the header line of the first section named `section`, or -1.
     qsizetype findSection(QByteArrayView section) const;
-    // One past the last line of the section whose header is at `header`.
-    qsizetype sectionEnd(qsizetype header) const;
+    static bool isKey(const Line& line, QByteArrayView key);
     // Index of the first line holding `key` in the section, or -1.
     qsizetype findKey(QByteArrayView section, QByteArrayView key) const;
     void insertLine(qsizetype at, QByteArray text);

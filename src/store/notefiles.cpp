@@ -123,14 +123,6 @@ QByteArray withoutKeys(const QByteArray& record, std::initializer_list<const cha
     return ini.toBytes();
 }
 
-// A record with the keys that name this computer's folders emptied.
-QByteArray withoutFolders(IniFile ini) {
-    for (const char* key : {"ini_name", "doc_name"})
-        if (ini.hasKey(kValueSection, key))
-            ini.writeString(kValueSection, key, "");
-    return ini.toBytes();
-}
-
 // A record with its id keys emptied: two records that differ only there say the same.
 QByteArray withoutIds(const QByteArray& record) {
     return withoutKeys(record, {"oid", "ini_name", "doc_name"});
@@ -380,16 +372,17 @@ bool NoteFiles::prepareRecord(const NoteRecord& record, AtomicWrite& write, QStr
         return false;
     }
     // Someone else's record is taken before it is written over.
+    const std::optional<SeenContent> content = bytes ? std::optional(SeenContent::of(*bytes)) : std::nullopt;
     if (const std::optional<SeenContent> seen = lastSeen(path);
-        seen && (bytes ? seen->isAbsent() || SeenContent::of(*bytes) != *seen : !seen->isAbsent())) {
+        seen && (content ? seen->isAbsent() || *content != *seen : !seen->isAbsent())) {
         if (error)
             *error = QStringLiteral("%1 was changed elsewhere since it was read").arg(path);
         if (changedElsewhere)
             *changedElsewhere = true;
         return false;
     }
-    if (bytes)
-        remember(path, SeenContent::of(*bytes));
+    if (content)
+        remember(path, *content);
     else if (!lastSeen(path))
         remember(path, SeenContent::absent());
     IniFile ini = IniFile::fromBytes(bytes.value_or(QByteArray()), path);
@@ -400,7 +393,8 @@ bool NoteFiles::prepareRecord(const NoteRecord& record, AtomicWrite& write, QStr
     write.bytes = ini.toBytes();
     // A file that already says so is left alone (most notes, each time the program starts),
     // also when it names another computer's folder.
-    write.written = bytes && (*bytes == write.bytes || withoutFolders(read) == withoutFolders(ini));
+    write.written = bytes && (*bytes == write.bytes ||
+                              read.sameWithoutValues(ini, kValueSection, {"ini_name", "doc_name"}));
     return true;
 }
 

@@ -140,6 +140,28 @@ template <std::size_t N> void setPathField(char (&field)[N], const QByteArray& p
 
 const NoteRecord* g_defaults = nullptr;
 
+// `now` as "yyyy-MM-dd", with " hh:mm:ss" after it when `withTime`. The digits are put
+// directly: the general date formatter costs more than the rest of reading a record.
+QByteArray stampText(const QDateTime& now, bool withTime) {
+    const QDate date = now.date();
+    if (!now.isValid() || date.year() < 1 || date.year() > 9999)
+        return now.toString(withTime ? QStringLiteral("yyyy-MM-dd hh:mm:ss") : QStringLiteral("yyyy-MM-dd"))
+            .toLatin1();
+    const QTime time = now.time();
+    char text[] = "0000-00-00 00:00:00";
+    const auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = static_cast<char>('0' + value % 10);
+    };
+    put(0, date.year(), 4);
+    put(5, date.month(), 2);
+    put(8, date.day(), 2);
+    put(11, time.hour(), 2);
+    put(14, time.minute(), 2);
+    put(17, time.second(), 2);
+    return QByteArray(text, withTime ? 19 : 10);
+}
+
 } // namespace
 
 QByteArrayView noteId(const NoteRecord& record) {
@@ -199,11 +221,11 @@ void ReadNoteRecord(NoteRecord& record, const IniFile& ini) {
                 break;
             case Fallback::Today:
                 if (!ini.hasKey(def.section, def.key))
-                    fallback = now.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+                    fallback = stampText(now, false);
                 break;
             case Fallback::Now:
                 if (!ini.hasKey(def.section, def.key))
-                    fallback = now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+                    fallback = stampText(now, true);
                 break;
             default:
                 break;

@@ -26,6 +26,8 @@ class IniTest : public QObject {
     void nulAndStrayHighBytes_neverCrash();
     void hugeLine_readAndKept();
     void valueWithLineBreak_staysOneLine();
+    void sameWithoutValues_data();
+    void sameWithoutValues();
     void save_replacesFileAtomically();
     void save_failsWithoutFolderOrOverDirectory();
     void save_failedWrite_leavesOldFileIntact();
@@ -177,6 +179,47 @@ void IniTest::valueWithLineBreak_staysOneLine() {
     ini.writeString("s", "title", "a\r\n[evil]\nisshow=0");
     QCOMPARE(ini.toBytes(), QByteArray("[s]\ntitle=a  [evil] isshow=0\n"));
     QVERIFY(!ini.hasKey("evil", "isshow"));
+}
+
+void IniTest::sameWithoutValues_data() {
+    QTest::addColumn<QByteArray>("a");
+    QTest::addColumn<QByteArray>("b");
+    QTest::addColumn<bool>("same");
+    const QByteArray base = "[V]\r\nid=1\r\npath=/x/a\r\n";
+    QTest::newRow("identical") << base << base << true;
+    QTest::newRow("only the value") << base << QByteArray("[V]\r\nid=1\r\npath=/y/bb\r\n") << true;
+    QTest::newRow("blanks around it") << base << QByteArray("[V]\r\nid=1\r\n path = /y \r\n") << true;
+    QTest::newRow("key spelt otherwise") << base << QByteArray("[V]\r\nid=1\r\nPATH=/x/a\r\n") << false;
+    QTest::newRow("other key differs") << base << QByteArray("[V]\r\nid=2\r\npath=/x/a\r\n") << false;
+    QTest::newRow("line end differs") << base << QByteArray("[V]\r\nid=1\r\npath=/y\n") << false;
+    QTest::newRow("missing on one side") << base << QByteArray("[V]\r\nid=1\r\n") << false;
+    QTest::newRow("second of two counts")
+        << QByteArray("[v]\npath=a\npath=b\n") << QByteArray("[v]\npath=c\npath=d\n") << false;
+    QTest::newRow("first of two") << QByteArray("[v]\npath=a\npath=b\n")
+                                  << QByteArray("[v]\npath=c\npath=b\n") << true;
+    QTest::newRow("other section") << QByteArray("[w]\npath=a\n[V]\n") << QByteArray("[w]\npath=b\n[V]\n")
+                                   << false;
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[V]\npath=a\n") << QByteArray("[V]\npath=a\n")
+                                     << false;
+    QTest::newRow("empty already, no last line end")
+        << QByteArray("[V]\npath=a\nkey=x") << QByteArray("[V]\npath=\nkey=x") << true;
+}
+
+void IniTest::sameWithoutValues() {
+    QFETCH(QByteArray, a);
+    QFETCH(QByteArray, b);
+    QFETCH(bool, same);
+    // Agrees with emptying the keys in copies and comparing the bytes, both ways round.
+    const auto emptied = [](IniFile ini) {
+        for (const char* key : {"path", "absent"})
+            if (ini.hasKey("v", key))
+                ini.writeString("v", key, "");
+        return ini.toBytes();
+    };
+    const IniFile x = IniFile::fromBytes(a), y = IniFile::fromBytes(b);
+    QCOMPARE(emptied(x) == emptied(y), same);
+    QCOMPARE(x.sameWithoutValues(y, "v", {"path", "absent"}), same);
+    QCOMPARE(y.sameWithoutValues(x, "v", {"path", "absent"}), same);
 }
 
 void IniTest::save_replacesFileAtomically() {
