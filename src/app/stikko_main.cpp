@@ -616,7 +616,7 @@ void TfrmStikko_main::saveRecoveryCopies() {
             // Nowhere to put it: the text goes to stderr rather than nowhere.
             qCritical("stikko: could not save %s, nor a copy in %s (%s); its text was:\n%s",
                       qPrintable(target), qPrintable(noteFiles().recoveryFolder()), qPrintable(error),
-                      qPrintable(note->editor()->toPlainText()));
+                      qPrintable(note->body()->toPlainText()));
         }
     }
 }

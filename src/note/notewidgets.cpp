@@ -4,6 +4,7 @@
 #include "theme/colors.h"
 #include "theme/xpstyle.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFocusEvent>
@@ -329,6 +330,58 @@ void NoteEditor::insertFromMimeData(const QMimeData* source) {
         return;
     }
     QTextEdit::insertFromMimeData(source);
+}
+
+NoteBodyView::NoteBodyView(QTextDocument* document, QWidget* parent) : QWidget(parent), document_(document) {
+    // Filled with the body's colour, as the editor's viewport is.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::IBeamCursor);
+    setAcceptDrops(true);
+    connect(document_, &QTextDocument::contentsChanged, this, qOverload<>(&QWidget::update));
+}
+
+void NoteBodyView::paintEvent(QPaintEvent* event) {
+    // What the editor's viewport paints with nothing selected and no caret: the base colour,
+    // then the document laid out at the view's width.
+    QPainter p(this);
+    p.fillRect(event->rect(), palette().brush(QPalette::Base));
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = palette();
+    context.clip = event->rect();
+    document_->documentLayout()->draw(&p, context);
+}
+
+void NoteBodyView::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    emit editorWanted(Qt::NoFocusReason);
+}
+
+void NoteBodyView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    emit editorWanted(event->reason());
+}
+
+void NoteBodyView::mousePressEvent(QMouseEvent* event) {
+    // A press that came without the pointer entering first (synthesised): it goes on to the
+    // editor, which takes the focus and puts the caret there as for any click.
+    const QPoint at = mapTo(window(), event->position().toPoint());
+    emit editorWanted(Qt::MouseFocusReason);
+    QWidget* target = window()->childAt(at);
+    if (target == nullptr || target == this) {
+        event->ignore();
+        return;
+    }
+    QMouseEvent forwarded(event->type(), target->mapFrom(window(), at), event->scenePosition(),
+                          event->globalPosition(), event->button(), event->buttons(), event->modifiers(),
+                          event->pointingDevice());
+    QCoreApplication::sendEvent(target, &forwarded);
+}
+
+void NoteBodyView::dragEnterEvent(QDragEnterEvent* event) {
+    // The drop itself goes to the editor, under the pointer once it moves on.
+    emit editorWanted(Qt::NoFocusReason);
+    event->ignore();
 }
 
 } // namespace stikko

@@ -1,8 +1,9 @@
 #pragma once
 // Small controls the note window is built from, where Qt's own lack a property the note needs:
 // a panel with a colour, a bevel and a border width; a picture that reports clicks; and the
-// body editor, which keeps track of the syllable the input method is still composing. The tool
-// bar and the title bar draw their small controls themselves (controlpanel.h).
+// body editor, which keeps track of the syllable the input method is still composing, and the
+// body as painted until that editor is made. The tool bar and the title bar draw their small
+// controls themselves (controlpanel.h).
 
 #include <QIcon>
 #include <QPainter>
@@ -145,6 +146,32 @@ class NoteEditor : public QTextEdit {
 
     QString preedit_;
     std::span<const QKeyCombination> commandKeys_;
+};
+
+// The body as the editor would show it, drawn from the note's document, until the editor is
+// made. Most notes are only looked at, and an editor (a scroll area with a viewport and two
+// scroll bars, each a widget with its own accessibility object) costs every note at start.
+// The note makes its editor as soon as someone may use it: the pointer comes over the body,
+// the keyboard focus comes to it, something is dropped on it, or the text no longer fits
+// (the editor would show a scroll bar).
+class NoteBodyView : public QWidget {
+    Q_OBJECT
+  public:
+    NoteBodyView(QTextDocument* document, QWidget* parent);
+
+  signals:
+    // The editor is needed now; the note puts it in this view's place and hides the view.
+    void editorWanted(Qt::FocusReason focus);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+
+  private:
+    QTextDocument* document_;
 };
 
 } // namespace stikko

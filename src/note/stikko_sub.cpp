@@ -19,6 +19,7 @@
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
@@ -33,6 +34,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextOption>
 #include <QTimer>
 #include <cstring>
 
@@ -108,8 +110,7 @@ TfrmStikko_sub::TfrmStikko_sub(QWidget* owner, NoteHost* host)
     // The right link image answers clicks only when the defaults give it an address.
     if (!rightLinkAddress().isEmpty())
         pnTitle->setPictureCursor(NoteTitleBar::Picture::Vanto, Qt::PointingHandCursor);
-    reDoc->clear();
-    SelectionChange(); // FormCreate: the style labels start in step with the empty editor
+    SelectionChange(); // FormCreate: the style labels start in step with the empty body
 }
 
 TfrmStikko_sub::~TfrmStikko_sub() {
@@ -120,6 +121,9 @@ TfrmStikko_sub::~TfrmStikko_sub() {
     host_ = nullptr;
     saveOnClose();
     alarm_->stop(); // a sound still playing must not keep the other notes silent
+    // The editor goes before the body it edits (the window's children go in the order made).
+    delete reDoc;
+    reDoc = nullptr;
     // The controls outlive this part of the object while QWidget destroys them; their last
     // signals (focus, selection) must not reach handlers of a window that is gone.
     for (QObject* child : findChildren<QObject*>())
@@ -185,28 +189,18 @@ void TfrmStikko_sub::buildBody() {
     pnClient.color = colors::toQColor(kTitleColor);
     pnDoc.color = colors::toQColor(kDocPanelColor);
 
-    reDoc = new NoteEditor(this);
-    reDoc->setObjectName(QStringLiteral("reDoc"));
-    reDoc->setFrameShape(QFrame::NoFrame);
-    reDoc->setFont(noteFont());
-    reDoc->document()->setDefaultFont(noteFont());
-    reDoc->setAcceptRichText(true);
-    reDoc->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    reDoc->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    reDoc->setContextMenuPolicy(Qt::CustomContextMenu);
-    reDoc->setLocale(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    body_ = new QTextDocument(this);
+    body_->setDefaultFont(noteFont());
+    // Wrapped as the editor wraps it: at the body's width, long words broken anywhere.
+    QTextOption wrapping = body_->defaultTextOption();
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    body_->setDefaultTextOption(wrapping);
+    connect(body_, &QTextDocument::contentsChanged, this, &TfrmStikko_sub::reDocChange);
+    bodyView_ = new NoteBodyView(body_, this);
+    bodyView_->setObjectName(QStringLiteral("reDocView"));
+    connect(bodyView_, &NoteBodyView::editorWanted, this,
+            [this](Qt::FocusReason focus) { ensureEditor(focus); });
     setBodyColor(kEditorColor);
-    connect(reDoc, &QTextEdit::textChanged, this, &TfrmStikko_sub::reDocChange);
-    connect(reDoc, &NoteEditor::focusLost, this, &TfrmStikko_sub::reDocExit);
-    connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
-    connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
-    connect(reDoc, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { editMenu()->popup(reDoc->viewport()->mapToGlobal(pos)); });
-    reDoc->setCommandKeys(commandKeys());
-    connect(reDoc, &NoteEditor::commandKey, this, [this](QKeyCombination key) {
-        if (const NoteCommandInfo* info = commandForKey(key))
-            run(info->command);
-    });
 
     pnBottom0 = new Panel(this);
     pnBottom0->setObjectName(QStringLiteral("pnBottom0"));
@@ -259,7 +253,71 @@ void TfrmStikko_sub::layoutPanels() {
     const int docHeight = clampHeight(client.height() - stripHeight);
     pnDoc.rect = sized(client.x(), client.y(), client.width(), docHeight);
     strip->setGeometry(client.x(), client.y() + docHeight, client.width(), stripHeight);
-    reDoc->setGeometry(pnDoc.rect);
+    if (reDoc) {
+        reDoc->setGeometry(pnDoc.rect);
+        return;
+    }
+    bodyView_->setGeometry(pnDoc.rect);
+    // Laid out at the width the editor would give it (no scroll bar: the text fits, or the
+    // editor is made). Setting the width lays the text out anew, so only when it changes.
+    if (pnDoc.rect.width() > 0 && body_->pageSize().width() != pnDoc.rect.width())
+        body_->setPageSize(QSizeF(pnDoc.rect.width(), -1));
+    if (isVisible() && !bodyFits())
+        ensureEditor();
+}
+
+NoteEditor* TfrmStikko_sub::editor() {
+    ensureEditor();
+    return reDoc;
+}
+
+void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
+    if (!reDoc) {
+        reDoc = new NoteEditor(this);
+        reDoc->setObjectName(QStringLiteral("reDoc"));
+        reDoc->setFrameShape(QFrame::NoFrame);
+        reDoc->setGeometry(pnDoc.rect);
+        reDoc->setFont(noteFont());
+        reDoc->setDocument(body_);
+        reDoc->setAcceptRichText(true);
+        reDoc->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        reDoc->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        reDoc->setContextMenuPolicy(Qt::CustomContextMenu);
+        reDoc->setLocale(QLocale(QLocale::Korean, QLocale::SouthKorea));
+        // The body's colour, which the painted body has carried so far.
+        reDoc->setPalette(bodyView_->palette());
+        reDoc->setReadOnly(readOnly_);
+        connect(reDoc, &NoteEditor::focusLost, this, &TfrmStikko_sub::reDocExit);
+        connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
+        connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
+        connect(reDoc, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint& pos) { editMenu()->popup(reDoc->viewport()->mapToGlobal(pos)); });
+        reDoc->setCommandKeys(commandKeys());
+        connect(reDoc, &NoteEditor::commandKey, this, [this](QKeyCombination key) {
+            if (const NoteCommandInfo* info = commandForKey(key))
+                run(info->command);
+        });
+        reDoc->show();
+        // The painted body may be the one asking (from its own event): it goes once that is
+        // over. The focus it had, if any, is the editor's now.
+        bodyView_->hide();
+        bodyView_->deleteLater();
+        bodyView_ = nullptr;
+    }
+    if (focus != Qt::NoFocusReason)
+        reDoc->setFocus(focus);
+}
+
+bool TfrmStikko_sub::bodyFits() const {
+    const QSize view = pnDoc.rect.size();
+    if (view.isEmpty())
+        return true; // nothing of the body shows (a folded note)
+    const QSize text = body_->documentLayout()->documentSize().toSize();
+    return text.height() <= view.height() && text.width() <= view.width();
+}
+
+QTextCursor TfrmStikko_sub::bodyCursor() const {
+    return reDoc ? reDoc->textCursor() : QTextCursor(body_);
 }
 
 void TfrmStikko_sub::paintEvent(QPaintEvent* event) {
@@ -343,8 +401,8 @@ void TfrmStikko_sub::takeFromFiles(const NoteRecord& record, const BodyLoad& bod
 
 void TfrmStikko_sub::applyFromFiles(const NoteRecord& record, const BodyLoad* body) {
     // The caret and the view stay where they were, as far as the new text reaches.
-    const int caret = reDoc->textCursor().position();
-    const int scrolled = reDoc->verticalScrollBar()->value();
+    const int caret = bodyCursor().position();
+    const int scrolled = reDoc ? reDoc->verticalScrollBar()->value() : 0;
     record_ = record;
     takingFiles_ = true;
     applyRecord(body, false);
@@ -354,9 +412,9 @@ void TfrmStikko_sub::applyFromFiles(const NoteRecord& record, const BodyLoad* bo
     // made here; one taken from text typed here is.
     if (body || !modified_)
         std::memcpy(base_.title, record_.title, sizeof base_.title);
-    if (body && body->state == FileState::Loaded) {
+    if (reDoc && body && body->state == FileState::Loaded) {
         QTextCursor cursor = reDoc->textCursor();
-        cursor.setPosition(std::clamp(caret, 0, reDoc->document()->characterCount() - 1));
+        cursor.setPosition(std::clamp(caret, 0, body_->characterCount() - 1));
         reDoc->setTextCursor(cursor);
         reDoc->verticalScrollBar()->setValue(scrolled);
     }
@@ -374,6 +432,9 @@ void TfrmStikko_sub::applyRecord(const BodyLoad* body, bool newBody) {
     applySettings();
     UpdateTitleFromText();
     SelectionChange();
+    // Text the painted body cannot show whole needs the editor's scroll bar.
+    if (!reDoc && !bodyFits())
+        ensureEditor();
 }
 
 void TfrmStikko_sub::applyLinkPicture() {
@@ -404,7 +465,7 @@ void TfrmStikko_sub::applyLinkPicture() {
 void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
-        rtf::read(body.rtf, *reDoc->document());
+        rtf::read(body.rtf, *body_);
         loadingBody_ = false;
         // The text is the file's: nothing of it waits to be saved.
         modified_ = false;
@@ -418,8 +479,9 @@ void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
     } else if (newBody && !readOnly_) {
         addDateLine();
     }
-    reDoc->document()->clearUndoRedoStacks();
-    reDoc->moveCursor(QTextCursor::Start);
+    body_->clearUndoRedoStacks();
+    if (reDoc)
+        reDoc->moveCursor(QTextCursor::Start);
 }
 
 void TfrmStikko_sub::applySettings() {
@@ -448,7 +510,7 @@ void TfrmStikko_sub::addDateLine() {
     // Two-digit year, month and day, the Korean before/after-noon word, then the time.
     const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
     const QString stamp = korean.toString(env::now(), QStringLiteral("yy/MM/dd AP hh:mm:ss"));
-    QTextCursor cursor(reDoc->document());
+    QTextCursor cursor(body_);
     cursor.movePosition(QTextCursor::End);
     loadingBody_ = true;
     cursor.insertText(QStringLiteral("작성일:") + stamp);
@@ -481,7 +543,8 @@ void TfrmStikko_sub::setTitleColors(int32_t background, int32_t text) {
 
 void TfrmStikko_sub::setBodyColor(int32_t color) {
     const QColor c = colors::toQColor(color);
-    QPalette pal = reDoc->palette();
+    QWidget* body = reDoc ? static_cast<QWidget*>(reDoc) : bodyView_;
+    QPalette pal = body->palette();
     // A new palette goes to every part of the editor (its viewport, scroll bars and their
     // corners); opening a note sets the colour it was made with, most often the same again.
     const bool same = pal.isBrushSet(QPalette::Active, QPalette::Base) && pal.color(QPalette::Base) == c &&
@@ -489,7 +552,7 @@ void TfrmStikko_sub::setBodyColor(int32_t color) {
     if (!same) {
         pal.setColor(QPalette::Base, c);
         pal.setColor(QPalette::Window, c);
-        reDoc->setPalette(pal);
+        body->setPalette(pal);
     }
     if (pnBottom0)
         pnBottom0->setColor(c);
@@ -526,12 +589,11 @@ void TfrmStikko_sub::setCaption(const QString& text) {
 }
 
 int TfrmStikko_sub::lineCount() const {
-    const QTextDocument* doc = reDoc->document();
-    return doc->isEmpty() ? 0 : doc->blockCount();
+    return body_->isEmpty() ? 0 : body_->blockCount();
 }
 
 QString TfrmStikko_sub::lineText(int line) const {
-    return reDoc->document()->findBlockByNumber(line).text();
+    return body_->findBlockByNumber(line).text();
 }
 
 bool TfrmStikko_sub::UpdateTitleFromText() {
@@ -571,7 +633,7 @@ void TfrmStikko_sub::reDocChange() {
     // The new title is written with the body, a moment later: the two files of one change
     // leave together (for a synchroniser too), and typing does not rewrite the record at
     // every key.
-    if (reDoc->textCursor().blockNumber() <= 1)
+    if (bodyCursor().blockNumber() <= 1)
         UpdateTitleFromText();
 }
 
@@ -581,7 +643,8 @@ void TfrmStikko_sub::reDocExit() {
 }
 
 void TfrmStikko_sub::commitComposition() {
-    reDoc->commitComposition();
+    if (reDoc)
+        reDoc->commitComposition();
 }
 
 } // namespace stikko

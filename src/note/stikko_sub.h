@@ -30,6 +30,8 @@
 
 class QLabel;
 class QMenu;
+class QTextCursor;
+class QTextDocument;
 class QTextEdit;
 class QTimer;
 
@@ -37,6 +39,7 @@ namespace stikko {
 
 class ImageBox;
 class NoteAlarm;
+class NoteBodyView;
 class NoteEditor;
 class NoteGestures;
 class NoteHost;
@@ -137,7 +140,10 @@ class TfrmStikko_sub : public QWidget {
 
     QString titleCaption() const;
     NoteTitleBar* titleBar() const { return pnTitle; }
-    NoteEditor* editor() const { return reDoc; }
+    // The body's editor, made now if the note has shown its body painted so far.
+    NoteEditor* editor();
+    // The body's text and formats; the editor, once made, edits this document.
+    QTextDocument* body() const { return body_; }
     NoteAlarm* alarm() const { return alarm_; }
     // Commits text the input method is still composing in the body.
     void commitComposition();
@@ -177,6 +183,13 @@ class TfrmStikko_sub : public QWidget {
     // Shows the commands' states in the tool bar and the menus built so far.
     void showCommandStates();
     void layoutPanels();
+    // Makes the body's editor in the painted body's place, giving it the focus for `focus`
+    // (none for Qt::NoFocusReason).
+    void ensureEditor(Qt::FocusReason focus = Qt::NoFocusReason);
+    // The painted body shows all of the text: the editor would show no scroll bar.
+    bool bodyFits() const;
+    // The caret as the editor has it (the start of the text before it is made).
+    QTextCursor bodyCursor() const;
     void reDocChange();
     void reDocExit();
     // The title bar's pictures.
@@ -269,6 +282,8 @@ class TfrmStikko_sub : public QWidget {
     NoteTitleBar* pnTitle = nullptr; // with its caption and pictures (imgZem, imgTime, ...)
     PanelArea pnClient;
     PanelArea pnDoc;
+    QTextDocument* body_ = nullptr;
+    NoteBodyView* bodyView_ = nullptr; // the body painted, until reDoc is made
     NoteEditor* reDoc = nullptr;
     Panel* pnBottom0 = nullptr; // the thin strip shown instead of the tool bar
     ImageBox* Image1 = nullptr; // its grip

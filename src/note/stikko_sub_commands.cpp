@@ -315,7 +315,7 @@ void TfrmStikko_sub::bringToFront(bool takeFocus) {
     raise();
     if (takeFocus) {
         activateWindow();
-        reDoc->setFocus(Qt::ActiveWindowFocusReason);
+        ensureEditor(Qt::ActiveWindowFocusReason);
     }
 }
 

@@ -31,13 +31,12 @@ bool hasStyle(const QTextCharFormat& format, Style style) {
 
 // Whether the selection has a style: every selected character has it. Without a selection,
 // the format that typing would use.
-bool selectionHasStyle(const QTextEdit& editor, Style style) {
-    const QTextCursor cursor = editor.textCursor();
+bool selectionHasStyle(const QTextCursor& cursor, Style style) {
     if (!cursor.hasSelection())
-        return hasStyle(editor.currentCharFormat(), style);
+        return hasStyle(cursor.charFormat(), style);
     const int start = cursor.selectionStart();
     const int end = cursor.selectionEnd();
-    const QTextDocument* doc = editor.document();
+    const QTextDocument* doc = cursor.document();
     bool seen = false;
     for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end;
          block = block.next()) {
@@ -50,18 +49,19 @@ bool selectionHasStyle(const QTextEdit& editor, Style style) {
                 return false;
         }
     }
-    return seen ? true : hasStyle(editor.currentCharFormat(), style);
+    return seen ? true : hasStyle(cursor.charFormat(), style);
 }
 
 } // namespace
 
 void TfrmStikko_sub::SelectionChange() {
-    if (!reDoc)
+    if (!body_)
         return;
-    showState(NoteCommand::Bold, selectionHasStyle(*reDoc, Bold));
-    showState(NoteCommand::Italic, selectionHasStyle(*reDoc, Italic));
-    showState(NoteCommand::Underline, selectionHasStyle(*reDoc, Underline));
-    showState(NoteCommand::Indent, reDoc->textCursor().currentList() != nullptr);
+    const QTextCursor cursor = bodyCursor();
+    showState(NoteCommand::Bold, selectionHasStyle(cursor, Bold));
+    showState(NoteCommand::Italic, selectionHasStyle(cursor, Italic));
+    showState(NoteCommand::Underline, selectionHasStyle(cursor, Underline));
+    showState(NoteCommand::Indent, cursor.currentList() != nullptr);
 }
 
 void TfrmStikko_sub::showState(NoteCommand command, bool on) {
@@ -85,7 +85,7 @@ void TfrmStikko_sub::toggleStyle(NoteCommand command) {
         change.setFontItalic(on);
     else
         change.setFontUnderline(on);
-    reDoc->mergeCurrentCharFormat(change);
+    editor()->mergeCurrentCharFormat(change);
 }
 
 void TfrmStikko_sub::toggleBold() {
@@ -99,7 +99,7 @@ void TfrmStikko_sub::toggleUnderline() {
 }
 
 void TfrmStikko_sub::chooseFont() {
-    const QFont initial = reDoc->currentCharFormat().font();
+    const QFont initial = editor()->currentCharFormat().font();
     if (const auto chosen = dialogs().chooseFont(this, initial)) {
         // Name, size and style come from the dialog; the colour stays the selection's.
         QTextCharFormat change;
@@ -110,7 +110,7 @@ void TfrmStikko_sub::chooseFont() {
 }
 
 void TfrmStikko_sub::chooseTextColor() {
-    const QTextCharFormat current = reDoc->currentCharFormat();
+    const QTextCharFormat current = editor()->currentCharFormat();
     const QColor initial = current.hasProperty(QTextFormat::ForegroundBrush)
                                ? current.foreground().color()
                                : reDoc->palette().color(QPalette::Text);
@@ -127,7 +127,7 @@ void TfrmStikko_sub::chooseTextColor() {
 void TfrmStikko_sub::toggleBullets() {
     const bool on = !isChecked(NoteCommand::Indent);
     showState(NoteCommand::Indent, on);
-    QTextCursor cursor = reDoc->textCursor();
+    QTextCursor cursor = editor()->textCursor();
     cursor.beginEditBlock();
     if (on) {
         if (!cursor.currentList()) {
@@ -157,19 +157,19 @@ void TfrmStikko_sub::toggleBullets() {
 }
 
 void TfrmStikko_sub::undoEdit() {
-    reDoc->undo();
+    editor()->undo();
 }
 
 void TfrmStikko_sub::cut() {
-    reDoc->cut();
+    editor()->cut();
 }
 
 void TfrmStikko_sub::copy() {
-    reDoc->copy();
+    editor()->copy();
 }
 
 void TfrmStikko_sub::paste() {
-    reDoc->paste();
+    editor()->paste();
 }
 
 } // namespace stikko

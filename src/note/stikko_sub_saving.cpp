@@ -53,7 +53,8 @@ void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
     recordUnreadable_ = recordUnreadable_ || recordUnreadable;
     if (unreadablePath_.isEmpty())
         unreadablePath_ = path;
-    reDoc->setReadOnly(true);
+    if (reDoc)
+        reDoc->setReadOnly(true);
     showCommandStates(); // nothing changes the body now
     updateMark();
     if (host_)
@@ -117,10 +118,10 @@ bool TfrmStikko_sub::saveBody() {
     if (readOnly_)
         return false;
     const QByteArrayView id = noteId(record_);
-    const std::unique_ptr<QTextDocument> shown = reDoc->documentAsShown();
+    const std::unique_ptr<QTextDocument> shown = reDoc ? reDoc->documentAsShown() : nullptr;
     QString reason;
     bool elsewhere = false;
-    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *reDoc->document()), &reason, &elsewhere)) {
+    if (noteFiles().saveBody(id, rtf::write(shown ? *shown : *body_), &reason, &elsewhere)) {
         bodyFailed_ = false;
         writeSucceeded();
         return true;
@@ -142,7 +143,7 @@ void TfrmStikko_sub::autosaveTimeout() {
     // syllable is committed (at close, on focus loss) or given up.
     if (closed_ || deleted_)
         return;
-    if (modified_ && saveBody() && reDoc->preeditText().isEmpty()) {
+    if (modified_ && saveBody() && (!reDoc || reDoc->preeditText().isEmpty())) {
         modified_ = false;
         writeSucceeded();
     }
@@ -154,15 +155,15 @@ void TfrmStikko_sub::autosaveTimeout() {
 std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
     if (deleted_ || readOnly_ || !modified_)
         return std::nullopt;
-    reDoc->commitComposition();
-    return noteFiles().saveRecoveryCopy(noteId(record_), rtf::write(*reDoc->document()), error);
+    commitComposition();
+    return noteFiles().saveRecoveryCopy(noteId(record_), rtf::write(*body_), error);
 }
 
 bool TfrmStikko_sub::saveOnClose() {
     if (closed_)
         return true;
     if (!deleted_)
-        reDoc->commitComposition();
+        commitComposition();
     alarm_->stop(); // the sound ends with the window and frees the player
     timAutosave->stop();
     bool ok = true;

@@ -22,16 +22,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolTip>
 #include <cstring>
@@ -126,6 +129,48 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->toolbar()->sizeGrip()->cursor().shape(), Qt::SizeFDiagCursor);
         QVERIFY(note->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(note->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    }
+
+    // Until someone may use it, the body is drawn from its document instead of by an editor; the
+    // editor then takes its place without a pixel changing. The pointer over the body or the
+    // keyboard focus makes it, and so does text the drawn body could not show whole.
+    void body_isDrawnUntilUsed_thenTheEditorLooksTheSame() {
+        QVERIFY(f->env.writeFile(QStringLiteral("data/") + kId + QStringLiteral(".rtf"),
+                                 "{\\rtf1\\ansi\\deff0{\\colortbl;\\red255\\green0\\blue0;}first\\par "
+                                 "{\\b bold} {\\i slanted} {\\ul under} {\\cf1 red}\\par \\u54620?\\u44544? "
+                                 "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz\\par}"));
+        open();
+        QVERIFY(note->findChild<QTextEdit*>() == nullptr);
+        auto* view = note->findChild<QWidget*>(QStringLiteral("reDocView"));
+        QVERIFY(view != nullptr && view->isVisible());
+        QCOMPARE(view->geometry(), QRect(4, 20, 267, 176));
+        const QImage drawn = note->grab().toImage();
+        QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+        QCoreApplication::sendEvent(view, &enter);
+        QTextEdit* editor = note->findChild<QTextEdit*>();
+        QVERIFY(editor != nullptr && editor->isVisible() && !editor->hasFocus());
+        QCOMPARE(note->grab().toImage(), drawn);
+        QTRY_VERIFY(note->findChild<QWidget*>(QStringLiteral("reDocView")) == nullptr);
+        QCOMPARE(editor->toPlainText().left(5), QStringLiteral("first"));
+        QVERIFY(!note->isModified());
+
+        const char* second = "20040201_090503_08";
+        QVERIFY(f->store(second, [](NoteRecord& r) { r.scr_height = 100; }));
+        QVERIFY(
+            f->env.writeFile(QStringLiteral("data/") + second + QStringLiteral(".rtf"), "{\\rtf1 short}"));
+        TfrmStikko_sub* other = f->open(second);
+        QVERIFY(other->findChild<QTextEdit*>() == nullptr);
+        QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(other->findChild<QWidget*>(QStringLiteral("reDocView")), &focus);
+        QVERIFY(other->findChild<QTextEdit*>() != nullptr);
+        QCOMPARE(other->focusWidget(), other->editor());
+        // Lines the drawn body cannot show: the editor with its scroll bar, at once.
+        NoteFixture::typeAtEnd(other, QStringLiteral("\n2\n3\n4\n5\n6"));
+        QVERIFY(other->close());
+        TfrmStikko_sub* reopened = f->open(second);
+        QTextEdit* longEditor = reopened->findChild<QTextEdit*>();
+        QVERIFY(longEditor != nullptr);
+        QVERIFY(longEditor->verticalScrollBar()->isVisible());
     }
 
     // The tool bar is one widget: a click at each control's place runs that control's command,

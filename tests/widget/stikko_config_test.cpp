@@ -122,7 +122,7 @@ int visibleTabs(const QTabWidget* pages) {
     return count;
 }
 
-QColor bodyColorOf(const TfrmStikko_sub& note) {
+QColor bodyColorOf(TfrmStikko_sub& note) {
     return note.editor()->palette().color(QPalette::Base);
 }
 
