@@ -1,6 +1,7 @@
 #include "note/notetoolbar.h"
 
 #include "note/notepictures.h"
+#include "note/sharedpictures.h"
 #include "theme/colors.h"
 #include "theme/fonts.h"
 #include "theme/icons.h"
@@ -8,7 +9,10 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QtMath>
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -294,6 +298,53 @@ void NoteToolbar::paintButton(QPainter& painter, int index) {
     const int shift = sunken ? 1 : 0;
     painter.drawPixmap(c.rect.left() + (c.rect.width() - kGlyphSize.width()) / 2 + shift,
                        c.rect.top() + (c.rect.height() - kGlyphSize.height()) / 2 + shift, pixmap);
+}
+
+void NoteToolbar::paintEvent(QPaintEvent* event) {
+    // Under the pointer or held down, a control shows its state. At rest, the bars of all
+    // notes of one width, colour and set of states look the same: the bar is drawn once and
+    // copied, where each control drawn through the bar's clip (the grip makes a hole in it)
+    // costs a pass over its rows.
+    if (hotControl() >= 0 || pressedControl() >= 0) {
+        ControlPanel::paintEvent(event);
+        return;
+    }
+    const qreal ratio = devicePixelRatio();
+    int64_t states = 0;
+    for (int i = 0; i < controlCount(); ++i) {
+        const Control& c = control(i);
+        states = states << 3 | int(c.shown) | int(c.enabled) << 1 | int(c.checked) << 2;
+    }
+    static SharedPictures<22> bars;
+    SharedPictures<22>::Key key{width(), height(), qRound64(ratio * 1000), int64_t(color().rgba()), states};
+    if (const TXPStyle* style = activeXPStyle()) {
+        // The style's palette as it stands before the painting, which follows from it.
+        const XPPalette& p = style->workingPalette();
+        const std::array<ColorValue, 16> palette = {
+            p.MenuBackColor,      p.IconColumnColor,   p.SelectionFillColor,   p.SelectionFrameColor,
+            p.SelectionTextColor, p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor,
+            p.BarColor,           p.GrayedTextColor,   p.SeparatorLineColor,   p.MenuFrameColor,
+            p.MenuShadowColor,    p.HighColorMode,     p.FaceLightLevel,       p.DownLightLevel};
+        key[5] = style->deviceDepth(this);
+        std::copy(palette.begin(), palette.end(), key.begin() + 6);
+    } else {
+        key[5] = 0;
+        key[6] = palette().color(QPalette::Light).rgba();
+        key[7] = palette().color(QPalette::Dark).rgba();
+    }
+    const QPixmap* bar = bars.find(key, [&] {
+        QPixmap picture(QSize(qCeil(width() * ratio), qCeil(height() * ratio)));
+        picture.setDevicePixelRatio(ratio);
+        QPainter painter(&picture);
+        paintPanel(painter, QRegion(rect()));
+        return picture;
+    });
+    if (!bar) {
+        ControlPanel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, *bar);
 }
 
 void NoteToolbar::resizeEvent(QResizeEvent* event) {

@@ -38,6 +38,7 @@ class NoteToolbar : public ControlPanel {
 
   protected:
     void paintControl(QPainter& painter, int index) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:

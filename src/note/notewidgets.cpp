@@ -77,9 +77,13 @@ const TXPStyle* Panel::activeXPStyle() const {
 
 void Panel::paintEvent(QPaintEvent* event) {
     QPainter p(this);
+    paintPanel(p, event->region());
+}
+
+void Panel::paintPanel(QPainter& p, const QRegion& region) {
     // Only what shows is filled: the opaque controls inside cover the rest, and filling the
     // few exposed rectangles costs far less than one large fill clipped down to them.
-    for (const QRect& r : event->region())
+    for (const QRect& r : region)
         p.fillRect(r, color_);
     if (bevel_ == Bevel::Raised && width() > 0 && height() > 0) {
         if (const TXPStyle* style = activeXPStyle()) {
@@ -100,7 +104,7 @@ void Panel::paintEvent(QPaintEvent* event) {
         style->PaintRichEdit(canvas, Edges::of(framedEdit_->geometry()), colors::fromQColor(color_), false,
                              state);
     }
-    paintContents(p, event->rect());
+    paintContents(p, region.boundingRect());
 }
 
 void Panel::paintContents(QPainter&, const QRect&) {}

@@ -52,6 +52,8 @@ class Panel : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Paints the part `region` of the panel: background, bevel, then paintContents().
+    void paintPanel(QPainter& p, const QRegion& region);
     // Draws what lies on the panel (after its background and bevel); `exposed` is the part
     // being painted.
     virtual void paintContents(QPainter& painter, const QRect& exposed);

@@ -9,6 +9,7 @@
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
+#include "note/sharedpictures.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "platform/oldpaths.h"
@@ -36,6 +37,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTimer>
+#include <QtMath>
 #include <cstring>
 
 namespace stikko {
@@ -137,7 +139,8 @@ void TfrmStikko_sub::buildControls() {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, colors::toQColor(colors::systemColorValue(colors::kButtonFace)));
     setPalette(pal);
-    setAutoFillBackground(true);
+    // The window paints all of itself (paintEvent): nothing is cleared before.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 
     pnBase.color = colors::toQColor(kBaseColor);
     buildTitleBar();
@@ -320,22 +323,56 @@ QTextCursor TfrmStikko_sub::bodyCursor() const {
     return reDoc ? reDoc->textCursor() : QTextCursor(body_);
 }
 
-void TfrmStikko_sub::paintEvent(QPaintEvent* event) {
-    // The form's own colour (the ring around the base panel) is filled in already. Only what
-    // shows is filled: the controls on the panels are opaque and leave out of `region` all
-    // but the edges between them.
+void TfrmStikko_sub::paintEvent(QPaintEvent*) {
+    // What shows of the window are the rings between its opaque controls, and every fill
+    // through that clip costs a pass over all the rows it spans. The frame is drawn once into
+    // a picture that all notes of the same size, colours and look share, and copied in one
+    // pass.
+    const qreal ratio = devicePixelRatio();
+    const int depth = xpStyle_ && xpStyle_->Active() ? xpStyle_->deviceDepth(this) : 0;
+    const auto rgb = [](const QColor& c) { return int64_t(c.rgba()); };
+    static SharedPictures<20> frames;
+    const SharedPictures<20>::Key key = {width(),
+                                         height(),
+                                         pnBase.rect.x(),
+                                         pnBase.rect.y(),
+                                         pnBase.rect.width(),
+                                         pnBase.rect.height(),
+                                         pnClient.rect.y(),
+                                         pnClient.rect.height(),
+                                         pnDoc.rect.height(),
+                                         rgb(pnBase.color),
+                                         rgb(pnClient.color),
+                                         rgb(pnDoc.color),
+                                         rgb(palette().color(QPalette::Window)),
+                                         rgb(palette().color(QPalette::Light)),
+                                         colors::systemColorValue(colors::kButtonShadow),
+                                         depth,
+                                         qRound64(ratio * 1000),
+                                         pnClient.rect.x(),
+                                         pnDoc.rect.x(),
+                                         pnDoc.rect.y()};
+    const QPixmap* frame = frames.find(key, [&] {
+        QPixmap picture(QSize(qCeil(width() * ratio), qCeil(height() * ratio)));
+        picture.setDevicePixelRatio(ratio);
+        QPainter painter(&picture);
+        paintFrame(painter, depth);
+        return picture;
+    });
     QPainter p(this);
-    const QRegion& region = event->region();
-    const auto fill = [&](const PanelArea& panel) {
-        for (const QRect& r : region) {
-            if (const QRect part = r & panel.rect; !part.isEmpty())
-                p.fillRect(part, panel.color);
-        }
-    };
-    fill(pnBase);
+    if (frame)
+        p.drawPixmap(0, 0, *frame);
+    else
+        paintFrame(p, depth);
+}
+
+void TfrmStikko_sub::paintFrame(QPainter& p, int depth) const {
+    // The form's own colour shows as a one-pixel ring around the base panel.
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    p.fillRect(pnBase.rect, pnBase.color);
     if (!pnBase.rect.isEmpty()) {
-        if (xpStyle_ && xpStyle_->Active()) {
-            XPCanvas canvas(p, xpStyle_->deviceDepth(this));
+        if (depth > 0) {
+            XPCanvas canvas(p, depth);
             XPPanelLook look;
             look.color = colors::fromQColor(pnBase.color);
             look.outer = XPBevel::Raised;
@@ -345,8 +382,8 @@ void TfrmStikko_sub::paintEvent(QPaintEvent* event) {
             paintRaisedEdge(p, pnBase.rect, palette().color(QPalette::Light));
         }
     }
-    fill(pnClient);
-    fill(pnDoc);
+    p.fillRect(pnClient.rect, pnClient.color);
+    p.fillRect(pnDoc.rect, pnDoc.color);
 }
 
 // --- Opening and applying ---------------------------------------------------------------

@@ -30,6 +30,7 @@
 
 class QLabel;
 class QMenu;
+class QPainter;
 class QTextCursor;
 class QTextDocument;
 class QTextEdit;
@@ -183,6 +184,9 @@ class TfrmStikko_sub : public QWidget {
     // Shows the commands' states in the tool bar and the menus built so far.
     void showCommandStates();
     void layoutPanels();
+    // The window's own panels (see paintEvent); `depth` > 0: in the flat style's way for that
+    // colour depth.
+    void paintFrame(QPainter& p, int depth) const;
     // Makes the body's editor in the painted body's place, giving it the focus for `focus`
     // (none for Qt::NoFocusReason).
     void ensureEditor(Qt::FocusReason focus = Qt::NoFocusReason);

@@ -467,6 +467,13 @@ class NoteWindowTest : public QObject {
         QCOMPARE(QColor(image.pixel(100, 100)), QColor(0, 255, 0)); // body
         QCOMPARE(QColor(image.pixel(100, 190)), QColor(0, 255, 0)); // the strip in the body colour
         QCOMPARE(QColor(image.pixel(3, 100)), QColor(0, 0, 255));   // pnClient's border
+        {
+            // The frame is a picture notes of one look share: another colour is another picture.
+            NoteRecord shown = note->record();
+            shown.bottom_color = 0x00FFFF;
+            note->previewSettings(shown);
+            QCOMPARE(QColor(note->grab().toImage().pixel(3, 100)), QColor(255, 255, 0));
+        }
         QCOMPARE(note->windowOpacity(), 254.0 / 255.0);
         QVERIFY(note->titleBar()->isPictureShown(NoteTitleBar::Picture::Vanto));
         QCOMPARE(note->titleBar()->pictureTip(NoteTitleBar::Picture::Vanto), QStringLiteral("hint"));
