@@ -11,7 +11,6 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QtMath>
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -332,13 +331,8 @@ void NoteToolbar::paintEvent(QPaintEvent* event) {
         key[6] = palette().color(QPalette::Light).rgba();
         key[7] = palette().color(QPalette::Dark).rgba();
     }
-    const QPixmap* bar = bars.find(key, [&] {
-        QPixmap picture(QSize(qCeil(width() * ratio), qCeil(height() * ratio)));
-        picture.setDevicePixelRatio(ratio);
-        QPainter painter(&picture);
-        paintPanel(painter, QRegion(rect()));
-        return picture;
-    });
+    const QPixmap* bar =
+        bars.find(key, size(), ratio, [this](QPainter& painter) { paintPanel(painter, QRegion(rect())); });
     if (!bar) {
         ControlPanel::paintEvent(event);
         return;

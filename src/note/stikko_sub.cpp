@@ -37,7 +37,6 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTimer>
-#include <QtMath>
 #include <cstring>
 
 namespace stikko {
@@ -331,34 +330,19 @@ void TfrmStikko_sub::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatio();
     const int depth = xpStyle_ && xpStyle_->Active() ? xpStyle_->deviceDepth(this) : 0;
     const auto rgb = [](const QColor& c) { return int64_t(c.rgba()); };
-    static SharedPictures<20> frames;
-    const SharedPictures<20>::Key key = {width(),
-                                         height(),
-                                         pnBase.rect.x(),
-                                         pnBase.rect.y(),
-                                         pnBase.rect.width(),
-                                         pnBase.rect.height(),
-                                         pnClient.rect.y(),
-                                         pnClient.rect.height(),
-                                         pnDoc.rect.height(),
-                                         rgb(pnBase.color),
-                                         rgb(pnClient.color),
-                                         rgb(pnDoc.color),
-                                         rgb(palette().color(QPalette::Window)),
-                                         rgb(palette().color(QPalette::Light)),
-                                         colors::systemColorValue(colors::kButtonShadow),
-                                         depth,
-                                         qRound64(ratio * 1000),
-                                         pnClient.rect.x(),
-                                         pnDoc.rect.x(),
-                                         pnDoc.rect.y()};
-    const QPixmap* frame = frames.find(key, [&] {
-        QPixmap picture(QSize(qCeil(width() * ratio), qCeil(height() * ratio)));
-        picture.setDevicePixelRatio(ratio);
-        QPainter painter(&picture);
-        paintFrame(painter, depth);
-        return picture;
-    });
+    static SharedPictures<22> frames;
+    const SharedPictures<22>::Key key = {
+        width(), height(), //
+        // the three panels' places
+        pnBase.rect.x(), pnBase.rect.y(), pnBase.rect.width(), pnBase.rect.height(),         //
+        pnClient.rect.x(), pnClient.rect.y(), pnClient.rect.width(), pnClient.rect.height(), //
+        pnDoc.rect.x(), pnDoc.rect.y(), pnDoc.rect.width(), pnDoc.rect.height(),             //
+        // their colours, the ring's, the edges' and the look
+        rgb(pnBase.color), rgb(pnClient.color), rgb(pnDoc.color), rgb(palette().color(QPalette::Window)), //
+        rgb(palette().color(QPalette::Light)), colors::systemColorValue(colors::kButtonShadow), depth,    //
+        qRound64(ratio * 1000)};
+    const QPixmap* frame =
+        frames.find(key, size(), ratio, [this, depth](QPainter& painter) { paintFrame(painter, depth); });
     QPainter p(this);
     if (frame)
         p.drawPixmap(0, 0, *frame);
