@@ -139,6 +139,16 @@ struct StyledButton {
     QPixmap pixmap;
 };
 
+// The style's palette as it stands before a painting, which follows from it: part of the key of
+// every picture the style paints.
+std::array<ColorValue, 16> paletteKey(const TXPStyle& style) {
+    const XPPalette& p = style.workingPalette();
+    return {p.MenuBackColor,      p.IconColumnColor,   p.SelectionFillColor,   p.SelectionFrameColor,
+            p.SelectionTextColor, p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor,
+            p.BarColor,           p.GrayedTextColor,   p.SeparatorLineColor,   p.MenuFrameColor,
+            p.MenuShadowColor,    p.HighColorMode,     p.FaceLightLevel,       p.DownLightLevel};
+}
+
 std::vector<StyledButton>& styledButtons() {
     static std::vector<StyledButton> buttons;
     return buttons;
@@ -148,12 +158,7 @@ const QPixmap& styledButton(const TXPStyle& style, const ToolbarItem& item, cons
                             const XPControlState& state, int depth, qreal ratio) {
     const int bits =
         int(state.hot) | int(state.mouseDown) << 1 | int(look.down) << 2 | int(state.enabled) << 3;
-    const XPPalette& p = style.workingPalette();
-    const std::array<ColorValue, 16> palette = {
-        p.MenuBackColor,      p.IconColumnColor,   p.SelectionFillColor,   p.SelectionFrameColor,
-        p.SelectionTextColor, p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor,
-        p.BarColor,           p.GrayedTextColor,   p.SeparatorLineColor,   p.MenuFrameColor,
-        p.MenuShadowColor,    p.HighColorMode,     p.FaceLightLevel,       p.DownLightLevel};
+    const std::array<ColorValue, 16> palette = paletteKey(style);
     std::vector<StyledButton>& buttons = styledButtons();
     for (const StyledButton& b : buttons) {
         if (b.item == &item && b.state == bits && b.parentColor == look.parentColor && b.depth == depth &&
@@ -317,13 +322,7 @@ void NoteToolbar::paintEvent(QPaintEvent* event) {
     static SharedPictures<22> bars;
     SharedPictures<22>::Key key{width(), height(), qRound64(ratio * 1000), int64_t(color().rgba()), states};
     if (const TXPStyle* style = activeXPStyle()) {
-        // The style's palette as it stands before the painting, which follows from it.
-        const XPPalette& p = style->workingPalette();
-        const std::array<ColorValue, 16> palette = {
-            p.MenuBackColor,      p.IconColumnColor,   p.SelectionFillColor,   p.SelectionFrameColor,
-            p.SelectionTextColor, p.CheckBoxFillColor, p.CheckBoxHotFillColor, p.CheckFrameColor,
-            p.BarColor,           p.GrayedTextColor,   p.SeparatorLineColor,   p.MenuFrameColor,
-            p.MenuShadowColor,    p.HighColorMode,     p.FaceLightLevel,       p.DownLightLevel};
+        const std::array<ColorValue, 16> palette = paletteKey(*style);
         key[5] = style->deviceDepth(this);
         std::copy(palette.begin(), palette.end(), key.begin() + 6);
     } else {
