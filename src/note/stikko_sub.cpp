@@ -322,6 +322,10 @@ QTextCursor TfrmStikko_sub::bodyCursor() const {
     return reDoc ? reDoc->textCursor() : QTextCursor(body_);
 }
 
+bool TfrmStikko_sub::composing() const {
+    return reDoc && !reDoc->preeditText().isEmpty();
+}
+
 void TfrmStikko_sub::paintEvent(QPaintEvent*) {
     // What shows of the window are the rings between its opaque controls, and every fill
     // through that clip costs a pass over all the rows it spans. The frame is drawn once into

@@ -194,6 +194,8 @@ class TfrmStikko_sub : public QWidget {
     bool bodyFits() const;
     // The caret as the editor has it (the start of the text before it is made).
     QTextCursor bodyCursor() const;
+    // The input method is composing a syllable in the editor, not yet in the document.
+    bool composing() const;
     void reDocChange();
     void reDocExit();
     // The title bar's pictures.

@@ -143,7 +143,7 @@ void TfrmStikko_sub::autosaveTimeout() {
     // syllable is committed (at close, on focus loss) or given up.
     if (closed_ || deleted_)
         return;
-    if (modified_ && saveBody() && (!reDoc || reDoc->preeditText().isEmpty())) {
+    if (modified_ && saveBody() && !composing()) {
         modified_ = false;
         writeSucceeded();
     }

@@ -77,7 +77,7 @@ void TfrmStikko_sub::followFiles() {
     }
     // This side's text goes to its file now where the other side's went elsewhere; otherwise
     // it waits for the autosave, as typing does.
-    if (typed && (copy || recordGone) && saveBody() && (!reDoc || reDoc->preeditText().isEmpty())) {
+    if (typed && (copy || recordGone) && saveBody() && !composing()) {
         modified_ = false;
         writeSucceeded();
     }

@@ -207,9 +207,8 @@ void StagedWrites::stage() {
         for (std::size_t i = 0; i < count; ++i) {
             AtomicWrite& file = files_[first + i];
             file.error.clear();
-            file.written = !file.path.isEmpty() && alreadyHolds(file.path, file.bytes);
-            if (!file.written)
-                staged[i] = stageFile(file.path, file.bytes, &file.error);
+            file.written = false;
+            staged[i] = stageFile(file.path, file.bytes, &file.error);
         }
         // Each flush waits for the disk, which takes many at once: a few threads share them out.
         std::vector<int> flushErrors(count, 0);

@@ -33,7 +33,9 @@ struct AtomicWrite {
 };
 // A group of files written as writeFileAtomically writes one: each to its own temporary,
 // renamed into place only once its own flush to the disk succeeded, so each file is replaced
-// whole or left as it was, whatever happens to the others. The flushes run side by side: each
+// whole or left as it was, whatever happens to the others. Unlike writeFileAtomically it does
+// not look whether a file holds its bytes already: its caller has read the files to decide
+// what to write. The flushes run side by side: each
 // waits for the disk, which serves many at once, so a group of small files costs about one
 // wait rather than one each. Two steps, so that the slow one can run on another thread:
 // stage() makes each file's temporary, writes it and flushes it; then commit() renames one
@@ -46,15 +48,14 @@ class StagedWrites {
     StagedWrites(const StagedWrites&) = delete;
     StagedWrites& operator=(const StagedWrites&) = delete;
 
-    // Runs once, on any one thread (nothing else may touch the group meanwhile). A file that
-    // already holds its bytes is `written` now and gets no temporary; one whose temporary could
-    // not be made, written or flushed gets its `error`. At most a few dozen temporaries are
+    // Runs once, on any one thread (nothing else may touch the group meanwhile). A file whose
+    // temporary could not be made, written or flushed gets its `error`. At most a few dozen temporaries are
     // open at a time, and the flushes run side by side.
     void stage();
     std::size_t size() const { return files_.size(); }
     const AtomicWrite& file(std::size_t i) const { return files_[i]; }
-    // Puts file `i`'s flushed temporary in its place. True when the file holds its bytes now
-    // (also when it did already); false, with the file's error, when it does not.
+    // Puts file `i`'s flushed temporary in its place. True when the file holds its bytes now;
+    // false, with the file's error, when it does not.
     bool commit(std::size_t i);
     // Removes file `i`'s temporary, if it has one; the file stays as it is.
     void discard(std::size_t i);
