@@ -280,9 +280,15 @@ e2e_click_tray() {
 e2e_is_popup() { xwininfo -id "$1" 2>/dev/null | grep -q 'Override Redirect State: yes'; }
 
 # Visible windows of the program (xdotool's own name matching misses some of Qt's windows,
-# so titles are compared here).
+# so titles are compared here). A window that goes away while xdotool walks the window tree (a
+# tip, a notice) ends its search with an X error and a list cut short: it is searched again.
 e2e_windows() {
-    xdotool search --onlyvisible --pid "$STIKKO_PID" 2>/dev/null || true
+    local lines
+    for _ in 1 2 3 4 5; do
+        lines="$(xdotool search --onlyvisible --pid "$STIKKO_PID" 2>&1)" || true
+        [[ "$lines" == *"X Error"* ]] || break
+    done
+    grep -E '^[0-9]+$' <<<"$lines" || true
 }
 
 # Windows of the program whose title matches the regular expression (note windows carry their
