@@ -322,13 +322,21 @@ class NoteEditingTest : public QObject {
         QVERIFY(!appShortcutFired);
     }
 
-    void undo_revertsLastEdit() {
+    // Undo from the tool bar; redo from the keys of both desktops' habits.
+    void undo_revertsLastEdit_ctrlYAndCtrlShiftZRedo() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("keep"));
+        QVERIFY(focusEditor(note));
         note->editor()->document()->clearUndoRedoStacks();
-        note->editor()->moveCursor(QTextCursor::End);
-        note->editor()->insertPlainText(QStringLiteral(" extra"));
+        NoteFixture::typeAtEnd(note, QStringLiteral(" one"));
         clickTool(note, "sbUndo");
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
+        QTest::keyClick(note->editor(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep one"));
+        QTest::keyClick(note->editor(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
+        QTest::keyClick(note->editor(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep one"));
+        QVERIFY(note->isModified());
     }
 
     void clipboard_keepsFormattingBetweenNotes_andTalksToOtherPrograms() {
