@@ -43,9 +43,6 @@ namespace stikko {
 
 namespace {
 
-constexpr char kDefaultTitle[] = "Orbindo Stikko";
-constexpr int kTitleLimit = 30; // bytes of a line that make the title
-
 using notelayout::kDesignHeight;
 using notelayout::kDesignWidth;
 
@@ -626,25 +623,19 @@ bool TfrmStikko_sub::UpdateTitleFromText() {
     if (readOnly_)
         return false;
     const int lines = lineCount();
-    QByteArray title;
-    if (lines == 0) {
-        title = QByteArray(kDefaultTitle);
-    } else {
-        // The title is line 2 when there is one (line 1 is the date line of a new note).
-        const QByteArray line = cp949::encode(lineText(lines >= 2 ? 1 : 0));
-        // Bytes beyond the limit cannot change the result; keep the store's buffer small.
-        const QByteArray head = line.left(kTitleLimit + 2);
-        title = QByteArray(TruncateText(head.constData(), kTitleLimit));
-        if (title.isEmpty())
-            title = QByteArray(kDefaultTitle);
-        // The caption may show the text's first line already while the record still holds
-        // an older title (a body that came after its record): that title is set too.
-        if (cp949::decode(title) == titleCaption() && cp949::fieldBytes(record_.title) == title)
-            return false;
-    }
-    setCaption(cp949::decode(title));
-    cp949::copyToField(record_.title, title);
-    setWindowTitle(cp949::fieldText(record_.title));
+    // The title is line 2 when there is one (line 1 is the date line of a new note). The
+    // window shows it as the text has it; the record keeps its CP949 form.
+    const QString title =
+        NoteTitle(lines, lines > 0 ? lineText(0) : QString(), lines > 1 ? lineText(1) : QString());
+    const QByteArray bytes = cp949::encode(title);
+    // The caption may show the text's first line already while the record still holds an
+    // older title (a body that came after its record), or the record's title may be this
+    // one's CP949 form, read back from the file: the text's own title is shown and set.
+    if (title == titleCaption() && title == windowTitle() && cp949::fieldBytes(record_.title) == bytes)
+        return false;
+    setCaption(title);
+    cp949::copyToField(record_.title, bytes);
+    setWindowTitle(title);
     return true;
 }
 

@@ -304,30 +304,42 @@ class NoteWindowTest : public QObject {
     void title_followsSecondLine_data() {
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("stored"); // the record's title, read back from the file
         const QString hangul40 = QString(40, QChar(0xAC00));
-        QTest::newRow("second line") << "작성일:xx\n장보기 목록"
-                                     << "장보기 목록";
-        QTest::newRow("one line") << "only line"
-                                  << "only line";
-        QTest::newRow("blank second line") << "first\n   "
-                                           << "Orbindo Stikko";
-        QTest::newRow("empty second line") << "first\n\nthird"
-                                           << "Orbindo Stikko";
-        QTest::newRow("40 syllables cut to 15") << "d\n" + hangul40 << QString(15, QChar(0xAC00));
-        QTest::newRow("letter then syllables: 29 bytes")
-            << "d\na" + hangul40 << "a" + QString(14, QChar(0xAC00));
-        QTest::newRow("surrounding blanks trimmed") << "d\n  memo \t"
-                                                    << "memo";
+        auto row = [](const char* name, const QString& body, const QString& title,
+                      const QString& stored = {}) {
+            QTest::newRow(name) << body << title << (stored.isNull() ? title : stored);
+        };
+        row("second line", "작성일:xx\n장보기 목록", "장보기 목록");
+        row("one line", "only line", "only line");
+        row("blank second line", "first\n   ", "Orbindo Stikko");
+        row("empty second line", "first\n\nthird", "Orbindo Stikko");
+        row("40 syllables cut to 15", "d\n" + hangul40, QString(15, QChar(0xAC00)));
+        row("letter then syllables: 29 bytes", "d\na" + hangul40, "a" + QString(14, QChar(0xAC00)));
+        row("surrounding blanks trimmed", "d\n  memo \t", "memo");
+        // Characters without a CP949 form show as they are; the file keeps '?' for them, each
+        // one byte of the 30.
+        row("dash outside CP949", "d\n회의 – 3시", "회의 – 3시", "회의 ? 3시");
+        row("emoji", "d\n🎉 파티 🎉", "🎉 파티 🎉", "? 파티 ?");
+        row("emoji cut as its '?'", "d\n" + QString(14, QChar(0xAC00)) + "x🎉🎉",
+            QString(14, QChar(0xAC00)) + "x🎉", QString(14, QChar(0xAC00)) + "x?");
+        row("emoji alone", "d\n🎉", "🎉", "?");
     }
     void title_followsSecondLine() {
         QFETCH(QString, body);
         QFETCH(QString, title);
+        QFETCH(QString, stored);
         open();
         note->editor()->setPlainText(body);
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
         QVERIFY(fire(note->autosaveTimer())); // the title is written with the body
-        QCOMPARE(cp949::fieldText(f->stored().title), title);
+        QCOMPARE(cp949::fieldText(f->stored().title), stored);
+        // Opened again, the title comes from the text, not from its form in the file.
+        delete note.data();
+        open();
+        QCOMPARE(note->windowTitle(), title);
+        QCOMPARE(cp949::fieldText(f->stored().title), stored);
     }
 
     void title_typingOnLineTwoRetitles_furtherDownDoesNot() {
