@@ -96,7 +96,10 @@ QString titleFromBody(QByteArrayView id) {
         return {};
     QTextDocument document;
     rtf::read(body.rtf, document);
-    const int lines = document.isEmpty() ? 0 : document.blockCount();
+    // Lines as the window counts them: a last empty paragraph after a line break is none.
+    int lines = document.isEmpty() ? 0 : document.blockCount();
+    if (lines > 1 && document.lastBlock().length() <= 1)
+        --lines;
     return NoteTitle(lines, document.firstBlock().text(), document.firstBlock().next().text());
 }
 

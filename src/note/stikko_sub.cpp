@@ -37,6 +37,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 namespace stikko {
@@ -278,6 +279,7 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         reDoc->setGeometry(pnDoc.rect);
         reDoc->setFont(noteFont());
         reDoc->setDocument(body_);
+        reDoc->setTextCursor(bodyCursorAt(startCaret_));
         reDoc->setAcceptRichText(true);
         reDoc->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         reDoc->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -316,7 +318,13 @@ bool TfrmStikko_sub::bodyFits() const {
 }
 
 QTextCursor TfrmStikko_sub::bodyCursor() const {
-    return reDoc ? reDoc->textCursor() : QTextCursor(body_);
+    return reDoc ? reDoc->textCursor() : bodyCursorAt(startCaret_);
+}
+
+QTextCursor TfrmStikko_sub::bodyCursorAt(int position) const {
+    QTextCursor cursor(body_);
+    cursor.setPosition(std::clamp(position, 0, body_->characterCount() - 1));
+    return cursor;
 }
 
 bool TfrmStikko_sub::composing() const {
@@ -485,6 +493,7 @@ void TfrmStikko_sub::applyLinkPicture() {
 }
 
 void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
+    bool newDateLine = false;
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
         rtf::read(body.rtf, *body_);
@@ -500,10 +509,13 @@ void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
         enterReadOnly(noteFiles().bodyPath(noteId(record_)), false);
     } else if (newBody && !readOnly_) {
         addDateLine();
+        newDateLine = true;
     }
     body_->clearUndoRedoStacks();
+    if (!newDateLine)
+        startCaret_ = 0;
     if (reDoc)
-        reDoc->moveCursor(QTextCursor::Start);
+        reDoc->setTextCursor(bodyCursorAt(startCaret_));
 }
 
 void TfrmStikko_sub::applySettings() {
@@ -536,7 +548,11 @@ void TfrmStikko_sub::addDateLine() {
     cursor.movePosition(QTextCursor::End);
     loadingBody_ = true;
     cursor.insertText(QStringLiteral("작성일:") + stamp);
+    // The caret waits on the line below, so what the user types at once is the second line,
+    // which the title follows; the date line stays the first.
+    cursor.insertBlock();
     loadingBody_ = false;
+    startCaret_ = cursor.position();
     // A new body is a change: it is saved like typing, a moment later, and gives the title.
     modified_ = true;
     scheduleAutosave();
@@ -611,7 +627,11 @@ void TfrmStikko_sub::setCaption(const QString& text) {
 }
 
 int TfrmStikko_sub::lineCount() const {
-    return body_->isEmpty() ? 0 : body_->blockCount();
+    if (body_->isEmpty())
+        return 0;
+    // A body that ends in a line break has no line after it yet (see NoteTitle).
+    const int blocks = body_->blockCount();
+    return blocks > 1 && body_->lastBlock().length() <= 1 ? blocks - 1 : blocks;
 }
 
 QString TfrmStikko_sub::lineText(int line) const {

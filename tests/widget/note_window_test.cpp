@@ -283,7 +283,8 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->pos(), QPoint(1280 - 300, 770 - 200));
         QCOMPARE(note->record().scr_width, 275);
         QCOMPARE(note->record().titlebk_color, 5467961);
-        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        // The date line, and the caret on the line below it.
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03\n"));
         QVERIFY(note->isModified()); // the date line is a change: the body file comes
                                      // at close
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
@@ -291,14 +292,23 @@ class NoteWindowTest : public QObject {
         QVERIFY(QFileInfo::exists(f->iniPath()));
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        // What is typed at once is the second line, and the title.
+        QTest::keyClicks(note->editor(), QStringLiteral("typed right away"));
+        QCOMPARE(note->editor()->toPlainText(),
+                 QStringLiteral("작성일:04/02/01 오전 09:05:03\ntyped right away"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("typed right away"));
 
         // An afternoon date uses the other designator and a two-digit 12-hour
-        // clock.
+        // clock. Left as it is, a new note keeps the date line as its title when it comes back.
         delete note.data();
         const char other[] = "20040201_150405_00";
         f->env.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
         open(other);
-        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05\n"));
+        delete note.data();
+        open(other);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05\n"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
     }
 
     void title_followsSecondLine_data() {
@@ -314,6 +324,7 @@ class NoteWindowTest : public QObject {
         row("one line", "only line", "only line");
         row("blank second line", "first\n   ", "Orbindo Stikko");
         row("empty second line", "first\n\nthird", "Orbindo Stikko");
+        row("a line break at the end begins no line", "first\n", "first");
         row("40 syllables cut to 15", "d\n" + hangul40, QString(15, QChar(0xAC00)));
         row("letter then syllables: 29 bytes", "d\na" + hangul40, "a" + QString(14, QChar(0xAC00)));
         row("surrounding blanks trimmed", "d\n  memo \t", "memo");
@@ -344,7 +355,7 @@ class NoteWindowTest : public QObject {
 
     void title_typingOnLineTwoRetitles_furtherDownDoesNot() {
         open();
-        typeAtEnd(QStringLiteral("\n장보기"));
+        typeAtEnd(QStringLiteral("장보기")); // on the new note's empty second line
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         const QByteArray before = readAll(f->iniPath());
         QVERIFY(fire(note->autosaveTimer())); // with the body, not at every key
