@@ -89,9 +89,7 @@ QString pdfText(const QString& pdf) {
                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     if (!process.waitForFinished(30000))
         return {};
-    // The Korean fonts' blank glyph also serves control characters, and the PDF's glyph-to-text
-    // map names the first of them: read it as the blank it is.
-    return QString::fromUtf8(process.readAllStandardOutput()).replace(QChar(1), QChar(u' '));
+    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // A body of `count` numbered lines.
@@ -197,7 +195,9 @@ class PrintTest : public QObject {
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("note.pdf"));
         QTextDocument body;
+        body.setDefaultFont(QFont(QStringLiteral("NanumGothic"), 10));
         fillLines(body, 300);
+        QTextCursor(&body).insertText(QStringLiteral("typed right away 작성일:26/12/07 오후 11:26:48\n"));
         QPrinter printer(QPrinter::HighResolution);
         SetUpReportPrinter(printer);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -209,8 +209,12 @@ class PrintTest : public QObject {
                  QStringLiteral("2026-12-07 오후 3:04:05"));
         QVERIFY(PrintReport(printer, {QStringLiteral("장보기 목록"), date, &body}));
 
+        // The text keeps its spaces (the Korean fonts' blank glyph also serves the control
+        // characters, which the PDF writer would name for it).
         const QString text = pdfText(pdf);
         QVERIFY2(text.contains(QStringLiteral("장보기 목록")), qPrintable(text.left(200)));
+        QVERIFY2(text.contains(QStringLiteral("typed right away 작성일:26/12/07 오후 11:26:48")), qPrintable(text.left(300)));
+        QVERIFY(!text.contains(QChar(1)));
         QVERIFY(text.contains(date));
         QVERIFY(text.contains(QStringLiteral("line 001 본문")));
         QVERIFY(!text.contains(QStringLiteral("line 300")));
