@@ -298,8 +298,15 @@ void TfrmStikko_print::Preview(QWidget* parent) {
     QPointer<QPrintPreviewDialog> dialog = new QPrintPreviewDialog(&printer, parent);
     dialog->setWindowTitle(QStringLiteral("Stikko Print"));
     dialog->setWindowState(Qt::WindowNoState);
-    connect(dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { PrintReport(*target, page()); });
+    connect(dialog, &QPrintPreviewDialog::paintRequested, this, [this, dialog](QPrinter* target) {
+        if (PrintReport(*target, page()))
+            return;
+        // Told as the print command tells what stops it.
+        const QString where = target->outputFormat() == QPrinter::PdfFormat
+                                  ? QDir::toNativeSeparators(target->outputFileName())
+                                  : target->printerName();
+        dialogs().showError(dialog, QStringLiteral("인쇄하지 못했습니다.\n%1").arg(where));
+    });
     dialog->exec();
     delete dialog.data(); // gone already when its parent went during the preview
 }

@@ -5,6 +5,7 @@
 #include "platform/appenv.h"
 #include "support/testenv.h"
 
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintPreviewDialog>
@@ -261,6 +262,30 @@ class PrintTest : public QObject {
         QVERIFY(seen);
         QCOMPARE(frmStikko_print, nullptr);
         QVERIFY(env_->dialogs.errors.isEmpty());
+    }
+
+    // A printer that fails while the preview prints is told, as the print command tells its
+    // own failures.
+    void printerFailingInThePreview_isTold() {
+        storeBody("plain body");
+        QWidget owner;
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("no such folder/note.pdf"));
+        QTimer::singleShot(0, [&] {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            QVERIFY(env_->dialogs.errors.isEmpty()); // the preview's own pages were drawn
+            QPrinter* printer = preview->printer();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            emit preview->paintRequested(printer);
+            preview->reject();
+        });
+        QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), kId));
+        QCOMPARE(env_->dialogs.errors.size(), 1);
+        QVERIFY2(env_->dialogs.errors[0].contains(QStringLiteral("no such folder")),
+                 qPrintable(env_->dialogs.errors[0]));
+        QVERIFY(!QFileInfo::exists(pdf));
     }
 
     void unreadableBodyIsReportedOnceAndLeavesNoForm() {
