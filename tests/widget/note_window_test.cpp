@@ -251,6 +251,46 @@ class NoteWindowTest : public QObject {
         QVERIFY(colors::fromQColor(note->grab().toImage().pixelColor(1, 1)) != NewColor(base, 60));
     }
 
+    // A button held down with the left button looks pressed until the button comes up, also
+    // with the pointer gone from it, and released elsewhere it does nothing. The other mouse
+    // buttons do not press it.
+    void toolbarButton_pressedLookHeldWhileHeld() {
+        open();
+        note->show();
+        NoteToolbar* bar = note->toolbar();
+        QSignalSpy triggered(bar, &NoteToolbar::triggered);
+        const QRect copy = toolRect(note, "sbCopy");
+        const QPoint away(toolRect(note, "sbPaste").right() + 4, copy.center().y()); // between buttons
+        QVERIFY(bar->controlAt(away) < 0);
+        const auto look = [&] { return bar->grab(copy).toImage(); };
+        const QImage rest = look();
+        QTest::mouseMove(bar, copy.center() - QPoint(1, 0)); // the first move enters the bar
+        QTest::mouseMove(bar, copy.center());
+        QCOMPARE(bar->hotControl(), bar->controlAt(copy.center()));
+        const QImage hot = look();
+        QVERIFY(hot != rest);
+        QTest::mousePress(bar, Qt::RightButton, {}, copy.center());
+        QCOMPARE(look(), hot);
+        QTest::mouseRelease(bar, Qt::RightButton, {}, copy.center());
+        QTest::mousePress(bar, Qt::LeftButton, {}, copy.center());
+        const QImage pressed = look();
+        QVERIFY(pressed != hot);
+        QTest::mouseMove(bar, away);
+        const QImage heldAway = look();
+        QVERIFY(heldAway != rest && heldAway != hot);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, away);
+        QCOMPARE(look(), rest);
+        QCOMPARE(triggered.size(), 0);
+        // The style off: the same in the program's own look.
+        note->xpStyle()->SetActive(false);
+        const QImage plainRest = look();
+        QTest::mousePress(bar, Qt::LeftButton, {}, copy.center());
+        QTest::mouseMove(bar, away);
+        QVERIFY(look() != plainRest);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, away);
+        QCOMPARE(look(), plainRest);
+    }
+
     void menus_haveCaptionsShortcutsAndOrder() {
         open();
         auto describe = [](QMenu* menu) {
