@@ -193,9 +193,10 @@ TfrmStikko_config::TfrmStikko_config(QWidget* owner) : QDialog(owner) {
     initDialogResources();
     setObjectName(QStringLiteral("frmStikko_config"));
     setWindowTitle(QStringLiteral("Orbindo Stikko  환경설정"));
-    // A fixed frame with the system menu and the minimise button (and the close box).
+    // A fixed frame with the system menu and the minimise button (and the close box), above
+    // the notes (keepAboveNotes).
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setFixedSize(502, 388);
     setFont(fonts::fixedPitch(12));
 

@@ -298,6 +298,7 @@ void TfrmStikko_print::Preview(QWidget* parent) {
     QPointer<QPrintPreviewDialog> dialog = new QPrintPreviewDialog(&printer, parent);
     dialog->setWindowTitle(QStringLiteral("Stikko Print"));
     dialog->setWindowState(Qt::WindowNoState);
+    keepAboveNotes(dialog);
     connect(dialog, &QPrintPreviewDialog::paintRequested, this, [this, dialog](QPrinter* target) {
         if (PrintReport(*target, page()))
             return;

@@ -45,7 +45,7 @@ class QuietHost : public NoteHost {
     void noteWindowGone(TfrmStikko_sub*) override {}
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
     void openPrintPreview(TfrmStikko_sub*) override {}
-    void OpenWebAddress(const QString&) override {}
+    void OpenWebAddress(const QString&, QWidget*) override {}
     void reportWriteFailure(const QString&, const QString&) override {}
     void reportReadFailure(const QString&) override {}
     void noteRinging(TfrmStikko_sub*) override {}
