@@ -21,7 +21,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <cstring>
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -130,8 +131,9 @@ void mendRangeLine(char* line, qsizetype length) {
         return; // a run of glyphs for a run of characters
     for (qsizetype i = 2; i < codes.size(); ++i) {
         const auto [at, size] = codes[i];
+        static constexpr std::array<char, 4> kSpace{'0', '0', '2', '0'}; // U+0020, as the map writes it
         if (isBlankStandIn(view.sliced(at, size)))
-            std::memcpy(line + at, "0020", 4);
+            std::copy(kSpace.begin(), kSpace.end(), line + at);
     }
 }
 

@@ -214,7 +214,8 @@ class PrintTest : public QObject {
         // characters, which the PDF writer would name for it).
         const QString text = pdfText(pdf);
         QVERIFY2(text.contains(QStringLiteral("장보기 목록")), qPrintable(text.left(200)));
-        QVERIFY2(text.contains(QStringLiteral("typed right away 작성일:26/12/07 오후 11:26:48")), qPrintable(text.left(300)));
+        QVERIFY2(text.contains(QStringLiteral("typed right away 작성일:26/12/07 오후 11:26:48")),
+                 qPrintable(text.left(300)));
         QVERIFY(!text.contains(QChar(1)));
         QVERIFY(text.contains(date));
         QVERIFY(text.contains(QStringLiteral("line 001 본문")));
