@@ -154,7 +154,8 @@ expect_body() {
     actual="$(text_of "$id" | tr '\n' '|')"
     [[ "$actual" == "$expected" ]] || e2e_fail "note $id holds '$actual', expected '$expected'"
 }
-expect_body $A "DATE|한글 메모|자차|"
-expect_body $B "DATE|가나 다라|마바|사아|한글|"
+# Below each date line, the empty line the new note's caret waited on (typing went on new lines).
+expect_body $A "DATE||한글 메모|자차|"
+expect_body $B "DATE||가나 다라|마바|사아|한글|"
 [[ "$(e2e_ini_value "$E2E_DATA/$A.ini" isshow)" -eq 0 ]] || e2e_fail "note A was not hidden"
 e2e_log "ok"
