@@ -664,6 +664,17 @@ class NoteWindowTest : public QObject {
         commit(&elsewhere, QStringLiteral("다"));
         QVERIFY(elsewhere.text().isEmpty());
         QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자자다")));
+
+        // A click elsewhere in the text, with an input method that does not commit when asked
+        // (none here does): the syllable stays where it was typed, the caret goes to the click.
+        compose(QStringLiteral("모"));
+        QTest::mouseClick(note->editor()->viewport(), Qt::LeftButton, {}, QPoint(2, 4));
+        QVERIFY(note->editor()->preeditText().isEmpty());
+        QCOMPARE(note->editor()->textCursor().position(), 0);
+        QVERIFY(note->saveBody());
+        const QString saved = bodyText(f->rtfPath(other));
+        QVERIFY2(saved.endsWith(QStringLiteral("글자자다모")) && saved.count(QStringLiteral("모")) == 1,
+                 qPrintable(saved));
     }
 
     // A write that fails is told once, marked in the title bar and retried until it succeeds;
