@@ -43,10 +43,11 @@ check_files() {
     leftovers=$((leftovers + $(find "$E2E_DATA" -maxdepth 1 -name '.*.stikko-*.tmp' | wc -l)))
 }
 
-# Kill 0: as the program renames its first temporary file into place during start-up.
+# Kill 0: as the program renames its first temporary file into place during start-up (the
+# second rename: the first puts its instance socket in place), which leaves that temporary.
 {
     if strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
-        -e inject=rename,renameat,renameat2:signal=KILL:when=1 "$E2E_PROG/stikko" >>"$E2E_TMP/stikko.log" 2>&1; then
+        -e inject=rename,renameat,renameat2:signal=KILL:when=2 "$E2E_PROG/stikko" >>"$E2E_TMP/stikko.log" 2>&1; then
         e2e_log "strace ran the program to its end: no kill at the rename"
     fi
 } 2>/dev/null
