@@ -146,6 +146,7 @@ class AtomicFileTest : public QObject {
     void leftoverTemporaries_onlyTheWritersOwnAreRemoved() {
         QTemporaryDir dir;
         std::vector<AtomicWrite> files;
+        files.reserve(201);
         for (int i = 0; i < 200; ++i)
             files.push_back(
                 {dir.filePath(QStringLiteral("n%1.%2").arg(i).arg(i % 2 ? "ini" : "rtf")), "new"});
