@@ -166,6 +166,15 @@ QKeyCombination combinationOf(const QKeyEvent* event) {
     // The keypad flag does not make a different command.
     return QKeyCombination(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key()));
 }
+
+// Redo: Ctrl+Y as on Windows, Ctrl+Shift+Z as on this desktop, whichever key scheme the
+// platform follows (the X11 scheme knows only the second).
+bool isRedoKey(const QKeyEvent* event) {
+    const QKeyCombination key = combinationOf(event);
+    return key == QKeyCombination(Qt::ControlModifier, Qt::Key_Y) ||
+           key == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+}
+
 } // namespace
 
 bool NoteEditor::isCommandKey(const QKeyEvent* event) const {
@@ -176,7 +185,8 @@ bool NoteEditor::isCommandKey(const QKeyEvent* event) const {
 bool NoteEditor::event(QEvent* event) {
     // Claiming the key at the override stage keeps application shortcuts and the editor's
     // own bindings (copy, paste, ...) from taking it first; the press then comes here.
-    if (event->type() == QEvent::ShortcutOverride && isCommandKey(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        (isCommandKey(static_cast<QKeyEvent*>(event)) || isRedoKey(static_cast<QKeyEvent*>(event)))) {
         event->accept();
         return true;
     }
@@ -187,6 +197,11 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
     if (isCommandKey(event)) {
         event->accept();
         emit commandKey(combinationOf(event));
+        return;
+    }
+    if (isRedoKey(event) && !isReadOnly()) {
+        event->accept();
+        redo();
         return;
     }
     QTextEdit::keyPressEvent(event);

@@ -203,6 +203,44 @@ class NoteEditingTest : public QObject {
         QVERIFY(formatAt(doc, 5).fontPointSize() != 20.0);
     }
 
+    // The dialog opens on the face that shows the text (the dialog lists installed faces, and
+    // 굴림 is shown through its stand-in); confirmed unchanged, it leaves the family the file
+    // names and the size it gives, and so does the colour command.
+    void fontDialog_unchanged_keepsTheFilesFamilyAndSize() {
+        QVERIFY(f->env.writeFile(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId)),
+                                 "{\\rtf1\\ansi\\ansicpg949\\deff0{\\fonttbl{\\f0\\fnil\\fcharset129 "
+                                 "\\'b1\\'bc\\'b8\\'b2;}}\\f0\\fs21 first line\\par}"));
+        TfrmStikko_sub* note = open(kId);
+        select(note, 0, 5);
+        f->env.dialogs.font.reset();
+        note->run(NoteCommand::Font);
+        const QFont shown = f->env.dialogs.fontShown;
+        QCOMPARE(shown.family(), QStringLiteral("NanumGothic"));
+        QCOMPARE(shown.pointSizeF(), 10.5);
+        // Confirmed as the dialog gives it back: its family, in whole points.
+        QFont same(shown.family());
+        same.setPointSize(11);
+        f->env.dialogs.font = same;
+        note->run(NoteCommand::Font);
+        f->env.dialogs.color = QColor(0, 0, 255);
+        note->run(NoteCommand::TextColor);
+        QTextDocument* doc = note->editor()->document();
+        QCOMPARE(formatAt(doc, 1).foreground().color(), QColor(0, 0, 255));
+        QVERIFY(note->saveBody());
+        const QByteArray rtf = readAll(f->rtfPath());
+        QVERIFY2(rtf.contains("\\'b1\\'bc\\'b8\\'b2;") && !rtf.contains("Nanum") && !rtf.contains("Sans"),
+                 rtf.constData());
+        QVERIFY2(rtf.contains("\\fs21") && !rtf.contains("\\fs22"), rtf.constData());
+
+        // A change made in the dialog is applied, and only that.
+        QFont bigger = same;
+        bigger.setPointSize(14);
+        f->env.dialogs.font = bigger;
+        note->run(NoteCommand::Font);
+        QCOMPARE(formatAt(doc, 1).fontPointSize(), 14.0);
+        QCOMPARE(formatAt(doc, 1).fontFamilies().toStringList().value(0), QStringLiteral("굴림"));
+    }
+
     void colourDialog_appliesColourOnly_cancelLeavesFocus() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("abcdef"));
         select(note, 0, 3);
@@ -284,13 +322,21 @@ class NoteEditingTest : public QObject {
         QVERIFY(!appShortcutFired);
     }
 
-    void undo_revertsLastEdit() {
+    // Undo from the tool bar; redo from the keys of both desktops' habits.
+    void undo_revertsLastEdit_ctrlYAndCtrlShiftZRedo() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("keep"));
+        QVERIFY(focusEditor(note));
         note->editor()->document()->clearUndoRedoStacks();
-        note->editor()->moveCursor(QTextCursor::End);
-        note->editor()->insertPlainText(QStringLiteral(" extra"));
+        NoteFixture::typeAtEnd(note, QStringLiteral(" one"));
         clickTool(note, "sbUndo");
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
+        QTest::keyClick(note->editor(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep one"));
+        QTest::keyClick(note->editor(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
+        QTest::keyClick(note->editor(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep one"));
+        QVERIFY(note->isModified());
     }
 
     void clipboard_keepsFormattingBetweenNotes_andTalksToOtherPrograms() {

@@ -769,18 +769,26 @@ class StikkoMainTest : public QObject {
         cp949::copyToField(dm->defaults.left_homepage, QStringView(u"www.example.org/메모"));
         form->nnHomepageClick();
         // Only web addresses go to the desktop; files and other schemes never start anything.
-        form->OpenWebAddress(QStringLiteral("file:///bin/sh"));
-        form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"));
-        form->OpenWebAddress(QStringLiteral("javascript:alert(1)"));
-        form->OpenWebAddress(QStringLiteral("   "));
+        form->OpenWebAddress(QStringLiteral("file:///bin/sh"), nullptr);
+        form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"), nullptr);
+        form->OpenWebAddress(QStringLiteral("javascript:alert(1)"), nullptr);
+        form->OpenWebAddress(QStringLiteral("   "), nullptr);
         QCOMPARE(env_->dialogs.errors.size(), 4); // each refused with a message
         QVERIFY(env_->dialogs.errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
+        // Refused for a note's link picture, the message is the note's: it opens over it.
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("javascript:alert(2)"));
+        form->rxTrayClick();
+        TfrmStikko_sub* note = form->noteList.last();
+        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Zem, Qt::LeftButton);
+        QCOMPARE(env_->dialogs.errors.size(), 5);
+        QCOMPARE(env_->dialogs.shownOver.last(), note);
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("abcd"));
         // Web and mail addresses open.
         QDesktopServices::setUrlHandler(QStringLiteral("ftp"), &catcher, "open");
         QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
-        form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"));
-        form->OpenWebAddress(QStringLiteral("mailto:me@example.org"));
-        QCOMPARE(env_->dialogs.errors.size(), 4);
+        form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"), nullptr);
+        form->OpenWebAddress(QStringLiteral("mailto:me@example.org"), nullptr);
+        QCOMPARE(env_->dialogs.errors.size(), 5);
 
         for (const char* scheme : {"http", "https", "ftp", "mailto"})
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
