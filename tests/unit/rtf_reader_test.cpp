@@ -116,10 +116,10 @@ void RtfReaderTest::richEditFile_loadsKoreanTextAndFormatting() {
 void RtfReaderTest::wordProcessorFile_listsFieldsAndDestinations() {
     QTextDocument document;
     rtf::read(fixture("wordprocessor_lists.rtf"), document);
-    // No header, info, style sheet, field instruction, picture or unknown destination text;
-    // a numbered item keeps its number as text because only bullets become lists.
+    // No header, info, style sheet, field instruction, broken picture or unknown destination
+    // text; numbered items show their numbers as list items, not as text.
     QCOMPARE(document.toPlainText(),
-             u"목록:\n한국어\n글머리\n1.\t번호\n링크 end\n\ndataafter\n가나mark\n1)\tnumbered"_qs);
+             u"목록:\n한국어\n글머리\n번호\n링크 end\n\ndataafter\n가나mark\nnumbered"_qs);
     QCOMPARE(family(formatAt(document, 0, 0)), u"굴림체"_qs); // {\*\falt} is not part of the name
     QCOMPARE(document.findBlockByNumber(0).blockFormat().alignment() & Qt::AlignHorizontal_Mask,
              Qt::AlignJustify);
@@ -127,11 +127,18 @@ void RtfReaderTest::wordProcessorFile_listsFieldsAndDestinations() {
     QVERIFY(first.textList());
     QCOMPARE(document.findBlockByNumber(2).textList(), first.textList());
     QCOMPARE(first.blockFormat().leftMargin(), 400 / 15.0); // \li800 less the \fi-400 hang
-    QVERIFY(!document.findBlockByNumber(3).textList());
-    QVERIFY(!document.findBlockByNumber(8).textList());
+    // The list table's numbered list ("1.") and the old numbering words' ("1)").
+    const QTextList* numbered = document.findBlockByNumber(3).textList();
+    QVERIFY(numbered && numbered != first.textList());
+    QCOMPARE(numbered->itemText(document.findBlockByNumber(3)), u"1."_qs);
+    const QTextList* old = document.findBlockByNumber(8).textList();
+    QVERIFY(old && old != numbered);
+    QCOMPARE(old->itemText(document.findBlockByNumber(8)), u"1)"_qs);
     const QTextCharFormat link = formatAt(document, 4, 0);
     QVERIFY(link.fontUnderline());
     QCOMPARE(link.foreground().color(), QColor(255, 0, 0));
+    QCOMPARE(link.anchorHref(), u"http://example.com/"_qs);
+    QVERIFY(!formatAt(document, 4, 3).isAnchor());
     QCOMPARE(formatAt(document, 7, 2).background().color(), QColor(255, 255, 0));
 }
 
@@ -207,7 +214,7 @@ void RtfReaderTest::brokenInput_recoversText_data() {
     QTest::addRow("20-digit numbers")
         << QByteArray("{\\rtf1\\fs99999999999999999999 a\\li-99999999999999999999 b\\f99999999999999999999 "
                       "c\\u99999999999999999999 d\\bin99999999999999999999 xyz}")
-        << u"abc\uFFFD"_qs;
+        << u"abc\uFFFDxyz"_qs; // a \bin longer than the input is no binary data
     QTest::addRow("unknown words and destinations")
         << QByteArray("{\\rtf1 \\foo a\\bar123 b{\\*\\baz hidden}c\\qwertyuiopasdfghjklzxcvbnmqwertyuiop d}")
         << u"abcd"_qs;

@@ -76,7 +76,9 @@ void RtfWriterTest::korean_writtenAsCodePage949Pairs_othersAsUnicode() {
     // 가 = B0A1; 똠 is in the extended range (8C63); é and the emoji have no CP949 form.
     QVERIFY2(saved.contains("\\'b0\\'a1 \\'8c\\'63 a\\\\\\{b\\}; caf\\u233?"), saved.constData());
     QVERIFY2(saved.contains("\\u-10179?\\u-8704?\\tab\\'a2\\'e6\\par"), saved.constData());
-    QVERIFY(saved.contains("\\viewkind4\\uc1\\pard\\f0\\fs18"));
+    // Korean is the text's language; the note's font serves every kind of character.
+    QVERIFY(
+        saved.contains("\\viewkind4\\uc1\\lang1042\\langfe1042\\pard\\hich\\af0\\dbch\\af0\\loch\\f0\\fs18"));
 }
 
 void RtfWriterTest::fontTable_namesDocumentFamilies_notSubstitutes() {
@@ -93,7 +95,7 @@ void RtfWriterTest::fontTable_namesDocumentFamilies_notSubstitutes() {
                             "{\\f1\\fnil\\fcharset129 \\'b1\\'bc\\'b8\\'b2;}}"),
              saved.constData());
     QVERIFY(!saved.contains("Nanum"));
-    QVERIFY(saved.contains("one \\f1\\fs28 two\\par"));
+    QVERIFY(saved.contains("one \\hich\\af1\\dbch\\af1\\loch\\f1\\fs28 two\\par"));
 }
 
 void RtfWriterTest::bullets_writtenInRichEditForm() {
@@ -110,13 +112,13 @@ void RtfWriterTest::bullets_writtenInRichEditForm() {
     cursor.insertText(QStringLiteral("after"));
     const QByteArray saved = rtf::write(document);
     QVERIFY2(saved.contains("{\\f1\\fnil\\fcharset2 Symbol;}"), saved.constData());
-    QVERIFY2(
-        saved.contains("plain\\par\r\n"
-                       "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}"
-                       "\\fi-200\\li200 first\\par\r\n"
-                       "{\\pntext\\f1\\'B7\\tab}second\\par\r\n"
-                       "\\pard after\\par\r\n}"),
-        saved.constData());
+    QVERIFY2(saved.contains(
+                 "plain\\par\r\n"
+                 "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\u8226\\'B7}}"
+                 "\\fi-200\\li200 first\\par\r\n"
+                 "{\\pntext\\f1\\'B7\\tab}second\\par\r\n"
+                 "\\pard after\\par\r\n}"),
+             saved.constData());
 }
 
 void RtfWriterTest::trailingEmptyLines_arePreserved() {
