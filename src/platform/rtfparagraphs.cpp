@@ -169,13 +169,17 @@ bool sameNumbers(const QTextList* list, const QTextListFormat& format) {
 qint64 listKey(int ls, int level) {
     return qint64(ls) << 4 | level;
 }
+// What tells lists numbered by \pn apart: the style and the text around the numbers.
+QString lookOf(const QTextListFormat& f) {
+    return QString::number(f.style()) + u'\x1f' + f.numberPrefix() + u'\x1f' + f.numberSuffix();
+}
 } // namespace
 
 bool Reader::placeNumbered(const ListInfo& info, OpenList** open) {
     // The document model numbers every list from 1. An item joins the list it continues:
-    // the same list and level of the list table, or (\pn) the numbered paragraphs just
-    // before it, or the last such list when its number says it resumes it. A list that would
-    // start elsewhere than at 1 keeps its numbers as text.
+    // the same list and level of the list table, or (\pn) the numbered paragraph just before
+    // it, or the last list numbered alike when its number says it resumes that one. A list
+    // that would start elsewhere than at 1 keeps its numbers as text.
     if (info.ls > 0) {
         for (int level = info.level + 1; level < 9; ++level)
             tableLists_.remove(listKey(info.ls, level)); // deeper levels count anew after it
@@ -188,13 +192,14 @@ bool Reader::placeNumbered(const ListInfo& info, OpenList** open) {
         *open = &slot;
         return info.start == 1;
     }
-    if (pnList_.list && sameNumbers(pnList_.list, info.format) &&
-        (pnListContinues_ || pnList_.items == info.start - 1)) {
-        *open = &pnList_;
+    const QString look = lookOf(info.format);
+    OpenList& slot = pnLists_[look];
+    if (slot.list && (pnLast_ == look || slot.items == info.start - 1)) {
+        *open = &slot;
         return true;
     }
-    pnList_ = OpenList{};
-    *open = &pnList_;
+    slot = OpenList{};
+    *open = &slot;
     return info.start == 1;
 }
 
@@ -223,7 +228,7 @@ void Reader::endParagraph() {
         }
         ++open->items;
     }
-    pnListContinues_ = info.kind == Numbering::Number && info.ls == 0;
+    pnLast_ = info.kind == Numbering::Number && info.ls == 0 ? lookOf(info.format) : QString();
     bodyRuns_.clear();
     pnRuns_.clear();
     pictures_.clear();

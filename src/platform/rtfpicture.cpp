@@ -463,10 +463,12 @@ QTextImageFormat pictureFormat(const Picture& picture, QTextDocument& document) 
     static std::atomic<quint64> count{0};
     const QString name = QStringLiteral("stikko-picture:%1").arg(++count);
     document.addResource(QTextDocument::ImageResource, QUrl(name), picture.shown);
+    // The size in whole twips, as the file keeps it: what is shown is what is read back.
+    const auto inTwips = [](double px) { return std::max(1.0, std::round(px * 15)) / 15; };
     QTextImageFormat format;
     format.setName(name);
-    format.setWidth(picture.size.width());
-    format.setHeight(picture.size.height());
+    format.setWidth(inTwips(picture.size.width()));
+    format.setHeight(inTwips(picture.size.height()));
     format.setProperty(kStoredKind, picture.stored.kind);
     format.setProperty(kStoredExtra, blobValue(picture.stored.extra));
     format.setProperty(kStoredData, picture.stored.data);

@@ -427,8 +427,8 @@ class Reader {
     int blocks_ = 0;
     QTextList* list_ = nullptr;          // the bullet list the previous paragraph was in
     QHash<qint64, OpenList> tableLists_; // by list and level
-    OpenList pnList_;                    // the last list numbered by \pn
-    bool pnListContinues_ = false;       // the previous paragraph was in it
+    QHash<QString, OpenList> pnLists_;   // the last list numbered by \pn, by its numbers' look
+    QString pnLast_;                     // the look of the previous paragraph's \pn list, if any
     std::unordered_map<CharProps, QTextCharFormat, CharPropsHash> formats_;
 };
 

@@ -58,6 +58,22 @@ struct Para {
     }
 };
 
+// The list table's number format of a number style.
+int levelFormat(QTextListFormat::Style style) {
+    switch (style) {
+    case QTextListFormat::ListUpperRoman:
+        return 1;
+    case QTextListFormat::ListLowerRoman:
+        return 2;
+    case QTextListFormat::ListUpperAlpha:
+        return 3;
+    case QTextListFormat::ListLowerAlpha:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
 // The \pn word of a number style.
 const char* numberWord(QTextListFormat::Style style) {
     switch (style) {
@@ -171,6 +187,11 @@ class Writer {
     QHash<QString, int> fontIndex_;
     int symbolFont_ = -1;
     std::vector<QRgb> colours_;
+    // The lists of the list table (1, 2, ...) in the order they first appear: each numbered
+    // list, and one for all bullets (null).
+    std::vector<const QTextList*> lists_;
+    QHash<const QTextList*, int> listIndex_;
+    int tableList(const QTextList* list);
     QHash<QRgb, int> colourIndex_;
     QHash<int, Props> propsCache_;
 
@@ -408,6 +429,16 @@ bool Writer::text(QStringView text, const Props* props, QByteArray& out, bool fo
 // properties change, its numbering. The bullet's own text is the Symbol font's bullet byte as
 // the rich-edit control writes it, preceded by the bullet in Unicode for readers that take the
 // text of \pntxtb in the document's code page (which has no such single byte).
+int Writer::tableList(const QTextList* list) {
+    int index = listIndex_.value(list, -1);
+    if (index < 0) {
+        index = static_cast<int>(lists_.size());
+        lists_.push_back(list);
+        listIndex_.insert(list, index);
+    }
+    return index + 1;
+}
+
 void Writer::numbering(const Para& para, const QTextBlock& block, bool changed) {
     if (para.bullet) {
         if (symbolFont_ < 0)
@@ -419,12 +450,18 @@ void Writer::numbering(const Para& para, const QTextBlock& block, bool changed) 
             raw("{\\*\\pn\\pnlvlblt\\pnf");
             body_ += QByteArray::number(symbolFont_);
             raw("\\pnindent0{\\pntxtb\\u8226\\'B7}}");
+            word("ls", tableList(nullptr));
+            word("ilvl", 0);
         }
         return;
     }
     if (!para.numbered)
         return;
-    const int font = propsOf(block.charFormat(), block.charFormatIndex()).font;
+    // The number in the font its paragraph begins with (the caret's, when it is empty).
+    const QTextBlock::iterator first = block.begin();
+    const int font = !first.atEnd() && first.fragment().isValid()
+                         ? propsOf(first.fragment().charFormat(), first.fragment().charFormatIndex()).font
+                         : propsOf(block.charFormat(), block.charFormatIndex()).font;
     raw("{\\pntext");
     word("f", font);
     text(para.label, nullptr, body_);
@@ -432,7 +469,8 @@ void Writer::numbering(const Para& para, const QTextBlock& block, bool changed) 
     raw("}");
     if (changed) {
         // The number the paragraph starts with: a list that goes on after other paragraphs
-        // says where it goes on.
+        // says where it goes on. Word processors take the list of the list table instead
+        // (\ls, a word the control skips), which also tells two lists apart.
         raw("{\\*\\pn");
         word("pnlvlbody");
         word("pnf", font);
@@ -452,6 +490,8 @@ void Writer::numbering(const Para& para, const QTextBlock& block, bool changed) 
             raw("}");
         }
         raw("}");
+        word("ls", tableList(para.numbered));
+        word("ilvl", 0);
     }
 }
 
@@ -561,6 +601,7 @@ void Writer::writeParagraph(const QTextBlock& block, const Para& para, bool chan
                 completePicture(*shown);
                 for (const QChar ch : fragment.text()) {
                     if (ch == QChar::ObjectReplacementCharacter) {
+                        switchTo(props); // the picture keeps the properties it stands in
                         picture(*shown);
                         wrote = true;
                     }
@@ -611,6 +652,47 @@ QByteArray Writer::tables() {
         for (const QRgb rgb : colours_) {
             out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) +
                    "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
+        }
+        out += "}\r\n";
+    }
+    if (!lists_.empty()) {
+        // The lists for word processors, in ignorable destinations the control skips: one level
+        // each, a bullet, or a number between the list's texts before and after it.
+        out += "{\\*\\listtable";
+        for (std::size_t i = 0; i < lists_.size(); ++i) {
+            const QByteArray id = QByteArray::number(i + 1);
+            if (!lists_[i]) {
+                out += "{\\list\\listtemplateid" + id +
+                       "{\\listlevel\\levelnfc23\\levelstartat1\\levelfollow0"
+                       "{\\leveltext\\'01\\u8226 ?;}{\\levelnumbers;}\\fi-" +
+                       QByteArray::number(kBulletHang) + "\\li" + QByteArray::number(kBulletHang) +
+                       "}\\listid" + id + "}";
+                continue;
+            }
+            const QTextListFormat format = lists_[i]->format();
+            const QString prefix = format.numberPrefix();
+            const QString suffix = format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
+                                                                                     : QStringLiteral(".");
+            out += "{\\list\\listtemplateid" + id + "{\\listlevel\\levelnfc" +
+                   QByteArray::number(levelFormat(format.style())) +
+                   "\\levelstartat1\\levelfollow0{\\leveltext\\'";
+            const auto byte = [](qsizetype value) {
+                return QByteArray::number(value & 0xFF, 16).rightJustified(2, '0');
+            };
+            out += byte(prefix.size() + 1 + suffix.size());
+            needSpace_ = false;
+            text(prefix, nullptr, out, true);
+            out += "\\'00";
+            needSpace_ = false;
+            text(suffix, nullptr, out, true);
+            out += ";}{\\levelnumbers\\'" + byte(prefix.size() + 1) + ";}\\fi-" +
+                   QByteArray::number(kNumberHang) + "\\li" + QByteArray::number(kNumberHang) + "}\\listid" +
+                   id + "}";
+        }
+        out += "}\r\n{\\*\\listoverridetable";
+        for (std::size_t i = 0; i < lists_.size(); ++i) {
+            const QByteArray id = QByteArray::number(i + 1);
+            out += "{\\listoverride\\listid" + id + "\\listoverridecount0\\ls" + id + "}";
         }
         out += "}\r\n";
     }
