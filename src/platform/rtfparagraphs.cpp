@@ -106,6 +106,13 @@ void Reader::storeRun(std::vector<Run>& runs, QString text, const CharProps& pro
     push(start, view.size(), current);
 }
 
+namespace {
+// The text before or after a list's numbers: one line of plain characters.
+QString numberText(const QString& text) {
+    return sanitized(text).remove(u'\t').remove(QChar::LineSeparator);
+}
+} // namespace
+
 Reader::ListInfo Reader::listInfo(const ParaProps& para) const {
     ListInfo info;
     // A list of the list table, when the paragraph names one that is there.
@@ -143,8 +150,8 @@ Reader::ListInfo Reader::listInfo(const ParaProps& para) const {
             }
             info.kind = level.template_ ? Numbering::Number : Numbering::Other;
             info.format.setStyle(style);
-            info.format.setNumberPrefix(level.prefix);
-            info.format.setNumberSuffix(level.suffix);
+            info.format.setNumberPrefix(numberText(level.prefix));
+            info.format.setNumberSuffix(numberText(level.suffix));
             info.start = level.start;
             return info;
         }
@@ -153,8 +160,8 @@ Reader::ListInfo Reader::listInfo(const ParaProps& para) const {
     info.kind = pn.kind == Numbering::Number && !pn.styleKnown ? Numbering::Other : pn.kind;
     if (info.kind == Numbering::Number) {
         info.format.setStyle(pn.style);
-        info.format.setNumberPrefix(pn.before);
-        info.format.setNumberSuffix(pn.after);
+        info.format.setNumberPrefix(numberText(pn.before));
+        info.format.setNumberSuffix(numberText(pn.after));
         info.start = pn.start;
     }
     return info;

@@ -965,8 +965,20 @@ void Reader::textBytes(const char* p, qsizetype len, bool escaped) {
         break;
     }
     case Dest::LevelText:
-        // Byte values: the template's first byte is its length, and bytes below 9 stand for numbers.
-        levelText(QString::fromLatin1(p, len));
+        // The template's first byte is its length and bytes below 9 stand for the numbers: those
+        // are byte values. The rest is text, in the code page.
+        for (qsizetype k = 0; k < len;) {
+            if (levelText_.isEmpty() || static_cast<unsigned char>(p[k]) < 0x20) {
+                levelText(QString(QChar(static_cast<unsigned char>(p[k]))));
+                ++k;
+                continue;
+            }
+            qsizetype end = k;
+            while (end < len && static_cast<unsigned char>(p[end]) >= 0x20)
+                ++end;
+            levelText(decoders_.decode(codePageOfText(s.chr), QByteArrayView(p + k, end - k)));
+            k = end;
+        }
         break;
     default:
         break;

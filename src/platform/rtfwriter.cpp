@@ -58,6 +58,17 @@ struct Para {
     }
 };
 
+// The text before or after a list's numbers as it can be written: no characters that have no
+// text form here, and as short as readers keep it.
+QString numberText(QString text) {
+    text.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || u == 0x7F || u == 0x2028 || u == 0x2029 || u == 0xFFFC || u == 0xFDD0 ||
+               u == 0xFDD1;
+    });
+    return text.left(16);
+}
+
 // The list table's number format of a number style.
 int levelFormat(QTextListFormat::Style style) {
     switch (style) {
@@ -304,10 +315,11 @@ Para Writer::paraOf(const QTextBlock& block) const {
         if (isNumberStyle(listFormat.style())) {
             p.numbered = list;
             p.style = listFormat.style();
-            p.prefix = listFormat.numberPrefix();
+            p.prefix = numberText(listFormat.numberPrefix());
             // Unset, the suffix the model shows is a full stop.
-            p.suffix = listFormat.hasProperty(QTextFormat::ListNumberSuffix) ? listFormat.numberSuffix()
-                                                                             : QStringLiteral(".");
+            p.suffix =
+                numberText(listFormat.hasProperty(QTextFormat::ListNumberSuffix) ? listFormat.numberSuffix()
+                                                                                 : QStringLiteral("."));
             p.number = list->itemNumber(block) + 1;
             p.label = list->itemText(block);
         } else {
@@ -425,10 +437,7 @@ bool Writer::text(QStringView text, const Props* props, QByteArray& out, bool fo
     return wrote;
 }
 
-// A list paragraph's bullet or number: its text before the paragraph, and where the
-// properties change, its numbering. The bullet's own text is the Symbol font's bullet byte as
-// the rich-edit control writes it, preceded by the bullet in Unicode for readers that take the
-// text of \pntxtb in the document's code page (which has no such single byte).
+// The list table's number of a list (null: the one list of all bullets).
 int Writer::tableList(const QTextList* list) {
     int index = listIndex_.value(list, -1);
     if (index < 0) {
@@ -439,6 +448,11 @@ int Writer::tableList(const QTextList* list) {
     return index + 1;
 }
 
+// A list paragraph's bullet or number: its text before the paragraph, and where the
+// properties change, its numbering, both as the rich-edit control writes them (the bullet is
+// the Symbol font's bullet byte), then the list of the list table for word processors. These
+// take the bullet from the list table: from \pntxtb they would read the byte in the document's
+// code page, which has no such single byte.
 void Writer::numbering(const Para& para, const QTextBlock& block, bool changed) {
     if (para.bullet) {
         if (symbolFont_ < 0)
@@ -449,7 +463,7 @@ void Writer::numbering(const Para& para, const QTextBlock& block, bool changed) 
         if (changed) {
             raw("{\\*\\pn\\pnlvlblt\\pnf");
             body_ += QByteArray::number(symbolFont_);
-            raw("\\pnindent0{\\pntxtb\\u8226\\'B7}}");
+            raw("\\pnindent0{\\pntxtb\\'B7}}");
             word("ls", tableList(nullptr));
             word("ilvl", 0);
         }
@@ -670,9 +684,10 @@ QByteArray Writer::tables() {
                 continue;
             }
             const QTextListFormat format = lists_[i]->format();
-            const QString prefix = format.numberPrefix();
-            const QString suffix = format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
-                                                                                     : QStringLiteral(".");
+            const QString prefix = numberText(format.numberPrefix());
+            const QString suffix =
+                numberText(format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
+                                                                             : QStringLiteral("."));
             out += "{\\list\\listtemplateid" + id + "{\\listlevel\\levelnfc" +
                    QByteArray::number(levelFormat(format.style())) +
                    "\\levelstartat1\\levelfollow0{\\leveltext\\'";
