@@ -623,7 +623,8 @@ int TfrmStikko_sub::lineCount() const {
 }
 
 QString TfrmStikko_sub::lineText(int line) const {
-    return body_->findBlockByNumber(line).text();
+    // The text of the line: a picture in it has none (its object character would become '?').
+    return body_->findBlockByNumber(line).text().remove(QChar::ObjectReplacementCharacter);
 }
 
 bool TfrmStikko_sub::UpdateTitleFromText() {

@@ -393,6 +393,7 @@ class NoteEditingTest : public QObject {
             "{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \"https://example.com/a\"}{\\fldrslt link}}}");
         QGuiApplication::clipboard()->setMimeData(linked);
         a->run(NoteCommand::Paste);
+        QTRY_COMPARE(a->titleCaption(), u"see herelink"_qs); // the pictures are no text of the title
 
         // A click on the link opens its address through the host; a drag over it does not.
         QTextCursor onLink = editor->document()->find(QStringLiteral("link"));
