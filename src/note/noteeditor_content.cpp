@@ -216,12 +216,11 @@ bool NoteEditor::viewportEvent(QEvent* event) {
     return QTextEdit::viewportEvent(event);
 }
 
-void NoteEditor::mousePressEvent(QMouseEvent* event) {
+void NoteEditor::notePressOnLink(const QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     pressedLink_ =
         event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier ? anchorAt(at) : QString();
     pressedAt_ = at;
-    QTextEdit::mousePressEvent(event);
 }
 
 void NoteEditor::mouseMoveEvent(QMouseEvent* event) {

@@ -293,6 +293,7 @@ void NoteEditor::mousePressEvent(QMouseEvent* event) {
     // (fcitx5 does not): the composition then vanished from the screen, and this editor's
     // record of it went to wherever the caret stood next.
     commitComposition();
+    notePressOnLink(event);
     QTextEdit::mousePressEvent(event);
 }
 

@@ -144,7 +144,6 @@ class NoteEditor : public QTextEdit {
     void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     // Clipboard and drops (noteeditor_content.cpp): rich text, pictures and picture files.
@@ -154,6 +153,8 @@ class NoteEditor : public QTextEdit {
 
   private:
     bool isCommandKey(const QKeyEvent* event) const;
+    // Notes the link a left press comes on (noteeditor_content.cpp); its release there opens it.
+    void notePressOnLink(const QMouseEvent* event);
     // Pictures from `source` inserted at the caret: the image it holds, or the picture files
     // it names. False when it holds neither.
     bool insertPictures(const QMimeData* source);
