@@ -11,15 +11,15 @@ namespace stikko::rtf::detail {
 
 namespace {
 
-constexpr std::array<std::int8_t, 256> kHex = [] {
-    std::array<std::int8_t, 256> table{};
+constexpr std::array<std::int16_t, 256> kHex = [] {
+    std::array<std::int16_t, 256> table{};
     for (std::size_t c = 0; c < 256; ++c) {
         if (c >= '0' && c <= '9')
-            table[c] = static_cast<std::int8_t>(c - '0');
+            table[c] = static_cast<std::int16_t>(c - '0');
         else if (c >= 'a' && c <= 'f')
-            table[c] = static_cast<std::int8_t>(c - 'a' + 10);
+            table[c] = static_cast<std::int16_t>(c - 'a' + 10);
         else if (c >= 'A' && c <= 'F')
-            table[c] = static_cast<std::int8_t>(c - 'A' + 10);
+            table[c] = static_cast<std::int16_t>(c - 'A' + 10);
         else if (c == ' ' || c == '\t')
             table[c] = -2; // blanks between the digits
         else

@@ -213,7 +213,7 @@ QSize fitPixels(QSize size, qint64 maxPixels) {
     return QSize(std::max(1, int(size.width() * factor)), std::max(1, int(size.height() * factor)));
 }
 
-QImage shownOf(QImage image) {
+QImage shownOf(const QImage& image) {
     const QSize fit = fitPixels(image.size(), kMaxShownPixels);
     return fit == image.size() ? image : image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
@@ -329,7 +329,7 @@ std::optional<Picture> decodePicture(PictureBlob stored, QSizeF goalTwips) {
     };
     picture.size = QSizeF(side(twips.width()), side(twips.height()));
     picture.drawable = !image.isNull();
-    picture.shown = picture.drawable ? shownOf(std::move(image)) : placeholder(picture.size);
+    picture.shown = picture.drawable ? shownOf(image) : placeholder(picture.size);
     picture.stored = std::move(stored);
     return picture;
 }
