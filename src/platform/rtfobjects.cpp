@@ -212,7 +212,10 @@ void Reader::fieldText(QStringView text) {
 void Reader::fieldResult(State& s) {
     if (s.field < 0 || s.dest != Dest::Body)
         return;
-    const QString address = sanitized(hyperlinkOf(fields_[static_cast<std::size_t>(s.field)]));
+    // An address is one line of printable characters: tabs and breaks in it are no part of it.
+    const QString address = sanitized(hyperlinkOf(fields_[static_cast<std::size_t>(s.field)]))
+                                .remove(u'\t')
+                                .remove(QChar::LineSeparator);
     if (address.isEmpty())
         return;
     links_.push_back(address);

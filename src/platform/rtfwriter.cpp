@@ -514,7 +514,7 @@ void Writer::openLink(const QString& address) {
     link_ = Outside{current_, fontKnown_, sizeKnown_};
     raw("{\\field{\\*\\fldinst HYPERLINK \"");
     QString quoted = address;
-    quoted.replace(u'"', QStringLiteral("%22"));
+    quoted.replace(u'"', QStringLiteral("%22")).remove(u'\t');
     text(quoted, nullptr, body_);
     raw("\"}{\\fldrslt ");
 }
