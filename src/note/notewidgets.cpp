@@ -1,6 +1,5 @@
 #include "note/notewidgets.h"
 
-#include "platform/rtf.h"
 #include "theme/colors.h"
 #include "theme/xpstyle.h"
 
@@ -12,13 +11,11 @@
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextDocumentFragment>
 #include <algorithm>
 
 namespace stikko {
@@ -30,12 +27,6 @@ void paintRaisedEdge(QPainter& p, const QRect& r, const QColor& light) {
     p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
     p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
 }
-
-namespace {
-// RTF on the clipboard, for word processors that prefer it to HTML.
-const QString kRtfMime = QStringLiteral("text/rtf");
-const QString kRtfMimeAlt = QStringLiteral("application/rtf");
-} // namespace
 
 // --- Panel --------------------------------------------------------------------------------
 
@@ -317,6 +308,7 @@ void NoteEditor::mousePressEvent(QMouseEvent* event) {
     // (fcitx5 does not): the composition then vanished from the screen, and this editor's
     // record of it went to wherever the caret stood next.
     commitComposition();
+    notePressOnLink(event);
     QTextEdit::mousePressEvent(event);
 }
 
@@ -329,35 +321,6 @@ void NoteEditor::focusOutEvent(QFocusEvent* event) {
     if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
         reason != Qt::ActiveWindowFocusReason)
         emit focusLost();
-}
-
-QMimeData* NoteEditor::createMimeDataFromSelection() const {
-    QMimeData* mime = QTextEdit::createMimeDataFromSelection();
-    const QTextCursor cursor = textCursor();
-    if (mime && cursor.hasSelection()) {
-        QTextDocument fragment;
-        QTextCursor(&fragment).insertFragment(cursor.selection());
-        const QByteArray rtfBytes = rtf::write(fragment);
-        mime->setData(kRtfMime, rtfBytes);
-        mime->setData(kRtfMimeAlt, rtfBytes);
-    }
-    return mime;
-}
-
-void NoteEditor::insertFromMimeData(const QMimeData* source) {
-    // Rich formats the editor reads itself (its own format, HTML) come first; RTF from a
-    // program that offers nothing richer is read through the note's own RTF reader.
-    const bool hasRtf = source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt);
-    if (hasRtf && !source->hasHtml() && !source->hasFormat(QStringLiteral("application/x-qrichtext"))) {
-        const QByteArray bytes =
-            source->hasFormat(kRtfMime) ? source->data(kRtfMime) : source->data(kRtfMimeAlt);
-        QTextDocument fragment;
-        rtf::read(bytes, fragment);
-        textCursor().insertFragment(QTextDocumentFragment(&fragment));
-        ensureCursorVisible();
-        return;
-    }
-    QTextEdit::insertFromMimeData(source);
 }
 
 NoteBodyView::NoteBodyView(QTextDocument* document, QWidget* parent) : QWidget(parent), document_(document) {

@@ -289,6 +289,11 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         reDoc->setPalette(bodyView_->palette());
         reDoc->setReadOnly(readOnly_);
         connect(reDoc, &NoteEditor::focusLost, this, &TfrmStikko_sub::reDocExit);
+        // A link in the text opens as the note's other addresses do, by the program's rule.
+        connect(reDoc, &NoteEditor::linkActivated, this, [this](const QString& address) {
+            if (host_)
+                host_->OpenWebAddress(address);
+        });
         connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
         connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
         connect(reDoc, &QWidget::customContextMenuRequested, this,
@@ -635,7 +640,8 @@ int TfrmStikko_sub::lineCount() const {
 }
 
 QString TfrmStikko_sub::lineText(int line) const {
-    return body_->findBlockByNumber(line).text();
+    // The text of the line: a picture in it has none (its object character would become '?').
+    return body_->findBlockByNumber(line).text().remove(QChar::ObjectReplacementCharacter);
 }
 
 bool TfrmStikko_sub::UpdateTitleFromText() {

@@ -1,6 +1,6 @@
 // The formatting and editing commands of a note: the style toggles and their indicators, the
-// font and colour dialogs, bullets, undo and the clipboard; and that formatting is a change
-// that is saved and read back.
+// font and colour dialogs, bullets, undo, the clipboard and drops (pictures among them), links;
+// and that formatting is a change that is saved and read back.
 
 #include "support/notefixture.h"
 
@@ -8,11 +8,13 @@
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
+#include "platform/rtfpicture.h"
 #include "store/dm.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
@@ -349,6 +351,7 @@ class NoteEditingTest : public QObject {
         QVERIFY(offered);
         QCOMPARE(offered->text(), QStringLiteral("bold plain"));
         QVERIFY(offered->hasHtml());
+        QVERIFY(offered->formats().contains(u"text/rtf"_qs)); // listed, for other programs to ask for
 
         TfrmStikko_sub* b = open(kOtherId, QString());
         b->editor()->clear();
@@ -382,6 +385,91 @@ class NoteEditingTest : public QObject {
         b->run(NoteCommand::Cut);
         QCOMPARE(b->editor()->toPlainText(), QStringLiteral("text"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("just "));
+    }
+
+    void picturesAndLinks_comeInByPasteAndDrop_openAndSurviveReopen() {
+        TfrmStikko_sub* a = open(kId, QStringLiteral("see here"));
+        NoteEditor* editor = a->editor();
+        const auto solid = [](QColor colour, QSize size) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(colour);
+            return image;
+        };
+        const auto pictures = [](QTextDocument* doc) {
+            QList<QRgb> colours;
+            for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+                for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it)
+                    if (const auto p = rtf::pictureOf(it.fragment().charFormat()); p && p->drawable)
+                        colours << p->shown.pixel(0, 0);
+            return colours;
+        };
+
+        // A copied image (its web address beside it as HTML: the image wins).
+        auto* copied = new QMimeData;
+        copied->setImageData(solid(Qt::red, QSize(30, 20)));
+        copied->setHtml(QStringLiteral("<img src=\"https://example.com/x.png\">"));
+        QGuiApplication::clipboard()->setMimeData(copied);
+        editor->moveCursor(QTextCursor::End);
+        a->run(NoteCommand::Paste);
+        // A picture file dropped from a file manager.
+        const QString bluePath = f->env.folder() + QStringLiteral("blue.png");
+        QVERIFY(solid(Qt::blue, QSize(40, 10)).save(bluePath));
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(bluePath)});
+        dropped.setText(bluePath);
+        const QPoint end = editor->cursorRect().center();
+        QDragEnterEvent enter(end, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor->viewport(), &enter);
+        QDropEvent drop(end, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor->viewport(), &drop);
+        // HTML whose picture is a local file; and RTF with a link from another program.
+        const QString greenPath = f->env.folder() + QStringLiteral("green.png");
+        QVERIFY(solid(Qt::green, QSize(8, 8)).save(greenPath));
+        editor->moveCursor(QTextCursor::End);
+        auto* html = new QMimeData;
+        html->setHtml(QStringLiteral("<img src=\"%1\">").arg(QUrl::fromLocalFile(greenPath).toString()));
+        QGuiApplication::clipboard()->setMimeData(html);
+        a->run(NoteCommand::Paste);
+        QCOMPARE(pictures(editor->document()),
+                 (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0)}));
+        editor->moveCursor(QTextCursor::End);
+        auto* linked = new QMimeData;
+        linked->setData(
+            QStringLiteral("text/rtf"),
+            "{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \"https://example.com/a\"}{\\fldrslt link}}}");
+        QGuiApplication::clipboard()->setMimeData(linked);
+        a->run(NoteCommand::Paste);
+        QTRY_COMPARE(a->titleCaption(), u"see herelink"_qs); // the pictures are no text of the title
+
+        // A click on the link opens its address through the host; a drag over it does not.
+        QTextCursor onLink = editor->document()->find(QStringLiteral("link"));
+        QVERIFY(!onLink.isNull());
+        onLink.setPosition(onLink.selectionStart() + 2);
+        const QPoint linkAt = editor->cursorRect(onLink).center();
+        QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, linkAt);
+        QCOMPARE(f->host.addresses, QStringList{u"https://example.com/a"_qs});
+        QTest::mousePress(editor->viewport(), Qt::LeftButton, {}, linkAt);
+        QTest::mouseRelease(editor->viewport(), Qt::LeftButton, {},
+                            editor->cursorRect().center() + QPoint(0, 40));
+        QCOMPARE(f->host.addresses.size(), 1);
+
+        // Copied to another note, all of it comes along (through the note's own RTF).
+        editor->selectAll();
+        a->run(NoteCommand::Copy);
+        TfrmStikko_sub* b = open(kOtherId, QString());
+        b->editor()->clear();
+        b->run(NoteCommand::Paste);
+        QCOMPARE(pictures(b->editor()->document()).size(), 3);
+        QVERIFY(b->editor()->document()->find(QStringLiteral("link")).charFormat().isAnchor());
+
+        // Saved and read again: the pictures and the link's address.
+        QVERIFY(a->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        TfrmStikko_sub* again = open(kId);
+        QTextDocument* doc = again->editor()->document();
+        QCOMPARE(pictures(doc), (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0)}));
+        QCOMPARE(doc->find(QStringLiteral("link")).charFormat().anchorHref(), u"https://example.com/a"_qs);
+        QVERIFY(doc->toPlainText().startsWith(u"see here"_qs));
     }
 
     void everyFormat_survivesCloseAndReopen() {
