@@ -292,7 +292,7 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         // A link in the text opens as the note's other addresses do, by the program's rule.
         connect(reDoc, &NoteEditor::linkActivated, this, [this](const QString& address) {
             if (host_)
-                host_->OpenWebAddress(address);
+                host_->OpenWebAddress(address, this);
         });
         connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
         connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
