@@ -27,6 +27,9 @@ TfrmStikko_logo::TfrmStikko_logo(QWidget* owner)
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
     imgLogo->setGeometry(0, 0, 271, 271);
     imgLogo->setCursor(Qt::PointingHandCursor);
+    // A picture says nothing to a screen reader: it reads the product's name, which the logo
+    // shows.
+    imgLogo->setAccessibleName(QStringLiteral("Orbindo Stikko"));
     imgLogo->installEventFilter(this);
 
     // Centred on the screen.

@@ -209,6 +209,7 @@ NoteToolbar::NoteToolbar(QWidget* parent) : ControlPanel(parent) {
     sizeGrip_->resize(16, 16);
     sizeGrip_->setPicture(notepictures::sizeGrip(), QSize(16, 16));
     sizeGrip_->setCursor(Qt::SizeFDiagCursor);
+    sizeGrip_->setAccessibleName(QStringLiteral("크기 조절")); // what a screen reader calls the grip
 }
 
 int NoteToolbar::find(NoteCommand command) const {

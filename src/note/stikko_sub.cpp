@@ -210,6 +210,7 @@ void TfrmStikko_sub::buildBody() {
     Image1->resize(kPictureSize);
     Image1->setPicture(notepictures::sizeGrip(), kPictureSize);
     Image1->setCursor(Qt::SizeFDiagCursor);
+    Image1->setAccessibleName(QStringLiteral("크기 조절")); // what a screen reader calls the grip
     connect(pnBottom0, &Panel::resized, this,
             [this] { Image1->move(pnBottom0->width() - Image1->width(), 0); });
 

@@ -8,6 +8,14 @@ accessibility bus (AT-SPI), as a screen reader would; tests/e2e/lib.sh then clic
                               bars and title bars draw theirs themselves, each still a button
                               of its own here), of the window titled WINDOW when given; fails
                               when none is shown under that name
+    a11y.py boxes ROLE NAME [PID]
+                              prints "X Y W H STATES", one a line (STATES: the control's
+                              states joined by commas, "active,focused,checked,..."), of
+                              every shown control of the
+                              program (of process PID when given) whose role is ROLE ("push
+                              button", "list item", "image", ...) and whose name is NAME or
+                              begins with NAME and a blank (the lines of a list carry more
+                              columns after their title); fails when there is none
 
 A pop-up menu is no child of its application in the accessibility tree; it makes itself known
 when one of its items takes the focus. So this presses Down once (the menu has the keyboard
@@ -99,11 +107,44 @@ def button(name, window=None):
     print(box.x + box.width // 2, box.y + box.height // 2)
 
 
+def boxes(role, name, pid=None):
+    found = []
+
+    def named(node):
+        text = node.get_name() or ""
+        return text == name or (text.startswith(name) and text[len(name)].isspace())
+
+    def walk(node, depth):
+        if node is None or depth > 14:
+            return
+        if (node.get_role_name() == role and named(node)
+                and node.get_state_set().contains(Atspi.StateType.SHOWING)):
+            states = node.get_state_set().get_states()
+            found.append((node.get_extents(Atspi.CoordType.SCREEN),
+                          ",".join(s.value_nick for s in states)))
+        for i in range(node.get_child_count()):
+            walk(node.get_child_at_index(i), depth + 1)
+
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is None or app.get_name() != "Orbindo Stikko":
+            continue
+        if pid is None or app.get_process_id() == int(pid):
+            walk(app, 0)
+    if not found:
+        sys.exit(f"a11y.py: no {role} '{name}' is shown")
+    for box, states in found:
+        print(box.x, box.y, box.width, box.height, states or "-")
+
+
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "menu-item":
         menu_item(sys.argv[2])
     elif len(sys.argv) in (3, 4) and sys.argv[1] == "button":
         button(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else None)
+    elif len(sys.argv) in (4, 5) and sys.argv[1] == "boxes":
+        boxes(*sys.argv[2:])
     else:
         sys.exit(__doc__)
 

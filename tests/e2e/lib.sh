@@ -89,6 +89,18 @@ e2e_wait_for() {
     done
 }
 
+# Runs "$@" every 0.1 s for `seconds` (whole seconds): succeeds when it succeeded every time.
+# For what must NOT happen within a time, the one thing a wait cannot show.
+e2e_holds() {
+    local seconds=$1
+    shift
+    local deadline=$((${EPOCHREALTIME/./} + seconds * 1000000))
+    while ((${EPOCHREALTIME/./} < deadline)); do
+        "$@" >/dev/null 2>&1 || return 1
+        sleep 0.1
+    done
+}
+
 e2e_start_desktop() {
     e2e_require Xvfb xdotool trayer xdpyinfo xwininfo xprop pulseaudio dbus-daemon
     [[ -n "${STIKKO_BIN:-}" && -x "$STIKKO_BIN" ]] || e2e_fail "STIKKO_BIN is not an executable: ${STIKKO_BIN:-unset}"
@@ -338,6 +350,44 @@ e2e_choose() {
     # shellcheck disable=SC2086
     xdotool mousemove $centre click 1
     e2e_wait_for 5 e2e_menu_closed || e2e_fail "the menu stayed open after choosing '$text'"
+}
+
+# "X Y W H STATES" of the control of window `wid` that a screen reader knows by `role` and
+# `name` (tests/e2e/a11y.py boxes: "push button", "list item", ...; STATES as it gives them),
+# waiting up to 5 s for it to show. Controls of the program's other windows under the same name
+# are left out by place.
+e2e_control_box() {
+    local wid=$1 role=$2 name=$3 wx wy ww wh x y w h states deadline=$((SECONDS + 5))
+    read -r wx wy ww wh < <(e2e_geometry "$wid")
+    while true; do
+        while read -r x y w h states; do
+            if ((x + w / 2 >= wx && x + w / 2 < wx + ww && y + h / 2 >= wy && y + h / 2 < wy + wh)); then
+                echo "$x $y $w $h $states"
+                return 0
+            fi
+        done < <(/usr/bin/python3 "$E2E_LIB_DIR/a11y.py" boxes "$role" "$name" "$STIKKO_PID" 2>"$E2E_TMP/a11y.err")
+        ((SECONDS < deadline)) || e2e_fail "window $wid shows no $role '$name': $(cat "$E2E_TMP/a11y.err")"
+        sleep 0.2
+    done
+}
+
+# Whether that control is in `state` ("active", "checked", ...) now.
+e2e_control_is() {
+    local box
+    box="$(e2e_control_box "$1" "$2" "$3")" || return 1
+    [[ ",${box##* }," == *",$4,"* ]]
+}
+# Whether window `wid` is the program's active window, as the program itself sees it (the X
+# focus may have moved before it heard).
+e2e_window_active() { e2e_control_is "$1" filler "$(xdotool getwindowname "$1")" active; }
+
+# Clicks (`button`, default the left one) the middle of a control found as e2e_control_box
+# finds it.
+e2e_click_control() {
+    local box x y w h
+    box="$(e2e_control_box "$1" "$2" "$3")"
+    read -r x y w h _ <<<"$box"
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click "${4:-1}"
 }
 
 # Opens the tray menu (right button on the icon) and chooses the item `text`.
