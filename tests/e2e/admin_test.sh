@@ -13,6 +13,7 @@ note_ini() { # title isshow
     printf '[VALUE_ALRAM_SECTION]\r\nisalram=0\r\n'
 }
 note_ini "shown note" 1 >"$E2E_DATA/20040101_080000_00.ini"
+printf '{\\rtf1 first line\\par shown note\\par}' >"$E2E_DATA/20040101_080000_00.rtf"
 note_ini "hidden note" 0 >"$E2E_DATA/20040102_080000_00.ini"
 e2e_start_stikko
 e2e_wait_notes 1
@@ -26,7 +27,11 @@ e2e_log "manager at $mx,$my ${mw}x$mh"
 ((mw == 406 && mh == 293)) || e2e_fail "manager is ${mw}x$mh"
 ((mx + mw == E2E_WORK_W && my + mh == E2E_WORK_H)) ||
     e2e_fail "manager's bottom-right corner is $((mx + mw)),$((my + mh)), not ${E2E_WORK_W},${E2E_WORK_H}"
-sleep 0.3
+# The list's lines, found by their titles as a screen reader reads them.
+box="$(e2e_control_box "$wid" "list item" "shown note")"
+read -r shown_x shown_y shown_w shown_h _ <<<"$box"
+box="$(e2e_control_box "$wid" "list item" "hidden note")"
+read -r hidden_x hidden_y _ hidden_h _ <<<"$box"
 if [[ -n "${E2E_SHOTS:-}" ]]; then
     mkdir -p "$E2E_SHOTS"
     import -window root "$E2E_TMP/screen.png"
@@ -35,12 +40,12 @@ fi
 
 # The tray makes no note while the manager is open.
 e2e_click_tray 1
-sleep 1
-[[ "$(e2e_ids | wc -l)" -eq 2 ]] || e2e_fail "the tray made a note while the manager was open"
+note_files_are() { [[ "$(e2e_ids | wc -l)" -eq $1 ]]; }
+e2e_holds 2 note_files_are 2 || e2e_fail "the tray made a note while the manager was open"
 
-# Line 2 (the hidden note): its check box sits at the left of the 16-pixel line.
-line_y() { echo $((my + 49 + 16 * ($1 - 1) + 8)); }
-xdotool mousemove $((mx + 4 + 10)) "$(line_y 2)" click 1
+# The hidden note's line: its check box, which has no accessible object of its own, is drawn
+# at the line's left end.
+xdotool mousemove $((hidden_x + 10)) $((hidden_y + hidden_h / 2)) click 1
 # A note shown for the first time takes its title from its new body, so notes are counted,
 # leaving out the manager itself.
 notes_open() { e2e_note_windows | while read -r w; do [[ "$(xdotool getwindowname "$w")" != Stikko ]] && echo "$w"; done | wc -l; }
@@ -50,15 +55,22 @@ e2e_wait_for 5 hidden_shown || e2e_fail "ticking the hidden note did not show it
 
 # A right click on line 1 opens the menu but keeps line 2 selected: the hide shortcut then
 # hides the note of line 2.
-xdotool mousemove $((mx + 200)) "$(line_y 1)" click 3
-popup_open() {
-    local w
-    for w in $(e2e_windows); do e2e_is_popup "$w" && return 0; done
+xdotool mousemove $((shown_x + shown_w / 2)) $((shown_y + shown_h / 2)) click 3
+# Its menu: a pop-up window of two items, taller than a tool tip; the tray icon is a small
+# pop-up too.
+list_menu_open() {
+    local w width height
+    for w in $(e2e_windows); do
+        e2e_is_popup "$w" || continue
+        read -r _ _ width height < <(e2e_geometry "$w")
+        ((width > 48 && height > 40)) && return 0
+    done
     return 1
 }
-e2e_wait_for 5 popup_open || e2e_fail "a right click on the list did not open its menu"
+list_menu_closed() { ! list_menu_open; }
+e2e_wait_for 5 list_menu_open || e2e_fail "a right click on the list did not open its menu"
 xdotool key --clearmodifiers Escape
-sleep 0.3
+e2e_wait_for 5 list_menu_closed || e2e_fail "Escape did not close the list's menu"
 xdotool mousemove $((mx + 200)) $((my + 150))
 e2e_keys "$wid" ctrl+h
 hidden_gone() { ! hidden_shown; }
@@ -68,7 +80,7 @@ e2e_wait_for 5 hidden_gone || e2e_fail "the hide shortcut did not hide the note 
     e2e_fail "the note of the right-clicked line was touched"
 
 # "닫기" closes the manager; the tray makes notes again.
-xdotool mousemove $((mx + 406 - 7 - 32)) $((my + 252 + 10 + 11)) click 1
+e2e_click_control "$wid" "push button" "닫기"
 manager_gone() { ! manager; }
 e2e_wait_for 5 manager_gone || e2e_fail "닫기 did not close the manager"
 e2e_click_tray 1

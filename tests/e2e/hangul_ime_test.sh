@@ -111,8 +111,8 @@ write_notes() {
         >>"$E2E_DATA/$B.ini"
 }
 
-# Clicks inside the 275 x 218 note at (left, 100): its body, the bold label, the hide button
-# and the clock picture.
+# Clicks into the text of a note at a place of the screen: where in the text is what matters,
+# and the body is no named control.
 click_at() { xdotool mousemove "$1" "$2" click "${3:-1}"; }
 # The note window at `left`.
 note_at() {
@@ -123,7 +123,8 @@ note_at() {
     done
     e2e_fail "no note window at x=$1"
 }
-# The note the last left click went into, where keys go.
+# The note the last left click went into (by its left edge), where keys go; clicks into the
+# body of the 275 x 218 note at (left, 100).
 typing_in=""
 click_body() {
     click_at $(($1 + 100)) 200 "${2:-1}"
@@ -132,24 +133,26 @@ click_body() {
         im_on "$1"
     fi
 }
-click_bold() { click_at $(($1 + 4 + 36 + 5)) $((100 + 218 - 13)); }
-click_hide() { click_at $(($1 + 4 + 233 + 9)) $((100 + 218 - 13)); }
-click_clock() { click_at $(($1 + 3 + 26 + 8)) $((100 + 3 + 8)); }
+# The bold label, the hide button and the clock picture of the note at `left`.
+click_bold() { e2e_click_control "$(note_at "$1")" "push button" "진하게"; }
+click_hide() { e2e_click_control "$(note_at "$1")" "push button" "화면에서 숨기기"; }
+click_clock() { e2e_click_control "$(note_at "$1")" "push button" "알람( Alarm) 설정"; }
+
+# Kept: the keys reach the engine over its bus and the syllable it composes comes back the
+# same way, into the editor's pre-edit area, which neither the files, nor the accessibility
+# bus, nor any window property show. Let the last key be composed before what follows.
+let_compose() { sleep 0.6; }
 
 # Types 2-beolsik (Dubeolsik) keys on a new line at the end of the body under the pointer's note
 # (which is clicked first when given) and leaves the last syllable composing.
 compose() {
     local keys=$1
-    if [[ -n "${2:-}" ]]; then
-        click_body "$2"
-        sleep 0.3
-    fi
+    [[ -z "${2:-}" ]] || click_body "$2"
     local wid
     wid="$(note_at "$typing_in")"
     e2e_keys "$wid" ctrl+End Return
     e2e_type "$wid" "$keys" 60
-    # The keys reach the engine over its bus; let the last one be composed before what follows.
-    sleep 0.6
+    let_compose
 }
 # The body text, its first line (the date line of a new note) as DATE when nothing stuck to it.
 text_of() { e2e_rtf_text "$E2E_DATA/$1.rtf" | sed '1s/^작성일:[0-9/]* [^ ]* [0-9:]*$/DATE/'; }
@@ -172,12 +175,10 @@ type_round() {
     # A tool-bar click (bold) while 글 is composing.
     compose gksrmf 100
     click_bold 100
-    sleep 0.3
     # A click into the other note while 모 is composing (typed on the same line).
     e2e_type "$(note_at 100)" " apah" 60
-    sleep 0.6
+    let_compose
     click_body 500
-    sleep 0.3
     e2e_wait_for 6 has_line $A "한글 메모" ||
         e2e_fail "$QT_IM_MODULE: note A after a bold click and a click into B: $(text_of $A | tr '\n' '|')"
 
@@ -189,22 +190,22 @@ type_round() {
     # A click elsewhere in the same body (its first line) while 라 is composing: it stays
     # where it was typed (fcitx5 leaves that to the note).
     e2e_type "$(note_at 500)" " ekfk" 60
-    sleep 0.6
+    let_compose
     click_at 560 125
-    sleep 0.3
     # The keyboard going to another program while 바 is composing, then back.
     compose akqk
-    xdotool windowfocus "$(xdotool search --onlyvisible --class trayer | head -1)"
-    sleep 0.5
+    local other
+    other="$(xdotool search --onlyvisible --class trayer | head -1)"
+    xdotool windowfocus "$other"
+    window_inactive() { ! e2e_window_active "$(note_at 500)"; }
+    e2e_wait_for 5 window_inactive || e2e_fail "the note did not hear that it lost the keyboard"
     click_body 500
-    sleep 0.3
     # An autosave while 아 is composing writes the body as it is shown.
     compose tkdk
     e2e_wait_for 8 has_line $B "사아" || e2e_fail "$QT_IM_MODULE: the autosave did not write the composing syllable: $(text_of $B | tr '\n' '|')"
     # The settings dialog (through the clock picture) while 아 is still composing.
     click_clock 500
     e2e_wait_for 5 settings_window || e2e_fail "the clock picture did not open the settings"
-    sleep 0.3
     e2e_keys "$(settings_window)" Escape
     e2e_wait_for 5 settings_closed || e2e_fail "Escape did not close the settings"
 

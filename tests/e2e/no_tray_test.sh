@@ -19,8 +19,7 @@ if [[ -n "${E2E_ARTIFACTS:-}" ]]; then
     import -window "$window" "$E2E_ARTIFACTS/fallback-window.png"
 fi
 
-# The new-note button is the window's first row.
-xdotool mousemove $((x + w / 2)) $((y + 20)) click 1
+e2e_click_control "$window" "push button" "새 메모장 만들기"
 e2e_wait_notes 1
 [[ "$(e2e_ids | wc -l)" -eq 1 ]] || e2e_fail "expected one note file"
 

@@ -97,9 +97,8 @@ e2e_log "B's text shown in A's window after $((SECONDS - started)) s"
 e2e_has_focus "$note_b" || e2e_fail "A's window took the focus from B's"
 
 # --- a delete in A closes the note in B
-read -r x y w h < <(e2e_geometry "$note_a")
 xdotool windowraise "$note_a"
-xdotool mousemove $((x + w - 3 - 70 + 9)) $((y + h - 12)) click 1
+e2e_click_control "$note_a" "push button" "완전 삭제"
 e2e_wait_for 5 e2e_note_windows '^확인$' || e2e_fail "no question before the delete"
 e2e_keys "$(e2e_note_windows '^확인$' | sed -n 1p)" Tab space
 in_a e2e_wait_notes 0 5

@@ -36,36 +36,25 @@ note="$(e2e_note_windows | sed -n 1p)"
 read -r x y w h < <(e2e_geometry "$note")
 e2e_log "note at $x,$y ${w}x$h"
 
-# The commonest colour of the title bar's middle, as RRGGBB; two of them a second apart.
+# The commonest colour of the title bar's middle on the screen now, as RRGGBB.
 title_colour() {
-    convert "$1" -crop "$((w - 100))x10+$((x + 50))+$((y + 6))" +repage -format %c histogram:info:- |
+    import -window root "$E2E_TMP/title.png"
+    convert "$E2E_TMP/title.png" -crop "$((w - 100))x10+$((x + 50))+$((y + 6))" +repage -format %c histogram:info:- |
         sort -rn | sed -n 1p | grep -o '#[0-9A-Fa-f]\{6\}' | tr -d '#' | tr a-f A-F
 }
-two_colours() {
-    import -window root "$E2E_TMP/title-a.png"
-    sleep 1.1
-    import -window root "$E2E_TMP/title-b.png"
-    echo "$(title_colour "$E2E_TMP/title-a.png") $(title_colour "$E2E_TMP/title-b.png")"
-}
-blinking=""
-for attempt in 1 2 3; do
-    read -r a b < <(two_colours)
-    e2e_log "ringing: title bar $a then $b"
-    [[ "$a" != "$b" ]] && blinking=yes && break
-done
-[[ -n "$blinking" ]] || e2e_fail "the note whose alarm has passed does not ring"
+title_shows() { [[ "$(title_colour)" == "$1" ]]; }
+title_leaves() { [[ "$(title_colour)" != "$1" ]]; }
+# Ringing, the title bar leaves its colour and comes back to it.
+green="396F53"
+e2e_wait_for 5 title_leaves "$green" && e2e_wait_for 5 title_shows "$green" ||
+    e2e_fail "the note whose alarm has passed does not ring: its title bar stays $(title_colour)"
 
 settings_window() { e2e_note_windows '환경설정$' | sed -n 1p | grep .; }
 settings_closed() { ! settings_window; }
-# "확인" sits at the right of the dialog's bottom strip.
-press_ok() {
-    local sx sy sw sh
-    read -r sx sy sw sh < <(e2e_geometry "$1")
-    xdotool mousemove $((sx + sw - 4 - 2 - 36)) $((sy + sh - 4 - 17)) click 1
-}
+press_ok() { e2e_click_control "$1" "push button" "확인"; }
 
 # The clock picture right of the left title image opens the settings on the alarm page.
-xdotool mousemove $((x + 3 + 26 + 8)) $((y + 3 + 8)) click 1
+e2e_click_control "$note" "push button" "알람( Alarm) 설정"
 e2e_wait_for 5 settings_window || e2e_fail "the clock picture did not open the settings"
 dialog="$(settings_window)"
 read -r dx dy dw dh < <(e2e_geometry "$dialog")
@@ -75,7 +64,7 @@ e2e_log "note settings at $dx,$dy ${dw}x$dh"
 keep_shot() {
     [[ -n "${E2E_ARTIFACTS:-}" ]] || return 0
     mkdir -p "$E2E_ARTIFACTS"
-    sleep 0.3
+    e2e_control_box "$dialog" "push button" "확인" >/dev/null # shown, and so drawn
     import -window root "$E2E_TMP/screen.png"
     convert "$E2E_TMP/screen.png" -crop "${dw}x${dh}+${dx}+${dy}" +repage "$E2E_ARTIFACTS/$1.png"
 }
@@ -83,13 +72,10 @@ keep_shot settings-note-alarm
 press_ok "$dialog"
 e2e_wait_for 5 settings_closed || e2e_fail "확인 did not close the settings"
 
-# The alarm's minute has passed: the dialog switched it off, the ringing stopped, and the note
-# stored that.
-for attempt in 1 2; do
-    read -r a b < <(two_colours)
-    e2e_log "after the settings: title bar $a then $b"
-    [[ "$a $b" == "396F53 396F53" ]] || e2e_fail "the title bar still blinks or lost its colour: $a $b"
-done
+# The alarm's minute has passed: the dialog switched it off, the ringing stopped (for longer
+# than two swaps of the colours), and the note stored that.
+e2e_wait_for 5 title_shows "$green" || e2e_fail "the title bar lost its colour: $(title_colour)"
+e2e_holds 3 title_shows "$green" || e2e_fail "the title bar still blinks: $(title_colour)"
 e2e_wait_for 5 bash -c "grep -q '^isalram=0' '$E2E_DATA/$id.ini'" ||
     e2e_fail "the passed alarm is still on: $(grep alram "$E2E_DATA/$id.ini")"
 [[ "$(e2e_ini_value "$E2E_DATA/$id.ini" alram_datetime)" == "2004-05-23 09:00:00" ]] ||

@@ -5,6 +5,7 @@ source "$(dirname "$0")/lib.sh"
 
 e2e_start_desktop
 
+moved_from() { [[ "$(e2e_geometry "$1")" != "$2" ]]; }
 type_new_note() {
     local text=$1 before
     before="$(e2e_note_windows)"
@@ -30,8 +31,10 @@ body_has() {
 # --- SIGTERM with two notes open
 e2e_start_stikko
 type_new_note "terminated one"
+first="$(e2e_note_windows)"
+corner="$(e2e_geometry "$first")"
 e2e_tray_menu "모든 메모장 재 정렬" # so the second note does not cover the first
-sleep 0.3
+e2e_wait_for 5 moved_from "$first" "$corner" || e2e_fail "the note stayed in the corner"
 type_new_note "종료 신호 둘"
 kill -TERM "$STIKKO_PID"
 e2e_wait_stikko_end 20
@@ -42,6 +45,7 @@ body_has "종료 신호 둘" || e2e_fail "SIGTERM lost the second note's text"
 e2e_start_stikko
 e2e_wait_notes 2
 type_new_note "killed but kept 김치"
+# Kept: what is tested is that three seconds after the last key the text is on disk.
 sleep 3
 kill -KILL "$STIKKO_PID"
 wait "$STIKKO_PID" 2>/dev/null || true

@@ -41,7 +41,7 @@ about="$(about_window)"
 read -r x y w h < <(e2e_geometry "$about")
 ((w == 271 && h == 272)) || e2e_fail "about window is ${w}x$h"
 ((x == (E2E_SCREEN_W - 271) / 2 && y == (E2E_SCREEN_H - 272) / 2)) || e2e_fail "about window not centred: $x,$y"
-xdotool mousemove $((x + 135)) $((y + 135)) click 1
+e2e_click_control "$about" image "Orbindo Stikko"
 about_closed() { ! xwininfo -id "$about" 2>/dev/null | grep -q IsViewable; }
 e2e_wait_for 5 about_closed || e2e_fail "a click on the logo did not close the about window"
 

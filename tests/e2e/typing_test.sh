@@ -28,8 +28,10 @@ e2e_wait_for 5 bash -c "xdotool getwindowname $first | grep -q 'Hello tray'" ||
 
 # The first note sits in the corner, where the next would land on it: the rearrange command
 # moves it to the top right first.
+corner="$(e2e_geometry "$first")"
 e2e_tray_menu "모든 메모장 재 정렬"
-sleep 0.5
+moved_away() { [[ "$(e2e_geometry "$first")" != "$corner" ]]; }
+e2e_wait_for 5 moved_away || e2e_fail "the rearrange command left the first note in the corner"
 e2e_click_tray 1
 e2e_wait_notes 2
 second=""

@@ -35,6 +35,7 @@ e2e_wait_for 5 in_front || e2e_fail "the new note is behind the note kept on top
 [[ "$(xdotool getwindowfocus)" == "$new" ]] || e2e_fail "the new note has not the focus"
 
 # The user goes elsewhere: the new note is a normal window again, behind the one kept on top.
+# A click on the empty desktop, which is no control of anybody's.
 xdotool mousemove 300 300 click 1
 behind() { [[ "$(overlap_colour)" == 0000FF ]]; }
 e2e_wait_for 5 behind || e2e_fail "the new note stayed above the note kept on top"
