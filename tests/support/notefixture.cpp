@@ -1,10 +1,16 @@
 #include "support/notefixture.h"
 
+#include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <QTextCursor>
+#include <QTextEdit>
 
 namespace stikko::test {
 
@@ -79,6 +85,32 @@ QRect toolRect(TfrmStikko_sub* note, const char* name) {
 
 void clickTool(TfrmStikko_sub* note, const char* name, Qt::MouseButton button) {
     QTest::mouseClick(note->toolbar(), button, {}, toolRect(note, name).center());
+}
+
+bool choose(TfrmStikko_sub* note, const char* name) {
+    const QString item = QLatin1String(name);
+    QMenu* menu = note->noteMenu()->findChild<QAction*>(item) ? note->noteMenu() : note->editMenu();
+    QAction* action = menu->findChild<QAction*>(item);
+    if (!action)
+        return false;
+    if (menu == note->noteMenu()) {
+        const QPoint at = note->titleBar()->pictureRect(NoteTitleBar::Picture::Zem).center();
+        QTest::mouseClick(note->titleBar(), Qt::RightButton, {}, at);
+    } else {
+        // The right button leaves the selection alone; the window system's context-menu event
+        // that follows it opens the menu.
+        QWidget* body = note->editor()->viewport();
+        const QPoint at = body->rect().center();
+        QTest::mouseClick(body, Qt::RightButton, {}, at);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, body->mapToGlobal(at));
+        QCoreApplication::sendEvent(body, &event);
+    }
+    if (!menu->isVisible())
+        return false;
+    // The item may end the note, and its menu with it.
+    const QPointer<QMenu> open = menu;
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    return !open || !open->isVisible();
 }
 
 } // namespace stikko::test

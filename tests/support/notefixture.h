@@ -50,4 +50,9 @@ NoteCommand toolCommand(const char* name);
 QRect toolRect(TfrmStikko_sub* note, const char* name);
 void clickTool(TfrmStikko_sub* note, const char* name, Qt::MouseButton button = Qt::LeftButton);
 
+// Chooses the item named `name` ("nnCopy", "N7") of the note menu or the editor menu with a
+// click, the menu opened as the user opens it: a right click on the title bar's left picture,
+// or in the body. False when there is no such item or the menu did not close on the click.
+bool choose(TfrmStikko_sub* note, const char* name);
+
 } // namespace stikko::test

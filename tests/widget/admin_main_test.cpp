@@ -56,7 +56,7 @@ void whileManagerOpen(TfrmStikko_main& form, const std::function<void(TfrmStikko
         QVERIFY(frmStikko_admin);
         steps(*frmStikko_admin);
         if (frmStikko_admin)
-            frmStikko_admin->sbClose->click();
+            QTest::mouseClick(frmStikko_admin->sbClose, Qt::LeftButton);
     });
     form.nnAlladminClick();
     QVERIFY(ran);

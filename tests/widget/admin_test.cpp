@@ -92,6 +92,20 @@ class AdminTest : public QObject {
         QCOMPARE(form.selectedLine(), line);
     }
 
+    // Chooses `action` from the list's menu, opened as the user opens it: a right click on the
+    // selected line (on the list when none is), then the window system's context-menu event.
+    void chooseFromMenu(TfrmStikko_admin& form, QAction* action) {
+        QListWidget* list = form.clbStikko;
+        const QPoint at =
+            list->currentItem() ? list->visualItemRect(list->currentItem()).center() : QPoint(4, 4);
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &menuEvent);
+        QTRY_VERIFY(form.puEdit->isVisible());
+        QTest::mouseClick(form.puEdit, Qt::LeftButton, {}, form.puEdit->actionGeometry(action).center());
+        QVERIFY(!form.puEdit->isVisible());
+    }
+
     QRect checkBoxRect(TfrmStikko_admin& form, int line) {
         QListWidget* list = form.clbStikko;
         QStyleOptionViewItem option;
@@ -297,7 +311,7 @@ class AdminTest : public QObject {
         QTest::keyClick(form.get(), Qt::Key_H, Qt::ControlModifier);
         QCOMPARE(list->item(1)->checkState(), Qt::Checked);
         select(*form, 0); // shown: hidden
-        form->nnHide->trigger();
+        chooseFromMenu(*form, form->nnHide);
         QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);
         QCOMPARE(registry.calls,
                  (QList<Call>{{"open", "20040102_080000_00"}, {"close", "20040101_080000_00"}}));
@@ -333,7 +347,7 @@ class AdminTest : public QObject {
         QCOMPARE(list->count(), 3);
 
         env_->dialogs.yes = true;
-        form->nnDelete->trigger();
+        chooseFromMenu(*form, form->nnDelete);
         QCOMPARE(registry.calls, (QList<Call>{{"delete", "20040102_080000_00"}}));
         QCOMPARE(form->lbOid, (QByteArrayList{"20040101_080000_00", "20040103_080000_00"}));
         QCOMPARE(list->count(), 2);
@@ -342,16 +356,16 @@ class AdminTest : public QObject {
 
         // Delete the rest, the last line last: an empty list, and the commands do nothing.
         select(*form, 1);
-        form->nnDelete->trigger();
+        chooseFromMenu(*form, form->nnDelete);
         select(*form, 0);
-        form->nnDelete->trigger();
+        chooseFromMenu(*form, form->nnDelete);
         QCOMPARE(list->count(), 0);
         QVERIFY(form->lbOid.isEmpty());
         QCOMPARE(form->selectedLine(), -1);
         registry.calls.clear();
         env_->dialogs.questions.clear();
-        form->nnHide->trigger();
-        form->nnDelete->trigger();
+        chooseFromMenu(*form, form->nnHide);
+        chooseFromMenu(*form, form->nnDelete);
         QTest::keyClick(form.get(), Qt::Key_K, Qt::ControlModifier);
         QVERIFY(registry.calls.isEmpty());
         QVERIFY(env_->dialogs.questions.isEmpty());
@@ -368,7 +382,7 @@ class AdminTest : public QObject {
                 frmStikko_admin && frmStikko_admin->isVisible() && frmStikko_admin->clbStikko->count() == 3;
             secondResult = RunNoteManager(nullptr, registry, [&](bool on) { tray.append(on); });
             if (frmStikko_admin)
-                frmStikko_admin->sbClose->click();
+                QTest::mouseClick(frmStikko_admin->sbClose, Qt::LeftButton);
         });
         QVERIFY(RunNoteManager(nullptr, registry, [&](bool on) { tray.append(on); }));
         QVERIFY(sawForm);

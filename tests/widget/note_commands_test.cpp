@@ -84,8 +84,8 @@ class NoteCommandsTest : public QObject {
         f->env.dialogs.yes = false;
         // The tool bar, the note menu and the editor menu ask the same question.
         note->run(NoteCommand::Delete);
-        note->noteMenu()->findChild<QAction*>(QStringLiteral("N9"))->trigger();
-        note->editMenu()->findChild<QAction*>(QStringLiteral("N7"))->trigger();
+        QVERIFY(choose(note, "N9"));
+        QVERIFY(choose(note, "N7"));
         const QString question =
             QStringLiteral("확인|메모장이 완전 삭제됩니다. \n삭제된 자료는 복구 되지 않습니다. "
                            "\n삭제하시겠습니까 ?");
@@ -110,8 +110,7 @@ class NoteCommandsTest : public QObject {
         QVERIFY(note->autosaveTimer()->isActive());
         QVERIFY(f->dm->isplaying);
         f->env.dialogs.yes = true;
-        note->noteMenu();
-        part<QAction>(note, "N9")->trigger();
+        QVERIFY(choose(note, "N9"));
         flushDeletes();
         QVERIFY(note.isNull());
         QVERIFY(form->noteList.isEmpty());
@@ -136,8 +135,7 @@ class NoteCommandsTest : public QObject {
         start();
         QPointer<TfrmStikko_sub> note = theNote();
         typeAtEnd(note, QStringLiteral("hidden text"));
-        note->noteMenu();
-        part<QAction>(note, "nnSizeHide")->trigger(); // the note menu's hide
+        QVERIFY(choose(note, "nnSizeHide")); // the note menu's hide
         flushDeletes();
         QVERIFY(note.isNull());
         QVERIFY(form->noteList.isEmpty());
@@ -157,8 +155,7 @@ class NoteCommandsTest : public QObject {
         start();
         TfrmStikko_sub* note = theNote();
         QVERIFY(!note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        note->noteMenu();
-        part<QAction>(note, "nnTop")->trigger();
+        QVERIFY(choose(note, "nnTop"));
         QVERIFY(part<QAction>(note, "nnTop")->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(note->isVisible()); // the changed style does not hide the note
@@ -174,7 +171,7 @@ class NoteCommandsTest : public QObject {
         QVERIFY(note->noteMenu() && part<QAction>(note, "nnTop")->isChecked());
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
-        part<QAction>(note, "nnTop")->trigger();
+        QVERIFY(choose(note, "nnTop"));
         QVERIFY(!note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(f->stored().istop, 0);
         form.reset();
@@ -191,21 +188,20 @@ class NoteCommandsTest : public QObject {
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         note->editor()->setTextCursor(cursor);
         QCOMPARE(cursor.selectedText(), QStringLiteral("둘째 줄"));
-        note->noteMenu();
 
         QApplication::clipboard()->clear();
-        part<QAction>(note, "nnCopy")->trigger();
+        QVERIFY(choose(note, "nnCopy"));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("둘째 줄"));
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("첫 줄\n둘째 줄"));
 
         QApplication::clipboard()->clear();
-        part<QAction>(note, "nnCut")->trigger();
+        QVERIFY(choose(note, "nnCut"));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("둘째 줄"));
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("첫 줄\n"));
         QVERIFY(note->isModified());
 
         note->editor()->moveCursor(QTextCursor::Start);
-        part<QAction>(note, "nnPaste")->trigger();
+        QVERIFY(choose(note, "nnPaste"));
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("둘째 줄첫 줄\n"));
     }
 
@@ -214,8 +210,7 @@ class NoteCommandsTest : public QObject {
         FakeNoteHost& host = f->host;
         TfrmStikko_sub* note = f->open();
         typeAtEnd(note, QStringLiteral("to print"));
-        note->noteMenu();
-        part<QAction>(note, "nnPrint")->trigger();
+        QVERIFY(choose(note, "nnPrint"));
         QCOMPARE(host.printed, 1);
         QVERIFY(host.bodyAtPrint.endsWith(QStringLiteral("to print")));
 
@@ -226,8 +221,8 @@ class NoteCommandsTest : public QObject {
             errno = ENOSPC;
             return -1;
         };
-        part<QAction>(note, "nnPrint")->trigger();
-        part<QAction>(note, "nnPrint")->trigger();
+        QVERIFY(choose(note, "nnPrint"));
+        QVERIFY(choose(note, "nnPrint"));
         f->env.writer = {};
         QCOMPARE(host.printed, 1);
         QCOMPARE(f->env.dialogs.errors.size(), 2);

@@ -196,7 +196,7 @@ class NoteEditingTest : public QObject {
         chosen.setItalic(true);
         f->env.dialogs.font = chosen;
         note->editMenu();
-        part<QAction>(note, "nnFont")->trigger();
+        QVERIFY(choose(note, "nnFont"));
         QTextDocument* doc = note->editor()->document();
         QCOMPARE(formatAt(doc, 0).fontFamilies().toStringList().value(0), QStringLiteral("NanumGothic"));
         QCOMPARE(formatAt(doc, 3).fontPointSize(), 20.0);

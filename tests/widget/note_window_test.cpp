@@ -439,7 +439,11 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("\nthird line"));
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         // Leaving the editor shows line 1 without writing anything.
-        emit note->editor()->focusLost();
+        note->show();
+        QApplication::setActiveWindow(note);
+        note->editor()->setFocus();
+        QTRY_VERIFY(note->editor()->hasFocus());
+        note->editor()->clearFocus();
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
     }
@@ -805,6 +809,11 @@ class NoteWindowTest : public QObject {
     }
 
     void commands_goToTheHost() {
+        // With a picture at the right of the title bar, which then opens the right link.
+        QImage banner(26, 16, QImage::Format_RGB32);
+        banner.fill(Qt::blue);
+        QVERIFY(banner.save(f->env.systemDir() + QStringLiteral("banner.png")));
+        QVERIFY(f->store(kId, [](NoteRecord& r) { std::strcpy(r.right_homepage_image, "banner.png"); }));
         open();
         typeAtEnd(QStringLiteral("\nprinted text"));
         note->run(NoteCommand::Print);
@@ -818,20 +827,24 @@ class NoteWindowTest : public QObject {
                 part<QAction>(note, "nnTop")->isChecked()); // a menu built later shows the state
         QVERIFY(note->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(f->stored().istop, 1);
-        part<QAction>(note, "nnTop")->trigger(); // from the menu: the same single flip
+        QVERIFY(choose(note, "nnTop")); // from the menu: the same single flip
         QCOMPARE(f->stored().istop, 0);
 
         note->run(NoteCommand::Settings);
         note->run(NoteCommand::Alarm);
         QCOMPARE(f->host.settingsPages, QList<int>({0, 1}));
 
-        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Zem, Qt::LeftButton);
-        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Vanto, Qt::LeftButton);
+        const auto click = [this](NoteTitleBar::Picture picture) {
+            QTest::mouseClick(note->titleBar(), Qt::LeftButton, {},
+                              note->titleBar()->pictureRect(picture).center());
+        };
+        click(NoteTitleBar::Picture::Zem);
+        click(NoteTitleBar::Picture::Vanto);
         QCOMPARE(f->host.addresses, QStringList{QString::fromLatin1(kMakerHomePage)});
         std::strcpy(f->dm->defaults.left_homepage, "https://left.example/");
         std::strcpy(f->dm->defaults.right_homepage, "https://right.example/");
-        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Zem, Qt::LeftButton);
-        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Vanto, Qt::LeftButton);
+        click(NoteTitleBar::Picture::Zem);
+        click(NoteTitleBar::Picture::Vanto);
         QCOMPARE(f->host.addresses.mid(1), QStringList({"https://left.example/", "https://right.example/"}));
     }
 };

@@ -111,7 +111,7 @@ template <class F> void whileOpen(F work) {
         QVERIFY2(dialog && dialog->isVisible(), "the settings dialog should be open");
         work(dialog);
         if (frmStikko_config)
-            frmStikko_config->sbClose->click();
+            QTest::mouseClick(frmStikko_config->sbClose, Qt::LeftButton);
     });
 }
 
@@ -201,9 +201,9 @@ class ConfigDialogTest : public QObject {
             const QRect frame = dialog->frameGeometry();
             QCOMPARE(frame.right() + 1, kWorkArea.width());
             QCOMPARE(frame.bottom() + 1, kWorkArea.height());
-            QCOMPARE(dialog->shTitlebk->fill(), 5467961); // from the file, not the stale record
-            dialog->clTitle->click();                     // title background becomes red
-            dialog->seH->setValue(15);                    // hidden alarm controls still count
+            QCOMPARE(dialog->shTitlebk->fill(), 5467961);       // from the file, not the stale record
+            QTest::mouseClick(dialog->clTitle, Qt::LeftButton); // title background becomes red
+            dialog->seH->setValue(15);                          // hidden alarm controls still count
         });
         QVERIFY(RunDefaultsSettings(nullptr));
 
@@ -258,7 +258,7 @@ class ConfigDialogTest : public QObject {
             QCOMPARE(dialog->shTitle->fill(), 0x00FFFFFF);
 
             env_->dialogs.color = QColor(0, 128, 0);
-            dialog->clTitlebk->click(); // named "titlebk", colours the title text
+            QTest::mouseClick(dialog->clTitlebk, Qt::LeftButton); // named "titlebk", colours the title text
             QCOMPARE(dialog->shTitle->fill(), 0x00008000);
             env_->dialogs.color = QColor(1, 2, 3);
             QTest::mouseClick(dialog->shDoc, Qt::LeftButton);
@@ -438,11 +438,11 @@ class ConfigDialogTest : public QObject {
         dialog.show();
 
         env_->dialogs.soundFile.reset(); // cancelled
-        dialog.sbSound->click();
+        QTest::mouseClick(dialog.sbSound, Qt::LeftButton);
         QCOMPARE(dialog.labSound->text(), QStringLiteral("/opt/stikko/./sound/alram.wav"));
 
         env_->dialogs.soundFile = QStringLiteral("C:\\Sounds\\Bell.WAV");
-        dialog.sbSound->click();
+        QTest::mouseClick(dialog.sbSound, Qt::LeftButton);
         QCOMPARE(dialog.labSound->text(), QStringLiteral("c:\\sounds\\bell.wav"));
 
         // On a file system that tells case apart, lower-casing would lose the file.
@@ -450,22 +450,22 @@ class ConfigDialogTest : public QObject {
         const QString real = dir.filePath(QStringLiteral("Ring.WAV"));
         QFile(real).open(QIODevice::WriteOnly);
         env_->dialogs.soundFile = real;
-        dialog.sbSound->click();
+        QTest::mouseClick(dialog.sbSound, Qt::LeftButton);
         QCOMPARE(dialog.labSound->text(), real);
         QVERIFY(env_->dialogs.messages.isEmpty());
 
         // Paths the record cannot hold are refused with a message; the last path stays.
         env_->dialogs.soundFile =
             QStringLiteral("/") + QString(300, QLatin1Char('a')) + QStringLiteral(".wav");
-        dialog.sbSound->click();
+        QTest::mouseClick(dialog.sbSound, Qt::LeftButton);
         env_->dialogs.soundFile = QStringLiteral("/tmp/\U0001F514.wav");
-        dialog.sbSound->click();
+        QTest::mouseClick(dialog.sbSound, Qt::LeftButton);
         QCOMPARE(env_->dialogs.messages.size(), 2);
         QCOMPARE(dialog.labSound->text(), real);
 
         env_->dialogs.soundFile =
             QStringLiteral("/") + QString(250, QLatin1Char('b')) + QStringLiteral(".wav"); // 255 bytes
-        dialog.sbSound->click();
+        QTest::mouseClick(dialog.sbSound, Qt::LeftButton);
         QCOMPARE(env_->dialogs.messages.size(), 2);
         dialog.close();
         QCOMPARE(QByteArray(dialog.noteRecord.sound_file), env_->dialogs.soundFile->toLatin1());
