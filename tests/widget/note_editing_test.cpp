@@ -195,7 +195,6 @@ class NoteEditingTest : public QObject {
         chosen.setPointSize(20);
         chosen.setItalic(true);
         f->env.dialogs.font = chosen;
-        note->editMenu();
         QVERIFY(choose(note, "nnFont"));
         QTextDocument* doc = note->editor()->document();
         QCOMPARE(formatAt(doc, 0).fontFamilies().toStringList().value(0), QStringLiteral("NanumGothic"));
