@@ -9,13 +9,13 @@ accessibility bus (AT-SPI), as a screen reader would; tests/e2e/lib.sh then clic
                               of its own here), of the window titled WINDOW when given; fails
                               when none is shown under that name
     a11y.py boxes ROLE NAME [PID]
-                              prints "X Y W H STATES", one a line (STATES: the control's
-                              states joined by commas, "active,focused,checked,..."), of
-                              every shown control of the
-                              program (of process PID when given) whose role is ROLE ("push
-                              button", "list item", "image", ...) and whose name is NAME or
-                              begins with NAME and a blank (the lines of a list carry more
-                              columns after their title); fails when there is none
+                              prints "X Y W H STATES", one a line, of every shown control
+                              of the program (of process PID when given) whose role is ROLE
+                              ("push button", "list item", "image", ...) and whose name is
+                              NAME or begins with NAME and a blank (the lines of a list carry
+                              more columns after their title); STATES are its states joined
+                              by commas ("active,enabled,checked,..."); fails when there is
+                              none
 
 A pop-up menu is no child of its application in the accessibility tree; it makes itself known
 when one of its items takes the focus. So this presses Down once (the menu has the keyboard

@@ -44,9 +44,9 @@ title_colour() {
 }
 title_shows() { [[ "$(title_colour)" == "$1" ]]; }
 title_leaves() { [[ "$(title_colour)" != "$1" ]]; }
-# Ringing, the title bar leaves its colour and comes back to it.
+# Ringing, the title bar shows its colour, leaves it and comes back to it.
 green="396F53"
-e2e_wait_for 5 title_leaves "$green" && e2e_wait_for 5 title_shows "$green" ||
+e2e_wait_for 5 title_shows "$green" && e2e_wait_for 5 title_leaves "$green" && e2e_wait_for 5 title_shows "$green" ||
     e2e_fail "the note whose alarm has passed does not ring: its title bar stays $(title_colour)"
 
 settings_window() { e2e_note_windows '환경설정$' | sed -n 1p | grep .; }
