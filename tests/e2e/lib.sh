@@ -102,7 +102,7 @@ e2e_holds() {
 }
 
 e2e_start_desktop() {
-    e2e_require Xvfb xdotool trayer xdpyinfo xwininfo xprop pulseaudio dbus-daemon
+    e2e_require Xvfb xdotool xmodmap trayer xdpyinfo xwininfo xprop pulseaudio dbus-daemon
     [[ -n "${STIKKO_BIN:-}" && -x "$STIKKO_BIN" ]] || e2e_fail "STIKKO_BIN is not an executable: ${STIKKO_BIN:-unset}"
 
     E2E_TMP="$(mktemp -d "${TMPDIR:-/tmp}/stikko-e2e.XXXXXX")"
@@ -435,8 +435,32 @@ e2e_keys() {
 # Types `text` into window `wid` once it has the focus (`delay` ms between keys, default 40).
 e2e_type() {
     local wid=$1 text=$2 delay=${3:-40}
+    e2e_map_keys "$text"
     e2e_expect_focus "$wid"
     xdotool type --delay "$delay" "$text"
+}
+
+# Gives the characters of `text` that the keyboard map lacks (Korean) keys of their own, once
+# per test: xdotool would remap one spare key for each in turn, and a program that reads the
+# map after it changed again (one that lags behind, on a busy machine) types another character
+# or none. When the free keys run out, xdotool remaps as it goes.
+declare -A E2E_KEY_OF=()
+E2E_FREE_KEYS=()
+E2E_KEYS_LISTED=""
+e2e_map_keys() {
+    local text=$1 i ch
+    if [[ -z "$E2E_KEYS_LISTED" ]]; then
+        mapfile -t E2E_FREE_KEYS < <(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2 }')
+        E2E_KEYS_LISTED=yes
+    fi
+    for ((i = 0; i < ${#text}; i++)); do
+        ch=${text:i:1}
+        (($(printf '%d' "'$ch") >= 128)) && [[ -z "${E2E_KEY_OF[$ch]:-}" ]] || continue
+        ((${#E2E_FREE_KEYS[@]})) || return 0
+        E2E_KEY_OF[$ch]=${E2E_FREE_KEYS[0]}
+        E2E_FREE_KEYS=("${E2E_FREE_KEYS[@]:1}")
+        xmodmap -e "keycode ${E2E_KEY_OF[$ch]} = $(printf 'U%04X' "'$ch")"
+    done
 }
 
 # Clicks into the middle of a note window (its body) and waits for the window to take the focus.
