@@ -6,6 +6,9 @@ source "$(dirname "$0")/lib.sh"
 e2e_start_desktop
 
 moved_from() { [[ "$(e2e_geometry "$1")" != "$2" ]]; }
+shows_title() { [[ "$(xdotool getwindowname "$1" 2>/dev/null)" == "$2" ]]; }
+# Types `text` on a new note's line below its date line, where it becomes the note's title once
+# the program has it all.
 type_new_note() {
     local text=$1 before
     before="$(e2e_note_windows)"
@@ -16,8 +19,10 @@ type_new_note() {
         grep -qx "$wid" <<<"$before" || break
     done
     e2e_click_body "$wid"
-    e2e_keys "$wid" ctrl+End Return
+    e2e_keys "$wid" ctrl+End
     e2e_type "$wid" "$text"
+    e2e_wait_for 10 shows_title "$wid" "$text" ||
+        e2e_fail "the note did not take '$text': it is titled '$(xdotool getwindowname "$wid")'"
 }
 
 body_has() {
