@@ -262,6 +262,14 @@ QByteArray IniFile::readString(QByteArrayView section, QByteArrayView key, QByte
     return line.text.mid(line.valueStart, line.valueLength);
 }
 
+std::optional<QByteArrayView> IniFile::value(QByteArrayView section, QByteArrayView key) const {
+    const qsizetype i = findKey(section, key);
+    if (i < 0)
+        return std::nullopt;
+    const Line& line = lines_[i];
+    return QByteArrayView(line.text).sliced(line.valueStart, line.valueLength);
+}
+
 int32_t IniFile::readInteger(QByteArrayView section, QByteArrayView key, int32_t fallback) const {
     const qsizetype i = findKey(section, key);
     if (i < 0)

@@ -40,6 +40,8 @@ class IniFile {
 
     bool hasKey(QByteArrayView section, QByteArrayView key) const;
     QByteArray readString(QByteArrayView section, QByteArrayView key, QByteArrayView fallback = {}) const;
+    // The value readString would give, as a view into the document; nothing for a missing key.
+    std::optional<QByteArrayView> value(QByteArrayView section, QByteArrayView key) const;
     int32_t readInteger(QByteArrayView section, QByteArrayView key, int32_t fallback) const;
 
     // Line breaks in a value would end it early and smuggle in new lines; they become blanks.
