@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/ini.h"
 #include "platform/rtf.h"
+#include "store/notecatalogue.h"
 #include "store/subfunction.h"
 
 #include <QCoreApplication>
@@ -256,6 +257,27 @@ std::optional<NoteFileName> NoteFiles::noteFileName(QStringView name) {
     return std::nullopt;
 }
 
+std::optional<NoteFileName> NoteFiles::noteFileName(QByteArrayView rawName) {
+    const bool ascii =
+        std::all_of(rawName.begin(), rawName.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    if (!ascii)
+        return noteFileName(QStringView(QFile::decodeName(rawName.toByteArray())));
+    // As idInName, on the bytes: printable ASCII is its own code-page form.
+    for (const auto& [suffix, body] :
+         {std::pair{QByteArrayView(".ini"), false}, {QByteArrayView(".rtf"), true}}) {
+        if (rawName.startsWith('.') || rawName.contains(QByteArrayView("default")))
+            return std::nullopt;
+        const qsizetype cut = rawName.indexOf(suffix);
+        if (cut < 0 || cut != rawName.size() - suffix.size())
+            continue;
+        const QByteArrayView id = rawName.first(cut);
+        if (!isNoteId(id))
+            return std::nullopt;
+        return NoteFileName{id.toByteArray(), body};
+    }
+    return std::nullopt;
+}
+
 std::optional<ConflictCopyName> NoteFiles::conflictCopyName(QStringView name) {
     static const QRegularExpression pattern(
         QStringLiteral("^(.+)\\.(sync-conflict-([0-9]{8})-([0-9]{6})(?:-([A-Z0-9]{7}))?)\\.(ini|rtf)$"));
@@ -342,6 +364,16 @@ void NoteFiles::wrote(const QString& path, QByteArrayView bytes) {
     const SeenContent seen = SeenContent::of(bytes);
     remember(path, seen);
     written_.insert(seenKey(path), seen);
+    // The list of notes follows what the program writes into the data folder.
+    const QString folder = dataFolder();
+    if (path.startsWith(folder)) {
+        if (const std::optional<NoteFileName> file = noteFileName(QStringView(path).sliced(folder.size()))) {
+            if (file->body)
+                catalogue_->bodyWritten(file->id);
+            else
+                catalogue_->recordWritten(file->id, bytes);
+        }
+    }
 }
 
 FileState NoteFiles::loadRecord(NoteRecord& record) {
@@ -416,7 +448,16 @@ struct NoteFiles::RecordGroup {
     std::thread worker;
 };
 
-NoteFiles::NoteFiles() = default;
+NoteFiles::NoteFiles() : catalogue_(std::make_unique<NoteCatalogue>(*this)) {}
+
+NoteCatalogue& NoteFiles::catalogue() {
+    return *catalogue_;
+}
+
+std::optional<QByteArray> NoteFiles::readUnremembered(const QString& path) {
+    FileState state = FileState::Missing;
+    return readBytes(path, state);
+}
 
 NoteFiles::~NoteFiles() {
     // A group never finished is dropped: its temporaries go, the files stay as they were.
@@ -561,6 +602,7 @@ bool NoteFiles::remove(QByteArrayView id) {
             gone = false;
         }
     }
+    catalogue_->removed(id);
     return gone;
 }
 

@@ -21,6 +21,7 @@
 namespace stikko {
 
 struct AtomicWrite;
+class NoteCatalogue;
 struct NoteRecord;
 
 // What reading one of a note's files found.
@@ -80,6 +81,12 @@ class NoteFiles {
     // True when `id` can name a note: not empty, fits a record's id field, has an exact code-page
     // form, and cannot lead out of the data folder.
     static bool isNoteId(QByteArrayView id);
+    // The list of stored notes with what their records say (notecatalogue.h), which this class
+    // keeps told of its writes and removals.
+    NoteCatalogue& catalogue();
+    // The whole of a note file, read on any thread, remembered nowhere (for reading bodies in
+    // the background): nothing when it is missing, no plain file or cannot be read.
+    static std::optional<QByteArray> readUnremembered(const QString& path);
     // The stored notes: for every "<id>.ini" in the data folder (the name ends in exactly that,
     // does not begin with '.' and does not contain "default"), its id, in ascending order of the
     // file names. Names that are no valid id are left out.
@@ -91,6 +98,9 @@ class NoteFiles {
     // every other name (hidden files, temporary files of writers and synchronisers, names with
     // "default", conflict copies, upper-case extensions).
     static std::optional<NoteFileName> noteFileName(QStringView name);
+    // The same for a name as the file system gives it (its bytes, as readdir lists it), with
+    // no decoding for the plain ASCII names the program gives its notes: for folders of many.
+    static std::optional<NoteFileName> noteFileName(QByteArrayView rawName);
     // The conflict copy a name in the data folder is, if it is one of a note file.
     static std::optional<ConflictCopyName> conflictCopyName(QStringView name);
 
@@ -238,6 +248,7 @@ class NoteFiles {
     QHash<QString, SeenContent> written_;
     std::unique_ptr<RecordGroup> group_;
     quint64 groups_ = 0; // groups started so far
+    std::unique_ptr<NoteCatalogue> catalogue_;
 };
 
 // The program's one NoteFiles.
