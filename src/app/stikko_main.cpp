@@ -15,6 +15,7 @@
 #include "platform/userdialogs.h"
 #include "store/datafolderwatcher.h"
 #include "store/dm.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
@@ -24,10 +25,12 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
+#include <QSet>
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
@@ -74,6 +77,18 @@ constexpr int kMessagePlaceTries = 10, kMessagePlaceWaitMs = 200, kMessageShownM
 
 } // namespace
 
+struct TfrmStikko_main::Opening {
+    int mode = 0;
+    // The notes walked: the scan of the catalogue as it reads the records (the start without
+    // notes remembered as shown), or ids (show-all's every note; those remembered as shown;
+    // those the scan found shown that the remembered ones missed).
+    std::optional<NoteCatalogue::Reading> scan;
+    QByteArrayList ids;
+    qsizetype next = 0;
+    qsizetype total = 0;
+    int opened = 0;
+};
+
 TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     frmStikko_main = this;
     setWindowTitle(QStringLiteral("Orbindo Stikko"));
@@ -85,6 +100,14 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     if (Dm != nullptr) {
         Dm->ReloadDefaults();
     }
+    connect(&noteFiles().catalogue(), &NoteCatalogue::scanFinished, this, [this] {
+        if (catchUp_ == CatchUp::AfterScan) {
+            catchUp_ = CatchUp::Due;
+        }
+        if (!opening_) {
+            catchUpWithScan();
+        }
+    });
 }
 
 TfrmStikko_main::~TfrmStikko_main() {
@@ -215,6 +238,8 @@ void TfrmStikko_main::FormClose() {
         return;
     }
     ending_ = true;
+    // Notes not opened yet stay as their files say.
+    opening_.reset();
     // A change that comes now is still taken by the note that saves over it.
     if (watcher_ != nullptr) {
         watcher_->stop();
@@ -317,28 +342,147 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
     // Each note opened here has its record written once, and only when its file does not
-    // already hold it (keys the file lacked, show-all's isshow 1): all of them together once
-    // the windows are up, so that their flushes to the disk are waited for once, not once each,
-    // and while the windows are painted. One such group at a time.
+    // already hold it (keys the file lacked, show-all's isshow 1): all of those opened in one
+    // go together, so that their flushes to the disk are waited for once, not once each, and
+    // while the windows are painted. One such group at a time.
     finishOpenedRecords();
-    const QByteArrayList ids = noteFiles().listIds();
+    NoteCatalogue& catalogue = noteFiles().catalogue();
+    if (mode == 1) {
+        // Show-all goes over every note, also while the start still opens notes.
+        startOpening(1, noteFiles().listIds(), std::nullopt);
+        return;
+    }
+    // Hidden notes cost the start next to nothing. The notes shown at the last end open at
+    // once, then the catalogue's scan (on a thread of its own) finds any shown since; without
+    // those, the notes open as the scan reads their records (which the program's start may
+    // have set off already).
+    const QByteArrayList remembered = started_ ? QByteArrayList() : catalogue.rememberedShown();
+    std::optional<NoteCatalogue::Reading> scan = started_ ? std::nullopt : catalogue.scanning();
+    started_ = true;
+    if (!remembered.isEmpty()) {
+        catchUp_ = CatchUp::AfterScan;
+        startOpening(0, remembered, std::nullopt);
+        // The scan waits until the windows are drawn: it would take the second core from the
+        // window system meanwhile.
+        constexpr int kScanDelayMs = 1000;
+        QTimer::singleShot(kScanDelayMs, this, [this] {
+            if (!ending_ && !noteFiles().catalogue().scanning()) {
+                noteFiles().catalogue().startScan();
+            }
+        });
+        return;
+    }
+    catchUp_ = CatchUp::None;
+    startOpening(0, {}, scan ? *scan : catalogue.startScan());
+}
+
+void TfrmStikko_main::startOpening(int mode, const QByteArrayList& ids,
+                                   const std::optional<NoteCatalogue::Reading>& scan) {
+    if (opening_) {
+        // Another load while one runs: what it has not reached yet is walked after the new
+        // one's notes (a note is opened once whichever finds it).
+        if (mode == 1) {
+            opening_->mode = 1;
+        }
+        if (opening_->scan) {
+            // The rest of the scan: every note a scan read is in the catalogue once it ends.
+            opening_->scan.reset();
+            catchUp_ = noteFiles().catalogue().scanning() ? CatchUp::AfterScan : CatchUp::Due;
+        }
+        opening_->ids = ids + opening_->ids.mid(opening_->next);
+        opening_->next = 0;
+        opening_->total = opening_->ids.size();
+        return;
+    }
+    opening_ = std::make_unique<Opening>();
+    opening_->mode = mode;
+    opening_->ids = ids;
+    opening_->scan = scan;
+    opening_->total = scan ? scan->size() : ids.size();
+    openMoreNotes(true);
+}
+
+void TfrmStikko_main::catchUpWithScan() {
+    // The notes the start remembered as shown are open; the scan knows every note now. One
+    // shown since the last end (made or shown elsewhere, or while the list was not written
+    // down) opens now, after the others.
+    if (catchUp_ != CatchUp::Due || ending_) {
+        return;
+    }
+    catchUp_ = CatchUp::None;
+    QByteArrayList shown;
+    for (const NoteFacts& facts : noteFiles().catalogue().notes()) {
+        if (facts.shown() && FindNoteWindow(facts.id.constData()) == nullptr) {
+            shown << facts.id;
+        }
+    }
+    if (!shown.isEmpty()) {
+        startOpening(0, shown, std::nullopt);
+    }
+}
+
+void TfrmStikko_main::openMoreNotes(bool first) {
+    if (!opening_) {
+        return; // ended meanwhile
+    }
+    // A slice this long keeps clicks and typing answered within a moment while thousands of
+    // notes open.
+    constexpr qint64 kSliceMs = 30;
+    finishOpenedRecords();
+    QElapsedTimer clock;
+    clock.start();
+    QSet<QByteArray> open;
+    for (const TfrmStikko_sub* note : std::as_const(noteList)) {
+        open.insert(noteId(note->record()).toByteArray());
+    }
     QList<QPointer<TfrmStikko_sub>> opened;
-    for (const QByteArray& id : ids) {
-        if (FindNoteWindow(id.constData()) != nullptr) {
+    Opening& opening = *opening_;
+    while (opening.next < opening.total) {
+        if (first ? opening.opened >= kOpenedAtOnce : clock.elapsed() >= kSliceMs) {
+            break;
+        }
+        const qsizetype i = opening.next++;
+        QByteArray id;
+        if (opening.scan) {
+            const NoteFacts facts = opening.scan->at(i);
+            if (!facts.shown()) {
+                continue; // stays hidden; its file is not touched
+            }
+            id = facts.id;
+        } else {
+            id = opening.ids.at(i);
+        }
+        if (open.contains(id)) {
             continue;
         }
         NoteRecord record{};
         InitNoteRecord(record, id.constData());
         const FileState state = noteFiles().loadRecord(record);
-        if (mode == 0 && record.isshow == 0) {
-            continue; // stays hidden; its file is not touched
+        // Gone since it was listed, or hidden since (the record read whole has the last word).
+        if (state == FileState::Missing || (opening.mode == 0 && record.isshow == 0)) {
+            continue;
         }
         // Show-all marks the note shown.
-        record.isshow = mode == 0 ? record.isshow : 1;
+        record.isshow = opening.mode == 0 ? record.isshow : 1;
         opened << openNote(record, state, false, false);
+        open.insert(id);
+        ++opening.opened;
         sendNotePostedEvents();
     }
+    const bool done = opening.next >= opening.total;
+    if (done) {
+        opening_.reset();
+    } else {
+        QTimer::singleShot(0, this, [this] { openMoreNotes(false); });
+    }
     writeOpenedRecords(opened);
+    if (done) {
+        // The scan may have ended while notes were still opened from what was remembered.
+        catchUpWithScan();
+        if (!opening_) {
+            emit notesOpened();
+        }
+    }
 }
 
 void TfrmStikko_main::writeOpenedRecords(const QList<QPointer<TfrmStikko_sub>>& notes) {
