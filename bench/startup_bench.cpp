@@ -7,14 +7,17 @@
 // lack); the later starts, which find their records complete, are the usual case.
 //
 // Hidden notes should cost next to nothing: 10,000 stored with 20 shown (spread over the
-// folder, so the last shown one is near its end) against the same 20 alone. The two are run
-// in turn, interleaved, and the ratio of their medians is reported.
+// folder, so the last shown one is near its end) against the same 20 alone, each after a
+// first run in its folder. The two are run in turn, interleaved, and the ratio of their
+// medians is reported.
 
 #include "app/stikko_main.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "platform/userdialogs.h"
 #include "store/dm.h"
+#include "store/notecatalogue.h"
+#include "store/notefiles.h"
 #include "store/subfunction.h"
 
 #include <QApplication>
@@ -57,12 +60,14 @@ struct Folder : env::Environment {
             NoteRecord r{};
             InitNoteRecord(r, MakeNoteId(start.addMSecs(qint64(i) * 10)).constData());
             cp949::copyToField(r.title, QStringLiteral("Note %1").arg(i + 1));
-            r.scr_x = 10 + (i % 6) * 300 + (i / 24) * 12;
-            r.scr_y = 10 + (i / 6 % 4) * 240 + (i / 24) * 12;
+            // Note i is shown when it is the last of its share of the folder; the k-th shown
+            // note stands where note k of a folder of shown notes stands.
+            r.isshow = (qint64(i + 1) * shown / count) != (qint64(i) * shown / count) ? 1 : 0;
+            const int k = int(qint64(i) * shown / count);
+            r.scr_x = 10 + (k % 6) * 300 + (k / 24) * 12;
+            r.scr_y = 10 + (k / 6 % 4) * 240 + (k / 24) * 12;
             r.scr_width = 275;
             r.scr_height = 218;
-            // Note i is shown when it is the last of its share of the folder.
-            r.isshow = (qint64(i + 1) * shown / count) != (qint64(i) * shown / count) ? 1 : 0;
             if (!SaveNoteRecord(nullptr, r))
                 std::abort();
             QFile body(cp949::fieldText(r.doc_name));
@@ -83,6 +88,7 @@ double startOnce(int shown) {
     clock.start();
     auto dm = std::make_unique<TDm>();
     auto form = std::make_unique<TfrmStikko_main>();
+    form->watchListingDelay = std::chrono::seconds(1); // as the program's start has it
     form->FormCreate();
     QCoreApplication::processEvents(); // shown and painted
     if (form->noteList.size() != shown)
@@ -121,6 +127,12 @@ void BM_ShownAmongManyStored(benchmark::State& state) {
     Folder alone(kShown);
     Folder many(stored, kShown);
     std::vector<double> aloneMs, manyMs;
+    // The usual start follows an earlier run, which left the notes it showed remembered.
+    for (const Folder* folder : {&alone, &many}) {
+        env::setProgramFolder(folder->dir.path());
+        startOnce(kShown);
+        noteFiles().catalogue().notes();
+    }
     for (auto _ : state) {
         env::setProgramFolder(alone.dir.path());
         aloneMs.push_back(startOnce(kShown));
