@@ -101,6 +101,7 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
         Dm->ReloadDefaults();
     }
     connect(&noteFiles().catalogue(), &NoteCatalogue::scanFinished, this, [this] {
+        tellUnusableRecords();
         if (catchUp_ == CatchUp::AfterScan) {
             catchUp_ = CatchUp::Due;
         }
@@ -730,6 +731,22 @@ void TfrmStikko_main::reportReadFailure(const QString& path) {
                             "이 메모장은 읽기 전용으로 열렸고, 파일은 그대로 둡니다.")
                  .arg(QDir::toNativeSeparators(QDir::cleanPath(path))),
              QSystemTrayIcon::Warning);
+}
+
+void TfrmStikko_main::tellUnusableRecords() {
+    const QStringList names = noteFiles().catalogue().takeUnusableRecords();
+    if (names.isEmpty() || ending_) {
+        return;
+    }
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(noteFiles().dataFolder()));
+    qWarning("stikko: %s holds %s, named like a note's record but no plain file; left alone",
+             qPrintable(folder), qPrintable(names.join(QStringLiteral(", "))));
+    tellUser(
+        QStringLiteral("Stikko"),
+        QStringLiteral(
+            "메모장 폴더에 메모장 파일처럼 이름 붙은 폴더나 특수 파일이 있어 열지 않고 건너뜁니다.\n%1\n%2")
+            .arg(folder, names.join(QStringLiteral(", "))),
+        QSystemTrayIcon::Warning);
 }
 
 void TfrmStikko_main::reportRecoveryFiles() {

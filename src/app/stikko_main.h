@@ -109,6 +109,9 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     void openCopyFromElsewhere(TfrmStikko_sub* note, const QByteArray& copyId) override;
     // Tells where the bodies that an earlier run could not save are waiting, if any are.
     void reportRecoveryFiles();
+    // Tells, once each, of names in the data folder that would be records but are no plain
+    // files (folders, fifos, devices): they are never opened.
+    void tellUnusableRecords();
 
     QSystemTrayIcon* rxTray = nullptr;
     QMenu* puMain = nullptr;

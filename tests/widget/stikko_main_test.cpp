@@ -336,10 +336,18 @@ class StikkoMainTest : public QObject {
         storeNote(gone, 1);
         storeNote(hidden, 1);
         storeNote(shown, 0);
+        // Named as a record but a folder and a fifo: told once, never opened (a fifo would
+        // block the start for good).
+        QVERIFY(QDir().mkpath(dataPath(QStringLiteral("20240100_000000_00.ini"))));
+        QVERIFY(::mkfifo(QFile::encodeName(dataPath(QStringLiteral("20240109_000000_00.ini"))).constData(),
+                         0600) == 0);
         form->FormCreate();
         QCOMPARE(form->noteList.size(), 2);
         NoteCatalogue& catalogue = noteFiles().catalogue();
         QTRY_VERIFY(!catalogue.scanning());
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("20240100_000000_00.ini")));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("20240109_000000_00.ini")));
+        form->lastTrayMessage.clear();
         QCOMPARE(catalogue.rememberedShown(), (QByteArrayList{gone, hidden}));
         form->FormClose();
         form.reset();
@@ -363,6 +371,9 @@ class StikkoMainTest : public QObject {
         QTRY_VERIFY(!form->openingNotes() && !noteFiles().recordsPending());
         QCOMPARE(test::readAll(dataPath(QLatin1String(hidden) + QStringLiteral(".ini"))), hiddenBefore);
         QCOMPARE(catalogue.rememberedShown(), (QByteArrayList{shown, made}));
+        QVERIFY(form->lastTrayMessage.isEmpty()); // told once
+        form->nnAllshowClick();
+        QCOMPARE(form->noteList.size(), 3);
     }
 
     // Thousands of shown notes open a slice at a time: between two slices the program answers
