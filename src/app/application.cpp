@@ -25,6 +25,8 @@
 #include <QTranslator>
 #include <QtDebug>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -213,6 +215,17 @@ int runStikko(int argc, char** argv) {
         app.exec();
     }
     form->FormClose();
+    if (form->leavesWindows()) {
+        // Every note is saved and nothing else is pending: taking thousands of windows down
+        // one by one would keep the program (and a desktop session that waits for it) for
+        // many seconds. The markers go now; the window system removes the windows with the
+        // connection.
+        channel.close();
+        folderLock.release();
+        instance.release();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     mainForm.reset();
     dataModule.reset();
     return 0;

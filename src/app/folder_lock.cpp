@@ -19,8 +19,13 @@ FolderLock::FolderLock(const QString& dataFolder) : path_(lockPathFor(dataFolder
 }
 
 FolderLock::~FolderLock() {
+    release();
+}
+
+void FolderLock::release() {
     if (held_)
         lock_->unlock();
+    held_ = false;
 }
 
 FolderLock::Result FolderLock::acquire() {

@@ -247,15 +247,31 @@ void TfrmStikko_main::FormClose() {
     }
     // The records still being written at start land first: a note's closing save comes after.
     finishOpenedRecords();
-    // Last to first, as the notes were opened. Closing makes each note save itself once; the
-    // objects go later, so a note whose own handler is still running is never freed under it.
-    // A note that could not be written stays listed; the form's end makes it try once more.
+    // Last to first, as the notes were opened, each note saves itself once, as closing it
+    // would. A note that could not be written stays listed; the form's end makes it try once
+    // more. The windows are not closed one by one: each close and each window taken down
+    // waits for the window system, which with thousands of notes costs minutes.
     const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
+    QList<TfrmStikko_sub*> unsaved;
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
-        if (*it != nullptr) {
-            closeNote(*it, NoteClosing::Kept);
+        if (*it != nullptr && !(*it)->saveAtEnd()) {
+            unsaved.prepend(*it);
         }
     }
+    noteList = unsaved;
+    const QSet<TfrmStikko_sub*> keep(unsaved.cbegin(), unsaved.cend());
+    leaveWindows_ = notes.size() > kManyWindows;
+    if (!leaveWindows_) {
+        // First opened first: a window under the others goes without uncovering any of them.
+        // Later, so a note whose own handler is still running is never freed under it.
+        for (const QPointer<TfrmStikko_sub>& note : notes) {
+            if (note != nullptr && !keep.contains(note.data())) {
+                note->deleteLater();
+            }
+        }
+    }
+    // What the next start opens at once.
+    noteFiles().catalogue().rememberShown();
     saveRecoveryCopies();
     if (rxTray != nullptr && rxTray->isVisible()) {
         rxTray->hide();

@@ -42,6 +42,12 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     // ends. Runs at most once; later calls do nothing.
     void FormClose();
     bool isEnding() const { return ending_; }
+    // More windows than this are not taken down at the end (see FormClose): the program ends
+    // at once, and the window system removes them as the program's connection closes.
+    static constexpr int kManyWindows = 500;
+    // FormClose left the windows, every note saved: the program is to end without taking
+    // them down.
+    bool leavesWindows() const { return leaveWindows_; }
 
     // Never shown: whoever asks, the form stays hidden.
     void setVisible(bool visible) override;
@@ -197,6 +203,7 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     struct Opening;
     std::unique_ptr<Opening> opening_;
     bool started_ = false; // the start-up load has run
+    bool leaveWindows_ = false;
     // The start opened the notes remembered as shown: those the catalogue's scan finds shown
     // besides are opened once it has ended.
     enum class CatchUp { None, AfterScan, Due };

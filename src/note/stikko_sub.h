@@ -114,6 +114,9 @@ class TfrmStikko_sub : public QWidget {
     // False when they could not be written: the window then stays open with its text and
     // keeps the record it had, and the user has been told.
     bool closeAs(NoteClosing how);
+    // The program ends: the note saves itself as closing it would (NoteClosing::Kept), and the
+    // window stays until it is destroyed. False when it could not be written.
+    bool saveAtEnd();
 
     const NoteRecord& record() const { return record_; }
     // The body has changes not yet on disk.

@@ -186,6 +186,11 @@ bool TfrmStikko_sub::saveOnClose() {
     return ok;
 }
 
+bool TfrmStikko_sub::saveAtEnd() {
+    gestures_->endCursor();
+    return saveOnClose();
+}
+
 bool TfrmStikko_sub::closeAs(NoteClosing how) {
     if (how == NoteClosing::Deleted) {
         deleted_ = true;
