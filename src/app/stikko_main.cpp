@@ -310,6 +310,10 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
         return false;
     }
     const QByteArrayView bytes(id, static_cast<qsizetype>(std::strlen(id)));
+    // A body being written in the background lands before the files go, not after.
+    if (TfrmStikko_sub* note = FindNoteWindow(id)) {
+        note->finishBodyWrite();
+    }
     // To the desktop's trash, from where a note deleted by mistake can be put back.
     if (!noteFiles().remove(bytes)) {
         qWarning("stikko: cannot delete the files of note %s", qPrintable(noteFiles().recordPath(bytes)));

@@ -1,5 +1,6 @@
 #include "note/stikko_sub.h"
 
+#include "note/bodywriter.h"
 #include "note/notealarm.h"
 #include "note/notedefaults.h"
 #include "note/notegestures.h"
@@ -653,6 +654,9 @@ bool TfrmStikko_sub::UpdateTitleFromText() {
 void TfrmStikko_sub::reDocChange() {
     if (loadingBody_ || !showing_ || closed_ || readOnly_)
         return;
+    ++changes_;
+    if (bodyWriter_ && bodyWriter_->writing() && firstChangeSinceCopy_ < 0)
+        firstChangeSinceCopy_ = env::steadyMs();
     modified_ = true;
     scheduleAutosave();
     // The new title is written with the body, a moment later: the two files of one change

@@ -42,6 +42,7 @@ class ImageBox;
 class NoteAlarm;
 class NoteBodyView;
 class NoteEditor;
+class BodyWriter;
 class NoteGestures;
 class NoteHost;
 class NoteTitleBar;
@@ -125,8 +126,12 @@ class TfrmStikko_sub : public QWidget {
     bool isClosed() const { return closed_; }
     bool isDeleted() const { return deleted_; }
 
-    // Writes the body to its file now (atomically); false when it could not be written.
+    // Writes the body to its file now (atomically), after the write in the background if one
+    // is under way; false when it could not be written.
     bool saveBody();
+    // Completes the write of the body that the autosave has under way in the background
+    // (copied a slice at a time, written on a thread of its own), and takes its result.
+    void finishBodyWrite();
     // At the end, for a body that could not be written to the data folder: writes it to the
     // recovery folder. The path written, or nothing (also when there is nothing unsaved).
     std::optional<QString> saveRecoveryCopy(QString* error = nullptr);
@@ -273,6 +278,10 @@ class TfrmStikko_sub : public QWidget {
     bool writeRecord();
     bool saveOnClose();
     void autosaveTimeout();
+    // The autosave's write of the body, in the background (BodyWriter).
+    void startBodyWrite();
+    void bodyWriteDone(const NoteFiles::BodyWrite& write);
+    void bodyWriteRefused(const QString& reason, bool changedElsewhere);
     void scheduleAutosave();
     void writeFailed(const QString& path, const QString& reason);
     void writeSucceeded();
@@ -327,6 +336,13 @@ class TfrmStikko_sub : public QWidget {
     bool recordPending_ = false; // openUnwritten: the caller's write of the record is not told yet
     bool failureTold_ = false;   // the user knows of the current run of failures
     AutosaveSchedule autosave_;
+    BodyWriter* bodyWriter_ = nullptr; // made with the first autosave
+    quint64 changes_ = 0;              // changes made to the body so far
+    quint64 copiedChanges_ = 0;        // ... when the write under way copied it
+    bool copiedComposing_ = false;     // ... and a syllable was being composed then
+    qint64 firstChangeSinceCopy_ = -1; // the first change not in the write under way
+    bool writeAgain_ = false;          // the autosave came while a write was under way
+    bool finishingWrite_ = false;
 };
 
 } // namespace stikko

@@ -2,6 +2,7 @@
 // the window closes. A write that fails is told once, marked in the title bar and retried until
 // it succeeds; a file that could not be read is never written over.
 
+#include "note/bodywriter.h"
 #include "note/notealarm.h"
 #include "note/notegestures.h"
 #include "note/notehost.h"
@@ -112,11 +113,94 @@ bool TfrmStikko_sub::recordSaved(bool saved, const QString& reason, bool elsewhe
     return false;
 }
 
+void TfrmStikko_sub::finishBodyWrite() {
+    if (!bodyWriter_)
+        return;
+    finishingWrite_ = true;
+    bodyWriter_->finish();
+    finishingWrite_ = false;
+}
+
+void TfrmStikko_sub::startBodyWrite() {
+    if (readOnly_ || closed_ || deleted_)
+        return;
+    if (!bodyWriter_) {
+        bodyWriter_ = new BodyWriter(body_, this);
+        connect(bodyWriter_, &BodyWriter::written, this, &TfrmStikko_sub::bodyWriteDone);
+    }
+    if (bodyWriter_->busy()) {
+        writeAgain_ = true; // once this one is done
+        return;
+    }
+    writeAgain_ = false;
+    bodyWriter_->start([this](BodySnapshot& copy) -> std::optional<NoteFiles::BodyWrite> {
+        copiedChanges_ = changes_;
+        copiedComposing_ = composing();
+        firstChangeSinceCopy_ = -1;
+        // The file takes the syllable being composed as shown; the body still counts as
+        // changed until it is committed.
+        if (copiedComposing_) {
+            copy.extra = reDoc->preeditText();
+            copy.extraAt = reDoc->textCursor().position();
+            copy.extraFormat = reDoc->currentCharFormat();
+        }
+        QString reason;
+        bool elsewhere = false;
+        std::optional<NoteFiles::BodyWrite> write =
+            noteFiles().prepareBodyWrite(noteId(record_), &reason, &elsewhere);
+        if (!write) {
+            // Told once the copy's handler is over.
+            QTimer::singleShot(0, this, [this, reason, elsewhere] { bodyWriteRefused(reason, elsewhere); });
+        }
+        return write;
+    });
+}
+
+void TfrmStikko_sub::bodyWriteDone(const NoteFiles::BodyWrite& write) {
+    if (deleted_)
+        return;
+    if (!write.saved) {
+        bodyWriteRefused(write.error, write.changedElsewhere);
+        return;
+    }
+    bodyFailed_ = false;
+    if (changes_ == copiedChanges_ && !copiedComposing_)
+        modified_ = false;
+    writeSucceeded();
+    if (modified_ && !closed_) {
+        // What changed since the copy is due as if the autosave had seen it first then.
+        const qint64 now = env::steadyMs();
+        autosave_.saved();
+        const qint64 due = autosave_.changed(firstChangeSinceCopy_ >= 0 ? firstChangeSinceCopy_ : now);
+        timAutosave->start(int(std::max<qint64>(0, due - now)));
+        if (writeAgain_ && !finishingWrite_ && due <= now)
+            startBodyWrite();
+    }
+    // The title taken from the text goes with it.
+    if (!closed_ && (recordDirty_ || !SameNoteRecord(record_, base_)))
+        writeRecord();
+}
+
+void TfrmStikko_sub::bodyWriteRefused(const QString& reason, bool changedElsewhere) {
+    if (closed_ || deleted_)
+        return;
+    if (changedElsewhere && !following_) {
+        // Someone else's body is taken first: with text typed here, it becomes a note of its
+        // own and this text is saved.
+        followFiles();
+        return;
+    }
+    bodyFailed_ = true;
+    writeFailed(noteFiles().bodyPath(noteId(record_)), reason);
+}
+
 bool TfrmStikko_sub::saveBody() {
     if (deleted_)
         return true;
     if (readOnly_)
         return false;
+    // A write under way in the background lands first: what is written now is newer.
+    finishBodyWrite();
     const QByteArrayView id = noteId(record_);
     const std::unique_ptr<QTextDocument> shown = reDoc ? reDoc->documentAsShown() : nullptr;
     QString reason;
@@ -143,11 +227,11 @@ void TfrmStikko_sub::autosaveTimeout() {
     // syllable is committed (at close, on focus loss) or given up.
     if (closed_ || deleted_)
         return;
-    if (modified_ && saveBody() && !composing()) {
-        modified_ = false;
-        writeSucceeded();
+    // The body is written in the background; the title taken from its text goes with it.
+    if (modified_ && !readOnly_) {
+        startBodyWrite();
+        return;
     }
-    // The title taken from the text goes with it.
     if (recordDirty_ || !SameNoteRecord(record_, base_))
         writeRecord();
 }

@@ -14,6 +14,8 @@ namespace stikko {
 void TfrmStikko_sub::followFiles() {
     if (closed_ || deleted_ || readOnly_ || following_)
         return;
+    // The files as they are once the body's write under way has landed.
+    finishBodyWrite();
     const QByteArray id = noteId(record_).toByteArray();
     const QString bodyPath = noteFiles().bodyPath(id);
     const bool recordChanged = noteFiles().changedElsewhere(noteFiles().recordPath(id));

@@ -654,6 +654,7 @@ class StikkoMainTest : public QObject {
         QCOMPARE(form->noteList.size(), 1);
         QPointer<TfrmStikko_sub> noteA = form->noteList.first();
         QVERIFY(test::fire(noteA->autosaveTimer())); // its new body is on disk: nothing unsaved
+        noteA->finishBodyWrite();                    // written in the background
 
         // Made elsewhere, then renamed into data/ by another process.
         const QString staging = env_->path(QStringLiteral("elsewhere/"));
