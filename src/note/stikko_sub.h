@@ -42,6 +42,7 @@ class ImageBox;
 class NoteAlarm;
 class NoteBodyView;
 class NoteEditor;
+class BodyReader;
 class BodyWriter;
 class NoteGestures;
 class NoteHost;
@@ -132,6 +133,11 @@ class TfrmStikko_sub : public QWidget {
     // Completes the write of the body that the autosave has under way in the background
     // (copied a slice at a time, written on a thread of its own), and takes its result.
     void finishBodyWrite();
+    // A body of megabytes is read on a thread of its own when the note opens: until it is
+    // there the note shows no text, takes no typing and writes no body.
+    bool bodyPending() const { return bodyPending_; }
+    // Waits for that read and takes the body now.
+    void finishBodyRead();
     // At the end, for a body that could not be written to the data folder: writes it to the
     // recovery folder. The path written, or nothing (also when there is nothing unsaved).
     std::optional<QString> saveRecoveryCopy(QString* error = nullptr);
@@ -221,6 +227,9 @@ class TfrmStikko_sub : public QWidget {
     void applyFromFiles(const NoteRecord& record, const BodyLoad* body);
     void applyLinkPicture();
     void applyBody(const BodyLoad& body, bool newBody);
+    // Takes the body read in the background (BodyReader): the document made of it, if it
+    // could be read.
+    void bodyReadDone(const NoteFiles::BodyRead& file, QTextDocument* document);
     void applySettings();
     void applyGeometry();
     void applyStayOnTop();
@@ -343,6 +352,9 @@ class TfrmStikko_sub : public QWidget {
     qint64 firstChangeSinceCopy_ = -1; // the first change not in the write under way
     bool writeAgain_ = false;          // the autosave came while a write was under way
     bool finishingWrite_ = false;
+    BodyReader* bodyReader_ = nullptr; // made for the first large body
+    bool bodyPending_ = false;         // the body is being read in the background
+    bool pendingNewBody_ = false;      // ... and a missing one gets the date line
 };
 
 } // namespace stikko

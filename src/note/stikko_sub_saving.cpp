@@ -199,7 +199,9 @@ bool TfrmStikko_sub::saveBody() {
         return true;
     if (readOnly_)
         return false;
-    // A write under way in the background lands first: what is written now is newer.
+    // The body read and the write under way in the background first: what is written now is
+    // the body as it is, and newer.
+    finishBodyRead();
     finishBodyWrite();
     const QByteArrayView id = noteId(record_);
     const std::unique_ptr<QTextDocument> shown = reDoc ? reDoc->documentAsShown() : nullptr;
@@ -237,7 +239,7 @@ void TfrmStikko_sub::autosaveTimeout() {
 }
 
 std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
-    if (deleted_ || readOnly_ || !modified_)
+    if (deleted_ || readOnly_ || !modified_ || bodyPending_)
         return std::nullopt;
     commitComposition();
     return noteFiles().saveRecoveryCopy(noteId(record_), rtf::write(*body_), error);

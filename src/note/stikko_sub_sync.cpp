@@ -14,7 +14,8 @@ namespace stikko {
 void TfrmStikko_sub::followFiles() {
     if (closed_ || deleted_ || readOnly_ || following_)
         return;
-    // The files as they are once the body's write under way has landed.
+    // The files as they are once the body's read and write under way are done.
+    finishBodyRead();
     finishBodyWrite();
     const QByteArray id = noteId(record_).toByteArray();
     const QString bodyPath = noteFiles().bodyPath(id);

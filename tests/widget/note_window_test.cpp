@@ -5,6 +5,7 @@
 
 #include "support/notefixture.h"
 
+#include "note/bodyreader.h"
 #include "note/notedefaults.h"
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
@@ -575,6 +576,42 @@ class NoteWindowTest : public QObject {
         QVERIFY(QFile::remove(f->rtfPath()));
         QVERIFY(note->close());
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
+    }
+
+    // A body of megabytes is read and made into a document on a thread of its own: the note is
+    // there at once, takes its text when it has it, and meanwhile neither takes typing nor
+    // writes anything of its body.
+    void largeBody_isReadInTheBackground_andTakenWhole() {
+        QVERIFY(f->store(kId, [](NoteRecord& r) { cp949::copyToField(r.title, QByteArrayView("stored")); }));
+        QByteArray rtf = "{\\rtf1\\ansi\\ansicpg949 first\\par second\\par ";
+        while (rtf.size() < BodyReader::kBackgroundBytes)
+            rtf += "\\'b8\\'de\\'b8\\'f0 and more words for the line\\par ";
+        rtf += "last line}";
+        QVERIFY(f->env.writeFile(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId)), rtf));
+        open();
+        QVERIFY(note->bodyPending());
+        QVERIFY(note->body()->isEmpty());
+        QCOMPARE(note->titleCaption(), QStringLiteral("stored"));
+        typeAtEnd(QStringLiteral("typed before"));
+        QVERIFY(!note->isModified());
+        QTRY_VERIFY_WITH_TIMEOUT(!note->bodyPending(), 30000);
+        QVERIFY(note->body()->toPlainText().endsWith(QStringLiteral("last line")));
+        QVERIFY(!note->body()->toPlainText().contains(QStringLiteral("typed before")));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("second"));
+        QVERIFY(!note->isModified() && !note->editor()->isReadOnly());
+        // Typed into now, it is written as any body is.
+        typeAtEnd(QStringLiteral("\n끝"));
+        QVERIFY(note->saveBody());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("last line\n끝")));
+
+        // Saved while still being read: the read is waited for, and nothing is lost.
+        note->close();
+        flushDeletes();
+        open();
+        QVERIFY(note->bodyPending());
+        QVERIFY(note->saveBody());
+        QVERIFY(!note->bodyPending());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("last line\n끝")));
     }
 
     // The autosave writes the body on a thread of its own: typing goes on meanwhile, and what
