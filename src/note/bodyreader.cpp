@@ -32,6 +32,8 @@ BodyReader::~BodyReader() {
 
 void BodyReader::start(const QString& path, const QFont& font) {
     drop();
+    if (worker_.joinable())
+        worker_.join();
     auto job = std::make_shared<Job>();
     job->path = path;
     job->font = font;
@@ -63,14 +65,17 @@ void BodyReader::start(const QString& path, const QFont& font) {
 }
 
 void BodyReader::done(quint64 generation) {
-    if (generation != generation_ || !worker_.joinable())
+    if (generation != generation_ || !job_)
         return;
-    worker_.join();
+    // Told by the thread as its last deed: the document is complete; the thread itself is
+    // joined later.
     const std::shared_ptr<Job> job = std::exchange(job_, nullptr);
     emit read(job->file, job->document.release());
 }
 
 void BodyReader::finish() {
+    if (job_ && worker_.joinable())
+        worker_.join();
     done(generation_);
 }
 
@@ -79,6 +84,10 @@ void BodyReader::drop() {
         worker_.join();
     ++generation_;
     job_.reset();
+}
+
+bool BodyReader::busy() const {
+    return job_ != nullptr;
 }
 
 } // namespace stikko

@@ -30,7 +30,7 @@ class BodyReader : public QObject {
     // Reads `path` into a document with `font` as its default font; `read` tells when it is
     // done. A read under way is dropped first.
     void start(const QString& path, const QFont& font);
-    bool busy() const { return worker_.joinable(); }
+    bool busy() const;
     // Waits for the read under way; `read` has been emitted when it returns.
     void finish();
     // Drops the read under way: what comes of it is not told.

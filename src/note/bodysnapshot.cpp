@@ -71,8 +71,10 @@ bool BodyCapture::step(qint64 budgetMs) {
         return false;
     QElapsedTimer clock;
     clock.start();
-    if (next_ == 0)
+    if (next_ == 0) {
         snapshot_.defaultFont = document_->defaultFont();
+        snapshot_.blocks.reserve(std::size_t(document_->blockCount()));
+    }
     for (QTextBlock block = document_->findBlock(next_); block.isValid(); block = block.next()) {
         BodySnapshot::Block copy;
         copy.position = block.position();

@@ -69,6 +69,8 @@ void BodyWriter::copied() {
         NoteFiles::writeBody(job->write, bytes);
     };
     writing_ = true;
+    if (worker_.joinable())
+        worker_.join(); // the last one, long done
     try {
         worker_ = std::thread([this, work, generation] {
             work();
@@ -81,10 +83,12 @@ void BodyWriter::copied() {
     }
 }
 
-std::optional<NoteFiles::BodyWrite> BodyWriter::takeIn() {
+std::optional<NoteFiles::BodyWrite> BodyWriter::takeIn(bool wait) {
     if (!writing_)
         return std::nullopt;
-    if (worker_.joinable())
+    // Told by the thread as its last deed: its result is complete, and the thread itself is
+    // joined later (its end can take a while that the program need not wait).
+    if (wait && worker_.joinable())
         worker_.join();
     writing_ = false;
     const std::shared_ptr<Job> job = std::exchange(job_, nullptr);
@@ -96,7 +100,7 @@ std::optional<NoteFiles::BodyWrite> BodyWriter::takeIn() {
 void BodyWriter::done(quint64 generation) {
     if (generation != generation_)
         return; // taken in already (finish), or dropped
-    if (const std::optional<NoteFiles::BodyWrite> write = takeIn())
+    if (const std::optional<NoteFiles::BodyWrite> write = takeIn(false))
         emit written(*write);
 }
 
@@ -106,7 +110,7 @@ void BodyWriter::finish() {
         capture_.step(std::numeric_limits<qint64>::max());
         copied();
     }
-    if (const std::optional<NoteFiles::BodyWrite> write = takeIn()) {
+    if (const std::optional<NoteFiles::BodyWrite> write = takeIn(true)) {
         ++generation_; // its queued report is told here
         emit written(*write);
     }
@@ -116,8 +120,10 @@ void BodyWriter::drop() {
     slices_->stop();
     copying_ = false;
     capture_.restart();
-    if (takeIn())
+    if (takeIn(true))
         ++generation_; // what came of it is not told
+    if (worker_.joinable())
+        worker_.join();
 }
 
 } // namespace stikko

@@ -52,8 +52,9 @@ class BodyWriter : public QObject {
     void slice();
     void copied();
     void done(quint64 generation);
-    // Waits for the write, tells the files' owner; what came of it, if one was under way.
-    std::optional<NoteFiles::BodyWrite> takeIn();
+    // Tells the files' owner what came of the write under way, if one was (waiting for it
+    // when `wait`: else it has told that it is done).
+    std::optional<NoteFiles::BodyWrite> takeIn(bool wait);
 
     BodyCapture capture_;
     QTimer* slices_ = nullptr;
