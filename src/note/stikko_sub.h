@@ -293,6 +293,10 @@ class TfrmStikko_sub : public QWidget {
     void bodyWriteRefused(const QString& reason, bool changedElsewhere);
     void scheduleAutosave();
     void writeFailed(const QString& path, const QString& reason);
+    // The body could not be written: marked, told, retried, and copied to the recovery folder.
+    void bodyFailedNow(const QString& reason);
+    // Writes the body to its copy in the recovery folder: the path, or nothing.
+    std::optional<QString> keepRecoveryCopy(QString* error);
     void writeSucceeded();
     void enterReadOnly(const QString& path, bool recordUnreadable);
     void updateMark();
@@ -352,6 +356,7 @@ class TfrmStikko_sub : public QWidget {
     qint64 firstChangeSinceCopy_ = -1; // the first change not in the write under way
     bool writeAgain_ = false;          // the autosave came while a write was under way
     bool finishingWrite_ = false;
+    QString recoveryPath_;             // the copy of the body kept while its writes fail
     BodyReader* bodyReader_ = nullptr; // made for the first large body
     bool bodyPending_ = false;         // the body is being read in the background
     bool pendingNewBody_ = false;      // ... and a missing one gets the date line

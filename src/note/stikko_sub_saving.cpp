@@ -11,10 +11,12 @@
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
+#include "platform/atomicfile.h"
 #include "platform/rtf.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -39,6 +41,11 @@ void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
 }
 
 void TfrmStikko_sub::writeSucceeded() {
+    // The body is in its file again: the copy kept while it could not be is not needed.
+    if (!bodyFailed_ && !recoveryPath_.isEmpty()) {
+        QFile::remove(recoveryPath_);
+        recoveryPath_.clear();
+    }
     if (!hasUnsavedFailure()) {
         failureTold_ = false;
         if (!modified_) {
@@ -190,8 +197,7 @@ void TfrmStikko_sub::bodyWriteRefused(const QString& reason, bool changedElsewhe
         followFiles();
         return;
     }
-    bodyFailed_ = true;
-    writeFailed(noteFiles().bodyPath(noteId(record_)), reason);
+    bodyFailedNow(reason);
 }
 
 bool TfrmStikko_sub::saveBody() {
@@ -218,8 +224,7 @@ bool TfrmStikko_sub::saveBody() {
         followFiles();
         return !bodyFailed_;
     }
-    bodyFailed_ = true;
-    writeFailed(noteFiles().bodyPath(id), reason);
+    bodyFailedNow(reason);
     return false;
 }
 
@@ -242,7 +247,42 @@ std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
     if (deleted_ || readOnly_ || !modified_ || bodyPending_)
         return std::nullopt;
     commitComposition();
-    return noteFiles().saveRecoveryCopy(noteId(record_), rtf::write(*body_), error);
+    return keepRecoveryCopy(error);
+}
+
+std::optional<QString> TfrmStikko_sub::keepRecoveryCopy(QString* error) {
+    if (deleted_ || readOnly_ || !modified_ || bodyPending_)
+        return std::nullopt;
+    // The body as shown, a syllable being composed with it.
+    const std::unique_ptr<QTextDocument> shown = reDoc ? reDoc->documentAsShown() : nullptr;
+    const QByteArray rtf = rtf::write(shown ? *shown : *body_);
+    // The copy of this run of failures is kept current; one of an earlier run is never
+    // replaced (a new one is made beside it).
+    if (!recoveryPath_.isEmpty()) {
+        if (writeFileAtomically(recoveryPath_, rtf, error))
+            return recoveryPath_;
+        recoveryPath_.clear();
+    }
+    if (const std::optional<QString> path = noteFiles().saveRecoveryCopy(noteId(record_), rtf, error)) {
+        recoveryPath_ = *path;
+        return path;
+    }
+    return std::nullopt;
+}
+
+void TfrmStikko_sub::bodyFailedNow(const QString& reason) {
+    bodyFailed_ = true;
+    const QString path = noteFiles().bodyPath(noteId(record_));
+    // What could not be written goes to the recovery folder at once, and again at every
+    // failed try, so that a crash meanwhile loses none of it.
+    QString error;
+    if (const std::optional<QString> copy = keepRecoveryCopy(&error))
+        qWarning("stikko: could not save %s; its text is kept in %s until it can", qPrintable(path),
+                 qPrintable(*copy));
+    else if (modified_)
+        qWarning("stikko: could not save %s, nor a copy in %s (%s)", qPrintable(path),
+                 qPrintable(noteFiles().recoveryFolder()), qPrintable(error));
+    writeFailed(path, reason);
 }
 
 bool TfrmStikko_sub::saveOnClose() {

@@ -33,8 +33,7 @@ void TfrmStikko_sub::followFiles() {
         QString error;
         copy = noteFiles().copyAsNewNote(id, &error);
         if (!copy) {
-            bodyFailed_ = true;
-            writeFailed(bodyPath, error);
+            bodyFailedNow(error);
             return;
         }
     }

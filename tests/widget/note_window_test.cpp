@@ -704,28 +704,49 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("\n먼저 저장됨"));
         QVERIFY(note->saveBody());
         const QByteArray saved = readAll(f->rtfPath());
-        const auto diskFull = [](int, const char*, qint64) -> qint64 {
-            errno = ENOSPC;
-            return -1;
+        // The data folder's disk is full; the recovery folder lies elsewhere.
+        const auto diskFull = [](int fd, const char* data, qint64 size) -> qint64 {
+            if (QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd))
+                    .contains(QLatin1String("/data/"))) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return ::write(fd, data, size_t(size));
         };
+        const QString recovery = noteFiles().recoveryFolder() + QLatin1String(kId) + QStringLiteral(".rtf");
+        // A copy an earlier run left: never replaced.
+        QVERIFY(QDir().mkpath(noteFiles().recoveryFolder()));
+        QVERIFY(f->env.writeFile(QStringLiteral("xdg-state/stikko/recovery/%1.rtf").arg(QLatin1String(kId)),
+                                 "earlier"));
         f->env.writer = diskFull;
         typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
         QVERIFY(!note->saveBody());
+        // The text that could not be written is copied at once, beside the earlier copy.
+        QStringList copies = noteFiles().recoveryFiles();
+        QCOMPARE(copies.size(), 2);
+        QCOMPARE(readAll(recovery), QByteArray("earlier"));
+        copies.removeAll(recovery);
+        QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨")));
+        // ... and kept current at every failed try.
+        typeAtEnd(QStringLiteral(" 또"));
         QVERIFY(!note->saveBody());
+        QCOMPARE(noteFiles().recoveryFiles().size(), 2);
+        QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨 또")));
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
         QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->isVisible() && note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QVERIFY(note->autosaveTimer()->isActive());
         QCOMPARE(readAll(f->rtfPath()), saved);
 
-        // Space again: the next try writes it and the mark goes.
+        // Space again: the next try writes it, the mark goes, and so does the copy.
         f->env.writer = {};
         f->env.advance(AutosaveSchedule::kRetryMs);
         QVERIFY(fire(note->autosaveTimer()));
         note->finishBodyWrite(); // written in the background
         QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
-        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨 또")));
         QVERIFY(!note->isModified());
+        QCOMPARE(noteFiles().recoveryFiles(), QStringList{recovery});
 
         // A new run of failures is told again.
         f->env.writer = diskFull;

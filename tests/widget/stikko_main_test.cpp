@@ -838,19 +838,23 @@ class StikkoMainTest : public QObject {
         QVERIFY(test::bodyText(copy).endsWith(QStringLiteral("잃으면 안 되는 줄")));
         QCOMPARE(noteFiles().recoveryFiles(), QStringList{copy});
 
-        // Once the files can be written again, the form's own end saves the note.
+        // A start after a crash here would say where the copy waits.
+        {
+            TfrmStikko_main next;
+            next.reportRecoveryFiles();
+            QVERIFY(next.lastTrayMessage.contains(
+                QDir::toNativeSeparators(state + QStringLiteral("stikko/recovery/"))));
+        }
+
+        // Once the files can be written again, the form's own end saves the note, and the copy
+        // kept meanwhile goes.
         QVERIFY(QDir().rmdir(ini) && QDir().rmdir(rtf));
         form.reset();
         flushDeletes();
         QVERIFY(stuck.isNull());
         QCOMPARE(readNote("20240101_000000_00").isshow, 1);
         QVERIFY(test::bodyText(rtf).endsWith(QStringLiteral("잃으면 안 되는 줄")));
-
-        // The next start says where the copy waits.
-        form = std::make_unique<TfrmStikko_main>();
-        form->reportRecoveryFiles();
-        QVERIFY(form->lastTrayMessage.contains(
-            QDir::toNativeSeparators(state + QStringLiteral("stikko/recovery/"))));
+        QVERIFY(noteFiles().recoveryFiles().isEmpty());
     }
 
     void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
