@@ -36,6 +36,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -229,6 +230,20 @@ bool TfrmStikko_main::noteManagerOpen() const {
 }
 
 void TfrmStikko_main::FormCreate() {
+    // A data folder that cannot be written (a read-only disk, no right to write) is used as it
+    // is: its notes are shown read-only, the user is told once, and no other folder is taken.
+    const QString folder = noteFiles().dataFolder();
+    dataReadOnly_ = QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK) != 0;
+    if (dataReadOnly_) {
+        qWarning("stikko: the notes' folder %s cannot be written; the notes are shown read-only",
+                 qPrintable(folder));
+        tellUser(
+            QStringLiteral("Stikko"),
+            QStringLiteral(
+                "메모장 폴더에 쓸 수 없습니다.\n%1\n메모장을 읽기 전용으로 열었고, 파일은 그대로 둡니다.")
+                .arg(QDir::toNativeSeparators(QDir::cleanPath(folder))),
+            QSystemTrayIcon::Warning);
+    }
     // Watched before the notes are read: nothing that happens meanwhile goes unseen.
     startWatching();
     LoadAllNotes(0);
@@ -556,6 +571,11 @@ TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState st
     auto* note = new TfrmStikko_sub(this, this);
     // Whatever way a window goes, it leaves the list; the pointer is only compared here.
     connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
+    // A stored note in a data folder that cannot be written shows as it is; a new one tries,
+    // and says so when it cannot.
+    if (dataReadOnly_ && state != FileState::Missing) {
+        note->openInReadOnlyFolder();
+    }
     if (fromElsewhere) {
         note->openFromElsewhere(record);
     } else if (!writeRecord) {

@@ -204,6 +204,7 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     std::unique_ptr<Opening> opening_;
     bool started_ = false; // the start-up load has run
     bool leaveWindows_ = false;
+    bool dataReadOnly_ = false; // the data folder could not be written at start
     // The start opened the notes remembered as shown: those the catalogue's scan finds shown
     // besides are opened once it has ended.
     enum class CatchUp { None, AfterScan, Due };

@@ -409,6 +409,9 @@ void TfrmStikko_sub::openAs(const NoteRecord& record, FileState state, bool from
     showing_ = true;
     if (state == FileState::Unreadable)
         enterReadOnly(noteFiles().recordPath(noteId(record_)), true);
+    // A data folder that cannot be written is used as it is: nothing is written into it.
+    if (folderReadOnly_)
+        enterReadOnly(noteFiles().dataFolder(), true);
     BodyLoad body;
     const QString bodyPath = noteFiles().bodyPath(noteId(record_));
     if (BodyReader::isLarge(bodyPath)) {

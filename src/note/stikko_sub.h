@@ -144,6 +144,9 @@ class TfrmStikko_sub : public QWidget {
     // A file of the note could not be read: the note is shown as it is and never writes over
     // it; for an unreadable record file not even the record is written.
     bool readOnly() const { return readOnly_; }
+    // Before it opens: the data folder cannot be written, so the note opens read-only and
+    // writes nothing (the program has told the user once for all notes).
+    void openInReadOnlyFolder();
     // A write failed and the text or record shown is not yet on disk; retries are running.
     bool hasUnsavedFailure() const { return bodyFailed_ || recordDirty_; }
 
@@ -343,6 +346,7 @@ class TfrmStikko_sub : public QWidget {
     QTimer* placeCheck_ = nullptr;  // made with the first move the window system reports
     bool readOnly_ = false;         // a file could not be read: nothing is written over it
     bool recordUnreadable_ = false; // ... and that file is the record: it is not written either
+    bool folderReadOnly_ = false;   // ... because the data folder cannot be written
     QString unreadablePath_;
     bool bodyFailed_ = false;    // the last write of the body failed
     bool recordDirty_ = false;   // the last write of the record failed

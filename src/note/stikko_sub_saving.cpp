@@ -65,8 +65,13 @@ void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
         reDoc->setReadOnly(true);
     showCommandStates(); // nothing changes the body now
     updateMark();
-    if (host_)
+    // A folder that cannot be written was told once for all its notes.
+    if (host_ && !folderReadOnly_)
         host_->reportReadFailure(path);
+}
+
+void TfrmStikko_sub::openInReadOnlyFolder() {
+    folderReadOnly_ = true;
 }
 
 void TfrmStikko_sub::updateMark() {
@@ -74,9 +79,11 @@ void TfrmStikko_sub::updateMark() {
     const bool shown = readOnly_ || hasUnsavedFailure();
     if (readOnly_) {
         pnTitle->setPicture(Picture::Mark, notepictures::readOnlyMark(), QSize(16, 16));
-        pnTitle->setPictureTip(Picture::Mark,
-                               QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
-                                   .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
+        pnTitle->setPictureTip(
+            Picture::Mark,
+            (folderReadOnly_ ? QStringLiteral("메모장 폴더에 쓸 수 없어 읽기 전용으로 열었습니다.\n%1")
+                             : QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1"))
+                .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
     } else if (shown) {
         pnTitle->setPicture(Picture::Mark, notepictures::unsavedMark(), QSize(16, 16));
         pnTitle->setPictureTip(Picture::Mark,
