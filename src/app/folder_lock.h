@@ -31,7 +31,8 @@ class FolderLock {
     // Who holds it, as far as the lock file tells: "pid 1234 on host".
     QString holder() const;
 
-    // The lock file for a data folder: "<folder holding data>/data.lock".
+    // The lock file for a data folder: "<folder holding data>/data.lock", for the folder where
+    // it really is (symbolic links followed).
     static QString lockPathFor(const QString& dataFolder);
 
   private:
