@@ -12,8 +12,9 @@
 // reaches them (scanned()). Records that are no files (a folder, a fifo, a device) are never
 // opened: they are left out and told once (takeUnusableRecords).
 //
-// Everything here runs on the main thread but the scan's reading. Bodies are read elsewhere;
-// NoteFiles::readUnremembered reads one on any thread.
+// Everything here runs on the main thread but the scan's reading. Bodies are not read here:
+// NoteFiles::readBody reads one on any thread (remembering nothing), and rtf::read makes it a
+// document there.
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -500,10 +500,6 @@ NoteCatalogue& NoteFiles::catalogue() {
     return *catalogue_;
 }
 
-std::optional<QByteArray> NoteFiles::readUnremembered(const QString& path) {
-    FileState state = FileState::Missing;
-    return readBytes(path, state);
-}
 
 NoteFiles::~NoteFiles() {
     // A group never finished is dropped: its temporaries go, the files stay as they were.

@@ -98,9 +98,7 @@ class NoteFiles {
     // The list of stored notes with what their records say (notecatalogue.h), which this class
     // keeps told of its writes and removals.
     NoteCatalogue& catalogue();
-    // The whole of a note file, read on any thread, remembered nowhere (for reading bodies in
-    // the background): nothing when it is missing, no plain file or cannot be read.
-    static std::optional<QByteArray> readUnremembered(const QString& path);
+
     // The stored notes: for every "<id>.ini" in the data folder (the name ends in exactly that,
     // does not begin with '.' and does not contain "default"), its id, in ascending order of the
     // file names. Names that are no valid id are left out.
@@ -218,8 +216,9 @@ class NoteFiles {
     bool saveBody(QByteArrayView id, QByteArrayView rtf, QString* error = nullptr,
                   bool* changedElsewhere = nullptr);
 
-    // A body read on another thread (a large one, which takes a while): readBody reads it
-    // anywhere, bodyRead takes in here what was seen, as loadBody would have.
+    // A body read on another thread (a large one, which takes a while; or every body, to know
+    // its text in the background): readBody reads it anywhere and remembers nothing, bodyRead
+    // takes in here what was seen, as loadBody would have, for a note that shows it.
     struct BodyRead {
         QString path;
         BodyLoad load;
