@@ -332,9 +332,12 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
     // To the desktop's trash, from where a note deleted by mistake can be put back.
     if (!noteFiles().remove(bytes)) {
         qWarning("stikko: cannot delete the files of note %s", qPrintable(noteFiles().recordPath(bytes)));
+        // Over the manager when it asked, else over the note itself.
+        QWidget* asker =
+            frmStikko_admin != nullptr ? static_cast<QWidget*>(frmStikko_admin) : FindNoteWindow(id);
         dialogs().showError(
-            nullptr, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
-                         .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
+            asker, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
+                       .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
         return false;
     }
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
@@ -697,7 +700,9 @@ void TfrmStikko_main::nnStikkoResortClick() {
     const QList<TfrmStikko_sub*> notes = noteList;
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
         (*it)->placeAt(QRect(QPoint(x, y), kArrangedSize));
-        if (H < y + h) {
+        // A step that would put the next note's bottom below the work area (under a panel,
+        // out of reach) starts a new column instead, as a new note's cascade does.
+        if (H < y + kArrangedStepY + h) {
             x = (x - w >= 0) ? x - w : 0;
             y = 0;
         } else {
@@ -720,7 +725,7 @@ void TfrmStikko_main::nnLogoClick() {
 }
 
 void TfrmStikko_main::nnHomepageClick() {
-    OpenWebAddress(homePageAddress());
+    OpenWebAddress(homePageAddress(), nullptr);
 }
 
 // ---- services for the note windows -----------------------------------------------------
@@ -738,13 +743,13 @@ void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
     ShowPrintPreview(note, note->titleCaption(), noteId(note->record()).toByteArray());
 }
 
-void TfrmStikko_main::OpenWebAddress(const QString& address) {
+void TfrmStikko_main::OpenWebAddress(const QString& address, QWidget* parent) {
     const QUrl url = webAddressUrl(address);
     if (!url.isValid()) {
         // Only web and mail addresses are opened; anything else could start a program.
-        dialogs().showError(nullptr, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
-                                                    "http, https, ftp, mailto 주소만 열 수 있습니다.")
-                                         .arg(address));
+        dialogs().showError(parent, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
+                                                   "http, https, ftp, mailto 주소만 열 수 있습니다.")
+                                        .arg(address));
         return;
     }
     QDesktopServices::openUrl(url);

@@ -39,14 +39,12 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 namespace stikko {
 
 namespace {
-
-constexpr char kDefaultTitle[] = "Orbindo Stikko";
-constexpr int kTitleLimit = 30; // bytes of a line that make the title
 
 using notelayout::kDesignHeight;
 using notelayout::kDesignWidth;
@@ -283,6 +281,7 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         reDoc->setGeometry(pnDoc.rect);
         reDoc->setFont(noteFont());
         reDoc->setDocument(body_);
+        reDoc->setTextCursor(bodyCursorAt(startCaret_));
         reDoc->setAcceptRichText(true);
         reDoc->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         reDoc->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -292,6 +291,11 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         reDoc->setPalette(bodyView_->palette());
         reDoc->setReadOnly(readOnly_ || bodyPending_);
         connect(reDoc, &NoteEditor::focusLost, this, &TfrmStikko_sub::reDocExit);
+        // A link in the text opens as the note's other addresses do, by the program's rule.
+        connect(reDoc, &NoteEditor::linkActivated, this, [this](const QString& address) {
+            if (host_)
+                host_->OpenWebAddress(address, this);
+        });
         connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
         connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
         connect(reDoc, &QWidget::customContextMenuRequested, this,
@@ -321,7 +325,13 @@ bool TfrmStikko_sub::bodyFits() const {
 }
 
 QTextCursor TfrmStikko_sub::bodyCursor() const {
-    return reDoc ? reDoc->textCursor() : QTextCursor(body_);
+    return reDoc ? reDoc->textCursor() : bodyCursorAt(startCaret_);
+}
+
+QTextCursor TfrmStikko_sub::bodyCursorAt(int position) const {
+    QTextCursor cursor(body_);
+    cursor.setPosition(std::clamp(position, 0, body_->characterCount() - 1));
+    return cursor;
 }
 
 bool TfrmStikko_sub::composing() const {
@@ -562,6 +572,7 @@ void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
         modified_ = false;
         return;
     }
+    bool newDateLine = false;
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
         rtf::read(body.rtf, *body_);
@@ -577,10 +588,13 @@ void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
         enterReadOnly(noteFiles().bodyPath(noteId(record_)), false);
     } else if (newBody && !readOnly_) {
         addDateLine();
+        newDateLine = true;
     }
     body_->clearUndoRedoStacks();
+    if (!newDateLine)
+        startCaret_ = 0;
     if (reDoc)
-        reDoc->moveCursor(QTextCursor::Start);
+        reDoc->setTextCursor(bodyCursorAt(startCaret_));
 }
 
 void TfrmStikko_sub::applySettings() {
@@ -613,7 +627,11 @@ void TfrmStikko_sub::addDateLine() {
     cursor.movePosition(QTextCursor::End);
     loadingBody_ = true;
     cursor.insertText(QStringLiteral("작성일:") + stamp);
+    // The caret waits on the line below, so what the user types at once is the second line,
+    // which the title follows; the date line stays the first.
+    cursor.insertBlock();
     loadingBody_ = false;
+    startCaret_ = cursor.position();
     // A new body is a change: it is saved like typing, a moment later, and gives the title.
     modified_ = true;
     scheduleAutosave();
@@ -688,11 +706,16 @@ void TfrmStikko_sub::setCaption(const QString& text) {
 }
 
 int TfrmStikko_sub::lineCount() const {
-    return body_->isEmpty() ? 0 : body_->blockCount();
+    if (body_->isEmpty())
+        return 0;
+    // A body that ends in a line break has no line after it yet (see NoteTitle).
+    const int blocks = body_->blockCount();
+    return blocks > 1 && body_->lastBlock().length() <= 1 ? blocks - 1 : blocks;
 }
 
 QString TfrmStikko_sub::lineText(int line) const {
-    return body_->findBlockByNumber(line).text();
+    // The text of the line: a picture in it has none (its object character would become '?').
+    return body_->findBlockByNumber(line).text().remove(QChar::ObjectReplacementCharacter);
 }
 
 bool TfrmStikko_sub::UpdateTitleFromText() {
@@ -701,25 +724,19 @@ bool TfrmStikko_sub::UpdateTitleFromText() {
     if (readOnly_ || bodyPending_)
         return false;
     const int lines = lineCount();
-    QByteArray title;
-    if (lines == 0) {
-        title = QByteArray(kDefaultTitle);
-    } else {
-        // The title is line 2 when there is one (line 1 is the date line of a new note).
-        const QByteArray line = cp949::encode(lineText(lines >= 2 ? 1 : 0));
-        // Bytes beyond the limit cannot change the result; keep the store's buffer small.
-        const QByteArray head = line.left(kTitleLimit + 2);
-        title = QByteArray(TruncateText(head.constData(), kTitleLimit));
-        if (title.isEmpty())
-            title = QByteArray(kDefaultTitle);
-        // The caption may show the text's first line already while the record still holds
-        // an older title (a body that came after its record): that title is set too.
-        if (cp949::decode(title) == titleCaption() && cp949::fieldBytes(record_.title) == title)
-            return false;
-    }
-    setCaption(cp949::decode(title));
-    cp949::copyToField(record_.title, title);
-    setWindowTitle(cp949::fieldText(record_.title));
+    // The title is line 2 when there is one (line 1 is the date line of a new note). The
+    // window shows it as the text has it; the record keeps its CP949 form.
+    const QString title =
+        NoteTitle(lines, lines > 0 ? lineText(0) : QString(), lines > 1 ? lineText(1) : QString());
+    const QByteArray bytes = cp949::encode(title);
+    // The caption may show the text's first line already while the record still holds an
+    // older title (a body that came after its record), or the record's title may be this
+    // one's CP949 form, read back from the file: the text's own title is shown and set.
+    if (title == titleCaption() && title == windowTitle() && cp949::fieldBytes(record_.title) == bytes)
+        return false;
+    setCaption(title);
+    cp949::copyToField(record_.title, bytes);
+    setWindowTitle(title);
     return true;
 }
 

@@ -209,8 +209,9 @@ class TfrmStikko_sub : public QWidget {
     void ensureEditor(Qt::FocusReason focus = Qt::NoFocusReason);
     // The painted body shows all of the text: the editor would show no scroll bar.
     bool bodyFits() const;
-    // The caret as the editor has it (the start of the text before it is made).
+    // The caret as the editor has it (where it will stand, before the editor is made).
     QTextCursor bodyCursor() const;
+    QTextCursor bodyCursorAt(int position) const;
     // The input method is composing a syllable in the editor, not yet in the document.
     bool composing() const;
     void reDocChange();
@@ -336,6 +337,7 @@ class TfrmStikko_sub : public QWidget {
     bool following_ = false;   // taking changes made elsewhere (followFiles)
     bool takingFiles_ = false; // applying a record from the files: an unchanged alarm rings on
     bool loadingBody_ = false; // putting in the body from its file (or a new one) is no edit
+    int startCaret_ = 0;       // where the caret stands in a body just put in: below a new date line
     bool modified_ = false;
     bool closed_ = false;
     bool deleted_ = false;

@@ -389,13 +389,13 @@ void TfrmStikko_sub::blinkTitle() {
 
 void TfrmStikko_sub::imgZemClick() {
     if (host_)
-        host_->OpenWebAddress(homePageAddress());
+        host_->OpenWebAddress(homePageAddress(), this);
 }
 
 void TfrmStikko_sub::imgVantoClick() {
     const QString address = rightLinkAddress();
     if (host_ && !address.isEmpty())
-        host_->OpenWebAddress(address);
+        host_->OpenWebAddress(address, this);
 }
 
 } // namespace stikko

@@ -395,6 +395,20 @@ const char* TruncateText(const char* text, int limit) {
     return buffer;
 }
 
+QString NoteTitle(int lineCount, QStringView first, QStringView second) {
+    constexpr int kLimit = 30; // bytes of the line's CP949 form
+    const QString fallback = QStringLiteral("Orbindo Stikko");
+    if (lineCount <= 0)
+        return fallback;
+    QStringView title = cp949::headWithin(lineCount >= 2 ? second : first, kLimit);
+    // Blanks and control characters are the only characters whose CP949 form is a byte <= 32.
+    while (!title.isEmpty() && title.front().unicode() <= 32)
+        title = title.sliced(1);
+    while (!title.isEmpty() && title.back().unicode() <= 32)
+        title.chop(1);
+    return title.isEmpty() ? fallback : title.toString();
+}
+
 QByteArray MakeNoteId(const QDateTime& moment) {
     const QDate date = moment.date();
     const QTime time = moment.time();

@@ -118,6 +118,15 @@ void ListFiles(const QString& folder, const QString& pattern, QStringList& list)
 // of bytes <= 32 at both ends. The result lives in one buffer shared by all calls.
 const char* TruncateText(const char* text, int limit);
 
+// The title a note's text gives: the second of its lines when it has two or more, else the
+// first, cut where TruncateText cuts the line's CP949 form at 30 bytes and trimmed alike;
+// "Orbindo Stikko" when nothing is left or there is no line. `lineCount` counts the text's
+// paragraphs, less a last one that is empty (a text that ends in a line break has no line
+// after it: a new note's caret line below its date line is no line yet).
+// The title is text: a character without a CP949 form ("–", an emoji) stays itself, and the
+// record keeps the title's CP949 form (cp949::encode), which is what TruncateText gives.
+QString NoteTitle(int lineCount, QStringView first, QStringView second);
+
 // The record that LoadNoteRecord takes its fallbacks from (the data module's defaults).
 // Null means an all-zero record.
 void SetDefaultsRecord(const NoteRecord* defaults);

@@ -144,6 +144,7 @@ class SubfunctionTest : public QObject {
     void noteFiles_listExactIds_andSayWhatLoadingFound();
     void noteFiles_neverWriteOverWhatTheyCouldNotRead_andTrashWhatTheyRemove();
     void catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChange();
+    void noteFiles_backgroundSave_toldWhileTheyLive_neverOnceGone();
     void truncateText_data();
     void truncateText();
     void truncateText_longTextNeverOverruns();
@@ -586,6 +587,34 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
     QVERIFY(remembered.startsWith(env_->xdgCacheDir()));
     QVERIFY(QFile::remove(remembered) && QFile::copy(env_->dataDir() + QStringLiteral("B2.ini"), remembered));
     QVERIFY(catalogue.rememberedShown().isEmpty());
+}
+
+// A group of records written on a worker: its word comes back through the event loop while
+// the NoteFiles lives, and goes with it when it is destroyed first (the worker has posted it
+// by then); nothing runs on what is gone.
+void SubfunctionTest::noteFiles_backgroundSave_toldWhileTheyLive_neverOnceGone() {
+    const NoteRecord record = sampleNote();
+    for (const bool destroyFirst : {false, true}) {
+        QFile::remove(notePath(*env_));
+        auto files = std::make_unique<NoteFiles>();
+        std::vector<NoteFiles::RecordSave> saves{{&record}};
+        int told = 0;
+        files->saveRecordsInBackground(saves, [&] { ++told; });
+        QVERIFY(saves[0].pending);
+        if (destroyFirst) {
+            files.reset();
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            QCOMPARE(told, 0);
+            QVERIFY(!QFileInfo::exists(notePath(*env_)));
+            continue;
+        }
+        QTRY_COMPARE(told, 1);
+        const std::vector<NoteFiles::RecordResult> results = files->finishRecords();
+        QCOMPARE(results.size(), std::size_t(1));
+        QVERIFY(results[0].saved);
+        QVERIFY(QFileInfo::exists(notePath(*env_)));
+    }
 }
 
 void SubfunctionTest::truncateText_data() {

@@ -10,6 +10,7 @@
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
+#include "note/sharedpictures.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
 #include "platform/ini.h"
@@ -174,6 +175,40 @@ class NoteWindowTest : public QObject {
         QVERIFY(longEditor->verticalScrollBar()->isVisible());
     }
 
+    // Shared pictures stay within their budget by dropping the one used longest ago; the one
+    // asked for again is copied, not painted again, and each key keeps its own picture. A
+    // picture larger than the whole budget is never kept and drops nothing.
+    void sharedPictures_dropTheLeastRecentlyUsed() {
+        SharedPictures<1> pictures;
+        const int side = 400; // three fit in the budget, four do not
+        QVERIFY(3 * side * side * 4 <= SharedPictures<1>::kBudget &&
+                4 * side * side * 4 > SharedPictures<1>::kBudget);
+        QList<int> painted;
+        const auto find = [&](int key) {
+            const QPixmap* picture = pictures.find({key}, QSize(side, side), 1.0, [&](QPainter& p) {
+                painted << key;
+                p.fillRect(0, 0, side, side, QColor::fromRgb(QRgb(key)));
+            });
+            return picture ? picture->toImage().pixel(side / 2, side / 2) & 0xffffff : QRgb(~0u);
+        };
+        for (int key : {1, 2, 3, 1, 4}) // 2 is the least recently used when 4 comes
+            QCOMPARE(find(key), QRgb(key));
+        QCOMPARE(painted, (QList<int>{1, 2, 3, 4}));
+        for (int key : {1, 3, 4})
+            QCOMPARE(find(key), QRgb(key));
+        QCOMPARE(painted.size(), 4);
+        QCOMPARE(find(2), QRgb(2)); // painted anew, in the place of 1
+        QCOMPARE(find(1), QRgb(1));
+        QCOMPARE(painted, (QList<int>{1, 2, 3, 4, 2, 1}));
+
+        const QPixmap* huge =
+            pictures.find({9}, QSize(side * 2, side * 2), 1.0, [&](QPainter&) { painted << 9; });
+        QVERIFY(huge == nullptr);
+        for (int key : {2, 1})
+            QCOMPARE(find(key), QRgb(key));
+        QCOMPARE(painted.size(), 6);
+    }
+
     // The tool bar is one widget: a click at each control's place runs that control's command,
     // the pointer over it shows its tip (on a note that is not the active window too), and a
     // screen reader finds each control under its name. Under the flat style the base panel's
@@ -252,6 +287,46 @@ class NoteWindowTest : public QObject {
         QVERIFY(colors::fromQColor(note->grab().toImage().pixelColor(1, 1)) != NewColor(base, 60));
     }
 
+    // A button held down with the left button looks pressed until the button comes up, also
+    // with the pointer gone from it, and released elsewhere it does nothing. The other mouse
+    // buttons do not press it.
+    void toolbarButton_pressedLookHeldWhileHeld() {
+        open();
+        note->show();
+        NoteToolbar* bar = note->toolbar();
+        QSignalSpy triggered(bar, &NoteToolbar::triggered);
+        const QRect copy = toolRect(note, "sbCopy");
+        const QPoint away(toolRect(note, "sbPaste").right() + 4, copy.center().y()); // between buttons
+        QVERIFY(bar->controlAt(away) < 0);
+        const auto look = [&] { return bar->grab(copy).toImage(); };
+        const QImage rest = look();
+        QTest::mouseMove(bar, copy.center() - QPoint(1, 0)); // the first move enters the bar
+        QTest::mouseMove(bar, copy.center());
+        QCOMPARE(bar->hotControl(), bar->controlAt(copy.center()));
+        const QImage hot = look();
+        QVERIFY(hot != rest);
+        QTest::mousePress(bar, Qt::RightButton, {}, copy.center());
+        QCOMPARE(look(), hot);
+        QTest::mouseRelease(bar, Qt::RightButton, {}, copy.center());
+        QTest::mousePress(bar, Qt::LeftButton, {}, copy.center());
+        const QImage pressed = look();
+        QVERIFY(pressed != hot);
+        QTest::mouseMove(bar, away);
+        const QImage heldAway = look();
+        QVERIFY(heldAway != rest && heldAway != hot);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, away);
+        QCOMPARE(look(), rest);
+        QCOMPARE(triggered.size(), 0);
+        // The style off: the same in the program's own look.
+        note->xpStyle()->SetActive(false);
+        const QImage plainRest = look();
+        QTest::mousePress(bar, Qt::LeftButton, {}, copy.center());
+        QTest::mouseMove(bar, away);
+        QVERIFY(look() != plainRest);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, away);
+        QCOMPARE(look(), plainRest);
+    }
+
     void menus_haveCaptionsShortcutsAndOrder() {
         open();
         auto describe = [](QMenu* menu) {
@@ -284,7 +359,8 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->pos(), QPoint(1280 - 300, 770 - 200));
         QCOMPARE(note->record().scr_width, 275);
         QCOMPARE(note->record().titlebk_color, 5467961);
-        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        // The date line, and the caret on the line below it.
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03\n"));
         QVERIFY(note->isModified()); // the date line is a change: the body file comes
                                      // at close
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
@@ -292,49 +368,71 @@ class NoteWindowTest : public QObject {
         QVERIFY(QFileInfo::exists(f->iniPath()));
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        // What is typed at once is the second line, and the title.
+        QTest::keyClicks(note->editor(), QStringLiteral("typed right away"));
+        QCOMPARE(note->editor()->toPlainText(),
+                 QStringLiteral("작성일:04/02/01 오전 09:05:03\ntyped right away"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("typed right away"));
 
         // An afternoon date uses the other designator and a two-digit 12-hour
-        // clock.
+        // clock. Left as it is, a new note keeps the date line as its title when it comes back.
         delete note.data();
         const char other[] = "20040201_150405_00";
         f->env.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
         open(other);
-        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05\n"));
+        delete note.data();
+        open(other);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05\n"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
     }
 
     void title_followsSecondLine_data() {
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("stored"); // the record's title, read back from the file
         const QString hangul40 = QString(40, QChar(0xAC00));
-        QTest::newRow("second line") << "작성일:xx\n장보기 목록"
-                                     << "장보기 목록";
-        QTest::newRow("one line") << "only line"
-                                  << "only line";
-        QTest::newRow("blank second line") << "first\n   "
-                                           << "Orbindo Stikko";
-        QTest::newRow("empty second line") << "first\n\nthird"
-                                           << "Orbindo Stikko";
-        QTest::newRow("40 syllables cut to 15") << "d\n" + hangul40 << QString(15, QChar(0xAC00));
-        QTest::newRow("letter then syllables: 29 bytes")
-            << "d\na" + hangul40 << "a" + QString(14, QChar(0xAC00));
-        QTest::newRow("surrounding blanks trimmed") << "d\n  memo \t"
-                                                    << "memo";
+        auto row = [](const char* name, const QString& body, const QString& title,
+                      const QString& stored = {}) {
+            QTest::newRow(name) << body << title << (stored.isNull() ? title : stored);
+        };
+        row("second line", "작성일:xx\n장보기 목록", "장보기 목록");
+        row("one line", "only line", "only line");
+        row("blank second line", "first\n   ", "Orbindo Stikko");
+        row("empty second line", "first\n\nthird", "Orbindo Stikko");
+        row("a line break at the end begins no line", "first\n", "first");
+        row("40 syllables cut to 15", "d\n" + hangul40, QString(15, QChar(0xAC00)));
+        row("letter then syllables: 29 bytes", "d\na" + hangul40, "a" + QString(14, QChar(0xAC00)));
+        row("surrounding blanks trimmed", "d\n  memo \t", "memo");
+        // Characters without a CP949 form show as they are; the file keeps '?' for them, each
+        // one byte of the 30.
+        row("dash outside CP949", "d\n회의 – 3시", "회의 – 3시", "회의 ? 3시");
+        row("emoji", "d\n🎉 파티 🎉", "🎉 파티 🎉", "? 파티 ?");
+        row("emoji cut as its '?'", "d\n" + QString(14, QChar(0xAC00)) + "x🎉🎉",
+            QString(14, QChar(0xAC00)) + "x🎉", QString(14, QChar(0xAC00)) + "x?");
+        row("emoji alone", "d\n🎉", "🎉", "?");
     }
     void title_followsSecondLine() {
         QFETCH(QString, body);
         QFETCH(QString, title);
+        QFETCH(QString, stored);
         open();
         note->editor()->setPlainText(body);
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
         QVERIFY(fire(note->autosaveTimer())); // the title is written with the body
         note->finishBodyWrite();              // written in the background
-        QCOMPARE(cp949::fieldText(f->stored().title), title);
+        QCOMPARE(cp949::fieldText(f->stored().title), stored);
+        // Opened again, the title comes from the text, not from its form in the file.
+        delete note.data();
+        open();
+        QCOMPARE(note->windowTitle(), title);
+        QCOMPARE(cp949::fieldText(f->stored().title), stored);
     }
 
     void title_typingOnLineTwoRetitles_furtherDownDoesNot() {
         open();
-        typeAtEnd(QStringLiteral("\n장보기"));
+        typeAtEnd(QStringLiteral("장보기")); // on the new note's empty second line
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         const QByteArray before = readAll(f->iniPath());
         QVERIFY(fire(note->autosaveTimer())); // with the body, not at every key
@@ -695,6 +793,17 @@ class NoteWindowTest : public QObject {
         commit(&elsewhere, QStringLiteral("다"));
         QVERIFY(elsewhere.text().isEmpty());
         QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자자다")));
+
+        // A click elsewhere in the text, with an input method that does not commit when asked
+        // (none here does): the syllable stays where it was typed, the caret goes to the click.
+        compose(QStringLiteral("모"));
+        QTest::mouseClick(note->editor()->viewport(), Qt::LeftButton, {}, QPoint(2, 4));
+        QVERIFY(note->editor()->preeditText().isEmpty());
+        QCOMPARE(note->editor()->textCursor().position(), 0);
+        QVERIFY(note->saveBody());
+        const QString saved = bodyText(f->rtfPath(other));
+        QVERIFY2(saved.endsWith(QStringLiteral("글자자다모")) && saved.count(QStringLiteral("모")) == 1,
+                 qPrintable(saved));
     }
 
     // A write that fails is told once, marked in the title bar and retried until it succeeds;

@@ -233,7 +233,9 @@ class StikkoMainTest : public QObject {
         QVERIFY(!form->noteList.at(10)->heldInFront());
     }
 
-    void rearrange_fillsColumnsOf26_newestFirst() {
+    // Columns from the top right, newest first, each note 22 pixels below the one before; a
+    // note whose bottom would pass the work area's (738) starts the next column instead.
+    void rearrange_fillsColumnsWithinTheWorkArea_newestFirst() {
         for (int i = 0; i < 28; ++i) {
             storeNote(
                 QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(),
@@ -249,22 +251,26 @@ class StikkoMainTest : public QObject {
         const auto placed = [&](int fromNewest) { return notes.at(notes.size() - 1 - fromNewest); };
         QCOMPARE(placed(0)->geometry(), QRect(980, 0, 300, 200));
         QCOMPARE(placed(1)->pos(), QPoint(980, 22));
-        QCOMPARE(placed(25)->pos(), QPoint(980, 550));
-        QCOMPARE(placed(26)->pos(), QPoint(680, 0));
-        QCOMPARE(placed(27)->pos(), QPoint(680, 22));
+        QCOMPARE(placed(24)->pos(), QPoint(980, 528));
+        QCOMPARE(placed(25)->pos(), QPoint(680, 0));
+        QCOMPARE(placed(27)->pos(), QPoint(680, 44));
+        for (const TfrmStikko_sub* note : notes)
+            QVERIFY2(QRect(0, 0, 1280, 738).contains(note->geometry()),
+                     qPrintable(QString::fromLatin1(idOf(note))));
 
         const NoteRecord oldest = readNote(idOf(placed(27)));
         QCOMPARE(oldest.scr_x, 680);
-        QCOMPARE(oldest.scr_y, 22);
+        QCOMPARE(oldest.scr_y, 44);
         QCOMPARE(oldest.scr_width, 300);
         QCOMPARE(oldest.scr_height, 200);
         QCOMPARE(oldest.ismini, 0);
     }
 
     void rearrange_columnsStopAtTheLeftEdge() {
-        // Four notes to a column here (tops 0, 22, 44, 66), columns at 350, 50, then 0 for good.
+        // Three notes to a column here (tops 0, 22, 44; a fourth at 66 would reach 266), columns
+        // at 350, 50, then 0 for good.
         env_->setWorkArea(QSize(650, 250));
-        for (int i = 0; i < 14; ++i) {
+        for (int i = 0; i < 11; ++i) {
             storeNote(
                 QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(),
                 1);
@@ -275,9 +281,8 @@ class StikkoMainTest : public QObject {
         for (auto it = form->noteList.crbegin(); it != form->noteList.crend(); ++it) {
             places << (*it)->pos();
         }
-        const QList<QPoint> expected = {{350, 0}, {350, 22}, {350, 44}, {350, 66}, {50, 0},
-                                        {50, 22}, {50, 44},  {50, 66},  {0, 0},    {0, 22},
-                                        {0, 44},  {0, 66},   {0, 0},    {0, 22}};
+        const QList<QPoint> expected = {{350, 0}, {350, 22}, {350, 44}, {50, 0}, {50, 22}, {50, 44},
+                                        {0, 0},   {0, 22},   {0, 44},   {0, 0},  {0, 22}};
         QCOMPARE(places, expected);
     }
 
@@ -867,18 +872,26 @@ class StikkoMainTest : public QObject {
         cp949::copyToField(dm->defaults.left_homepage, QStringView(u"www.example.org/메모"));
         form->nnHomepageClick();
         // Only web addresses go to the desktop; files and other schemes never start anything.
-        form->OpenWebAddress(QStringLiteral("file:///bin/sh"));
-        form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"));
-        form->OpenWebAddress(QStringLiteral("javascript:alert(1)"));
-        form->OpenWebAddress(QStringLiteral("   "));
+        form->OpenWebAddress(QStringLiteral("file:///bin/sh"), nullptr);
+        form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"), nullptr);
+        form->OpenWebAddress(QStringLiteral("javascript:alert(1)"), nullptr);
+        form->OpenWebAddress(QStringLiteral("   "), nullptr);
         QCOMPARE(env_->dialogs.errors.size(), 4); // each refused with a message
         QVERIFY(env_->dialogs.errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
+        // Refused for a note's link picture, the message is the note's: it opens over it.
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("javascript:alert(2)"));
+        form->rxTrayClick();
+        TfrmStikko_sub* note = form->noteList.last();
+        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Zem, Qt::LeftButton);
+        QCOMPARE(env_->dialogs.errors.size(), 5);
+        QCOMPARE(env_->dialogs.shownOver.last(), note);
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("abcd"));
         // Web and mail addresses open.
         QDesktopServices::setUrlHandler(QStringLiteral("ftp"), &catcher, "open");
         QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
-        form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"));
-        form->OpenWebAddress(QStringLiteral("mailto:me@example.org"));
-        QCOMPARE(env_->dialogs.errors.size(), 4);
+        form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"), nullptr);
+        form->OpenWebAddress(QStringLiteral("mailto:me@example.org"), nullptr);
+        QCOMPARE(env_->dialogs.errors.size(), 5);
 
         for (const char* scheme : {"http", "https", "ftp", "mailto"})
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
