@@ -582,6 +582,9 @@ TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState st
     if (fromElsewhere) {
         note->openFromElsewhere(record);
     } else if (!writeRecord) {
+        // Notes opened together (the start, show-all) come in slices while the user may be
+        // typing in one of them: they do not take the keyboard from it.
+        note->setAttribute(Qt::WA_ShowWithoutActivating);
         note->openUnwritten(record, state);
     } else {
         note->open(record, state);
