@@ -24,6 +24,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace stikko {
 
@@ -407,7 +408,7 @@ void NoteCatalogue::finishScan() {
     if (scan_->worker.joinable())
         scan_->worker.join();
     // A reading of the scan may still walk it: its notes are copied, not taken.
-    const std::shared_ptr<Scan> scan = std::move(scan_);
+    const std::shared_ptr<Scan> scan = std::exchange(scan_, nullptr);
     entries_.clear();
     entries_.reserve(scan->found.size());
     for (const Found& found : scan->found) {
