@@ -304,7 +304,11 @@ DataFolderWatcher::Look DataFolderWatcher::look(const QString& name, bool* uncha
     stamps_.insert(name, stamp);
     Look result = Look::Foreign;
     const std::optional<SeenContent> seen = files_.lastSeen(path);
-    if (seen && seen->size == stamp.size) {
+    const SeenContent::Stamp now{quint64(info.st_dev), quint64(info.st_ino), stamp.mtimeNs};
+    if (seen && seen->size == stamp.size && seen->stamp == now) {
+        // A large file the program saw there, untouched since (same inode, size and time).
+        result = Look::Same;
+    } else if (seen && seen->size == stamp.size) {
         // The size the program saw: only the bytes tell.
         ++counters_.reads;
         QFile file(path);
