@@ -4,6 +4,7 @@
 #include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "platform/rtf.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/noteregistry.h"
 #include "theme/colors.h"
@@ -294,20 +295,24 @@ void TfrmStikko_admin::FillList() {
     clbStikko->clear();
     lbOid.clear();
 
-    // The store lists the notes by their exact ids, as the registry opens them.
-    const QByteArrayList ids = noteFiles().listIds();
-    for (const QByteArray& id : ids) {
+    // The store's list of notes, by their exact ids as the registry opens them, with what
+    // their records say; looked at again first (a stat per file, a read where one changed).
+    NoteCatalogue& catalogue = noteFiles().catalogue();
+    catalogue.refresh();
+    const QList<NoteFacts> notes = catalogue.notes();
+    for (const NoteFacts& note : notes) {
         NoteRecord record{};
-        InitNoteRecord(record, id.constData());
-        noteFiles().loadRecord(record);
+        cp949::copyToField(record.title, note.title);
+        record.isalram = note.isalram;
+        cp949::copyToField(record.alram_datetime, note.alarmMoment);
 
-        auto* item = new QListWidgetItem(shownLine(id, record));
+        auto* item = new QListWidgetItem(shownLine(note.id, record));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(record.isshow == 1 ? Qt::Checked : Qt::Unchecked);
+        item->setCheckState(note.isshow == 1 ? Qt::Checked : Qt::Unchecked);
         clbStikko->addItem(item);
         // Appended in the order of the lines, so entry i stays the note of line i whatever
         // the ids look like.
-        lbOid.append(id);
+        lbOid.append(note.id);
     }
     filling_ = false;
 }

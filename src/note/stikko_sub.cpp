@@ -1,5 +1,7 @@
 #include "note/stikko_sub.h"
 
+#include "note/bodyreader.h"
+#include "note/bodywriter.h"
 #include "note/notealarm.h"
 #include "note/notedefaults.h"
 #include "note/notegestures.h"
@@ -288,7 +290,7 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         reDoc->setLocale(QLocale(QLocale::Korean, QLocale::SouthKorea));
         // The body's colour, which the painted body has carried so far.
         reDoc->setPalette(bodyView_->palette());
-        reDoc->setReadOnly(readOnly_);
+        reDoc->setReadOnly(readOnly_ || bodyPending_);
         connect(reDoc, &NoteEditor::focusLost, this, &TfrmStikko_sub::reDocExit);
         // A link in the text opens as the note's other addresses do, by the program's rule.
         connect(reDoc, &NoteEditor::linkActivated, this, [this](const QString& address) {
@@ -418,7 +420,24 @@ void TfrmStikko_sub::openAs(const NoteRecord& record, FileState state, bool from
     showing_ = true;
     if (state == FileState::Unreadable)
         enterReadOnly(noteFiles().recordPath(noteId(record_)), true);
-    const BodyLoad body = noteFiles().loadBody(noteId(record_));
+    // A data folder that cannot be written is used as it is: nothing is written into it.
+    if (folderReadOnly_)
+        enterReadOnly(noteFiles().dataFolder(), true);
+    BodyLoad body;
+    const QString bodyPath = noteFiles().bodyPath(noteId(record_));
+    if (BodyReader::isLarge(bodyPath)) {
+        // Read in the background; the note takes it once it is there.
+        if (!bodyReader_) {
+            bodyReader_ = new BodyReader(this);
+            connect(bodyReader_, &BodyReader::read, this, &TfrmStikko_sub::bodyReadDone);
+        }
+        bodyPending_ = true;
+        pendingNewBody_ = !fromElsewhere;
+        bodyReader_->start(bodyPath, noteFont());
+        body.state = FileState::Loaded; // nothing yet
+    } else {
+        body = noteFiles().loadBody(noteId(record_));
+    }
     applyRecord(&body, !fromElsewhere);
     // What came from elsewhere is shown as it came: written here, it would go back. The title
     // taken from its text is no change made here.
@@ -498,7 +517,62 @@ void TfrmStikko_sub::applyLinkPicture() {
     pnTitle->setPictureShown(Picture::Vanto, !picture.isNull());
 }
 
+void TfrmStikko_sub::finishBodyRead() {
+    if (bodyPending_ && bodyReader_)
+        bodyReader_->finish();
+}
+
+void TfrmStikko_sub::bodyReadDone(const NoteFiles::BodyRead& file, QTextDocument* document) {
+    std::unique_ptr<QTextDocument> read(document);
+    if (!bodyPending_ || closed_ || deleted_)
+        return;
+    bodyPending_ = false;
+    noteFiles().bodyRead(file);
+    if (!read) {
+        // Gone or unreadable since the note opened: as if it had been found so then.
+        applyBody(file.load, pendingNewBody_);
+    } else {
+        // The document made of the file becomes the body, in the editor (text this large
+        // never fits the painted body).
+        delete bodyWriter_; // made for the body before, and idle: nothing was typed
+        bodyWriter_ = nullptr;
+        ensureEditor();
+        QTextDocument* before = body_;
+        disconnect(before, nullptr, this, nullptr);
+        read->setParent(this);
+        read->setDefaultTextOption(before->defaultTextOption());
+        body_ = read.release();
+        connect(body_, &QTextDocument::contentsChanged, this, &TfrmStikko_sub::reDocChange);
+        loadingBody_ = true;
+        reDoc->setDocument(body_);
+        loadingBody_ = false;
+        before->deleteLater();
+        // The text is the file's: nothing of it waits to be saved.
+        modified_ = false;
+        if (!hasUnsavedFailure()) {
+            autosave_.saved();
+            timAutosave->stop();
+        }
+        body_->clearUndoRedoStacks();
+        reDoc->moveCursor(QTextCursor::Start);
+    }
+    if (reDoc)
+        reDoc->setReadOnly(readOnly_);
+    if (lineCount() > 0)
+        setCaption(lineText(0));
+    if (UpdateTitleFromText())
+        writeRecord();
+    SelectionChange();
+    if (!reDoc && !bodyFits())
+        ensureEditor();
+}
+
 void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
+    if (bodyPending_) {
+        // The text comes from the background: nothing of it to show or save yet.
+        modified_ = false;
+        return;
+    }
     bool newDateLine = false;
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
@@ -646,8 +720,9 @@ QString TfrmStikko_sub::lineText(int line) const {
 }
 
 bool TfrmStikko_sub::UpdateTitleFromText() {
-    // A note that could not be read keeps the title its record file gives.
-    if (readOnly_)
+    // A note that could not be read keeps the title its record file gives, and one whose body
+    // is still being read the one it has.
+    if (readOnly_ || bodyPending_)
         return false;
     const int lines = lineCount();
     // The title is line 2 when there is one (line 1 is the date line of a new note). The
@@ -669,8 +744,11 @@ bool TfrmStikko_sub::UpdateTitleFromText() {
 // --- Change tracking ----------------------------------------------------------------------
 
 void TfrmStikko_sub::reDocChange() {
-    if (loadingBody_ || !showing_ || closed_ || readOnly_)
+    if (loadingBody_ || !showing_ || closed_ || readOnly_ || bodyPending_)
         return;
+    ++changes_;
+    if (bodyWriter_ && bodyWriter_->writing() && firstChangeSinceCopy_ < 0)
+        firstChangeSinceCopy_ = env::steadyMs();
     modified_ = true;
     scheduleAutosave();
     // The new title is written with the body, a moment later: the two files of one change

@@ -253,6 +253,8 @@ void TfrmStikko_sub::deleteNote() {
         return;
     if (!host_)
         return;
+    // A body being written in the background lands before the files go, not after them.
+    finishBodyWrite();
     const QByteArray id = noteId(record_).toByteArray();
     host_->DeleteNote(id.constData());
 }

@@ -11,10 +11,10 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 namespace stikko {
-
-class IniFile;
 
 struct NoteRecord {
     char oid[21];
@@ -85,8 +85,19 @@ bool SaveNoteRecord(const char* target, NoteRecord record);
 // The two halves of LoadNoteRecord and SaveNoteRecord, for a document already in memory:
 // fill `record` from `ini` with the fallbacks, and write `record`'s keys into `ini` (the
 // alarm keys only when `ownFile`).
+class IniFile;
 void ReadNoteRecord(NoteRecord& record, const IniFile& ini);
 void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile);
+// The value a record file holds for one of its keys (the program's own section and key names),
+// or nothing where it has no such key.
+struct RecordValue {
+    QByteArrayView section;
+    QByteArrayView key;
+    std::optional<QByteArrayView> value;
+};
+// The fields of some keys only, as ReadNoteRecord fills them: each from its value, or its
+// fallback where the file has none.
+void ReadNoteFields(NoteRecord& record, std::span<const RecordValue> values);
 
 // Copies the settings part of a record (colours, opacity, tool bar, alarm and sound: what the
 // settings dialog edits) from `from` into `to`.

@@ -4,12 +4,15 @@
 
 #include "support/notefixture.h"
 
+#include "note/bodysnapshot.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
+#include "platform/rtf.h"
 #include "platform/rtfpicture.h"
 #include "store/dm.h"
+#include "support/rtf_testdocs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -384,6 +387,60 @@ class NoteEditingTest : public QObject {
         b->run(NoteCommand::Cut);
         QCOMPARE(b->editor()->toPlainText(), QStringLiteral("text"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("just "));
+    }
+
+    // A body copied a slice at a time while it is being edited comes out, once the copy is
+    // complete, as the document is then: written, it gives the same bytes.
+    void bodySnapshot_takenInSlicesWhileEdited_isTheDocumentAsItIsThen() {
+        for (unsigned seed = 1; seed <= 120; ++seed) {
+            QTextDocument document;
+            document.setDefaultFont(noteDefaultFont());
+            fillRandomDocument(document, seed);
+            if (seed % 10 == 0) {
+                // A picture in the text: its image goes along.
+                QImage image(7, 5, QImage::Format_RGB32);
+                image.fill(QColor(0, 0, 255));
+                QTextCursor cursor(&document);
+                cursor.movePosition(QTextCursor::End);
+                rtf::insertPicture(cursor, *rtf::pictureFromImage(image));
+            }
+            BodyCapture capture(&document);
+            unsigned edits = seed;
+            int steps = 0;
+            while (!capture.step(0)) {
+                // An edit now and then, before or after what is copied so far.
+                if (++steps % 2 == 0 && edits % 5 != 0) {
+                    QTextCursor cursor(&document);
+                    const int at = int((edits * 7919u) % unsigned(document.characterCount()));
+                    cursor.setPosition(at);
+                    switch (edits % 4) {
+                    case 0:
+                        cursor.insertText(QStringLiteral("끼움 "));
+                        break;
+                    case 1:
+                        cursor.setPosition(std::min(at + 3, document.characterCount() - 1),
+                                           QTextCursor::KeepAnchor);
+                        cursor.removeSelectedText();
+                        break;
+                    case 2: {
+                        QTextCharFormat bold;
+                        bold.setFontWeight(QFont::Bold);
+                        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+                        cursor.mergeCharFormat(bold);
+                        break;
+                    }
+                    default:
+                        cursor.insertBlock();
+                        cursor.createList(QTextListFormat::ListDisc);
+                    }
+                }
+                edits = edits * 1103515245u + 12345u;
+                QVERIFY(steps < 100000);
+            }
+            const std::unique_ptr<QTextDocument> copy = capture.take().toDocument();
+            QCOMPARE(rtf::write(*copy), rtf::write(document));
+            QCOMPARE(describeDocument(*copy), describeDocument(document));
+        }
     }
 
     void picturesAndLinks_comeInByPasteAndDrop_openAndSurviveReopen() {

@@ -5,6 +5,7 @@
 
 #include "support/notefixture.h"
 
+#include "note/bodyreader.h"
 #include "note/notedefaults.h"
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
@@ -517,6 +518,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
         QVERIFY(fire(note->autosaveTimer())); // the title is written with the body
+        note->finishBodyWrite();              // written in the background
         QCOMPARE(cp949::fieldText(f->stored().title), stored);
         // Opened again, the title comes from the text, not from its form in the file.
         delete note.data();
@@ -531,6 +533,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         const QByteArray before = readAll(f->iniPath());
         QVERIFY(fire(note->autosaveTimer())); // with the body, not at every key
+        note->finishBodyWrite();              // written in the background
         QVERIFY(readAll(f->iniPath()) != before);
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
         typeAtEnd(QStringLiteral("\nthird line"));
@@ -551,6 +554,7 @@ class NoteWindowTest : public QObject {
         note->editor()->clear();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
         QVERIFY(fire(note->autosaveTimer()));
+        note->finishBodyWrite(); // written in the background
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
     }
 
@@ -752,7 +756,7 @@ class NoteWindowTest : public QObject {
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
     }
 
-    void autosave_writesBodyTwoSecondsAfterLastChange() {
+    void autosave_writesBodyAMomentAfterLastChange() {
         open();
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
         typeAtEnd(QStringLiteral("\n자동 저장"));
@@ -763,6 +767,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->autosaveTimer()->interval(), int(AutosaveSchedule::kQuietMs));
         f->env.advance(AutosaveSchedule::kQuietMs);
         QVERIFY(fire(note->autosaveTimer()));
+        note->finishBodyWrite(); // written in the background
         QVERIFY(QFileInfo::exists(f->rtfPath()));
         QVERIFY(!note->isModified());
         QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("자동 저장")));
@@ -770,6 +775,67 @@ class NoteWindowTest : public QObject {
         QVERIFY(QFile::remove(f->rtfPath()));
         QVERIFY(note->close());
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
+    }
+
+    // A body of megabytes is read and made into a document on a thread of its own: the note is
+    // there at once, takes its text when it has it, and meanwhile neither takes typing nor
+    // writes anything of its body.
+    void largeBody_isReadInTheBackground_andTakenWhole() {
+        QVERIFY(f->store(kId, [](NoteRecord& r) { cp949::copyToField(r.title, QByteArrayView("stored")); }));
+        QByteArray rtf = "{\\rtf1\\ansi\\ansicpg949 first\\par second\\par ";
+        while (rtf.size() < BodyReader::kBackgroundBytes)
+            rtf += "\\'b8\\'de\\'b8\\'f0 and more words for the line\\par ";
+        rtf += "last line}";
+        QVERIFY(f->env.writeFile(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId)), rtf));
+        open();
+        QVERIFY(note->bodyPending());
+        QVERIFY(note->body()->isEmpty());
+        QCOMPARE(note->titleCaption(), QStringLiteral("stored"));
+        typeAtEnd(QStringLiteral("typed before"));
+        QVERIFY(!note->isModified());
+        QTRY_VERIFY_WITH_TIMEOUT(!note->bodyPending(), 30000);
+        QVERIFY(note->body()->toPlainText().endsWith(QStringLiteral("last line")));
+        QVERIFY(!note->body()->toPlainText().contains(QStringLiteral("typed before")));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("second"));
+        QVERIFY(!note->isModified() && !note->editor()->isReadOnly());
+        // Typed into now, it is written as any body is.
+        typeAtEnd(QStringLiteral("\n끝"));
+        QVERIFY(note->saveBody());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("last line\n끝")));
+
+        // Saved while still being read: the read is waited for, and nothing is lost.
+        note->close();
+        flushDeletes();
+        open();
+        QVERIFY(note->bodyPending());
+        QVERIFY(note->saveBody());
+        QVERIFY(!note->bodyPending());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("last line\n끝")));
+    }
+
+    // The autosave writes the body on a thread of its own: typing goes on meanwhile, and what
+    // is typed after the body was copied is written next.
+    void autosave_writesInTheBackground_whatComesMeanwhileIsWrittenNext() {
+        open();
+        typeAtEnd(QStringLiteral("\n첫째"));
+        f->env.advance(AutosaveSchedule::kQuietMs);
+        QVERIFY(fire(note->autosaveTimer()));
+        QTextCursor(note->body()).insertText(QStringLiteral("둘째")); // before the write is told
+        QTRY_VERIFY(bodyText(f->rtfPath()).contains(QStringLiteral("첫째")));
+        QVERIFY(!bodyText(f->rtfPath()).contains(QStringLiteral("둘째")));
+        QTRY_VERIFY(note->isModified() && note->autosaveTimer()->isActive());
+        f->env.advance(AutosaveSchedule::kCeilingMs);
+        QVERIFY(fire(note->autosaveTimer()));
+        QTRY_VERIFY(!note->isModified());
+        QVERIFY(bodyText(f->rtfPath()).startsWith(QStringLiteral("둘째")));
+        // Deleting the note while its body is written: the write lands first, and the files
+        // are gone after.
+        typeAtEnd(QStringLiteral("\n셋째"));
+        QVERIFY(fire(note->autosaveTimer()));
+        f->env.dialogs.yes = true;
+        note->run(NoteCommand::Delete);
+        flushDeletes();
+        QVERIFY(!QFileInfo::exists(f->rtfPath()) && !QFileInfo::exists(f->iniPath()));
     }
 
     void composingSyllable_isCommittedBeforeSaveCommandAndFocusLoss() {
@@ -848,27 +914,49 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("\n먼저 저장됨"));
         QVERIFY(note->saveBody());
         const QByteArray saved = readAll(f->rtfPath());
-        const auto diskFull = [](int, const char*, qint64) -> qint64 {
-            errno = ENOSPC;
-            return -1;
+        // The data folder's disk is full; the recovery folder lies elsewhere.
+        const auto diskFull = [](int fd, const char* data, qint64 size) -> qint64 {
+            if (QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd))
+                    .contains(QLatin1String("/data/"))) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return ::write(fd, data, size_t(size));
         };
+        const QString recovery = noteFiles().recoveryFolder() + QLatin1String(kId) + QStringLiteral(".rtf");
+        // A copy an earlier run left: never replaced.
+        QVERIFY(QDir().mkpath(noteFiles().recoveryFolder()));
+        QVERIFY(f->env.writeFile(QStringLiteral("xdg-state/stikko/recovery/%1.rtf").arg(QLatin1String(kId)),
+                                 "earlier"));
         f->env.writer = diskFull;
         typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
         QVERIFY(!note->saveBody());
+        // The text that could not be written is copied at once, beside the earlier copy.
+        QStringList copies = noteFiles().recoveryFiles();
+        QCOMPARE(copies.size(), 2);
+        QCOMPARE(readAll(recovery), QByteArray("earlier"));
+        copies.removeAll(recovery);
+        QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨")));
+        // ... and kept current at every failed try.
+        typeAtEnd(QStringLiteral(" 또"));
         QVERIFY(!note->saveBody());
+        QCOMPARE(noteFiles().recoveryFiles().size(), 2);
+        QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨 또")));
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
         QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->isVisible() && note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QVERIFY(note->autosaveTimer()->isActive());
         QCOMPARE(readAll(f->rtfPath()), saved);
 
-        // Space again: the next try writes it and the mark goes.
+        // Space again: the next try writes it, the mark goes, and so does the copy.
         f->env.writer = {};
         f->env.advance(AutosaveSchedule::kRetryMs);
         QVERIFY(fire(note->autosaveTimer()));
+        note->finishBodyWrite(); // written in the background
         QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
-        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨 또")));
         QVERIFY(!note->isModified());
+        QCOMPARE(noteFiles().recoveryFiles(), QStringList{recovery});
 
         // A new run of failures is told again.
         f->env.writer = diskFull;
