@@ -36,6 +36,7 @@ bool NoteGestures::eventFilter(QObject* watched, QEvent* event) {
     auto* me = static_cast<QMouseEvent*>(event);
     if (watched == titleBar_) {
         const QPoint pos = me->position().toPoint();
+        const QPoint global = me->globalPosition().toPoint();
         // The title bar's own controls take their presses, and the pointer's moves outside a
         // move are the title bar's too (its controls follow the pointer).
         const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
@@ -43,18 +44,18 @@ bool NoteGestures::eventFilter(QObject* watched, QEvent* event) {
             return false;
         switch (type) {
         case QEvent::MouseButtonPress:
-            titlePressed(me->button(), pos);
+            titlePressed(me->button(), pos, global);
             break;
         case QEvent::MouseMove:
-            titleDragged(pos);
+            titleDragged(global);
             break;
         case QEvent::MouseButtonRelease:
-            titleReleased(pos);
+            titleReleased(global);
             break;
         default:
             // The second press of a double click folds, and is a press like any other.
             emit foldRequested();
-            titlePressed(me->button(), pos);
+            titlePressed(me->button(), pos, global);
             break;
         }
         return true;
@@ -93,7 +94,7 @@ void NoteGestures::endCursor() {
 
 // --- Moving -------------------------------------------------------------------------------
 
-void NoteGestures::titlePressed(Qt::MouseButton button, QPoint pos) {
+void NoteGestures::titlePressed(Qt::MouseButton button, QPoint pos, QPoint globalPos) {
     emit started();
     // On Wayland a window cannot place itself; the compositor moves it for the title bar.
     QWindow* handle = window_->windowHandle();
@@ -103,28 +104,32 @@ void NoteGestures::titlePressed(Qt::MouseButton button, QPoint pos) {
     active_ = true;
     setCursor(Qt::DragMoveCursor);
     anchor_ = pos;
+    toScreen_ = window_->pos() + pos - globalPos;
     emit placeTaken();
 }
 
-void NoteGestures::titleDragged(QPoint pos) {
+void NoteGestures::titleDragged(QPoint globalPos) {
     if (active_)
-        dragTitleTo(pos);
+        dragTitleTo(globalPos);
 }
 
-void NoteGestures::titleReleased(QPoint pos) {
+void NoteGestures::titleReleased(QPoint globalPos) {
     if (!active_)
         return; // a release whose press did not start a move here
     active_ = false;
-    dragTitleTo(pos);
+    dragTitleTo(globalPos);
     endCursor();
     emit moved();
 }
 
-void NoteGestures::dragTitleTo(QPoint pos) {
+void NoteGestures::dragTitleTo(QPoint globalPos) {
     // Only the work area's width and height count, as if it started at the screen's origin.
     const QSize area = env::workArea();
     setCursor(Qt::DragMoveCursor);
-    const QPoint screen = window_->pos() + pos;
+    // From the pointer's place on the screen, not on the title bar: a move read after the
+    // window was moved for an earlier one is placed on the title bar as it stood before, and
+    // would send the note a step too far.
+    const QPoint screen = globalPos + toScreen_;
     if (screen.x() >= kEdgeMargin && screen.x() <= area.width() - kEdgeMargin && screen.y() >= kEdgeMargin &&
         screen.y() <= area.height() - kEdgeMargin) {
         window_->move(screen - anchor_);

@@ -42,12 +42,12 @@ class NoteGestures : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void titlePressed(Qt::MouseButton button, QPoint pos);
-    void titleDragged(QPoint pos);
-    void titleReleased(QPoint pos);
+    void titlePressed(Qt::MouseButton button, QPoint pos, QPoint globalPos);
+    void titleDragged(QPoint globalPos);
+    void titleReleased(QPoint globalPos);
     // Moves the window so that the pointer keeps its place on the title bar, while the pointer
     // stays inside the work area.
-    void dragTitleTo(QPoint pos);
+    void dragTitleTo(QPoint globalPos);
     void gripPressed(QPoint globalPos);
     void gripDragged(QPoint globalPos);
     void gripReleased();
@@ -58,7 +58,8 @@ class NoteGestures : public QObject {
     std::function<bool(const QPoint&)> onTitleControl_;
     QList<QWidget*> grips_;
     bool active_ = false;
-    QPoint anchor_; // the press on the title bar, or the pointer's last place on the screen
+    QPoint anchor_;   // the press on the title bar, or the pointer's last place on the screen
+    QPoint toScreen_; // from the pointer's place on the screen to the window's place plus anchor_
     bool cursorOverridden_ = false;
 };
 

@@ -72,6 +72,22 @@ class NoteGeometryTest : public QObject {
         QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(grab + QPoint(30, 40)));
         QCOMPARE(appCursor(), Qt::ArrowCursor);
         QCOMPARE(storedPlace(), QRect(130, 140, 300, 200));
+
+        // A hand faster than the program: the moves and the release it reads late were placed
+        // on the title bar as it stood at the press. The note follows the pointer all the same,
+        // no step too far.
+        const QPoint again = bar->mapToGlobal(QPoint(50, 8));
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 8));
+        const auto late = [&](QEvent::Type type, QPoint step) {
+            QMouseEvent event(type, QPointF(QPoint(50, 8) + step), QPointF(again + step), Qt::LeftButton,
+                              type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton, {});
+            QApplication::sendEvent(bar, &event);
+        };
+        late(QEvent::MouseMove, {-20, -10});
+        late(QEvent::MouseMove, {-40, -30});
+        QCOMPARE(note->pos(), QPoint(90, 110));
+        late(QEvent::MouseButtonRelease, {-40, -30});
+        QCOMPARE(storedPlace(), QRect(90, 110, 300, 200));
     }
 
     void drag_pointerNearWorkAreaEdge_doesNotMove() {
