@@ -44,9 +44,12 @@ shot files
 
 # A second program from another session (its own runtime folder) on the same notes.
 snapshot() { find "$E2E_DATA" -printf '%f %s %T@\n' | sort; }
-# Kept: the first program's own background writes come within two seconds of the last key
-# (none are due, the body is read-only); the snapshot must not blame the second for them.
-sleep 2.5
+# The first program's own background writes (none are due: the body is read-only) come within
+# two seconds of the last key; the snapshot is taken once the folder has stood still that long,
+# so that it does not blame the second program for them.
+unchanged_since() { [[ "$(snapshot)" == "$1" ]]; }
+folder_still() { e2e_holds 2 unchanged_since "$(snapshot)"; }
+e2e_wait_for 20 folder_still || e2e_fail "the data folder keeps changing"
 before="$(snapshot)"
 mkdir -p -m 700 "$E2E_TMP/runtime2"
 XDG_RUNTIME_DIR="$E2E_TMP/runtime2" "$E2E_PROG/stikko" >"$E2E_TMP/second.log" 2>&1 &

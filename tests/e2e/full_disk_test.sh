@@ -84,7 +84,13 @@ fi
 e2e_click_body "$wid"
 e2e_keys "$wid" ctrl+End Return
 e2e_type "$wid" "typed into a read-only note" 30
-xdotool mousemove $((x + 100)) $((y + 8)) mousedown 1 mousemove $((x + 140)) $((y + 40)) mouseup 1
+# A drag on the title bar (a screen reader knows it by the note's title) moves the note, up and
+# to the left as it sits in the corner; once it has moved, the program has had the keys too.
+read -r bx by bw bh _ <<<"$(e2e_control_box "$wid" panel "$(xdotool getwindowname "$wid")")"
+px=$((bx + bw / 2)) py=$((by + bh / 2))
+xdotool mousemove $px $py mousedown 1 mousemove $((px - 40)) $((py - 32)) mouseup 1
+moved() { [[ "$(e2e_geometry "$wid")" == "$((x - 40)) $((y - 32)) $w $h" ]]; }
+e2e_wait_for 5 moved || e2e_fail "the drag put the read-only note at $(e2e_geometry "$wid")"
 kill -TERM "$STIKKO_PID"
 e2e_wait_stikko_end 20
 [[ "$(cd "$E2E_DATA" && sha256sum -- *)" == "$sums" ]] || e2e_fail "a file in the read-only folder changed"

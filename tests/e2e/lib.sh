@@ -247,17 +247,16 @@ e2e_fallback_window() {
 # Waits for the program to end (at most `seconds`) and checks its exit code is 0.
 e2e_wait_stikko_end() {
     local seconds=${1:-20}
-    local deadline=$((SECONDS + seconds))
-    while kill -0 "$STIKKO_PID" 2>/dev/null; do
-        ((SECONDS < deadline)) || e2e_fail "the program did not end within ${seconds} s"
-        sleep 0.1
-    done
+    e2e_wait_for "$seconds" e2e_stikko_gone || e2e_fail "the program did not end within ${seconds} s"
     local code=0
     wait "$STIKKO_PID" || code=$?
     [[ $code -eq 0 ]] || e2e_fail "the program ended with code $code"
 }
 
-# The tray icon's window: the one child window of trayer's panel that belongs to us.
+e2e_stikko_gone() { ! kill -0 "$STIKKO_PID" 2>/dev/null; }
+
+# The tray icon's window: the one child window of trayer's panel that belongs to us. The icon is
+# clicked at that window's middle: it is one picture, no named control a screen reader lists.
 e2e_tray_icon() {
     local wid
     for wid in $(e2e_windows); do
@@ -463,7 +462,8 @@ e2e_map_keys() {
     done
 }
 
-# Clicks into the middle of a note window (its body) and waits for the window to take the focus.
+# Clicks into the middle of a note window (its body, which fills it: where in the text is no
+# matter here) and waits for the window to take the focus.
 e2e_click_body() {
     local wid=$1 x y w h
     read -r x y w h < <(e2e_geometry "$wid")

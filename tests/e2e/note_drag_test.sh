@@ -17,9 +17,7 @@ ini_says() { [[ "$(e2e_ini_value "$ini" "$1")" == "$2" ]]; }
 placed_at() { [[ "$(e2e_geometry "$wid")" == "$1" ]]; }
 
 # Press on the middle of the title bar (a screen reader knows it by the note's title) and move
-# in steps, as a hand does that watches the note follow. (The note places itself by where the
-# pointer is within it; a move the program reads after it has moved the note for a later one
-# lands a step too far.)
+# in steps, as a hand does, the note following each one.
 box="$(e2e_control_box "$wid" panel "$(xdotool getwindowname "$wid")")"
 read -r bx by bw bh _ <<<"$box"
 px=$((bx + bw / 2)) py=$((by + bh / 2))
