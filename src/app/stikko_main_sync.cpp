@@ -5,6 +5,7 @@
 
 #include "app/stikko_main.h"
 #include "store/datafolderwatcher.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 
 namespace stikko {
@@ -17,6 +18,14 @@ void TfrmStikko_main::startWatching() {
                 [this](const QByteArray& id) { noteChangedElsewhere(id); });
         connect(watcher_, &DataFolderWatcher::noteRemoved, this, &TfrmStikko_main::noteRemovedElsewhere);
         connect(watcher_, &DataFolderWatcher::conflictCopyFound, this, &TfrmStikko_main::conflictCopyFound);
+        // The list of stored notes follows what other programs do as it follows the program's
+        // own writes: whoever keeps to the list (the manager, the find index) hears of it from
+        // there, shown or hidden.
+        NoteCatalogue* catalogue = &noteFiles().catalogue();
+        const auto reread = [catalogue](const QByteArray& id) { catalogue->reread(id); };
+        connect(watcher_, &DataFolderWatcher::noteAdded, catalogue, reread);
+        connect(watcher_, &DataFolderWatcher::noteChanged, catalogue, reread);
+        connect(watcher_, &DataFolderWatcher::noteRemoved, catalogue, reread);
     }
     watcher_->setListingDelay(watchListingDelay);
     QString error;
