@@ -24,12 +24,18 @@ Environment*& installed() {
 QString withSlash(const QString& folder) {
     return folder.endsWith(u'/') || folder.isEmpty() ? folder : folder + u'/';
 }
-// Whether the notes can be kept in `folder`: its data/ can be written, or made.
+// True for a folder under /usr, which holds what the system's packages installed: a program
+// never writes there, even run by root, who could (its files would outlive the package).
+bool isSystemFolder(const QString& folder) {
+    return QDir::cleanPath(folder).startsWith(QLatin1String("/usr/"));
+}
+// Whether the notes can be kept in `folder`: its data/ can be written, or made. A data/ an
+// earlier run made is kept wherever it is, so that no notes are left behind.
 bool canKeepNotesIn(const QString& folder) {
     const QFileInfo data(folder + QStringLiteral("data"));
     if (data.exists())
         return data.isDir() && data.isWritable();
-    return QFileInfo(folder).isWritable();
+    return !isSystemFolder(folder) && QFileInfo(folder).isWritable();
 }
 bool hasGuiApplication() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;

@@ -71,8 +71,9 @@ void setProgramFolder(const QString& folder);
 
 // The folder that holds data/, the defaults file system/default_config.ini and whatever else
 // is kept beside data/. It is the program folder, unless the program cannot write there (an
-// installed program): then it is the user's data folder ($XDG_DATA_HOME/stikko/), laid out the
-// same way. Always ends in '/'.
+// installed program) or it lies under /usr (installed by a package; even root keeps its notes
+// out of there): then it is the user's data folder ($XDG_DATA_HOME/stikko/), laid out the same
+// way. Always ends in '/'.
 QString storageFolder();
 // Fixes the storage folder; empty = the program folder.
 void setStorageFolder(const QString& folder);
