@@ -19,7 +19,9 @@ install(CODE "
     if(EXISTS \"\${program}/system/default_config.ini\")
         message(STATUS \"Keeping: \${program}/system/default_config.ini\")
     else()
-        file(INSTALL DESTINATION \"\${program}/system\" TYPE FILE FILES \"${STIKKO_SHIPPED_DEFAULTS}\")
+        # file(INSTALL) puts DESTDIR in front by itself.
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${STIKKO_PROGRAM_DESTINATION}/system\"
+            TYPE FILE FILES \"${STIKKO_SHIPPED_DEFAULTS}\")
     endif()
 
     set(command \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/stikko\")
