@@ -10,6 +10,7 @@
 #include "platform/atomicfile.h"
 #include "platform/userdialogs.h"
 #include "store/dm.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 #include "theme/fonts.h"
@@ -24,6 +25,9 @@
 #include <QSessionManager>
 #include <QTranslator>
 #include <QtDebug>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -157,6 +161,12 @@ int runStikko(int argc, char** argv) {
     if (!takeDataFolder(folderLock, dataFolder))
         return 0;
 
+    // Without the notes shown at the last end to open at once, the records are read on a
+    // thread of their own while the program builds its tray and reads its defaults; the
+    // start-up load opens the shown notes as they are found.
+    if (noteFiles().catalogue().rememberedShown().isEmpty())
+        noteFiles().catalogue().startScan();
+
     std::unique_ptr<TDm> dataModule;
     std::unique_ptr<TfrmStikko_main> mainForm;
     try {
@@ -193,6 +203,9 @@ int runStikko(int argc, char** argv) {
     QString welcomeError;
     if (makeWelcomeNote(&welcomeError) == WelcomeNote::NotWritten)
         qWarning("stikko: the welcome note was not made: %s", qPrintable(welcomeError));
+    // Listing a data folder of many thousands would take the second core from the windows
+    // being drawn; the watcher lists it a moment later.
+    form->watchListingDelay = std::chrono::seconds(1);
     form->FormCreate();
     if (!QFileInfo(dataFolder).isDir()) {
         form->reportWriteFailure(dataFolder);
@@ -208,6 +221,17 @@ int runStikko(int argc, char** argv) {
         app.exec();
     }
     form->FormClose();
+    if (form->leavesWindows()) {
+        // Every note is saved and nothing else is pending: taking thousands of windows down
+        // one by one would keep the program (and a desktop session that waits for it) for
+        // many seconds. The markers go now; the window system removes the windows with the
+        // connection.
+        channel.close();
+        folderLock.release();
+        instance.release();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     mainForm.reset();
     dataModule.reset();
     return 0;

@@ -30,6 +30,11 @@ bool InstanceChannel::listen() {
     return true;
 }
 
+void InstanceChannel::close() {
+    if (server_)
+        server_->close();
+}
+
 void InstanceChannel::accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         QPointer<QLocalSocket> guard(socket);

@@ -18,6 +18,8 @@ class InstanceChannel : public QObject {
     // The running instance: takes over the socket (a file left by a crashed run is removed;
     // call it only while holding the instance marker). False when it cannot listen.
     bool listen();
+    // Stops listening and removes the socket.
+    void close();
 
     // A later start: asks the instance listening at `path` for a new note and waits for its
     // answer. False when no instance answered within `timeoutMs`.
