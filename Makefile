@@ -5,7 +5,7 @@ TEST_DIR := build/asan
 FUZZ_DIR := build/fuzz
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps test-deps run build test lint fuzz bench clean install uninstall
+.PHONY: deps test-deps run build test lint fuzz bench clean install uninstall deb
 
 # What building and running need; the tests and the lint add their own tools (scripts/deps.d).
 deps:
@@ -50,6 +50,13 @@ install: build
 
 uninstall:
 	bash scripts/uninstall-program "$(PREFIX)"
+
+# The Debian package, made from the release build with debhelper (scripts/build-deb): the
+# program under /usr, with no autostart entry; it ends up in build/deb/.
+DEB_DIR := build/deb
+deb: build
+	@bash scripts/install-deps extra/deb
+	bash scripts/build-deb $(RELEASE_DIR) $(DEB_DIR)
 
 # FUZZ_SECONDS bounds each fuzz target's run.
 FUZZ_SECONDS ?= 60

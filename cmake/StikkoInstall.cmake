@@ -3,6 +3,8 @@
 #   <prefix>/bin/stikko        a link to the executable
 #   <prefix>/share/applications/stikko.desktop   the launcher entry
 #   <prefix>/share/icons/hicolor/NxN/apps/stikko.png   the icon (tools/CMakeLists.txt)
+#   <prefix>/share/metainfo/app.stikko.Stikko.metainfo.xml   what software centres show
+#   <prefix>/share/man/man1/stikko.1   the manual page
 # The program keeps its notes beside itself when it can write there, else in the user's data
 # folder. An edited defaults file in the program folder is kept over a new install.
 set(STIKKO_PROGRAM_DESTINATION lib/stikko)
@@ -19,7 +21,9 @@ install(CODE "
     if(EXISTS \"\${program}/system/default_config.ini\")
         message(STATUS \"Keeping: \${program}/system/default_config.ini\")
     else()
-        file(INSTALL DESTINATION \"\${program}/system\" TYPE FILE FILES \"${STIKKO_SHIPPED_DEFAULTS}\")
+        # file(INSTALL) puts DESTDIR in front by itself.
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${STIKKO_PROGRAM_DESTINATION}/system\"
+            TYPE FILE FILES \"${STIKKO_SHIPPED_DEFAULTS}\")
     endif()
 
     set(command \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/stikko\")
@@ -35,3 +39,14 @@ install(CODE "
     message(STATUS \"Installing: \${launcher}\")
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${launcher}\")
 ")
+
+# What software centres list: names, descriptions, the launcher entry and this release.
+set(STIKKO_APPSTREAM_ID app.stikko.Stikko)
+configure_file(${PROJECT_SOURCE_DIR}/resources/desktop/stikko.metainfo.xml.in
+    ${CMAKE_BINARY_DIR}/desktop/${STIKKO_APPSTREAM_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/desktop/${STIKKO_APPSTREAM_ID}.metainfo.xml DESTINATION share/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/man/stikko.1 DESTINATION share/man/man1)
+
+# The release for scripts/build-deb, which makes the package from this build.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/release.env
+    CONTENT "STIKKO_VERSION=${PROJECT_VERSION}\nSTIKKO_RELEASE_DATE=${STIKKO_RELEASE_DATE}\n")

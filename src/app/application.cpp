@@ -5,6 +5,7 @@
 #include "app/single_instance.h"
 #include "app/stikko_main.h"
 #include "app/termination_signals.h"
+#include "app/welcome_note.h"
 #include "platform/appenv.h"
 #include "platform/atomicfile.h"
 #include "platform/userdialogs.h"
@@ -197,6 +198,11 @@ int runStikko(int argc, char** argv) {
         qWarning("stikko: later starts cannot reach this one at %s", qPrintable(instance.channelPath()));
     QObject::connect(&channel, &InstanceChannel::newNoteRequested, form, &TfrmStikko_main::newNoteRequested);
 
+    // The first start in a data folder explains the program in a note of its own, which the
+    // start-up load then opens with the others.
+    QString welcomeError;
+    if (makeWelcomeNote(&welcomeError) == WelcomeNote::NotWritten)
+        qWarning("stikko: the welcome note was not made: %s", qPrintable(welcomeError));
     // Listing a data folder of many thousands would take the second core from the windows
     // being drawn; the watcher lists it a moment later.
     form->watchListingDelay = std::chrono::seconds(1);

@@ -1,9 +1,12 @@
 #pragma once
 // The defaults a note window reads (the data module's record when it exists, else the store's
-// fallback record) and the two title-bar links they name.
+// fallback record), the two title-bar links they name, and what every note's body starts from:
+// its font and, in a new note, the date line.
 
 #include "store/subfunction.h"
 
+#include <QDateTime>
+#include <QFont>
 #include <QString>
 
 namespace stikko {
@@ -22,5 +25,11 @@ inline constexpr qsizetype kMinPictureNameLength = 6;
 QString homePageAddress();
 // The defaults' right link; empty when they give none.
 QString rightLinkAddress();
+
+// The font of a note's body text.
+QFont noteFont();
+// The first line of a new note's body: "작성일:" and the moment, with a two-digit year, month
+// and day, the Korean before/after-noon word, then the time.
+QString newNoteDateLine(const QDateTime& moment);
 
 } // namespace stikko

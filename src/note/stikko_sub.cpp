@@ -18,7 +18,6 @@
 #include "platform/rtf.h"
 #include "store/dm.h"
 #include "theme/colors.h"
-#include "theme/fonts.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
@@ -64,10 +63,6 @@ constexpr int32_t kStripColor = 11781840;
 // The title bar's pictures: the two links' and the others'.
 constexpr QSize kLinkPictureSize(26, 16);
 constexpr QSize kPictureSize(16, 16);
-
-QFont noteFont() {
-    return fonts::fixedPitch(12);
-}
 
 } // namespace
 
@@ -621,13 +616,10 @@ void TfrmStikko_sub::takeSettings(const NoteRecord& settings) {
 }
 
 void TfrmStikko_sub::addDateLine() {
-    // Two-digit year, month and day, the Korean before/after-noon word, then the time.
-    const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
-    const QString stamp = korean.toString(env::now(), QStringLiteral("yy/MM/dd AP hh:mm:ss"));
     QTextCursor cursor(body_);
     cursor.movePosition(QTextCursor::End);
     loadingBody_ = true;
-    cursor.insertText(QStringLiteral("작성일:") + stamp);
+    cursor.insertText(newNoteDateLine(env::now()));
     // The caret waits on the line below, so what the user types at once is the second line,
     // which the title follows; the date line stays the first.
     cursor.insertBlock();

@@ -24,6 +24,11 @@ Environment*& installed() {
 QString withSlash(const QString& folder) {
     return folder.endsWith(u'/') || folder.isEmpty() ? folder : folder + u'/';
 }
+// True for a folder under /usr, which holds what the system's packages installed: a program
+// never writes there, even run by root, who could (its files would outlive the package).
+bool isSystemFolder(const QString& folder) {
+    return QDir::cleanPath(folder).startsWith(QLatin1String("/usr/"));
+}
 // True when `folder` holds a note's file (a name ending in .ini or .rtf).
 bool holdsNoteFiles(const QString& folder) {
     const QStringList names = QDir(folder).entryList({QStringLiteral("*.ini"), QStringLiteral("*.rtf")},
@@ -32,13 +37,14 @@ bool holdsNoteFiles(const QString& folder) {
 }
 // Whether the notes are kept in `folder`: its data/ can be written, or made; or it holds notes
 // already, which are then used as they are (read-only) rather than left for another folder.
-// Only a folder whose data/ never held notes (an installed program's) leaves the notes to the
-// user's data folder.
+// A data/ an earlier run made is kept wherever it is, so that no notes are left behind. Only a
+// folder whose data/ never held notes (an installed program's) leaves the notes to the user's
+// data folder.
 bool canKeepNotesIn(const QString& folder) {
     const QFileInfo data(folder + QStringLiteral("data"));
     if (data.exists())
         return data.isDir() && (data.isWritable() || holdsNoteFiles(data.filePath()));
-    return QFileInfo(folder).isWritable();
+    return !isSystemFolder(folder) && QFileInfo(folder).isWritable();
 }
 bool hasGuiApplication() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;

@@ -71,7 +71,8 @@ void setProgramFolder(const QString& folder);
 
 // The folder that holds data/, the defaults file system/default_config.ini and whatever else
 // is kept beside data/. It is the program folder, unless the program cannot write there and
-// its data/ holds no notes (an installed program): then it is the user's data folder
+// its data/ holds no notes (an installed program), or it lies under /usr (installed by a package;
+// even root keeps its notes out of there): then it is the user's data folder
 // ($XDG_DATA_HOME/stikko/), laid out the same way. A data/ with notes that cannot be written
 // stays the one used. Always ends in '/'.
 QString storageFolder();

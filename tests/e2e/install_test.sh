@@ -3,7 +3,7 @@
 # the hicolor theme at every usual size and the command leads to the program. Started from a
 # program folder it cannot write (as another user when run as root, who may write anywhere),
 # the installed program keeps its notes and defaults in the user's XDG data folder. The
-# uninstall removes all of it and leaves the notes.
+# uninstall removes all of it and leaves the notes, the welcome note of the first start included.
 source "$(dirname "$0")/lib.sh"
 
 e2e_require desktop-file-validate cmake identify
@@ -47,15 +47,18 @@ fi
 STIKKO_PID=$!
 E2E_PIDS+=("$STIKKO_PID")
 e2e_wait_for 20 e2e_tray_icon || e2e_fail "the installed program's icon did not appear"
+# The first start in the user's empty data folder opens the welcome note; a click makes another.
+e2e_wait_notes 1 20
 e2e_click_tray 1
-e2e_wait_notes 1
+e2e_wait_notes 2
 kill -TERM "$STIKKO_PID"
 e2e_wait_stikko_end 20
 
 store="$home/.local/share/stikko"
 notes=("$store"/data/*.ini)
-[[ ${#notes[@]} -eq 1 && -f "${notes[0]}" ]] || e2e_fail "no note in $store/data: $(ls -la "$store" 2>&1)"
-[[ -f "${notes[0]%.ini}.rtf" ]] || e2e_fail "the note's body is not beside it"
+[[ ${#notes[@]} -eq 2 && -f "${notes[1]}" ]] || e2e_fail "not two notes in $store/data: $(ls -la "$store/data" 2>&1)"
+[[ -f "${notes[0]%.ini}.rtf" && -f "${notes[1]%.ini}.rtf" ]] || e2e_fail "a note's body is not beside it"
+[[ -f "$store/system/welcome_note_made" ]] || e2e_fail "the welcome note's start was not remembered"
 grep -q "^doc_name=$store/\./data/" "${notes[0]}" || e2e_fail "the note names another folder: $(grep doc_name "${notes[0]}")"
 cmp -s "$store/system/default_config.ini" "$STIKKO_SOURCE_DIR/resources/system/default_config.ini" ||
     e2e_fail "the defaults file was not seeded from the shipped one"

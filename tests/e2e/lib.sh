@@ -216,7 +216,8 @@ e2e_start_tray() {
         e2e_fail "trayer did not start: $(cat "$E2E_TMP/trayer.log"); X server answers: $(xdpyinfo >/dev/null 2>&1 && echo yes)"
 }
 
-# A fresh program folder: the executable with system/ and sound/ beside it, no data yet.
+# A fresh program folder: the executable with system/ and sound/ beside it, no data yet, and
+# past its first start.
 e2e_install_program() {
     E2E_PROG="$E2E_TMP/prog"
     local bindir
@@ -224,6 +225,8 @@ e2e_install_program() {
     mkdir -p "$E2E_PROG"
     cp "$STIKKO_BIN" "$E2E_PROG/stikko"
     cp -r "$bindir/system" "$bindir/sound" "$E2E_PROG/"
+    # As after a first start: no welcome note among the notes a test counts and reads.
+    : >"$E2E_PROG/system/welcome_note_made"
     E2E_DATA="$E2E_PROG/data"
     RTF2TXT="${RTF2TXT:-$(dirname "$bindir")/tools/rtf2txt}"
 }

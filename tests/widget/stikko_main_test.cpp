@@ -2,6 +2,7 @@
 // commands (called directly, as there is no tray here), and the ending.
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
+#include "app/welcome_note.h"
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
@@ -35,6 +36,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <future>
@@ -808,6 +810,66 @@ class StikkoMainTest : public QObject {
         outside.close();
         form->DeleteNote("../keep");
         QVERIFY(outside.exists());
+    }
+
+    // The first start in an empty data folder makes one ordinary note that explains the
+    // program, which the start-up load opens. It never comes again, not even after the user
+    // deleted it; a folder that holds anything (a note from Windows that the program does not
+    // even list) never gets one; when it cannot be written, nothing of it is left.
+    void welcomeNote_onlyAtTheFirstStartOfAnEmptyFolder() {
+        const auto leftInData = [this] {
+            return QDir(env_->dataDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        };
+        QString error;
+        env_->writer = [](int, const char*, qint64) -> qint64 {
+            errno = ENOSPC;
+            return -1;
+        };
+        QCOMPARE(makeWelcomeNote(&error), WelcomeNote::NotWritten);
+        QVERIFY(!error.isEmpty());
+        // The start remembered, the body refused: the start is forgotten again.
+        env_->writer = [](int fd, const char* data, qint64 size) -> qint64 {
+            if (QByteArrayView(data, size).startsWith("{\\rtf")) {
+                errno = EIO;
+                return -1;
+            }
+            return ::write(fd, data, size_t(size));
+        };
+        QCOMPARE(makeWelcomeNote(), WelcomeNote::NotWritten);
+        env_->writer = nullptr;
+        QCOMPARE(leftInData(), QStringList());
+        QVERIFY(!QFile::exists(welcomeMarkerPath()));
+
+        QCOMPARE(makeWelcomeNote(), WelcomeNote::Made);
+        form->LoadAllNotes(0);
+        QCOMPARE(form->noteList.size(), 1);
+        TfrmStikko_sub* note = form->noteList.first();
+        QCOMPARE(cp949::fieldText(note->record().title), QStringLiteral("Stikko에 오신 것을 환영합니다"));
+        QVERIFY(QRect(QPoint(0, 0), QSize(1280, 738)).contains(note->geometry()));
+        const QString text = note->editor()->toPlainText();
+        QVERIFY2(
+            text.startsWith(QStringLiteral("작성일:24/05/23 오후 05:40:52\nStikko에 오신 것을 환영합니다\n")),
+            qPrintable(text));
+        const QString dataFolder = QDir::cleanPath(env_->dataDir());
+        for (const QString& said :
+             {QStringLiteral("\"새 메모\""), QStringLiteral("stikko --new"),
+              QStringLiteral("왼쪽 끝의 작은 그림을 오른쪽 클릭"),
+              QStringLiteral("\"전체 메모장 상태 보기\""), QStringLiteral("\"메모 찾기...\""), dataFolder}) {
+            QVERIFY2(text.contains(said), qPrintable(said));
+        }
+
+        QVERIFY(form->DeleteNote(idOf(note).constData()));
+        flushDeletes();
+        QCOMPARE(leftInData(), QStringList());
+        QCOMPARE(makeWelcomeNote(), WelcomeNote::NotFirstStart);
+        QCOMPARE(leftInData(), QStringList());
+
+        QVERIFY(QFile::remove(welcomeMarkerPath()));
+        QVERIFY(
+            env_->writeFile(QStringLiteral("data/20040101_000000_00.INI"), "[VALUE_SECTION]\r\ntitle=a\r\n"));
+        QCOMPARE(makeWelcomeNote(), WelcomeNote::NotFirstStart);
+        QCOMPARE(leftInData(), QStringList{QStringLiteral("20040101_000000_00.INI")});
+        QVERIFY(!QFile::exists(welcomeMarkerPath()));
     }
 
     void ending_savesEveryOpenNoteOnce_andRemovesTheIcon() {
