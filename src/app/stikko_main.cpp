@@ -16,6 +16,8 @@
 #include "store/datafolderwatcher.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
+#include "store/noteindex.h"
+#include "store/noteindexreader.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
@@ -72,12 +74,21 @@ constexpr int kIdStepMs = 10, kIdTries = 6000;
 // up this long.
 constexpr int kMessagePlaceTries = 10, kMessagePlaceWaitMs = 200, kMessageShownMs = 15000;
 
+// The notes are read into the index this long after start-up, when the first windows are up
+// (or at once, when the find window opens before).
+constexpr int kIndexStartMs = 1500;
+
 } // namespace
 
 TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     frmStikko_main = this;
     setWindowTitle(QStringLiteral("Orbindo Stikko"));
     setWindowState(Qt::WindowMinimized);
+    index_ = new NoteIndex(this);
+    indexStart_ = new QTimer(this);
+    indexStart_->setSingleShot(true);
+    indexStart_->setInterval(kIndexStartMs);
+    connect(indexStart_, &QTimer::timeout, this, &TfrmStikko_main::startIndex);
     buildTray();
     xpStyle = new TXPStyle(this);
     configureFormStyle(*xpStyle, xcPopupMenu, xccGroupBox);
@@ -88,6 +99,9 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
 }
 
 TfrmStikko_main::~TfrmStikko_main() {
+    // The index's reader stops between two notes; nothing it read is wanted any more.
+    delete indexReader_;
+    indexReader_ = nullptr;
     finishOpenedRecords();
     // The note windows go first, while this form can still answer them: a window reports its
     // going to its host, which must not be half destroyed by then.
@@ -116,6 +130,11 @@ void TfrmStikko_main::buildTray() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
+    nnNewNote = add("새 메모", -1, &TfrmStikko_main::rxTrayClick);
+    nnNewNote->setObjectName(QStringLiteral("nnNewNote"));
+    nnFind = add("메모 찾기...", -1, &TfrmStikko_main::nnFindClick);
+    nnFind->setObjectName(QStringLiteral("nnFind"));
+    puMain->addSeparator();
     nnConfig = add("기본 환경 설정", 13, &TfrmStikko_main::nnConfigClick);
     puMain->addSeparator();
     nnAlladmin = add("전체 메모장 상태 보기", 18, &TfrmStikko_main::nnAlladminClick);
@@ -208,6 +227,8 @@ void TfrmStikko_main::FormCreate() {
     // Watched before the notes are read: nothing that happens meanwhile goes unseen.
     startWatching();
     LoadAllNotes(0);
+    // The index waits until the windows are up.
+    indexStart_->start();
 }
 
 void TfrmStikko_main::FormClose() {
@@ -215,6 +236,7 @@ void TfrmStikko_main::FormClose() {
         return;
     }
     ending_ = true;
+    indexStart_->stop();
     // A change that comes now is still taken by the note that saves over it.
     if (watcher_ != nullptr) {
         watcher_->stop();
@@ -279,6 +301,7 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
         closeNote(note, NoteClosing::Deleted);
     }
+    index_->remove(bytes.toByteArray());
     return true;
 }
 
@@ -390,7 +413,10 @@ TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState st
                                           bool writeRecord) {
     auto* note = new TfrmStikko_sub(this, this);
     // Whatever way a window goes, it leaves the list; the pointer is only compared here.
-    connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
+    connect(note, &QObject::destroyed, this, [this, note] {
+        noteList.removeAll(note);
+        indexed_.remove(note);
+    });
     if (fromElsewhere) {
         note->openFromElsewhere(record);
     } else if (!writeRecord) {
@@ -409,6 +435,7 @@ bool TfrmStikko_main::closeNote(TfrmStikko_sub* note, NoteClosing how) {
     if (!note->closeAs(how)) {
         return false;
     }
+    indexClosed(note, how);
     // This very window leaves the list: another whose id shares the prefix stays.
     noteList.removeAll(note);
     note->deleteLater();
@@ -417,13 +444,18 @@ bool TfrmStikko_main::closeNote(TfrmStikko_sub* note, NoteClosing how) {
 
 void TfrmStikko_main::noteWindowGone(TfrmStikko_sub* note) {
     noteList.removeAll(note);
+    indexClosed(note, note->isDeleted() ? NoteClosing::Deleted : NoteClosing::Kept);
 }
 
 // ---- tray commands ---------------------------------------------------------------------
 
 void TfrmStikko_main::rxTrayClick() {
+    makeNote();
+}
+
+TfrmStikko_sub* TfrmStikko_main::makeNote() {
     if (noteManagerOpen() || ending_) {
-        return;
+        return nullptr;
     }
     NoteRecord record{};
     NewNoteRecord(record);
@@ -434,6 +466,7 @@ void TfrmStikko_main::rxTrayClick() {
     TfrmStikko_sub* note = openNote(record, FileState::Missing);
     // In front of every window, notes kept on top included, and ready for typing.
     note->bringToFront(true);
+    return note;
 }
 
 QPoint TfrmStikko_main::newNotePlace(int w, int h) const {
@@ -480,6 +513,10 @@ void TfrmStikko_main::nnAlladminClick() {
         return;
     }
     RunNoteManager(this, *this, [this](bool enabled) { setTrayEnabled(enabled); });
+    // The commands that came meanwhile.
+    for (const Command& command : std::exchange(deferredCommands_, {})) {
+        runCommand(command);
+    }
 }
 
 void TfrmStikko_main::nnAllhideClick() {

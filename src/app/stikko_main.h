@@ -3,16 +3,20 @@
 // windows, the commands that act on all notes at once, and the services a note window asks of
 // the program (NoteHost). It is never shown; it exists to own the notes and the icon.
 
+#include "app/commandline.h"
+#include "dialogs/stikko_find.h"
 #include "note/notehost.h"
 #include "note/stikko_sub.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -23,9 +27,11 @@ namespace stikko {
 
 class DataFolderWatcher;
 class FallbackWindow;
+class NoteIndex;
+class NoteIndexReader;
 class TXPStyle;
 
-class TfrmStikko_main : public QWidget, public NoteHost {
+class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     Q_OBJECT
   public:
     explicit TfrmStikko_main(QWidget* parent = nullptr);
@@ -70,6 +76,20 @@ class TfrmStikko_main : public QWidget, public NoteHost {
 
     // A later start of the program asked for a new note: made as by a click on the icon.
     void newNoteRequested();
+    // A command from the command line (this start's own, or a later start's): carried out as
+    // its tray-menu item would be; while the note manager is open, once it has closed.
+    void runCommand(const Command& command);
+    // The find window, opened or brought to the front; with `words`, its field holds them.
+    void nnFindClick();
+    void openFindWindow(const std::optional<QString>& words);
+    TfrmStikko_find* findWindow() const { return findWindow_; }
+
+    // Every stored note's text for the find window (stikko_main_find.cpp). Read after start-up
+    // on a thread of its own (startIndex), and kept in step with what happens to the notes.
+    NoteIndex* noteIndex() const { return index_; }
+    NoteIndexReader* noteIndexReader() const { return indexReader_; }
+    // Starts reading the notes into the index now, if that has not started yet.
+    void startIndex();
 
     // Whether the desktop has a notification area is looked at now and every few seconds;
     // without one the fallback window offers the icon's commands, and it hides again when one
@@ -98,11 +118,18 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub* note) override;
     void openCopyFromElsewhere(TfrmStikko_sub* note, const QByteArray& copyId) override;
+    void openFindWindow() override;
+
+    // FindHost
+    void refreshIndex() override;
+    bool showFoundNote(const QByteArray& id, const search::Query& query) override;
     // Tells where the bodies that an earlier run could not save are waiting, if any are.
     void reportRecoveryFiles();
 
     QSystemTrayIcon* rxTray = nullptr;
     QMenu* puMain = nullptr;
+    QAction* nnNewNote = nullptr;
+    QAction* nnFind = nullptr;
     QAction* nnConfig = nullptr;
     QAction* nnAlladmin = nullptr;
     QAction* nnAllhide = nullptr;
@@ -129,6 +156,9 @@ class TfrmStikko_main : public QWidget, public NoteHost {
   private:
     void buildTray();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
+    // A new note, made and placed as a click on the icon makes it; null while that refuses.
+    TfrmStikko_sub* makeNote();
+    void newNoteFromSelection();
     // A new window for `record` (made, or read from the note's file with `state`), opened
     // and listed; one from elsewhere is opened without writing anything. Without
     // `writeRecord` the window's record is left for the caller to write (writeOpenedRecords).
@@ -152,6 +182,21 @@ class TfrmStikko_main : public QWidget, public NoteHost {
 
     void tellRingingNotes();
 
+    // Keeping the index in step (stikko_main_find.cpp).
+    // What the index last took from an open note's window.
+    struct IndexedWindow {
+        int revision = -1;
+        QByteArray title;
+        bool folded = false;
+        bool ringing = false;
+        friend bool operator==(const IndexedWindow&, const IndexedWindow&) = default;
+    };
+    IndexedNote indexedFrom(TfrmStikko_sub* note, bool changedNow) const;
+    // A note window closed as `how` says: the index takes its last text, or lets it go.
+    void indexClosed(TfrmStikko_sub* note, NoteClosing how);
+    // Something came from elsewhere for note `id`: a note without a window is read again.
+    void indexFromElsewhere(const QByteArray& id);
+
     // The data folder as other programs change it (stikko_main_sync.cpp).
     void startWatching();
     void noteChangedElsewhere(const QByteArray& id);
@@ -171,7 +216,13 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     std::vector<OpenedWrite> openedWrites_;
     QTimer* trayWatch_ = nullptr;
     DataFolderWatcher* watcher_ = nullptr;
-    QStringList ringingTitles_; // notes that started ringing, not yet told
+    NoteIndex* index_ = nullptr;
+    NoteIndexReader* indexReader_ = nullptr;
+    QTimer* indexStart_ = nullptr;
+    QHash<const TfrmStikko_sub*, IndexedWindow> indexed_;
+    QPointer<TfrmStikko_find> findWindow_;
+    std::vector<Command> deferredCommands_; // arrived while the note manager was open
+    QStringList ringingTitles_;             // notes that started ringing, not yet told
     bool trayPresent_ = true;
     bool trayEnabled_ = true;
     // The desktop's tray host would draw the tray menu itself; it is opened here instead.

@@ -12,10 +12,19 @@ namespace stikko {
 void TfrmStikko_main::startWatching() {
     if (watcher_ == nullptr) {
         watcher_ = new DataFolderWatcher(noteFiles(), this);
-        connect(watcher_, &DataFolderWatcher::noteAdded, this, &TfrmStikko_main::showNoteFromElsewhere);
-        connect(watcher_, &DataFolderWatcher::noteChanged, this,
-                [this](const QByteArray& id) { noteChangedElsewhere(id); });
-        connect(watcher_, &DataFolderWatcher::noteRemoved, this, &TfrmStikko_main::noteRemovedElsewhere);
+        // The index of the notes' text follows each of them too.
+        connect(watcher_, &DataFolderWatcher::noteAdded, this, [this](const QByteArray& id) {
+            showNoteFromElsewhere(id);
+            indexFromElsewhere(id);
+        });
+        connect(watcher_, &DataFolderWatcher::noteChanged, this, [this](const QByteArray& id) {
+            noteChangedElsewhere(id);
+            indexFromElsewhere(id);
+        });
+        connect(watcher_, &DataFolderWatcher::noteRemoved, this, [this](const QByteArray& id) {
+            noteRemovedElsewhere(id);
+            indexFromElsewhere(id);
+        });
         connect(watcher_, &DataFolderWatcher::conflictCopyFound, this, &TfrmStikko_main::conflictCopyFound);
     }
     QString error;
@@ -77,6 +86,9 @@ void TfrmStikko_main::conflictCopyFound(const QString& fileName) {
     }
     if (!id->isEmpty() && FindNoteWindow(id->constData()) == nullptr) {
         tellCopyMade(*id);
+    }
+    if (!id->isEmpty()) {
+        indexFromElsewhere(*id);
     }
 }
 

@@ -27,6 +27,9 @@ class NoteHost : public NoteRegistry {
     // Opens a web address in the desktop's browser (never through a shell).
     virtual void OpenWebAddress(const QString& address) = 0;
 
+    // The find window, opened or brought to the front (a note's Ctrl+Shift+F).
+    virtual void openFindWindow() = 0;
+
     // The note has started to ring; the desktop is told which note it is.
     virtual void noteRinging(TfrmStikko_sub* note) = 0;
 
