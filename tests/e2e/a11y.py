@@ -6,6 +6,10 @@ accessibility bus (AT-SPI), as a screen reader would; tests/e2e/lib.sh then clic
     a11y.py button NAME       the same for a button of the program's windows (the notes' tool
                               bars and title bars draw theirs themselves, each still a button
                               of its own here); fails when none is shown under that name
+    a11y.py list-items NAME   prints the names of the items of the list NAME that is shown, one
+                              a line; fails when no such list is shown
+    a11y.py selection         prints the text selected in the text control that has the
+                              keyboard focus; fails when none has it
 
 A pop-up menu is no child of its application in the accessibility tree; it makes itself known
 when one of its items takes the focus. So this presses Down once (the menu has the keyboard
@@ -92,11 +96,66 @@ def button(name):
     print(box.x + box.width // 2, box.y + box.height // 2)
 
 
+def program_nodes(keep, depth_limit=14):
+    """The nodes of the program's accessibility tree for which keep(node) is true."""
+    found = []
+
+    def walk(node, depth):
+        if node is None or depth > depth_limit:
+            return
+        if keep(node):
+            found.append(node)
+        for i in range(node.get_child_count()):
+            walk(node.get_child_at_index(i), depth + 1)
+
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and app.get_name() == "Orbindo Stikko":
+            walk(app, 0)
+    return found
+
+
+def list_items(name):
+    def shown_list(node):
+        return (node.get_role() in (Atspi.Role.LIST, Atspi.Role.LIST_BOX, Atspi.Role.TABLE)
+                and node.get_name() == name
+                and node.get_state_set().contains(Atspi.StateType.SHOWING))
+
+    lists = program_nodes(shown_list)
+    if not lists:
+        sys.exit(f"a11y.py: no list '{name}' is shown")
+    box = lists[0]
+    for i in range(box.get_child_count()):
+        item = box.get_child_at_index(i)
+        if item is not None and item.get_role() in (Atspi.Role.LIST_ITEM, Atspi.Role.TABLE_CELL):
+            print(item.get_name())
+
+
+def selection():
+    def focused_text(node):
+        return (node.get_state_set().contains(Atspi.StateType.FOCUSED)
+                and node.get_text_iface() is not None)
+
+    texts = program_nodes(focused_text)
+    if not texts:
+        sys.exit("a11y.py: no text control has the keyboard focus")
+    text = texts[0]
+    if Atspi.Text.get_n_selections(text) < 1:
+        sys.exit("a11y.py: nothing is selected in the text that has the focus")
+    chosen = Atspi.Text.get_selection(text, 0)
+    print(Atspi.Text.get_text(text, chosen.start_offset, chosen.end_offset))
+
+
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "menu-item":
         menu_item(sys.argv[2])
     elif len(sys.argv) == 3 and sys.argv[1] == "button":
         button(sys.argv[2])
+    elif len(sys.argv) == 3 and sys.argv[1] == "list-items":
+        list_items(sys.argv[2])
+    elif len(sys.argv) == 2 and sys.argv[1] == "selection":
+        selection()
     else:
         sys.exit(__doc__)
 
