@@ -9,13 +9,13 @@
 
 #include "app/stikko_main.h"
 #include "note/notealarm.h"
-#include "platform/appenv.h"
 #include "platform/codepage.h"
 #include "store/notefiles.h"
 #include "store/noteindex.h"
 #include "store/noteindexreader.h"
 
 #include <QClipboard>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextDocument>
@@ -45,16 +45,16 @@ IndexedNote TfrmStikko_main::indexedFrom(TfrmStikko_sub* note, bool changedNow) 
     indexed.ringing = note->alarm()->ringing();
     indexed.unreadable = note->readOnly();
     // The last change: now for text changed here; else what the index knew, or the body file's
-    // time (a note the reader has not come to yet).
+    // time (a note the reader has not come to yet). By the system's clock, as the files' times.
     const IndexedNote* known = index_->note(indexed.id);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (changedNow || note->isModified()) {
-        indexed.lastChange = env::now().toMSecsSinceEpoch();
+        indexed.lastChange = now;
     } else if (known != nullptr) {
         indexed.lastChange = known->lastChange;
     } else {
         const QFileInfo body(noteFiles().bodyPath(indexed.id));
-        indexed.lastChange =
-            body.exists() ? body.lastModified().toMSecsSinceEpoch() : env::now().toMSecsSinceEpoch();
+        indexed.lastChange = body.exists() ? body.lastModified().toMSecsSinceEpoch() : now;
     }
     return indexed;
 }

@@ -2,6 +2,7 @@
 // commands (called directly, as there is no tray here), and the ending.
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
+#include "dialogs/stikko_find.h"
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
@@ -13,6 +14,7 @@
 #include "store/datafolderwatcher.h"
 #include "store/dm.h"
 #include "store/notefiles.h"
+#include "store/noteindex.h"
 #include "store/subfunction.h"
 #include "support/testenv.h"
 #include "theme/xpstyle.h"
@@ -22,7 +24,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMap>
 #include <QMenu>
 #include <QPointer>
@@ -115,7 +119,10 @@ class StikkoMainTest : public QObject {
         for (const QAction* action : form->puMain->actions()) {
             rows << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        const QStringList expected = {QStringLiteral("기본 환경 설정"),
+        const QStringList expected = {QStringLiteral("새 메모"),
+                                      QStringLiteral("메모 찾기..."),
+                                      QStringLiteral("-"),
+                                      QStringLiteral("기본 환경 설정"),
                                       QStringLiteral("-"),
                                       QStringLiteral("전체 메모장 상태 보기"),
                                       QStringLiteral("-"),
@@ -640,6 +647,68 @@ class StikkoMainTest : public QObject {
         }
         QVERIFY(!QFile::exists(dataPath(QLatin1String(a) + QStringLiteral(".ini"))));
         QVERIFY(!QFile::exists(dataPath(QLatin1String(a) + QStringLiteral(".rtf"))));
+    }
+
+    // The find window follows the syllable being composed, shows a hidden note found as the
+    // manager shows it, with its match selected, and its list follows what happens to the notes.
+    void findWindow_followsComposing_andShowsTheHiddenNoteFound() {
+        const auto storeBody = [](const char* id, const QString& text) {
+            QTextDocument document;
+            document.setPlainText(text);
+            QVERIFY(rtf::saveFile(dataPath(QLatin1String(id) + QStringLiteral(".rtf")), document));
+        };
+        const char* const shown = "20240101_000000_00";
+        const char* const hidden = "20240102_000000_00";
+        const char* const other = "20240103_000000_00";
+        storeNote(shown, 1);
+        storeNote(hidden, 0, 300, 40);
+        storeNote(other, 0);
+        storeBody(shown, QStringLiteral("작성일\n장보기\n우유"));
+        storeBody(hidden, QStringLiteral("작성일\n회의록\n맞춤법과 한글 정리"));
+        storeBody(other, QStringLiteral("작성일\n한겨울 계획"));
+        form->FormCreate();
+        form->finishOpenedRecords();
+        form->nnFindClick();
+        TfrmStikko_find* find = form->findWindow();
+        QVERIFY(find != nullptr && find->isVisible());
+        QTRY_VERIFY(form->noteIndex()->complete());
+        const auto rows = [find] {
+            QByteArrayList ids;
+            for (int row = 0; row < find->model()->rowCount(); ++row)
+                ids << find->model()->noteAt(row)->id;
+            return ids;
+        };
+        const auto compose = [find](const QString& commit, const QString& preedit) {
+            QInputMethodEvent event(preedit, {});
+            event.setCommitString(commit);
+            QApplication::sendEvent(find->edQuery, &event);
+        };
+        compose({}, QStringLiteral("한"));
+        QCOMPARE(rows(), (QByteArrayList{other, hidden}));
+        compose(QStringLiteral("한"), QStringLiteral("그"));
+        QCOMPARE(rows(), QByteArrayList{hidden});
+        compose(QStringLiteral("그"), {});
+        QCOMPARE(find->edQuery->text(), QStringLiteral("한그"));
+        QCOMPARE(rows(), QByteArrayList{hidden});
+
+        QTest::keyClick(find->edQuery, Qt::Key_Return);
+        TfrmStikko_sub* found = form->FindNoteWindow(hidden);
+        QVERIFY(found != nullptr && !find->isVisible());
+        QCOMPARE(found->pos(), QPoint(300, 40));
+        QCOMPARE(readNote(hidden).isshow, 1);
+        QCOMPARE(found->editor()->textCursor().selectedText(), QStringLiteral("한글"));
+
+        // Opened again: the same query, selected; text typed in an open note counts at once,
+        // a hidden note is marked, a deleted one leaves.
+        form->openFindWindow(std::nullopt);
+        QCOMPARE(find->edQuery->selectedText(), QStringLiteral("한그"));
+        form->FindNoteWindow(shown)->editor()->setPlainText(QStringLiteral("작성일\n장보기\n한글 교재"));
+        find->search();
+        QCOMPARE(rows(), (QByteArrayList{shown, hidden}));
+        form->CloseNoteWindow(hidden);
+        form->DeleteNote(shown);
+        QTRY_COMPARE(rows(), QByteArrayList{hidden});
+        QVERIFY(find->model()->noteAt(0)->hidden);
     }
 
     void delete_removesBothFiles_withOrWithoutAWindow() {
