@@ -355,10 +355,28 @@ void TfrmStikko_find::openWith(const std::optional<QString>& text) {
 void TfrmStikko_find::search() {
     // The notes open now as they are shown (text typed a moment ago included).
     host_.refreshIndex();
-    query_ = search::Query(edQuery->query());
+    const QString typed = edQuery->query();
+    // A new query starts at its best match; the same one searched again (notes coming in while
+    // the index is read) keeps the row chosen.
+    QByteArray chosen;
+    if (typed == searchedFor_ && lbFound->currentIndex().isValid()) {
+        if (const FoundNote* note = model_->noteAt(lbFound->currentIndex().row()))
+            chosen = note->id;
+    }
+    searchedFor_ = typed;
+    query_ = search::Query(typed);
     model_->setNotes(index_.search(query_));
-    if (model_->rowCount() > 0)
-        lbFound->setCurrentIndex(model_->index(0));
+    int row = 0;
+    for (int i = 0; !chosen.isEmpty() && i < model_->rowCount(); ++i) {
+        if (model_->noteAt(i)->id == chosen) {
+            row = i;
+            break;
+        }
+    }
+    if (model_->rowCount() > 0) {
+        lbFound->setCurrentIndex(model_->index(row));
+        lbFound->scrollTo(model_->index(row));
+    }
     // What the refresh itself changed is in this search already.
     indexChanged_->stop();
     showStatus();

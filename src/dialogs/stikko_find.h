@@ -113,7 +113,8 @@ class TfrmStikko_find : public QWidget {
     TXPStyle* xpStyle_ = nullptr;
     QTimer* indexChanged_ = nullptr; // gathers the index's changes into one search
     search::Query query_;
-    QString gone_; // the title of a note that was opened but is no longer there
+    QString searchedFor_; // the query of the rows shown
+    QString gone_;        // the title of a note that was opened but is no longer there
 };
 
 } // namespace stikko

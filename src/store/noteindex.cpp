@@ -149,7 +149,7 @@ NoteIndex::Memory NoteIndex::memory() const {
     constexpr qint64 kHeader = 24;
     const auto stringBytes = [](const QString& s) { return s.isNull() ? 0 : kHeader + s.capacity() * 2; };
     Memory memory;
-    memory.total = qint64(entries_.capacity() * sizeof(Entry));
+    memory.total = qint64(entries_.capacity()) * qint64(sizeof(Entry));
     for (const Entry& entry : entries_) {
         memory.text += entry.note.text.size() * 2;
         memory.total +=
