@@ -709,6 +709,21 @@ class StikkoMainTest : public QObject {
         form->DeleteNote(shown);
         QTRY_COMPARE(rows(), QByteArrayList{hidden});
         QVERIFY(find->model()->noteAt(0)->hidden);
+
+        // A hidden note changed by another program is read again; one it removes leaves.
+        form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300));
+        QTextDocument elsewhere;
+        elsewhere.setPlainText(QStringLiteral("작성일\n한글 산책"));
+        const QString staged = env_->path(QStringLiteral("staged.rtf"));
+        QVERIFY(rtf::saveFile(staged, elsewhere));
+        QVERIFY(::rename(
+                    QFile::encodeName(staged).constData(),
+                    QFile::encodeName(dataPath(QLatin1String(other) + QStringLiteral(".rtf"))).constData()) ==
+                0);
+        QTRY_COMPARE(rows(), (QByteArrayList{other, hidden}));
+        QVERIFY(find->model()->noteAt(0)->text.contains(QStringLiteral("한글 산책")));
+        QVERIFY(QFile::remove(dataPath(QLatin1String(other) + QStringLiteral(".ini"))));
+        QTRY_COMPARE(rows(), QByteArrayList{hidden});
     }
 
     void delete_removesBothFiles_withOrWithoutAWindow() {
