@@ -549,7 +549,9 @@ void TfrmStikko_main::nnStikkoResortClick() {
     const QList<TfrmStikko_sub*> notes = noteList;
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
         (*it)->placeAt(QRect(QPoint(x, y), kArrangedSize));
-        if (H < y + h) {
+        // A step that would put the next note's bottom below the work area (under a panel,
+        // out of reach) starts a new column instead, as a new note's cascade does.
+        if (H < y + kArrangedStepY + h) {
             x = (x - w >= 0) ? x - w : 0;
             y = 0;
         } else {

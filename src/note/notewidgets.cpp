@@ -296,6 +296,15 @@ std::unique_ptr<QTextDocument> NoteEditor::documentAsShown() const {
     return copy;
 }
 
+void NoteEditor::mousePressEvent(QMouseEvent* event) {
+    // A click in the text finishes the syllable being composed where it was typed, before the
+    // caret moves. Qt asks the input method to commit it, but not every input method does
+    // (fcitx5 does not): the composition then vanished from the screen, and this editor's
+    // record of it went to wherever the caret stood next.
+    commitComposition();
+    QTextEdit::mousePressEvent(event);
+}
+
 void NoteEditor::focusOutEvent(QFocusEvent* event) {
     commitComposition();
     QTextEdit::focusOutEvent(event);

@@ -44,8 +44,8 @@ mode_t newFileMode() {
     return mode;
 }
 
-// A temporary file beside `target`, named "<target>.XXXXXX", with the mode the target has (or a
-// new file would get). Null, with a reason, when it cannot be made or the target must not be
+// A temporary file beside `target` (see isTemporaryFileName), with the mode the target has (or
+// a new file would get). Null, with a reason, when it cannot be made or the target must not be
 // replaced.
 std::unique_ptr<QTemporaryFile> openTemporary(const QString& target, QString* reason) {
     struct stat old {};
@@ -59,7 +59,9 @@ std::unique_ptr<QTemporaryFile> openTemporary(const QString& target, QString* re
         *reason = QStringLiteral("%1: %2").arg(target, systemError(errno));
         return nullptr;
     }
-    auto temp = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
+    const QFileInfo info(target);
+    auto temp = std::make_unique<QTemporaryFile>(info.path() + QStringLiteral("/.") + info.fileName() +
+                                                 QStringLiteral(".stikko-XXXXXX.tmp"));
     temp->setAutoRemove(true);
     if (!temp->open()) {
         *reason = temp->errorString();
@@ -268,28 +270,31 @@ void StagedWrites::discard(std::size_t i) {
     temps_[i].clear();
 }
 
-bool isTemporaryFileName(const QString& fileName) {
-    static const QRegularExpression pattern(QStringLiteral("^.+\\.([A-Za-z0-9]{6})$"));
+namespace {
+
+// The name of the file a temporary of this writer named `fileName` was to replace; empty for
+// any other name.
+QString writtenFileName(const QString& fileName) {
+    // The name openTemporary gives; the random part is letters and digits, whichever of them
+    // the temporary file draws on.
+    static const QRegularExpression pattern(QStringLiteral("^\\.(.+)\\.stikko-[A-Za-z0-9]{6}\\.tmp$"));
     const QRegularExpressionMatch match = pattern.match(fileName);
-    if (!match.hasMatch())
-        return false;
-    // The six characters are drawn from letters of both cases and digits; a word such as
-    // "backup" or "BACKUP" in a name the user gave a copy draws on one kind only.
-    const QString tail = match.captured(1);
-    const bool lower = std::any_of(tail.cbegin(), tail.cend(), [](QChar c) { return c.isLower(); });
-    const bool upper = std::any_of(tail.cbegin(), tail.cend(), [](QChar c) { return c.isUpper(); });
-    const bool digit = std::any_of(tail.cbegin(), tail.cend(), [](QChar c) { return c.isDigit(); });
-    return int(lower) + int(upper) + int(digit) >= 2;
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+} // namespace
+
+bool isTemporaryFileName(const QString& fileName) {
+    return !writtenFileName(fileName).isEmpty();
 }
 
 int removeLeftoverTemporaries(const QString& folder, const QStringList& suffixes) {
     int removed = 0;
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
-        if (!isTemporaryFileName(name))
-            continue;
-        const QString written = name.chopped(7); // the name of the file that was being written
-        const bool ours = std::any_of(suffixes.cbegin(), suffixes.cend(),
+        const QString written = writtenFileName(name);
+        const bool ours = !written.isEmpty() &&
+                          std::any_of(suffixes.cbegin(), suffixes.cend(),
                                       [&](const QString& suffix) { return written.endsWith(suffix); });
         if (ours && QFile::remove(QDir(folder).filePath(name)))
             ++removed;

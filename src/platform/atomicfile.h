@@ -67,9 +67,12 @@ class StagedWrites {
 };
 
 // True for a name this writer gives its temporary files while it writes `<name>`:
-// "<name>.XXXXXX", six random letters and digits (of at least two of the kinds lower case,
-// upper case and digit, so that a copy the user named "x.ini.backup" is never taken for one).
-// A file of such a name outlives the write only when the process was killed halfway.
+// ".<name>.stikko-XXXXXX.tmp" in the same folder, XXXXXX six random letters and digits. Hidden,
+// so file managers and synchronisers that skip hidden files pass it by, and marked with the
+// program's name, so that no file the user made or copied is taken for one. A file of such a
+// name outlives the write only when the process was killed halfway. Older builds named their
+// temporaries "<name>.XXXXXX", which a user's copy ("x.rtf.Backup") can equally be: those are
+// not recognised.
 bool isTemporaryFileName(const QString& fileName);
 // Removes the temporaries a killed writer left in `folder` for files whose names end in one
 // of `suffixes` (".ini", ".rtf"); returns how many were removed. Only call it while no other

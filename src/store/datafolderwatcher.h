@@ -12,8 +12,8 @@
 // folder watch does not see a file written in place, nor when its writer is done with it.)
 //
 // Never taken for notes: hidden names (a synchroniser's temporary ".syncthing.<name>.tmp" and
-// ".<name>.~<hex>", its ".stfolder"), the atomic writer's "<name>.XXXXXX", names with "default",
-// and anything but "<id>.ini" and "<id>.rtf".
+// ".<name>.~<hex>", its ".stfolder", the atomic writer's ".<name>.stikko-XXXXXX.tmp"), names
+// with "default", and anything but "<id>.ini" and "<id>.rtf".
 
 #include "store/notefiles.h"
 

@@ -416,7 +416,7 @@ struct NoteFiles::RecordGroup {
     std::thread worker;
 };
 
-NoteFiles::NoteFiles() = default;
+NoteFiles::NoteFiles() : callbacks_(std::make_unique<QObject>()) {}
 
 NoteFiles::~NoteFiles() {
     // A group never finished is dropped: its temporaries go, the files stay as they were.
@@ -464,12 +464,14 @@ void NoteFiles::saveRecordsInBackground(std::span<RecordSave> saves, std::functi
         group_->ready = std::move(ready);
         group_->generation = ++groups_;
         // Only the group's own StagedWrites is touched over there, until finishRecords joins.
-        const auto work = [this, staged = &group_->writes, app = QCoreApplication::instance(),
+        // The word goes to this object's own context, not to the application: should this
+        // object go before it is delivered, it goes with it.
+        const auto work = [this, staged = &group_->writes, context = callbacks_.get(),
                            generation = group_->generation] {
             staged->stage();
-            if (app)
+            if (QCoreApplication::instance())
                 QMetaObject::invokeMethod(
-                    app, [this, generation] { recordsStaged(generation); }, Qt::QueuedConnection);
+                    context, [this, generation] { recordsStaged(generation); }, Qt::QueuedConnection);
         };
         try {
             group_->worker = std::thread(work);

@@ -18,6 +18,8 @@
 #include <span>
 #include <vector>
 
+class QObject;
+
 namespace stikko {
 
 struct AtomicWrite;
@@ -169,7 +171,7 @@ class NoteFiles {
     // what is known now: saved when its file holds the record already, or refused as
     // saveRecord refuses; `pending` when its record is being written. `ready` is called on this
     // thread, from its event loop, once the writes wait for finishRecords (not if that ran
-    // first). One group at a time: finish the last one first.
+    // first, nor once this object is gone). One group at a time: finish the last one first.
     void saveRecordsInBackground(std::span<RecordSave> saves, std::function<void()> ready);
     // True from saveRecordsInBackground until finishRecords.
     bool recordsPending() const { return group_ != nullptr; }
@@ -238,6 +240,9 @@ class NoteFiles {
     QHash<QString, SeenContent> written_;
     std::unique_ptr<RecordGroup> group_;
     quint64 groups_ = 0; // groups started so far
+    // What a group's worker posts its word to, on the thread that made this object: going
+    // with it, it takes along a word not delivered yet.
+    std::unique_ptr<QObject> callbacks_;
 };
 
 // The program's one NoteFiles.

@@ -14,6 +14,9 @@ B=20040102_000000_00 # dragged
 note_ini() { printf '[VALUE_SECTION]\nisshow=1\nscr_x=%s\nscr_y=100\nscr_width=400\nscr_height=300\n' "$1"; }
 note_ini 100 >"$E2E_DATA/$A.ini"
 note_ini 700 >"$E2E_DATA/$B.ini"
+# Copies the user keeps beside the notes: never taken for the program's temporaries.
+printf 'my copy\n' >"$E2E_DATA/$A.rtf.Backup"
+printf 'my copy\n' >"$E2E_DATA/$A.ini.Copy01"
 
 now() { date +%s.%N; }
 # Arithmetic on seconds with fractions: calc EXPR prints the value, test EXPR succeeds when true.
@@ -37,13 +40,14 @@ check_files() {
             e2e_log "broken: $file"
         fi
     done
-    leftovers=$((leftovers + $(find "$E2E_DATA" -maxdepth 1 -regex '.*\.\(ini\|rtf\)\.[A-Za-z0-9]*' | wc -l)))
+    leftovers=$((leftovers + $(find "$E2E_DATA" -maxdepth 1 -name '.*.stikko-*.tmp' | wc -l)))
 }
 
-# Kill 0: as the program renames its first temporary file into place during start-up.
+# Kill 0: as the program renames its first temporary file into place during start-up (the
+# second rename: the first puts its instance socket in place), which leaves that temporary.
 {
     if strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
-        -e inject=rename,renameat,renameat2:signal=KILL:when=1 "$E2E_PROG/stikko" >>"$E2E_TMP/stikko.log" 2>&1; then
+        -e inject=rename,renameat,renameat2:signal=KILL:when=2 "$E2E_PROG/stikko" >>"$E2E_TMP/stikko.log" 2>&1; then
         e2e_log "strace ran the program to its end: no kill at the rename"
     fi
 } 2>/dev/null
@@ -130,8 +134,11 @@ done
 # The next start removes what cut writes left and shows both notes; a clean end follows.
 e2e_start_stikko
 e2e_wait_notes 2 20
-stray="$(find "$E2E_DATA" -mindepth 1 ! -name '*.ini' ! -name '*.rtf' -printf '%f ')"
+stray="$(find "$E2E_DATA" -mindepth 1 ! -name '*.ini' ! -name '*.rtf' ! -name "$A.rtf.Backup" ! -name "$A.ini.Copy01" -printf '%f ')"
 [[ -z "$stray" ]] || e2e_fail "files left in the data folder after a start: $stray"
+for copy in "$A.rtf.Backup" "$A.ini.Copy01"; do
+    [[ "$(cat "$E2E_DATA/$copy" 2>/dev/null)" == "my copy" ]] || e2e_fail "the user's $copy was removed or changed"
+done
 kill -TERM "$STIKKO_PID"
 e2e_wait_stikko_end 20
 check_files

@@ -139,16 +139,50 @@ class AtomicFileTest : public QObject {
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
-    void leftoverTemporaries_onlyOursAreRemoved() {
+    // What a kill leaves: the temporaries of a group staged when the process died, named as
+    // the writer names them, beside copies the user made and named. Every one of the writer's
+    // temporaries of a note file goes, however its random part came out; nothing else does,
+    // the names older builds gave their temporaries included.
+    void leftoverTemporaries_onlyTheWritersOwnAreRemoved() {
         QTemporaryDir dir;
-        const QStringList names = {"a.ini.MgEBOQ", "a.rtf.x1Yz9Q", "a.ini",       "a.ini.backup",
-                                   "a.ini.BACKUP", "a.txt.Ab12cd", "a.ini.Ab12c", "a.ini.Ab12cd.old"};
-        for (const QString& name : names)
-            QVERIFY(writeFileAtomically(dir.filePath(name), "x"));
-        QCOMPARE(removeLeftoverTemporaries(dir.path(), {QStringLiteral(".ini"), QStringLiteral(".rtf")}), 2);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-                 (QStringList{"a.ini", "a.ini.Ab12c", "a.ini.Ab12cd.old", "a.ini.BACKUP", "a.ini.backup",
-                              "a.txt.Ab12cd"}));
+        std::vector<AtomicWrite> files;
+        files.reserve(201);
+        for (int i = 0; i < 200; ++i)
+            files.push_back(
+                {dir.filePath(QStringLiteral("n%1.%2").arg(i).arg(i % 2 ? "ini" : "rtf")), "new"});
+        files.push_back({dir.filePath(QStringLiteral("a.txt")), "new"}); // no note file
+        const QStringList users = {"n1.rtf.Backup",
+                                   "n1.ini.Copy01",
+                                   "old.rtf.V2copy",
+                                   "n1.ini.backup",
+                                   "n1.ini.MgEBOQ",
+                                   "n1.ini.stikko-Ab12cd.tmp",
+                                   ".n1.ini.stikko-Ab12c.tmp",
+                                   ".n1.ini.stikko-Ab12cd",
+                                   ".n1.ini.stikko-Ab12cd.tmp.old"};
+        for (const QString& name : users)
+            QVERIFY(writeFileAtomically(dir.filePath(name), "mine"));
+
+        StagedWrites group(files);
+        group.stage();
+        QStringList temporaries = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : users)
+            temporaries.removeOne(name);
+        QCOMPARE(temporaries.size(), 201);
+        for (const QString& name : temporaries)
+            QVERIFY2(isTemporaryFileName(name), qPrintable(name));
+        for (const QString& name : users)
+            QVERIFY2(!isTemporaryFileName(name), qPrintable(name));
+
+        QCOMPARE(removeLeftoverTemporaries(dir.path(), {QStringLiteral(".ini"), QStringLiteral(".rtf")}),
+                 200);
+        QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left.size(), users.size() + 1);
+        for (const QString& name : users) {
+            QVERIFY2(left.removeOne(name), qPrintable(name));
+            QCOMPARE(readAll(dir.filePath(name)), QByteArray("mine"));
+        }
+        QVERIFY(left.first().startsWith(QStringLiteral(".a.txt.stikko-")));
     }
 };
 

@@ -140,6 +140,7 @@ class SubfunctionTest : public QObject {
     void listFiles_onlyNoteFiles();
     void noteFiles_listExactIds_andSayWhatLoadingFound();
     void noteFiles_neverWriteOverWhatTheyCouldNotRead_andTrashWhatTheyRemove();
+    void noteFiles_backgroundSave_toldWhileTheyLive_neverOnceGone();
     void truncateText_data();
     void truncateText();
     void truncateText_longTextNeverOverruns();
@@ -498,6 +499,34 @@ void SubfunctionTest::noteFiles_neverWriteOverWhatTheyCouldNotRead_andTrashWhatT
     QVERIFY(QFileInfo::exists(trash + QStringLiteral("info/%1.ini.trashinfo").arg(kId)));
     QVERIFY(noteFiles().remove(kId)); // nothing left to remove is no failure
     QVERIFY(!noteFiles().remove("../x"));
+}
+
+// A group of records written on a worker: its word comes back through the event loop while
+// the NoteFiles lives, and goes with it when it is destroyed first (the worker has posted it
+// by then); nothing runs on what is gone.
+void SubfunctionTest::noteFiles_backgroundSave_toldWhileTheyLive_neverOnceGone() {
+    const NoteRecord record = sampleNote();
+    for (const bool destroyFirst : {false, true}) {
+        QFile::remove(notePath(*env_));
+        auto files = std::make_unique<NoteFiles>();
+        std::vector<NoteFiles::RecordSave> saves{{&record}};
+        int told = 0;
+        files->saveRecordsInBackground(saves, [&] { ++told; });
+        QVERIFY(saves[0].pending);
+        if (destroyFirst) {
+            files.reset();
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            QCOMPARE(told, 0);
+            QVERIFY(!QFileInfo::exists(notePath(*env_)));
+            continue;
+        }
+        QTRY_COMPARE(told, 1);
+        const std::vector<NoteFiles::RecordResult> results = files->finishRecords();
+        QCOMPARE(results.size(), std::size_t(1));
+        QVERIFY(results[0].saved);
+        QVERIFY(QFileInfo::exists(notePath(*env_)));
+    }
 }
 
 void SubfunctionTest::truncateText_data() {

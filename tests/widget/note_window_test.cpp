@@ -9,6 +9,7 @@
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
+#include "note/sharedpictures.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
 #include "platform/ini.h"
@@ -171,6 +172,40 @@ class NoteWindowTest : public QObject {
         QTextEdit* longEditor = reopened->findChild<QTextEdit*>();
         QVERIFY(longEditor != nullptr);
         QVERIFY(longEditor->verticalScrollBar()->isVisible());
+    }
+
+    // Shared pictures stay within their budget by dropping the one used longest ago; the one
+    // asked for again is copied, not painted again, and each key keeps its own picture. A
+    // picture larger than the whole budget is never kept and drops nothing.
+    void sharedPictures_dropTheLeastRecentlyUsed() {
+        SharedPictures<1> pictures;
+        const int side = 400; // three fit in the budget, four do not
+        QVERIFY(3 * side * side * 4 <= SharedPictures<1>::kBudget &&
+                4 * side * side * 4 > SharedPictures<1>::kBudget);
+        QList<int> painted;
+        const auto find = [&](int key) {
+            const QPixmap* picture = pictures.find({key}, QSize(side, side), 1.0, [&](QPainter& p) {
+                painted << key;
+                p.fillRect(0, 0, side, side, QColor::fromRgb(QRgb(key)));
+            });
+            return picture ? picture->toImage().pixel(side / 2, side / 2) & 0xffffff : QRgb(~0u);
+        };
+        for (int key : {1, 2, 3, 1, 4}) // 2 is the least recently used when 4 comes
+            QCOMPARE(find(key), QRgb(key));
+        QCOMPARE(painted, (QList<int>{1, 2, 3, 4}));
+        for (int key : {1, 3, 4})
+            QCOMPARE(find(key), QRgb(key));
+        QCOMPARE(painted.size(), 4);
+        QCOMPARE(find(2), QRgb(2)); // painted anew, in the place of 1
+        QCOMPARE(find(1), QRgb(1));
+        QCOMPARE(painted, (QList<int>{1, 2, 3, 4, 2, 1}));
+
+        const QPixmap* huge =
+            pictures.find({9}, QSize(side * 2, side * 2), 1.0, [&](QPainter&) { painted << 9; });
+        QVERIFY(huge == nullptr);
+        for (int key : {2, 1})
+            QCOMPARE(find(key), QRgb(key));
+        QCOMPARE(painted.size(), 6);
     }
 
     // The tool bar is one widget: a click at each control's place runs that control's command,
@@ -629,6 +664,17 @@ class NoteWindowTest : public QObject {
         commit(&elsewhere, QStringLiteral("다"));
         QVERIFY(elsewhere.text().isEmpty());
         QVERIFY(note->editor()->toPlainText().endsWith(QStringLiteral("글자자다")));
+
+        // A click elsewhere in the text, with an input method that does not commit when asked
+        // (none here does): the syllable stays where it was typed, the caret goes to the click.
+        compose(QStringLiteral("모"));
+        QTest::mouseClick(note->editor()->viewport(), Qt::LeftButton, {}, QPoint(2, 4));
+        QVERIFY(note->editor()->preeditText().isEmpty());
+        QCOMPARE(note->editor()->textCursor().position(), 0);
+        QVERIFY(note->saveBody());
+        const QString saved = bodyText(f->rtfPath(other));
+        QVERIFY2(saved.endsWith(QStringLiteral("글자자다모")) && saved.count(QStringLiteral("모")) == 1,
+                 qPrintable(saved));
     }
 
     // A write that fails is told once, marked in the title bar and retried until it succeeds;

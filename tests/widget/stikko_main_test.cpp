@@ -239,7 +239,9 @@ class StikkoMainTest : public QObject {
         QVERIFY(!form->noteList.at(10)->heldInFront());
     }
 
-    void rearrange_fillsColumnsOf26_newestFirst() {
+    // Columns from the top right, newest first, each note 22 pixels below the one before; a
+    // note whose bottom would pass the work area's (738) starts the next column instead.
+    void rearrange_fillsColumnsWithinTheWorkArea_newestFirst() {
         for (int i = 0; i < 28; ++i) {
             storeNote(
                 QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(),
@@ -255,22 +257,26 @@ class StikkoMainTest : public QObject {
         const auto placed = [&](int fromNewest) { return notes.at(notes.size() - 1 - fromNewest); };
         QCOMPARE(placed(0)->geometry(), QRect(980, 0, 300, 200));
         QCOMPARE(placed(1)->pos(), QPoint(980, 22));
-        QCOMPARE(placed(25)->pos(), QPoint(980, 550));
-        QCOMPARE(placed(26)->pos(), QPoint(680, 0));
-        QCOMPARE(placed(27)->pos(), QPoint(680, 22));
+        QCOMPARE(placed(24)->pos(), QPoint(980, 528));
+        QCOMPARE(placed(25)->pos(), QPoint(680, 0));
+        QCOMPARE(placed(27)->pos(), QPoint(680, 44));
+        for (const TfrmStikko_sub* note : notes)
+            QVERIFY2(QRect(0, 0, 1280, 738).contains(note->geometry()),
+                     qPrintable(QString::fromLatin1(idOf(note))));
 
         const NoteRecord oldest = readNote(idOf(placed(27)));
         QCOMPARE(oldest.scr_x, 680);
-        QCOMPARE(oldest.scr_y, 22);
+        QCOMPARE(oldest.scr_y, 44);
         QCOMPARE(oldest.scr_width, 300);
         QCOMPARE(oldest.scr_height, 200);
         QCOMPARE(oldest.ismini, 0);
     }
 
     void rearrange_columnsStopAtTheLeftEdge() {
-        // Four notes to a column here (tops 0, 22, 44, 66), columns at 350, 50, then 0 for good.
+        // Three notes to a column here (tops 0, 22, 44; a fourth at 66 would reach 266), columns
+        // at 350, 50, then 0 for good.
         env_->setWorkArea(QSize(650, 250));
-        for (int i = 0; i < 14; ++i) {
+        for (int i = 0; i < 11; ++i) {
             storeNote(
                 QStringLiteral("20240101_0000%1_00").arg(i, 2, 10, QLatin1Char('0')).toLatin1().constData(),
                 1);
@@ -281,9 +287,8 @@ class StikkoMainTest : public QObject {
         for (auto it = form->noteList.crbegin(); it != form->noteList.crend(); ++it) {
             places << (*it)->pos();
         }
-        const QList<QPoint> expected = {{350, 0}, {350, 22}, {350, 44}, {350, 66}, {50, 0},
-                                        {50, 22}, {50, 44},  {50, 66},  {0, 0},    {0, 22},
-                                        {0, 44},  {0, 66},   {0, 0},    {0, 22}};
+        const QList<QPoint> expected = {{350, 0}, {350, 22}, {350, 44}, {50, 0}, {50, 22}, {50, 44},
+                                        {0, 0},   {0, 22},   {0, 44},   {0, 0},  {0, 22}};
         QCOMPARE(places, expected);
     }
 
