@@ -1,10 +1,14 @@
 // Loading and saving a note body of about 1 MB of RTF: Korean text with the formatting a note
 // carries (bold, italic, underline, fonts, sizes, colours, bullets), and the same size of
-// almost unformatted ASCII lines.
+// almost unformatted ASCII lines; and a body holding a picture of 50 MB (PNG, which does not
+// shrink noise), the largest a note is meant to take.
 
 #include "platform/rtf.h"
+#include "platform/rtfpicture.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
@@ -69,23 +73,46 @@ void buildAsciiBody(QTextDocument& document) {
     }
 }
 
+// A line of text and a picture of noise whose PNG is about 50 MB.
+void buildPictureBody(QTextDocument& document) {
+    QImage noise(4096, 4096, QImage::Format_RGB32);
+    QRandomGenerator rng(2024);
+    for (int y = 0; y < noise.height(); ++y)
+        rng.fillRange(reinterpret_cast<quint32*>(noise.scanLine(y)), noise.width());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    noise.save(&buffer, "PNG", 100);
+    QTextCursor cursor(&document);
+    cursor.insertText(QStringLiteral("사진 "));
+    if (std::optional<stikko::rtf::Picture> picture = stikko::rtf::pictureFromFile(png))
+        stikko::rtf::insertPicture(cursor, *picture);
+}
+
+enum class Kind { Ascii, Korean, Picture };
+
 struct Body {
     QTextDocument document;
     QByteArray bytes;
 };
 
-Body& body(bool korean) {
-    static Body bodies[2];
-    Body& b = bodies[korean ? 1 : 0];
+Body& body(Kind kind) {
+    static Body bodies[3];
+    Body& b = bodies[static_cast<int>(kind)];
     if (b.bytes.isEmpty()) {
-        korean ? buildKoreanBody(b.document) : buildAsciiBody(b.document);
+        if (kind == Kind::Korean)
+            buildKoreanBody(b.document);
+        else if (kind == Kind::Ascii)
+            buildAsciiBody(b.document);
+        else
+            buildPictureBody(b.document);
         b.bytes = stikko::rtf::write(b.document);
     }
     return b;
 }
 
-void BM_Load(benchmark::State& state, bool korean) {
-    const QByteArray& bytes = body(korean).bytes;
+void BM_Load(benchmark::State& state, Kind kind) {
+    const QByteArray& bytes = body(kind).bytes;
     QTextDocument document;
     for (auto _ : state)
         stikko::rtf::read(bytes, document);
@@ -94,8 +121,8 @@ void BM_Load(benchmark::State& state, bool korean) {
     state.counters["characters"] = double(document.characterCount());
 }
 
-void BM_Save(benchmark::State& state, bool korean) {
-    const QTextDocument& document = body(korean).document;
+void BM_Save(benchmark::State& state, Kind kind) {
+    const QTextDocument& document = body(kind).document;
     qsizetype size = 0;
     for (auto _ : state) {
         const QByteArray bytes = stikko::rtf::write(document);
@@ -105,10 +132,12 @@ void BM_Save(benchmark::State& state, bool korean) {
     state.SetBytesProcessed(int64_t(state.iterations()) * size);
 }
 
-BENCHMARK_CAPTURE(BM_Load, korean_formatted_1MB, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Save, korean_formatted_1MB, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Load, ascii_lines_1MB, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Save, ascii_lines_1MB, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Load, korean_formatted_1MB, Kind::Korean)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Save, korean_formatted_1MB, Kind::Korean)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Load, ascii_lines_1MB, Kind::Ascii)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Save, ascii_lines_1MB, Kind::Ascii)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Load, picture_50MB, Kind::Picture)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Save, picture_50MB, Kind::Picture)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

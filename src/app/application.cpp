@@ -10,6 +10,7 @@
 #include "platform/atomicfile.h"
 #include "platform/userdialogs.h"
 #include "store/dm.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 #include "theme/fonts.h"
@@ -26,7 +27,9 @@
 #include <QTranslator>
 #include <QtDebug>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -232,6 +235,12 @@ int runStikko(int argc, char** argv) {
     if (!takeDataFolder(folderLock, dataFolder))
         return 0;
 
+    // Without the notes shown at the last end to open at once, the records are read on a
+    // thread of their own while the program builds its tray and reads its defaults; the
+    // start-up load opens the shown notes as they are found.
+    if (noteFiles().catalogue().rememberedShown().isEmpty())
+        noteFiles().catalogue().startScan();
+
     std::unique_ptr<TDm> dataModule;
     std::unique_ptr<TfrmStikko_main> mainForm;
     try {
@@ -263,6 +272,9 @@ int runStikko(int argc, char** argv) {
         qWarning("stikko: later starts cannot reach this one at %s", qPrintable(instance.channelPath()));
     QObject::connect(&channel, &InstanceChannel::commandReceived, form, &TfrmStikko_main::runCommand);
 
+    // Listing a data folder of many thousands would take the second core from the windows
+    // being drawn; the watcher lists it a moment later.
+    form->watchListingDelay = std::chrono::seconds(1);
     form->FormCreate();
     if (!QFileInfo(dataFolder).isDir()) {
         form->reportWriteFailure(dataFolder);
@@ -281,6 +293,17 @@ int runStikko(int argc, char** argv) {
         app.exec();
     }
     form->FormClose();
+    if (form->leavesWindows()) {
+        // Every note is saved and nothing else is pending: taking thousands of windows down
+        // one by one would keep the program (and a desktop session that waits for it) for
+        // many seconds. The markers go now; the window system removes the windows with the
+        // connection.
+        channel.close();
+        folderLock.release();
+        instance.release();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     mainForm.reset();
     dataModule.reset();
     return 0;

@@ -6,8 +6,15 @@
 namespace stikko {
 
 QString FolderLock::lockPathFor(const QString& dataFolder) {
+    // Where the folder really is: two program folders whose data/ is one folder through a
+    // symbolic link share one lock. A folder not made yet is where its parent really is.
     const QString data = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath());
-    return QFileInfo(data).absolutePath() + QLatin1Char('/') + QFileInfo(data).fileName() +
+    QString real = QFileInfo(data).canonicalFilePath();
+    if (real.isEmpty()) {
+        const QString parent = QFileInfo(QFileInfo(data).absolutePath()).canonicalFilePath();
+        real = parent.isEmpty() ? data : parent + QLatin1Char('/') + QFileInfo(data).fileName();
+    }
+    return QFileInfo(real).absolutePath() + QLatin1Char('/') + QFileInfo(real).fileName() +
            QStringLiteral(".lock");
 }
 
@@ -19,8 +26,13 @@ FolderLock::FolderLock(const QString& dataFolder) : path_(lockPathFor(dataFolder
 }
 
 FolderLock::~FolderLock() {
+    release();
+}
+
+void FolderLock::release() {
     if (held_)
         lock_->unlock();
+    held_ = false;
 }
 
 FolderLock::Result FolderLock::acquire() {

@@ -25,11 +25,14 @@ class FolderLock {
         Unavailable,   // no lock can be made there (a read-only folder, for one)
     };
     Result acquire();
+    // Gives the folder up now (it is also given up when the object goes).
+    void release();
     QString path() const { return path_; }
     // Who holds it, as far as the lock file tells: "pid 1234 on host".
     QString holder() const;
 
-    // The lock file for a data folder: "<folder holding data>/data.lock".
+    // The lock file for a data folder: "<folder holding data>/data.lock", for the folder where
+    // it really is (symbolic links followed).
     static QString lockPathFor(const QString& dataFolder);
 
   private:

@@ -122,6 +122,11 @@ std::optional<Command> InstanceChannel::decode(const QByteArray& bytes, bool* co
     return command;
 }
 
+void InstanceChannel::close() {
+    if (server_)
+        server_->close();
+}
+
 void InstanceChannel::accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         QPointer<QLocalSocket> guard(socket);

@@ -29,6 +29,8 @@ class InstanceChannel : public QObject {
     // The running instance: takes over the socket (a file left by a crashed run is removed;
     // call it only while holding the instance marker). False when it cannot listen.
     bool listen();
+    // Stops listening and removes the socket.
+    void close();
 
     // A later start: hands `command` to the instance listening at `path` and waits for its
     // answer. False when no instance took it within `timeoutMs`.

@@ -23,9 +23,14 @@ SingleInstance::SingleInstance(const QString& folder) {
 }
 
 SingleInstance::~SingleInstance() {
+    release();
+}
+
+void SingleInstance::release() {
     if (held_) {
         lock_->unlock();
     }
+    held_ = false;
 }
 
 SingleInstance::Result SingleInstance::acquire() {

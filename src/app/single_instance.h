@@ -23,6 +23,8 @@ class SingleInstance {
         Unavailable,   // the marker cannot be made here (no such folder, no right to write)
     };
     Result acquire();
+    // Gives the marker up now (it is also given up when the object goes).
+    void release();
     bool held() const { return held_; }
     QString path() const { return path_; }
     // Where the running instance listens for later starts (InstanceChannel).

@@ -16,7 +16,8 @@ namespace stikko {
 
 TfrmStikko_logo* frmStikko_logo = nullptr;
 
-TfrmStikko_logo::TfrmStikko_logo(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
+TfrmStikko_logo::TfrmStikko_logo(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     frmStikko_logo = this;
     setWindowTitle(QStringLiteral("Orbindo Stikko"));
     setFixedSize(271, 272);

@@ -15,6 +15,7 @@
 #include "platform/userdialogs.h"
 #include "store/datafolderwatcher.h"
 #include "store/dm.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/noteindex.h"
 #include "store/noteindexreader.h"
@@ -26,15 +27,18 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
+#include <QSet>
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -80,6 +84,18 @@ constexpr int kIndexStartMs = 1500;
 
 } // namespace
 
+struct TfrmStikko_main::Opening {
+    int mode = 0;
+    // The notes walked: the scan of the catalogue as it reads the records (the start without
+    // notes remembered as shown), or ids (show-all's every note; those remembered as shown;
+    // those the scan found shown that the remembered ones missed).
+    std::optional<NoteCatalogue::Reading> scan;
+    QByteArrayList ids;
+    qsizetype next = 0;
+    qsizetype total = 0;
+    int opened = 0;
+};
+
 TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     frmStikko_main = this;
     setWindowTitle(QStringLiteral("Orbindo Stikko"));
@@ -96,6 +112,15 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     if (Dm != nullptr) {
         Dm->ReloadDefaults();
     }
+    connect(&noteFiles().catalogue(), &NoteCatalogue::scanFinished, this, [this] {
+        tellUnusableRecords();
+        if (catchUp_ == CatchUp::AfterScan) {
+            catchUp_ = CatchUp::Due;
+        }
+        if (!opening_) {
+            catchUpWithScan();
+        }
+    });
 }
 
 TfrmStikko_main::~TfrmStikko_main() {
@@ -224,6 +249,20 @@ bool TfrmStikko_main::noteManagerOpen() const {
 }
 
 void TfrmStikko_main::FormCreate() {
+    // A data folder that cannot be written (a read-only disk, no right to write) is used as it
+    // is: its notes are shown read-only, the user is told once, and no other folder is taken.
+    const QString folder = noteFiles().dataFolder();
+    dataReadOnly_ = QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK) != 0;
+    if (dataReadOnly_) {
+        qWarning("stikko: the notes' folder %s cannot be written; the notes are shown read-only",
+                 qPrintable(folder));
+        tellUser(
+            QStringLiteral("Stikko"),
+            QStringLiteral(
+                "메모장 폴더에 쓸 수 없습니다.\n%1\n메모장을 읽기 전용으로 열었고, 파일은 그대로 둡니다.")
+                .arg(QDir::toNativeSeparators(QDir::cleanPath(folder))),
+            QSystemTrayIcon::Warning);
+    }
     // Watched before the notes are read: nothing that happens meanwhile goes unseen.
     startWatching();
     LoadAllNotes(0);
@@ -237,21 +276,39 @@ void TfrmStikko_main::FormClose() {
     }
     ending_ = true;
     indexStart_->stop();
+    // Notes not opened yet stay as their files say.
+    opening_.reset();
     // A change that comes now is still taken by the note that saves over it.
     if (watcher_ != nullptr) {
         watcher_->stop();
     }
     // The records still being written at start land first: a note's closing save comes after.
     finishOpenedRecords();
-    // Last to first, as the notes were opened. Closing makes each note save itself once; the
-    // objects go later, so a note whose own handler is still running is never freed under it.
-    // A note that could not be written stays listed; the form's end makes it try once more.
+    // Last to first, as the notes were opened, each note saves itself once, as closing it
+    // would. A note that could not be written stays listed; the form's end makes it try once
+    // more. The windows are not closed one by one: each close and each window taken down
+    // waits for the window system, which with thousands of notes costs minutes.
     const QList<QPointer<TfrmStikko_sub>> notes(noteList.cbegin(), noteList.cend());
+    QList<TfrmStikko_sub*> unsaved;
     for (auto it = notes.crbegin(); it != notes.crend(); ++it) {
-        if (*it != nullptr) {
-            closeNote(*it, NoteClosing::Kept);
+        if (*it != nullptr && !(*it)->saveAtEnd()) {
+            unsaved.prepend(*it);
         }
     }
+    noteList = unsaved;
+    const QSet<TfrmStikko_sub*> keep(unsaved.cbegin(), unsaved.cend());
+    leaveWindows_ = notes.size() > kManyWindows;
+    if (!leaveWindows_) {
+        // First opened first: a window under the others goes without uncovering any of them.
+        // Later, so a note whose own handler is still running is never freed under it.
+        for (const QPointer<TfrmStikko_sub>& note : notes) {
+            if (note != nullptr && !keep.contains(note.data())) {
+                note->deleteLater();
+            }
+        }
+    }
+    // What the next start opens at once.
+    noteFiles().catalogue().rememberShown();
     saveRecoveryCopies();
     if (rxTray != nullptr && rxTray->isVisible()) {
         rxTray->hide();
@@ -290,12 +347,19 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
         return false;
     }
     const QByteArrayView bytes(id, static_cast<qsizetype>(std::strlen(id)));
+    // A body being written in the background lands before the files go, not after.
+    if (TfrmStikko_sub* note = FindNoteWindow(id)) {
+        note->finishBodyWrite();
+    }
     // To the desktop's trash, from where a note deleted by mistake can be put back.
     if (!noteFiles().remove(bytes)) {
         qWarning("stikko: cannot delete the files of note %s", qPrintable(noteFiles().recordPath(bytes)));
+        // Over the manager when it asked, else over the note itself.
+        QWidget* asker =
+            frmStikko_admin != nullptr ? static_cast<QWidget*>(frmStikko_admin) : FindNoteWindow(id);
         dialogs().showError(
-            nullptr, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
-                         .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
+            asker, QStringLiteral("메모장을 삭제하지 못했습니다.\n%1\n폴더의 쓰기 권한을 확인해 주세요.")
+                       .arg(QDir::toNativeSeparators(QDir::cleanPath(noteFiles().recordPath(bytes)))));
         return false;
     }
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
@@ -340,28 +404,147 @@ void TfrmStikko_main::NewNoteRecord(NoteRecord& record) const {
 
 void TfrmStikko_main::LoadAllNotes(int mode) {
     // Each note opened here has its record written once, and only when its file does not
-    // already hold it (keys the file lacked, show-all's isshow 1): all of them together once
-    // the windows are up, so that their flushes to the disk are waited for once, not once each,
-    // and while the windows are painted. One such group at a time.
+    // already hold it (keys the file lacked, show-all's isshow 1): all of those opened in one
+    // go together, so that their flushes to the disk are waited for once, not once each, and
+    // while the windows are painted. One such group at a time.
     finishOpenedRecords();
-    const QByteArrayList ids = noteFiles().listIds();
+    NoteCatalogue& catalogue = noteFiles().catalogue();
+    if (mode == 1) {
+        // Show-all goes over every note, also while the start still opens notes.
+        startOpening(1, noteFiles().listIds(), std::nullopt);
+        return;
+    }
+    // Hidden notes cost the start next to nothing. The notes shown at the last end open at
+    // once, then the catalogue's scan (on a thread of its own) finds any shown since; without
+    // those, the notes open as the scan reads their records (which the program's start may
+    // have set off already).
+    const QByteArrayList remembered = started_ ? QByteArrayList() : catalogue.rememberedShown();
+    std::optional<NoteCatalogue::Reading> scan = started_ ? std::nullopt : catalogue.scanning();
+    started_ = true;
+    if (!remembered.isEmpty()) {
+        catchUp_ = CatchUp::AfterScan;
+        startOpening(0, remembered, std::nullopt);
+        // The scan waits until the windows are drawn: it would take the second core from the
+        // window system meanwhile.
+        constexpr int kScanDelayMs = 1000;
+        QTimer::singleShot(kScanDelayMs, this, [this] {
+            if (!ending_ && !noteFiles().catalogue().scanning()) {
+                noteFiles().catalogue().startScan();
+            }
+        });
+        return;
+    }
+    catchUp_ = CatchUp::None;
+    startOpening(0, {}, scan ? *scan : catalogue.startScan());
+}
+
+void TfrmStikko_main::startOpening(int mode, const QByteArrayList& ids,
+                                   const std::optional<NoteCatalogue::Reading>& scan) {
+    if (opening_) {
+        // Another load while one runs: what it has not reached yet is walked after the new
+        // one's notes (a note is opened once whichever finds it).
+        if (mode == 1) {
+            opening_->mode = 1;
+        }
+        if (opening_->scan) {
+            // The rest of the scan: every note a scan read is in the catalogue once it ends.
+            opening_->scan.reset();
+            catchUp_ = noteFiles().catalogue().scanning() ? CatchUp::AfterScan : CatchUp::Due;
+        }
+        opening_->ids = ids + opening_->ids.mid(opening_->next);
+        opening_->next = 0;
+        opening_->total = opening_->ids.size();
+        return;
+    }
+    opening_ = std::make_unique<Opening>();
+    opening_->mode = mode;
+    opening_->ids = ids;
+    opening_->scan = scan;
+    opening_->total = scan ? scan->size() : ids.size();
+    openMoreNotes(true);
+}
+
+void TfrmStikko_main::catchUpWithScan() {
+    // The notes the start remembered as shown are open; the scan knows every note now. One
+    // shown since the last end (made or shown elsewhere, or while the list was not written
+    // down) opens now, after the others.
+    if (catchUp_ != CatchUp::Due || ending_) {
+        return;
+    }
+    catchUp_ = CatchUp::None;
+    QByteArrayList shown;
+    for (const NoteFacts& facts : noteFiles().catalogue().notes()) {
+        if (facts.shown() && FindNoteWindow(facts.id.constData()) == nullptr) {
+            shown << facts.id;
+        }
+    }
+    if (!shown.isEmpty()) {
+        startOpening(0, shown, std::nullopt);
+    }
+}
+
+void TfrmStikko_main::openMoreNotes(bool first) {
+    if (!opening_) {
+        return; // ended meanwhile
+    }
+    // A slice this long keeps clicks and typing answered within a moment while thousands of
+    // notes open.
+    constexpr qint64 kSliceMs = 30;
+    finishOpenedRecords();
+    QElapsedTimer clock;
+    clock.start();
+    QSet<QByteArray> open;
+    for (const TfrmStikko_sub* note : std::as_const(noteList)) {
+        open.insert(noteId(note->record()).toByteArray());
+    }
     QList<QPointer<TfrmStikko_sub>> opened;
-    for (const QByteArray& id : ids) {
-        if (FindNoteWindow(id.constData()) != nullptr) {
+    Opening& opening = *opening_;
+    while (opening.next < opening.total) {
+        if (first ? opening.opened >= kOpenedAtOnce : clock.elapsed() >= kSliceMs) {
+            break;
+        }
+        const qsizetype i = opening.next++;
+        QByteArray id;
+        if (opening.scan) {
+            const NoteFacts facts = opening.scan->at(i);
+            if (!facts.shown()) {
+                continue; // stays hidden; its file is not touched
+            }
+            id = facts.id;
+        } else {
+            id = opening.ids.at(i);
+        }
+        if (open.contains(id)) {
             continue;
         }
         NoteRecord record{};
         InitNoteRecord(record, id.constData());
         const FileState state = noteFiles().loadRecord(record);
-        if (mode == 0 && record.isshow == 0) {
-            continue; // stays hidden; its file is not touched
+        // Gone since it was listed, or hidden since (the record read whole has the last word).
+        if (state == FileState::Missing || (opening.mode == 0 && record.isshow == 0)) {
+            continue;
         }
         // Show-all marks the note shown.
-        record.isshow = mode == 0 ? record.isshow : 1;
+        record.isshow = opening.mode == 0 ? record.isshow : 1;
         opened << openNote(record, state, false, false);
+        open.insert(id);
+        ++opening.opened;
         sendNotePostedEvents();
     }
+    const bool done = opening.next >= opening.total;
+    if (done) {
+        opening_.reset();
+    } else {
+        QTimer::singleShot(0, this, [this] { openMoreNotes(false); });
+    }
     writeOpenedRecords(opened);
+    if (done) {
+        // The scan may have ended while notes were still opened from what was remembered.
+        catchUpWithScan();
+        if (!opening_) {
+            emit notesOpened();
+        }
+    }
 }
 
 void TfrmStikko_main::writeOpenedRecords(const QList<QPointer<TfrmStikko_sub>>& notes) {
@@ -417,9 +600,17 @@ TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState st
         noteList.removeAll(note);
         indexed_.remove(note);
     });
+    // A stored note in a data folder that cannot be written shows as it is; a new one tries,
+    // and says so when it cannot.
+    if (dataReadOnly_ && state != FileState::Missing) {
+        note->openInReadOnlyFolder();
+    }
     if (fromElsewhere) {
         note->openFromElsewhere(record);
     } else if (!writeRecord) {
+        // Notes opened together (the start, show-all) come in slices while the user may be
+        // typing in one of them: they do not take the keyboard from it.
+        note->setAttribute(Qt::WA_ShowWithoutActivating);
         note->openUnwritten(record, state);
     } else {
         note->open(record, state);
@@ -574,7 +765,7 @@ void TfrmStikko_main::nnLogoClick() {
 }
 
 void TfrmStikko_main::nnHomepageClick() {
-    OpenWebAddress(homePageAddress());
+    OpenWebAddress(homePageAddress(), nullptr);
 }
 
 // ---- services for the note windows -----------------------------------------------------
@@ -592,13 +783,13 @@ void TfrmStikko_main::openPrintPreview(TfrmStikko_sub* note) {
     ShowPrintPreview(note, note->titleCaption(), noteId(note->record()).toByteArray());
 }
 
-void TfrmStikko_main::OpenWebAddress(const QString& address) {
+void TfrmStikko_main::OpenWebAddress(const QString& address, QWidget* parent) {
     const QUrl url = webAddressUrl(address);
     if (!url.isValid()) {
         // Only web and mail addresses are opened; anything else could start a program.
-        dialogs().showError(nullptr, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
-                                                    "http, https, ftp, mailto 주소만 열 수 있습니다.")
-                                         .arg(address));
+        dialogs().showError(parent, QStringLiteral("이 주소는 열 수 없습니다.\n%1\n"
+                                                   "http, https, ftp, mailto 주소만 열 수 있습니다.")
+                                        .arg(address));
         return;
     }
     QDesktopServices::openUrl(url);
@@ -625,6 +816,22 @@ void TfrmStikko_main::reportReadFailure(const QString& path) {
                             "이 메모장은 읽기 전용으로 열렸고, 파일은 그대로 둡니다.")
                  .arg(QDir::toNativeSeparators(QDir::cleanPath(path))),
              QSystemTrayIcon::Warning);
+}
+
+void TfrmStikko_main::tellUnusableRecords() {
+    const QStringList names = noteFiles().catalogue().takeUnusableRecords();
+    if (names.isEmpty() || ending_) {
+        return;
+    }
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(noteFiles().dataFolder()));
+    qWarning("stikko: %s holds %s, named like a note's record but no plain file; left alone",
+             qPrintable(folder), qPrintable(names.join(QStringLiteral(", "))));
+    tellUser(
+        QStringLiteral("Stikko"),
+        QStringLiteral(
+            "메모장 폴더에 메모장 파일처럼 이름 붙은 폴더나 특수 파일이 있어 열지 않고 건너뜁니다.\n%1\n%2")
+            .arg(folder, names.join(QStringLiteral(", "))),
+        QSystemTrayIcon::Warning);
 }
 
 void TfrmStikko_main::reportRecoveryFiles() {

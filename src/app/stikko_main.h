@@ -7,6 +7,7 @@
 #include "dialogs/stikko_find.h"
 #include "note/notehost.h"
 #include "note/stikko_sub.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
@@ -16,6 +17,8 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,6 +47,12 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     // ends. Runs at most once; later calls do nothing.
     void FormClose();
     bool isEnding() const { return ending_; }
+    // More windows than this are not taken down at the end (see FormClose): the program ends
+    // at once, and the window system removes them as the program's connection closes.
+    static constexpr int kManyWindows = 500;
+    // FormClose left the windows, every note saved: the program is to end without taking
+    // them down.
+    bool leavesWindows() const { return leaveWindows_; }
 
     // Never shown: whoever asks, the form stays hidden.
     void setVisible(bool visible) override;
@@ -56,8 +65,13 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     bool DeleteNote(const char* id) override;
     void OpenNoteWindow(const char* id) override;
     void NewNoteRecord(NoteRecord& record) const;
-    // mode 0: start-up (notes marked hidden stay hidden); mode 1: show all.
+    // mode 0: start-up (notes marked hidden stay hidden); mode 1: show all. The first notes
+    // (kOpenedAtOnce of them) are open when it returns; more are opened a slice at a time
+    // while the program answers the user in between (notesOpened tells when all are).
     void LoadAllNotes(int mode);
+    // True while LoadAllNotes has notes still to open.
+    bool openingNotes() const { return opening_ != nullptr; }
+    static constexpr int kOpenedAtOnce = 200;
     // The records of the notes LoadAllNotes opened are written in the background while the
     // windows show: this waits for those writes, puts them in place and tells each window how
     // its write went. Runs by itself once they are done; nothing when none are waiting.
@@ -113,7 +127,7 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     void noteWindowGone(TfrmStikko_sub* note) override;
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override;
     void openPrintPreview(TfrmStikko_sub* note) override;
-    void OpenWebAddress(const QString& address) override;
+    void OpenWebAddress(const QString& address, QWidget* parent) override;
     void reportWriteFailure(const QString& path, const QString& reason = {}) override;
     void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub* note) override;
@@ -125,6 +139,9 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     bool showFoundNote(const QByteArray& id, const search::Query& query) override;
     // Tells where the bodies that an earlier run could not save are waiting, if any are.
     void reportRecoveryFiles();
+    // Tells, once each, of names in the data folder that would be records but are no plain
+    // files (folders, fifos, devices): they are never opened.
+    void tellUnusableRecords();
 
     QSystemTrayIcon* rxTray = nullptr;
     QMenu* puMain = nullptr;
@@ -141,6 +158,9 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     // The flat look of the tray menu.
     TXPStyle* xpStyle = nullptr;
 
+    // How long the data folder's watcher waits before it lists the folder (see
+    // DataFolderWatcher::setListingDelay); the program's start sets a second.
+    std::chrono::milliseconds watchListingDelay{0};
     // Reports what other programs do in the data folder (a synchroniser bringing the changes
     // of other computers); null until FormCreate starts it.
     DataFolderWatcher* dataFolderWatcher() const { return watcher_; }
@@ -152,9 +172,18 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
   signals:
     // Emitted once the orderly end has saved the notes and removed the icon.
     void ended();
+    // LoadAllNotes has opened every note it was to open.
+    void notesOpened();
 
   private:
     void buildTray();
+    // Sets LoadAllNotes off over `ids` or the notes `scan` reads.
+    void startOpening(int mode, const QByteArrayList& ids, const std::optional<NoteCatalogue::Reading>& scan);
+    // Opens the next notes of LoadAllNotes: at least kOpenedAtOnce on the first call, then for
+    // a short slice of time at each turn of the event loop.
+    void openMoreNotes(bool first);
+    // Opens the notes the catalogue's scan found shown that the start did not open.
+    void catchUpWithScan();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     // A new note, made and placed as a click on the icon makes it; null while that refuses.
     TfrmStikko_sub* makeNote();
@@ -214,6 +243,16 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
         NoteRecord record;
     };
     std::vector<OpenedWrite> openedWrites_;
+    // The notes LoadAllNotes is opening.
+    struct Opening;
+    std::unique_ptr<Opening> opening_;
+    bool started_ = false; // the start-up load has run
+    bool leaveWindows_ = false;
+    bool dataReadOnly_ = false; // the data folder could not be written at start
+    // The start opened the notes remembered as shown: those the catalogue's scan finds shown
+    // besides are opened once it has ended.
+    enum class CatchUp { None, AfterScan, Due };
+    CatchUp catchUp_ = CatchUp::None;
     QTimer* trayWatch_ = nullptr;
     DataFolderWatcher* watcher_ = nullptr;
     NoteIndex* index_ = nullptr;

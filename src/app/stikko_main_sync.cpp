@@ -27,6 +27,7 @@ void TfrmStikko_main::startWatching() {
         });
         connect(watcher_, &DataFolderWatcher::conflictCopyFound, this, &TfrmStikko_main::conflictCopyFound);
     }
+    watcher_->setListingDelay(watchListingDelay);
     QString error;
     if (!watcher_->start(&error)) {
         // The notes work as before; only changes from elsewhere wait for the next start.

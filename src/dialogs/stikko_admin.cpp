@@ -3,6 +3,8 @@
 #include "note/notedialogs.h"
 #include "platform/appenv.h"
 #include "platform/codepage.h"
+#include "platform/rtf.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/noteregistry.h"
 #include "theme/colors.h"
@@ -19,6 +21,8 @@
 #include <QPointer>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolButton>
 #include <cstring>
 
@@ -84,6 +88,34 @@ class FixedLineDelegate : public QStyledItemDelegate {
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), kLineHeight);
     }
 };
+
+// The title note `id`'s body gives, as the note window takes it from its text; empty when the
+// body cannot be read.
+QString titleFromBody(QByteArrayView id) {
+    const BodyLoad body = noteFiles().loadBody(id);
+    if (body.state != FileState::Loaded)
+        return {};
+    QTextDocument document;
+    rtf::read(body.rtf, document);
+    // Lines as the window counts them: a last empty paragraph after a line break is none.
+    int lines = document.isEmpty() ? 0 : document.blockCount();
+    if (lines > 1 && document.lastBlock().length() <= 1)
+        --lines;
+    return NoteTitle(lines, document.firstBlock().text(), document.firstBlock().next().text());
+}
+
+// The list line of a note as shown. Its title holds '?' for a character without a CP949 form
+// ("–", an emoji); when the body gives that title again, the body's own characters are shown.
+QString shownLine(const QByteArray& id, const NoteRecord& record) {
+    const QByteArray line = FormatAdminLine(record);
+    const QByteArrayView title = cp949::fieldBytes(record.title);
+    if (title.contains('?') && line.startsWith(title)) {
+        const QString fromBody = titleFromBody(id);
+        if (!fromBody.isEmpty() && cp949::encode(fromBody) == title)
+            return fromBody + cp949::decode(QByteArrayView(line).sliced(title.size()));
+    }
+    return cp949::decode(line);
+}
 
 } // namespace
 
@@ -263,20 +295,24 @@ void TfrmStikko_admin::FillList() {
     clbStikko->clear();
     lbOid.clear();
 
-    // The store lists the notes by their exact ids, as the registry opens them.
-    const QByteArrayList ids = noteFiles().listIds();
-    for (const QByteArray& id : ids) {
+    // The store's list of notes, by their exact ids as the registry opens them, with what
+    // their records say; looked at again first (a stat per file, a read where one changed).
+    NoteCatalogue& catalogue = noteFiles().catalogue();
+    catalogue.refresh();
+    const QList<NoteFacts> notes = catalogue.notes();
+    for (const NoteFacts& note : notes) {
         NoteRecord record{};
-        InitNoteRecord(record, id.constData());
-        noteFiles().loadRecord(record);
+        cp949::copyToField(record.title, note.title);
+        record.isalram = note.isalram;
+        cp949::copyToField(record.alram_datetime, note.alarmMoment);
 
-        auto* item = new QListWidgetItem(cp949::decode(FormatAdminLine(record)));
+        auto* item = new QListWidgetItem(shownLine(note.id, record));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(record.isshow == 1 ? Qt::Checked : Qt::Unchecked);
+        item->setCheckState(note.isshow == 1 ? Qt::Checked : Qt::Unchecked);
         clbStikko->addItem(item);
         // Appended in the order of the lines, so entry i stays the note of line i whatever
         // the ids look like.
-        lbOid.append(id);
+        lbOid.append(note.id);
     }
     filling_ = false;
 }

@@ -123,6 +123,18 @@ class ConfigPages : public QTabWidget {
     }
 };
 
+// The note picture (a JPEG, drawn by tools/config_note_picture.cpp) for a pixel ratio: the one
+// drawn at twice the pixels above 1, so it stays sharp.
+QPixmap notePicture(qreal ratio) {
+    const bool twice = ratio > 1.0;
+    QImageReader reader(twice ? QStringLiteral(":/dialogs/config_note@2x.jpg")
+                              : QStringLiteral(":/dialogs/config_note.jpg"),
+                        "jpeg");
+    QImage picture = reader.read();
+    picture.setDevicePixelRatio(twice ? 2.0 : 1.0);
+    return QPixmap::fromImage(picture);
+}
+
 // Lexical order of these texts is time order, with hour 24 after every real hour of the day.
 QString nowText() {
     return env::now().toString(QStringLiteral("yyyy-MM-dd_HHmm"));
@@ -181,9 +193,10 @@ TfrmStikko_config::TfrmStikko_config(QWidget* owner) : QDialog(owner) {
     initDialogResources();
     setObjectName(QStringLiteral("frmStikko_config"));
     setWindowTitle(QStringLiteral("Orbindo Stikko  환경설정"));
-    // A fixed frame with the system menu and the minimise button (and the close box).
+    // A fixed frame with the system menu and the minimise button (and the close box), above
+    // the notes (keepAboveNotes).
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setFixedSize(502, 388);
     setFont(fonts::fixedPitch(12));
 
@@ -251,10 +264,7 @@ void TfrmStikko_config::buildColorPage(QWidget* area) {
     imgNote = new QLabel(area);
     imgNote->setObjectName(QStringLiteral("imgNote"));
     imgNote->setGeometry(100, 20, 235, 175);
-    QImageReader reader(QStringLiteral(":/dialogs/config_note.jpg"), "jpeg");
-    const QImage picture = reader.read();
-    if (!picture.isNull())
-        imgNote->setPixmap(QPixmap::fromImage(picture));
+    imgNote->setPixmap(notePicture(imgNote->devicePixelRatioF()));
 
     auto makeButton = [area](int tag, const char* name, int x, int y) {
         auto* button = new ConfigColorButton(tag, area);
@@ -280,13 +290,14 @@ void TfrmStikko_config::buildColorPage(QWidget* area) {
     clBottom = makeButton(3, "clBottom", 116, 176);
     shBottom = makeSwatch(3, "shBottom", 143, 176);
 
-    // The hand points at the picture's tool bar.
-    auto* hand = label(area, QStringLiteral("☜"), 340, 177);
-    hand->setObjectName(QStringLiteral("labHand"));
+    // The hand points at the picture's tool bar; both are placed once the page has its width.
+    labHand = label(area, QStringLiteral("☜"), 340, 177);
+    labHand->setObjectName(QStringLiteral("labHand"));
     cbToolbar = new QCheckBox(QStringLiteral("아래쪽 메뉴 보이기"), area);
     cbToolbar->setObjectName(QStringLiteral("cbToolbar"));
     cbToolbar->move(356, 175);
     cbToolbar->adjustSize();
+    area->installEventFilter(this);
 
     auto* ask = label(area, QStringLiteral("▷투명한 배경 비율(%)을 선택해 주세요!"), 14, 212);
     auto* olive = label(area, QStringLiteral("(Win2000 이상만 지원)"), ask->geometry().right() + 8, 212);
@@ -425,7 +436,21 @@ void TfrmStikko_config::FormShow() {
 bool TfrmStikko_config::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Close && watched == noteWindow.data() && isVisible())
         close();
+    if (event->type() == QEvent::Resize && watched == cbToolbar->parentWidget())
+        placeToolbarChoice();
     return QDialog::eventFilter(watched, event);
+}
+
+void TfrmStikko_config::placeToolbarChoice() {
+    // The check box, as wide as its text in the dialog's font (its size hint leaves a few
+    // pixels after the text), stays inside the page's white area, right of the picture, with
+    // the hand just left of it.
+    constexpr int kDesignLeft = 356;
+    const QWidget* area = cbToolbar->parentWidget();
+    cbToolbar->adjustSize();
+    const int left = std::min(kDesignLeft, area->width() - cbToolbar->width());
+    cbToolbar->move(left, cbToolbar->y());
+    labHand->move(left - 2 - labHand->width(), labHand->y());
 }
 
 void TfrmStikko_config::done(int result) {

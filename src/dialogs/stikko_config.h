@@ -93,6 +93,7 @@ class TfrmStikko_config : public QDialog {
     ConfigColorButton* clBottom = nullptr;
     QSlider* rsHide = nullptr;
     QCheckBox* cbToolbar = nullptr;
+    QLabel* labHand = nullptr; // the hand pointing at the picture's tool bar, left of cbToolbar
     QCheckBox* cbAlram = nullptr;
     QDateEdit* dtDate = nullptr;
     QSpinBox* seH = nullptr;
@@ -143,6 +144,8 @@ class TfrmStikko_config : public QDialog {
     void buildColorPage(QWidget* area);
     void buildAlarmPage(QWidget* area);
     void buildSoundPage(QWidget* area);
+    // Keeps cbToolbar and its hand within the colour page.
+    void placeToolbarChoice();
     void setSoundPath(const QByteArray& bytes);
 
     bool perNote_ = false;

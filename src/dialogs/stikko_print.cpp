@@ -1,6 +1,7 @@
 #include "dialogs/stikko_print.h"
 
 #include "platform/appenv.h"
+#include "platform/atomicfile.h"
 #include "platform/rtf.h"
 #include "platform/userdialogs.h"
 #include "store/notefiles.h"
@@ -12,6 +13,7 @@
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPointer>
 #include <QPrintPreviewDialog>
@@ -19,13 +21,19 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <optional>
 
 namespace stikko {
 
 TfrmStikko_print* frmStikko_print = nullptr;
 
 namespace {
+
+// A one-page note is far smaller; a larger file is left as it is.
+constexpr qint64 kMaxPdfSize = qint64(64) << 20;
 
 QFont reportFont(double points, double dotsPerMm, bool bold) {
     QFont font = fonts::proportional();
@@ -91,6 +99,83 @@ void paintBody(QPainter& painter, double dotsPerMm, double headerHeight, const Q
     context.palette.setColor(QPalette::Text, Qt::black);
     document->documentLayout()->draw(&painter, context);
     painter.restore();
+}
+
+// A destination of a PDF character map that stands for no character of the text: the control
+// characters and the no-break space, which the Korean fonts draw with their blank glyph.
+bool isBlankStandIn(QByteArrayView code) {
+    bool ok = false;
+    const int value = code.toByteArray().toInt(&ok, 16);
+    return ok && code.size() == 4 && ((value >= 0x01 && value < 0x20) || value == 0xA0);
+}
+
+// Mends one line of a character map's "beginbfrange" section, in place: "<from> <to> <code>"
+// (a run of glyphs from `from` to `to`, the first of them `code`) or "<from> <to> [<code> ...]"
+// (a code for each). A stand-in of a blank for one glyph becomes the space.
+void mendRangeLine(char* line, qsizetype length) {
+    const QByteArrayView view(line, length);
+    QList<std::pair<qsizetype, qsizetype>> codes; // where each code's hex digits are, and how many
+    for (qsizetype at = view.indexOf('<'); at >= 0; at = view.indexOf('<', at)) {
+        const qsizetype end = view.indexOf('>', at);
+        if (end < 0)
+            return;
+        codes.append({at + 1, end - at - 1});
+        at = end;
+    }
+    if (codes.size() < 3)
+        return;
+    const bool array = view.contains('[');
+    const bool oneGlyph =
+        view.sliced(codes[0].first, codes[0].second) == view.sliced(codes[1].first, codes[1].second);
+    if (!array && !oneGlyph)
+        return; // a run of glyphs for a run of characters
+    for (qsizetype i = 2; i < codes.size(); ++i) {
+        const auto [at, size] = codes[i];
+        static constexpr std::array<char, 4> kSpace{'0', '0', '2', '0'}; // U+0020, as the map writes it
+        if (isBlankStandIn(view.sliced(at, size)))
+            std::copy(kSpace.begin(), kSpace.end(), line + at);
+    }
+}
+
+// Qt's PDF writer gives each glyph of a font the first character the font maps to it. The
+// Korean fonts map the control characters to their blank glyph, so every space of a printed
+// note read as U+0001 when its text was extracted or copied ("typedrightaway"). The writer's
+// character maps are plain text with codes of fixed width: they are mended in place, and the
+// file's layout stays as it was.
+void mendPdfSpaces(QByteArray& pdf) {
+    static constexpr QByteArrayView kBegin("beginbfrange");
+    static constexpr QByteArrayView kEnd("endbfrange");
+    qsizetype at = 0;
+    while ((at = pdf.indexOf(kBegin, at)) >= 0) {
+        const qsizetype end = pdf.indexOf(kEnd, at);
+        if (end < 0)
+            return;
+        qsizetype line = pdf.indexOf('\n', at) + 1;
+        while (line > 0 && line < end) {
+            qsizetype next = pdf.indexOf('\n', line);
+            if (next < 0 || next > end)
+                next = end;
+            mendRangeLine(pdf.data() + line, next - line);
+            line = next + 1;
+        }
+        at = end + kEnd.size();
+    }
+}
+
+// The PDF file `printer` has just written, with its spaces mended (mendPdfSpaces). The
+// printed page is there whatever comes of this: a file that cannot be mended stays as written.
+void mendPrintedPdf(const QPrinter& printer) {
+    const QString path = printer.outputFileName();
+    std::optional<QByteArray> pdf = readWholeFile(path, kMaxPdfSize);
+    if (!pdf) {
+        qWarning("stikko: cannot read the printed %s again to mend its spaces", qPrintable(path));
+        return;
+    }
+    const QByteArray written = *pdf;
+    mendPdfSpaces(*pdf);
+    QString error;
+    if (*pdf != written && !writeFileAtomically(path, *pdf, &error))
+        qWarning("stikko: cannot mend the spaces of the printed %s: %s", qPrintable(path), qPrintable(error));
 }
 
 } // namespace
@@ -177,7 +262,14 @@ bool PrintReport(QPrinter& printer, const ReportPage& page) {
     if (!painter.begin(&printer))
         return false;
     PaintReportPage(painter, printer.resolution() / 25.4, page);
-    return painter.end();
+    // A PDF file, not the preview's pages, which the preview draws through the same printer.
+    const bool pdfFile = printer.paintEngine() && printer.paintEngine()->type() == QPaintEngine::Pdf &&
+                         printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+    if (!painter.end())
+        return false;
+    if (pdfFile)
+        mendPrintedPdf(printer);
+    return true;
 }
 
 TfrmStikko_print::TfrmStikko_print(QObject* owner) : QObject(owner), qrichDoc(new QTextDocument(this)) {
@@ -208,8 +300,16 @@ void TfrmStikko_print::Preview(QWidget* parent) {
     QPointer<QPrintPreviewDialog> dialog = new QPrintPreviewDialog(&printer, parent);
     dialog->setWindowTitle(QStringLiteral("Stikko Print"));
     dialog->setWindowState(Qt::WindowNoState);
-    connect(dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { PrintReport(*target, page()); });
+    keepAboveNotes(dialog);
+    connect(dialog, &QPrintPreviewDialog::paintRequested, this, [this, dialog](QPrinter* target) {
+        if (PrintReport(*target, page()))
+            return;
+        // Told as the print command tells what stops it.
+        const QString where = target->outputFormat() == QPrinter::PdfFormat
+                                  ? QDir::toNativeSeparators(target->outputFileName())
+                                  : target->printerName();
+        dialogs().showError(dialog, QStringLiteral("인쇄하지 못했습니다.\n%1").arg(where));
+    });
     dialog->exec();
     delete dialog.data(); // gone already when its parent went during the preview
 }

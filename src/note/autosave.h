@@ -12,10 +12,12 @@ namespace stikko {
 class AutosaveSchedule {
   public:
     // After the last change.
-    static constexpr qint64 kQuietMs = 2000;
-    // After the first unsaved change. Below the five seconds promised, so the write itself
-    // also lands within them.
-    static constexpr qint64 kCeilingMs = 4000;
+    static constexpr qint64 kQuietMs = 700;
+    // After the first unsaved change. Half the two seconds of typing a crash may cost at
+    // most: the write itself (copied, made into RTF and flushed to the disk in the
+    // background) lands well within the rest, also for a body of a megabyte. Steady typing
+    // writes the body about once a second.
+    static constexpr qint64 kCeilingMs = 1000;
     // After a failed write.
     static constexpr qint64 kRetryMs = 5000;
 

@@ -46,10 +46,12 @@ class ControlPanel : public Panel {
 
     // The shown control at `pos`; -1 for none.
     int controlAt(const QPoint& pos) const;
-    // The control under the pointer (-1: none) and the one the left button went down on and
+    // The control under the pointer (-1: none) and the one a mouse button went down on and
     // has not come up from (-1: none).
     int hotControl() const { return hot_; }
     int pressedControl() const { return pressed_; }
+    // The mouse button held on pressedControl() (Qt::NoButton while none is).
+    Qt::MouseButton pressedButton() const { return pressedButton_; }
     // Acts as a click of the left button on the control (a screen reader's press).
     void clickControl(int index);
     // What a screen reader calls the panel when it has no accessible name of its own.

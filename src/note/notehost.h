@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QWidget;
+
 namespace stikko {
 
 class TfrmStikko_sub;
@@ -24,8 +26,9 @@ class NoteHost : public NoteRegistry {
     // The print preview of a note whose body has just been saved to its doc_name.
     virtual void openPrintPreview(TfrmStikko_sub* note) = 0;
 
-    // Opens a web address in the desktop's browser (never through a shell).
-    virtual void OpenWebAddress(const QString& address) = 0;
+    // Opens a web address in the desktop's browser (never through a shell). An address it may
+    // not open is refused with a message over `parent`'s window (none for null).
+    virtual void OpenWebAddress(const QString& address, QWidget* parent) = 0;
 
     // The find window, opened or brought to the front (a note's Ctrl+Shift+F).
     virtual void openFindWindow() = 0;

@@ -264,7 +264,9 @@ void NoteToolbar::paintButton(QPainter& painter, int index) {
     const ToolbarItem& item = toolbarItems()[std::size_t(index)];
     const Control& c = control(index);
     const bool hot = hotControl() == index && c.enabled;
-    const bool held = hot && pressedControl() == index;
+    // Pressed in while the left button is held on it, also with the pointer gone from it (the
+    // command runs only if the button comes up over it); the other buttons do not press it.
+    const bool held = c.enabled && pressedControl() == index && pressedButton() == Qt::LeftButton;
     if (const TXPStyle* style = activeXPStyle()) {
         XPButtonLook look;
         look.glyph = buttonGlyph(item);

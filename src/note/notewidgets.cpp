@@ -1,6 +1,5 @@
 #include "note/notewidgets.h"
 
-#include "platform/rtf.h"
 #include "theme/colors.h"
 #include "theme/xpstyle.h"
 
@@ -12,13 +11,11 @@
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextDocumentFragment>
 #include <algorithm>
 
 namespace stikko {
@@ -30,12 +27,6 @@ void paintRaisedEdge(QPainter& p, const QRect& r, const QColor& light) {
     p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
     p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
 }
-
-namespace {
-// RTF on the clipboard, for word processors that prefer it to HTML.
-const QString kRtfMime = QStringLiteral("text/rtf");
-const QString kRtfMimeAlt = QStringLiteral("application/rtf");
-} // namespace
 
 // --- Panel --------------------------------------------------------------------------------
 
@@ -166,6 +157,15 @@ QKeyCombination combinationOf(const QKeyEvent* event) {
     // The keypad flag does not make a different command.
     return QKeyCombination(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key()));
 }
+
+// Redo: Ctrl+Y as on Windows, Ctrl+Shift+Z as on this desktop, whichever key scheme the
+// platform follows (the X11 scheme knows only the second).
+bool isRedoKey(const QKeyEvent* event) {
+    const QKeyCombination key = combinationOf(event);
+    return key == QKeyCombination(Qt::ControlModifier, Qt::Key_Y) ||
+           key == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+}
+
 } // namespace
 
 bool NoteEditor::isCommandKey(const QKeyEvent* event) const {
@@ -176,7 +176,8 @@ bool NoteEditor::isCommandKey(const QKeyEvent* event) const {
 bool NoteEditor::event(QEvent* event) {
     // Claiming the key at the override stage keeps application shortcuts and the editor's
     // own bindings (copy, paste, ...) from taking it first; the press then comes here.
-    if (event->type() == QEvent::ShortcutOverride && isCommandKey(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        (isCommandKey(static_cast<QKeyEvent*>(event)) || isRedoKey(static_cast<QKeyEvent*>(event)))) {
         event->accept();
         return true;
     }
@@ -187,6 +188,11 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
     if (isCommandKey(event)) {
         event->accept();
         emit commandKey(combinationOf(event));
+        return;
+    }
+    if (isRedoKey(event) && !isReadOnly()) {
+        event->accept();
+        redo();
         return;
     }
     QTextEdit::keyPressEvent(event);
@@ -302,6 +308,7 @@ void NoteEditor::mousePressEvent(QMouseEvent* event) {
     // (fcitx5 does not): the composition then vanished from the screen, and this editor's
     // record of it went to wherever the caret stood next.
     commitComposition();
+    notePressOnLink(event);
     QTextEdit::mousePressEvent(event);
 }
 
@@ -314,35 +321,6 @@ void NoteEditor::focusOutEvent(QFocusEvent* event) {
     if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
         reason != Qt::ActiveWindowFocusReason)
         emit focusLost();
-}
-
-QMimeData* NoteEditor::createMimeDataFromSelection() const {
-    QMimeData* mime = QTextEdit::createMimeDataFromSelection();
-    const QTextCursor cursor = textCursor();
-    if (mime && cursor.hasSelection()) {
-        QTextDocument fragment;
-        QTextCursor(&fragment).insertFragment(cursor.selection());
-        const QByteArray rtfBytes = rtf::write(fragment);
-        mime->setData(kRtfMime, rtfBytes);
-        mime->setData(kRtfMimeAlt, rtfBytes);
-    }
-    return mime;
-}
-
-void NoteEditor::insertFromMimeData(const QMimeData* source) {
-    // Rich formats the editor reads itself (its own format, HTML) come first; RTF from a
-    // program that offers nothing richer is read through the note's own RTF reader.
-    const bool hasRtf = source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt);
-    if (hasRtf && !source->hasHtml() && !source->hasFormat(QStringLiteral("application/x-qrichtext"))) {
-        const QByteArray bytes =
-            source->hasFormat(kRtfMime) ? source->data(kRtfMime) : source->data(kRtfMimeAlt);
-        QTextDocument fragment;
-        rtf::read(bytes, fragment);
-        textCursor().insertFragment(QTextDocumentFragment(&fragment));
-        ensureCursorVisible();
-        return;
-    }
-    QTextEdit::insertFromMimeData(source);
 }
 
 NoteBodyView::NoteBodyView(QTextDocument* document, QWidget* parent) : QWidget(parent), document_(document) {

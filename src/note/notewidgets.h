@@ -134,21 +134,40 @@ class NoteEditor : public QTextEdit {
     void focusLost();
     // One of the command keys was pressed while the editor had the focus.
     void commandKey(QKeyCombination key);
+    // A link in the text was clicked: the address to open.
+    void linkActivated(const QString& address);
 
   protected:
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Clipboard and drops (noteeditor_content.cpp): rich text, pictures and picture files.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
 
   private:
     bool isCommandKey(const QKeyEvent* event) const;
+    // Notes the link a left press comes on (noteeditor_content.cpp); its release there opens it.
+    void notePressOnLink(const QMouseEvent* event);
+    // Pictures from `source` inserted at the caret: the image it holds, or the picture files
+    // it names. False when it holds neither.
+    bool insertPictures(const QMimeData* source);
+    // Pictures that text read as HTML brought between `from` and `to` become pictures the
+    // body keeps, or go when their image cannot be had.
+    void adoptPictures(int from, int to);
+    // The largest size a picture put into the note is shown at: the body's width.
+    QSizeF fittedSize(QSizeF size) const;
 
     QString preedit_;
     std::span<const QKeyCombination> commandKeys_;
+    QString pressedLink_; // the link under a left press, opened if the release comes there
+    QPoint pressedAt_;
 };
 
 // The body as the editor would show it, drawn from the note's document, until the editor is

@@ -1,5 +1,7 @@
 #include "note/stikko_sub.h"
 
+#include "note/bodyreader.h"
+#include "note/bodywriter.h"
 #include "note/notealarm.h"
 #include "note/notedefaults.h"
 #include "note/notegestures.h"
@@ -37,14 +39,12 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 namespace stikko {
 
 namespace {
-
-constexpr char kDefaultTitle[] = "Orbindo Stikko";
-constexpr int kTitleLimit = 30; // bytes of a line that make the title
 
 using notelayout::kDesignHeight;
 using notelayout::kDesignWidth;
@@ -281,6 +281,7 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         reDoc->setGeometry(pnDoc.rect);
         reDoc->setFont(noteFont());
         reDoc->setDocument(body_);
+        reDoc->setTextCursor(bodyCursorAt(startCaret_));
         reDoc->setAcceptRichText(true);
         reDoc->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         reDoc->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -288,8 +289,13 @@ void TfrmStikko_sub::ensureEditor(Qt::FocusReason focus) {
         reDoc->setLocale(QLocale(QLocale::Korean, QLocale::SouthKorea));
         // The body's colour, which the painted body has carried so far.
         reDoc->setPalette(bodyView_->palette());
-        reDoc->setReadOnly(readOnly_);
+        reDoc->setReadOnly(readOnly_ || bodyPending_);
         connect(reDoc, &NoteEditor::focusLost, this, &TfrmStikko_sub::reDocExit);
+        // A link in the text opens as the note's other addresses do, by the program's rule.
+        connect(reDoc, &NoteEditor::linkActivated, this, [this](const QString& address) {
+            if (host_)
+                host_->OpenWebAddress(address, this);
+        });
         connect(reDoc, &QTextEdit::selectionChanged, this, &TfrmStikko_sub::SelectionChange);
         connect(reDoc, &QTextEdit::cursorPositionChanged, this, &TfrmStikko_sub::SelectionChange);
         connect(reDoc, &QWidget::customContextMenuRequested, this,
@@ -319,7 +325,13 @@ bool TfrmStikko_sub::bodyFits() const {
 }
 
 QTextCursor TfrmStikko_sub::bodyCursor() const {
-    return reDoc ? reDoc->textCursor() : QTextCursor(body_);
+    return reDoc ? reDoc->textCursor() : bodyCursorAt(startCaret_);
+}
+
+QTextCursor TfrmStikko_sub::bodyCursorAt(int position) const {
+    QTextCursor cursor(body_);
+    cursor.setPosition(std::clamp(position, 0, body_->characterCount() - 1));
+    return cursor;
 }
 
 bool TfrmStikko_sub::composing() const {
@@ -407,7 +419,24 @@ void TfrmStikko_sub::openAs(const NoteRecord& record, FileState state, bool from
     showing_ = true;
     if (state == FileState::Unreadable)
         enterReadOnly(noteFiles().recordPath(noteId(record_)), true);
-    const BodyLoad body = noteFiles().loadBody(noteId(record_));
+    // A data folder that cannot be written is used as it is: nothing is written into it.
+    if (folderReadOnly_)
+        enterReadOnly(noteFiles().dataFolder(), true);
+    BodyLoad body;
+    const QString bodyPath = noteFiles().bodyPath(noteId(record_));
+    if (BodyReader::isLarge(bodyPath)) {
+        // Read in the background; the note takes it once it is there.
+        if (!bodyReader_) {
+            bodyReader_ = new BodyReader(this);
+            connect(bodyReader_, &BodyReader::read, this, &TfrmStikko_sub::bodyReadDone);
+        }
+        bodyPending_ = true;
+        pendingNewBody_ = !fromElsewhere;
+        bodyReader_->start(bodyPath, noteFont());
+        body.state = FileState::Loaded; // nothing yet
+    } else {
+        body = noteFiles().loadBody(noteId(record_));
+    }
     applyRecord(&body, !fromElsewhere);
     // What came from elsewhere is shown as it came: written here, it would go back. The title
     // taken from its text is no change made here.
@@ -487,7 +516,63 @@ void TfrmStikko_sub::applyLinkPicture() {
     pnTitle->setPictureShown(Picture::Vanto, !picture.isNull());
 }
 
+void TfrmStikko_sub::finishBodyRead() {
+    if (bodyPending_ && bodyReader_)
+        bodyReader_->finish();
+}
+
+void TfrmStikko_sub::bodyReadDone(const NoteFiles::BodyRead& file, QTextDocument* document) {
+    std::unique_ptr<QTextDocument> read(document);
+    if (!bodyPending_ || closed_ || deleted_)
+        return;
+    bodyPending_ = false;
+    noteFiles().bodyRead(file);
+    if (!read) {
+        // Gone or unreadable since the note opened: as if it had been found so then.
+        applyBody(file.load, pendingNewBody_);
+    } else {
+        // The document made of the file becomes the body, in the editor (text this large
+        // never fits the painted body).
+        delete bodyWriter_; // made for the body before, and idle: nothing was typed
+        bodyWriter_ = nullptr;
+        ensureEditor();
+        QTextDocument* before = body_;
+        disconnect(before, nullptr, this, nullptr);
+        read->setParent(this);
+        read->setDefaultTextOption(before->defaultTextOption());
+        body_ = read.release();
+        connect(body_, &QTextDocument::contentsChanged, this, &TfrmStikko_sub::reDocChange);
+        loadingBody_ = true;
+        reDoc->setDocument(body_);
+        loadingBody_ = false;
+        before->deleteLater();
+        // The text is the file's: nothing of it waits to be saved.
+        modified_ = false;
+        if (!hasUnsavedFailure()) {
+            autosave_.saved();
+            timAutosave->stop();
+        }
+        body_->clearUndoRedoStacks();
+        reDoc->moveCursor(QTextCursor::Start);
+    }
+    if (reDoc)
+        reDoc->setReadOnly(readOnly_);
+    if (lineCount() > 0)
+        setCaption(lineText(0));
+    if (UpdateTitleFromText())
+        writeRecord();
+    SelectionChange();
+    if (!reDoc && !bodyFits())
+        ensureEditor();
+}
+
 void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
+    if (bodyPending_) {
+        // The text comes from the background: nothing of it to show or save yet.
+        modified_ = false;
+        return;
+    }
+    bool newDateLine = false;
     if (body.state == FileState::Loaded) {
         loadingBody_ = true;
         rtf::read(body.rtf, *body_);
@@ -503,10 +588,13 @@ void TfrmStikko_sub::applyBody(const BodyLoad& body, bool newBody) {
         enterReadOnly(noteFiles().bodyPath(noteId(record_)), false);
     } else if (newBody && !readOnly_) {
         addDateLine();
+        newDateLine = true;
     }
     body_->clearUndoRedoStacks();
+    if (!newDateLine)
+        startCaret_ = 0;
     if (reDoc)
-        reDoc->moveCursor(QTextCursor::Start);
+        reDoc->setTextCursor(bodyCursorAt(startCaret_));
 }
 
 void TfrmStikko_sub::applySettings() {
@@ -539,7 +627,11 @@ void TfrmStikko_sub::addDateLine() {
     cursor.movePosition(QTextCursor::End);
     loadingBody_ = true;
     cursor.insertText(QStringLiteral("작성일:") + stamp);
+    // The caret waits on the line below, so what the user types at once is the second line,
+    // which the title follows; the date line stays the first.
+    cursor.insertBlock();
     loadingBody_ = false;
+    startCaret_ = cursor.position();
     // A new body is a change: it is saved like typing, a moment later, and gives the title.
     modified_ = true;
     scheduleAutosave();
@@ -614,45 +706,48 @@ void TfrmStikko_sub::setCaption(const QString& text) {
 }
 
 int TfrmStikko_sub::lineCount() const {
-    return body_->isEmpty() ? 0 : body_->blockCount();
+    if (body_->isEmpty())
+        return 0;
+    // A body that ends in a line break has no line after it yet (see NoteTitle).
+    const int blocks = body_->blockCount();
+    return blocks > 1 && body_->lastBlock().length() <= 1 ? blocks - 1 : blocks;
 }
 
 QString TfrmStikko_sub::lineText(int line) const {
-    return body_->findBlockByNumber(line).text();
+    // The text of the line: a picture in it has none (its object character would become '?').
+    return body_->findBlockByNumber(line).text().remove(QChar::ObjectReplacementCharacter);
 }
 
 bool TfrmStikko_sub::UpdateTitleFromText() {
-    // A note that could not be read keeps the title its record file gives.
-    if (readOnly_)
+    // A note that could not be read keeps the title its record file gives, and one whose body
+    // is still being read the one it has.
+    if (readOnly_ || bodyPending_)
         return false;
     const int lines = lineCount();
-    QByteArray title;
-    if (lines == 0) {
-        title = QByteArray(kDefaultTitle);
-    } else {
-        // The title is line 2 when there is one (line 1 is the date line of a new note).
-        const QByteArray line = cp949::encode(lineText(lines >= 2 ? 1 : 0));
-        // Bytes beyond the limit cannot change the result; keep the store's buffer small.
-        const QByteArray head = line.left(kTitleLimit + 2);
-        title = QByteArray(TruncateText(head.constData(), kTitleLimit));
-        if (title.isEmpty())
-            title = QByteArray(kDefaultTitle);
-        // The caption may show the text's first line already while the record still holds
-        // an older title (a body that came after its record): that title is set too.
-        if (cp949::decode(title) == titleCaption() && cp949::fieldBytes(record_.title) == title)
-            return false;
-    }
-    setCaption(cp949::decode(title));
-    cp949::copyToField(record_.title, title);
-    setWindowTitle(cp949::fieldText(record_.title));
+    // The title is line 2 when there is one (line 1 is the date line of a new note). The
+    // window shows it as the text has it; the record keeps its CP949 form.
+    const QString title =
+        NoteTitle(lines, lines > 0 ? lineText(0) : QString(), lines > 1 ? lineText(1) : QString());
+    const QByteArray bytes = cp949::encode(title);
+    // The caption may show the text's first line already while the record still holds an
+    // older title (a body that came after its record), or the record's title may be this
+    // one's CP949 form, read back from the file: the text's own title is shown and set.
+    if (title == titleCaption() && title == windowTitle() && cp949::fieldBytes(record_.title) == bytes)
+        return false;
+    setCaption(title);
+    cp949::copyToField(record_.title, bytes);
+    setWindowTitle(title);
     return true;
 }
 
 // --- Change tracking ----------------------------------------------------------------------
 
 void TfrmStikko_sub::reDocChange() {
-    if (loadingBody_ || !showing_ || closed_ || readOnly_)
+    if (loadingBody_ || !showing_ || closed_ || readOnly_ || bodyPending_)
         return;
+    ++changes_;
+    if (bodyWriter_ && bodyWriter_->writing() && firstChangeSinceCopy_ < 0)
+        firstChangeSinceCopy_ = env::steadyMs();
     modified_ = true;
     scheduleAutosave();
     // The new title is written with the body, a moment later: the two files of one change

@@ -42,6 +42,8 @@ class ImageBox;
 class NoteAlarm;
 class NoteBodyView;
 class NoteEditor;
+class BodyReader;
+class BodyWriter;
 class NoteGestures;
 class NoteHost;
 class NoteTitleBar;
@@ -114,6 +116,9 @@ class TfrmStikko_sub : public QWidget {
     // False when they could not be written: the window then stays open with its text and
     // keeps the record it had, and the user has been told.
     bool closeAs(NoteClosing how);
+    // The program ends: the note saves itself as closing it would (NoteClosing::Kept), and the
+    // window stays until it is destroyed. False when it could not be written.
+    bool saveAtEnd();
 
     const NoteRecord& record() const { return record_; }
     // The body has changes not yet on disk.
@@ -122,14 +127,26 @@ class TfrmStikko_sub : public QWidget {
     bool isClosed() const { return closed_; }
     bool isDeleted() const { return deleted_; }
 
-    // Writes the body to its file now (atomically); false when it could not be written.
+    // Writes the body to its file now (atomically), after the write in the background if one
+    // is under way; false when it could not be written.
     bool saveBody();
+    // Completes the write of the body that the autosave has under way in the background
+    // (copied a slice at a time, written on a thread of its own), and takes its result.
+    void finishBodyWrite();
+    // A body of megabytes is read on a thread of its own when the note opens: until it is
+    // there the note shows no text, takes no typing and writes no body.
+    bool bodyPending() const { return bodyPending_; }
+    // Waits for that read and takes the body now.
+    void finishBodyRead();
     // At the end, for a body that could not be written to the data folder: writes it to the
     // recovery folder. The path written, or nothing (also when there is nothing unsaved).
     std::optional<QString> saveRecoveryCopy(QString* error = nullptr);
     // A file of the note could not be read: the note is shown as it is and never writes over
     // it; for an unreadable record file not even the record is written.
     bool readOnly() const { return readOnly_; }
+    // Before it opens: the data folder cannot be written, so the note opens read-only and
+    // writes nothing (the program has told the user once for all notes).
+    void openInReadOnlyFolder();
     // A write failed and the text or record shown is not yet on disk; retries are running.
     bool hasUnsavedFailure() const { return bodyFailed_ || recordDirty_; }
 
@@ -200,8 +217,9 @@ class TfrmStikko_sub : public QWidget {
     void ensureEditor(Qt::FocusReason focus = Qt::NoFocusReason);
     // The painted body shows all of the text: the editor would show no scroll bar.
     bool bodyFits() const;
-    // The caret as the editor has it (the start of the text before it is made).
+    // The caret as the editor has it (where it will stand, before the editor is made).
     QTextCursor bodyCursor() const;
+    QTextCursor bodyCursorAt(int position) const;
     // The input method is composing a syllable in the editor, not yet in the document.
     bool composing() const;
     void reDocChange();
@@ -221,6 +239,9 @@ class TfrmStikko_sub : public QWidget {
     void applyFromFiles(const NoteRecord& record, const BodyLoad* body);
     void applyLinkPicture();
     void applyBody(const BodyLoad& body, bool newBody);
+    // Takes the body read in the background (BodyReader): the document made of it, if it
+    // could be read.
+    void bodyReadDone(const NoteFiles::BodyRead& file, QTextDocument* document);
     void applySettings();
     void applyGeometry();
     void applyStayOnTop();
@@ -279,8 +300,16 @@ class TfrmStikko_sub : public QWidget {
     bool writeRecord();
     bool saveOnClose();
     void autosaveTimeout();
+    // The autosave's write of the body, in the background (BodyWriter).
+    void startBodyWrite();
+    void bodyWriteDone(const NoteFiles::BodyWrite& write);
+    void bodyWriteRefused(const QString& reason, bool changedElsewhere);
     void scheduleAutosave();
     void writeFailed(const QString& path, const QString& reason);
+    // The body could not be written: marked, told, retried, and copied to the recovery folder.
+    void bodyFailedNow(const QString& reason);
+    // Writes the body to its copy in the recovery folder: the path, or nothing.
+    std::optional<QString> keepRecoveryCopy(QString* error);
     void writeSucceeded();
     void enterReadOnly(const QString& path, bool recordUnreadable);
     void updateMark();
@@ -317,6 +346,7 @@ class TfrmStikko_sub : public QWidget {
     bool following_ = false;   // taking changes made elsewhere (followFiles)
     bool takingFiles_ = false; // applying a record from the files: an unchanged alarm rings on
     bool loadingBody_ = false; // putting in the body from its file (or a new one) is no edit
+    int startCaret_ = 0;       // where the caret stands in a body just put in: below a new date line
     bool modified_ = false;
     bool closed_ = false;
     bool deleted_ = false;
@@ -327,12 +357,24 @@ class TfrmStikko_sub : public QWidget {
     QTimer* placeCheck_ = nullptr;                      // made with the first move the window system reports
     bool readOnly_ = false;         // a file could not be read: nothing is written over it
     bool recordUnreadable_ = false; // ... and that file is the record: it is not written either
+    bool folderReadOnly_ = false;   // ... because the data folder cannot be written
     QString unreadablePath_;
     bool bodyFailed_ = false;    // the last write of the body failed
     bool recordDirty_ = false;   // the last write of the record failed
     bool recordPending_ = false; // openUnwritten: the caller's write of the record is not told yet
     bool failureTold_ = false;   // the user knows of the current run of failures
     AutosaveSchedule autosave_;
+    BodyWriter* bodyWriter_ = nullptr; // made with the first autosave
+    quint64 changes_ = 0;              // changes made to the body so far
+    quint64 copiedChanges_ = 0;        // ... when the write under way copied it
+    bool copiedComposing_ = false;     // ... and a syllable was being composed then
+    qint64 firstChangeSinceCopy_ = -1; // the first change not in the write under way
+    bool writeAgain_ = false;          // the autosave came while a write was under way
+    bool finishingWrite_ = false;
+    QString recoveryPath_;             // the copy of the body kept while its writes fail
+    BodyReader* bodyReader_ = nullptr; // made for the first large body
+    bool bodyPending_ = false;         // the body is being read in the background
+    bool pendingNewBody_ = false;      // ... and a missing one gets the date line
 };
 
 } // namespace stikko

@@ -259,6 +259,8 @@ void TfrmStikko_sub::deleteNote() {
         return;
     if (!host_)
         return;
+    // A body being written in the background lands before the files go, not after them.
+    finishBodyWrite();
     const QByteArray id = noteId(record_).toByteArray();
     host_->DeleteNote(id.constData());
 }
@@ -393,13 +395,13 @@ void TfrmStikko_sub::blinkTitle() {
 
 void TfrmStikko_sub::imgZemClick() {
     if (host_)
-        host_->OpenWebAddress(homePageAddress());
+        host_->OpenWebAddress(homePageAddress(), this);
 }
 
 void TfrmStikko_sub::imgVantoClick() {
     const QString address = rightLinkAddress();
     if (host_ && !address.isEmpty())
-        host_->OpenWebAddress(address);
+        host_->OpenWebAddress(address, this);
 }
 
 } // namespace stikko

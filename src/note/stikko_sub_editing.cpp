@@ -6,6 +6,7 @@
 #include "note/stikko_sub.h"
 #include "platform/userdialogs.h"
 
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -51,6 +52,33 @@ bool selectionHasStyle(const QTextCursor& cursor, Style style) {
         }
     }
     return seen ? true : hasStyle(cursor.charFormat(), style);
+}
+
+// The point size of `font` (given in points or in pixels).
+qreal pointsOf(const QFont& font) {
+    return font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+}
+
+// What the font dialog changed: `shown` is the font it opened on, `chosen` the one it gave back.
+// Only what the user changed is applied, so a confirmed dialog leaves the rest as the text
+// has it: above all the family name the file gives (굴림체, shown through a stand-in the dialog
+// lists instead), and the sizes of a selection of several sizes. The dialog offers whole
+// points.
+QTextCharFormat fontChange(const QFont& shown, const QFont& chosen) {
+    QTextCharFormat change;
+    if (chosen.family() != shown.family())
+        change.setFontFamilies(QStringList{chosen.family()});
+    if (qRound(pointsOf(chosen)) != qRound(pointsOf(shown)))
+        change.setFontPointSize(pointsOf(chosen));
+    if (chosen.weight() != shown.weight())
+        change.setFontWeight(chosen.weight());
+    if (chosen.italic() != shown.italic())
+        change.setFontItalic(chosen.italic());
+    if (chosen.underline() != shown.underline())
+        change.setFontUnderline(chosen.underline());
+    if (chosen.strikeOut() != shown.strikeOut())
+        change.setFontStrikeOut(chosen.strikeOut());
+    return change;
 }
 
 } // namespace
@@ -100,12 +128,15 @@ void TfrmStikko_sub::toggleUnderline() {
 }
 
 void TfrmStikko_sub::chooseFont() {
-    const QFont initial = editor()->currentCharFormat().font();
-    if (const auto chosen = dialogs().chooseFont(this, initial)) {
-        // Name, size and style come from the dialog; the colour stays the selection's.
-        QTextCharFormat change;
-        change.setFont(*chosen);
-        reDoc->mergeCurrentCharFormat(change);
+    // The dialog opens on the font the text shows: the face that stands in for a family the
+    // system lacks (the dialog lists installed faces only), at the text's size and style.
+    QFont shown = editor()->currentCharFormat().font().resolve(body_->defaultFont());
+    shown.setFamilies(QStringList{QFontInfo(shown).family()});
+    if (const auto chosen = dialogs().chooseFont(this, shown)) {
+        // Name, size and style as changed in the dialog; the colour stays the selection's.
+        const QTextCharFormat change = fontChange(shown, *chosen);
+        if (!change.properties().isEmpty())
+            reDoc->mergeCurrentCharFormat(change);
     }
     reDoc->setFocus();
 }

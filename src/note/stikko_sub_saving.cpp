@@ -2,6 +2,7 @@
 // the window closes. A write that fails is told once, marked in the title bar and retried until
 // it succeeds; a file that could not be read is never written over.
 
+#include "note/bodywriter.h"
 #include "note/notealarm.h"
 #include "note/notegestures.h"
 #include "note/notehost.h"
@@ -10,10 +11,12 @@
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/appenv.h"
+#include "platform/atomicfile.h"
 #include "platform/rtf.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -38,6 +41,11 @@ void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
 }
 
 void TfrmStikko_sub::writeSucceeded() {
+    // The body is in its file again: the copy kept while it could not be is not needed.
+    if (!bodyFailed_ && !recoveryPath_.isEmpty()) {
+        QFile::remove(recoveryPath_);
+        recoveryPath_.clear();
+    }
     if (!hasUnsavedFailure()) {
         failureTold_ = false;
         if (!modified_) {
@@ -57,8 +65,13 @@ void TfrmStikko_sub::enterReadOnly(const QString& path, bool recordUnreadable) {
         reDoc->setReadOnly(true);
     showCommandStates(); // nothing changes the body now
     updateMark();
-    if (host_)
+    // A folder that cannot be written was told once for all its notes.
+    if (host_ && !folderReadOnly_)
         host_->reportReadFailure(path);
+}
+
+void TfrmStikko_sub::openInReadOnlyFolder() {
+    folderReadOnly_ = true;
 }
 
 void TfrmStikko_sub::updateMark() {
@@ -66,9 +79,11 @@ void TfrmStikko_sub::updateMark() {
     const bool shown = readOnly_ || hasUnsavedFailure();
     if (readOnly_) {
         pnTitle->setPicture(Picture::Mark, notepictures::readOnlyMark(), QSize(16, 16));
-        pnTitle->setPictureTip(Picture::Mark,
-                               QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1")
-                                   .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
+        pnTitle->setPictureTip(
+            Picture::Mark,
+            (folderReadOnly_ ? QStringLiteral("메모장 폴더에 쓸 수 없어 읽기 전용으로 열었습니다.\n%1")
+                             : QStringLiteral("읽을 수 없는 파일이 있어 읽기 전용으로 열었습니다.\n%1"))
+                .arg(QDir::toNativeSeparators(QDir::cleanPath(unreadablePath_))));
     } else if (shown) {
         pnTitle->setPicture(Picture::Mark, notepictures::unsavedMark(), QSize(16, 16));
         pnTitle->setPictureTip(Picture::Mark,
@@ -112,11 +127,95 @@ bool TfrmStikko_sub::recordSaved(bool saved, const QString& reason, bool elsewhe
     return false;
 }
 
+void TfrmStikko_sub::finishBodyWrite() {
+    if (!bodyWriter_)
+        return;
+    finishingWrite_ = true;
+    bodyWriter_->finish();
+    finishingWrite_ = false;
+}
+
+void TfrmStikko_sub::startBodyWrite() {
+    if (readOnly_ || closed_ || deleted_)
+        return;
+    if (!bodyWriter_) {
+        bodyWriter_ = new BodyWriter(body_, this);
+        connect(bodyWriter_, &BodyWriter::written, this, &TfrmStikko_sub::bodyWriteDone);
+    }
+    if (bodyWriter_->busy()) {
+        writeAgain_ = true; // once this one is done
+        return;
+    }
+    writeAgain_ = false;
+    bodyWriter_->start([this](BodySnapshot& copy) -> std::optional<NoteFiles::BodyWrite> {
+        copiedChanges_ = changes_;
+        copiedComposing_ = composing();
+        firstChangeSinceCopy_ = -1;
+        // The file takes the syllable being composed as shown; the body still counts as
+        // changed until it is committed.
+        if (copiedComposing_) {
+            copy.extra = reDoc->preeditText();
+            copy.extraAt = reDoc->textCursor().position();
+            copy.extraFormat = reDoc->currentCharFormat();
+        }
+        QString reason;
+        bool elsewhere = false;
+        std::optional<NoteFiles::BodyWrite> write =
+            noteFiles().prepareBodyWrite(noteId(record_), &reason, &elsewhere);
+        if (!write) {
+            // Told once the copy's handler is over.
+            QTimer::singleShot(0, this, [this, reason, elsewhere] { bodyWriteRefused(reason, elsewhere); });
+        }
+        return write;
+    });
+}
+
+void TfrmStikko_sub::bodyWriteDone(const NoteFiles::BodyWrite& write) {
+    if (deleted_)
+        return;
+    if (!write.saved) {
+        bodyWriteRefused(write.error, write.changedElsewhere);
+        return;
+    }
+    bodyFailed_ = false;
+    if (changes_ == copiedChanges_ && !copiedComposing_)
+        modified_ = false;
+    writeSucceeded();
+    if (modified_ && !closed_) {
+        // What changed since the copy is due as if the autosave had seen it first then.
+        const qint64 now = env::steadyMs();
+        autosave_.saved();
+        const qint64 due = autosave_.changed(firstChangeSinceCopy_ >= 0 ? firstChangeSinceCopy_ : now);
+        timAutosave->start(int(std::max<qint64>(0, due - now)));
+        if (writeAgain_ && !finishingWrite_ && due <= now)
+            startBodyWrite();
+    }
+    // The title taken from the text goes with it.
+    if (!closed_ && (recordDirty_ || !SameNoteRecord(record_, base_)))
+        writeRecord();
+}
+
+void TfrmStikko_sub::bodyWriteRefused(const QString& reason, bool changedElsewhere) {
+    if (closed_ || deleted_)
+        return;
+    if (changedElsewhere && !following_) {
+        // Someone else's body is taken first: with text typed here, it becomes a note of its
+        // own and this text is saved.
+        followFiles();
+        return;
+    }
+    bodyFailedNow(reason);
+}
+
 bool TfrmStikko_sub::saveBody() {
     if (deleted_)
         return true;
     if (readOnly_)
         return false;
+    // The body read and the write under way in the background first: what is written now is
+    // the body as it is, and newer.
+    finishBodyRead();
+    finishBodyWrite();
     const QByteArrayView id = noteId(record_);
     const std::unique_ptr<QTextDocument> shown = reDoc ? reDoc->documentAsShown() : nullptr;
     QString reason;
@@ -132,8 +231,7 @@ bool TfrmStikko_sub::saveBody() {
         followFiles();
         return !bodyFailed_;
     }
-    bodyFailed_ = true;
-    writeFailed(noteFiles().bodyPath(id), reason);
+    bodyFailedNow(reason);
     return false;
 }
 
@@ -143,20 +241,55 @@ void TfrmStikko_sub::autosaveTimeout() {
     // syllable is committed (at close, on focus loss) or given up.
     if (closed_ || deleted_)
         return;
-    if (modified_ && saveBody() && !composing()) {
-        modified_ = false;
-        writeSucceeded();
+    // The body is written in the background; the title taken from its text goes with it.
+    if (modified_ && !readOnly_) {
+        startBodyWrite();
+        return;
     }
-    // The title taken from the text goes with it.
     if (recordDirty_ || !SameNoteRecord(record_, base_))
         writeRecord();
 }
 
 std::optional<QString> TfrmStikko_sub::saveRecoveryCopy(QString* error) {
-    if (deleted_ || readOnly_ || !modified_)
+    if (deleted_ || readOnly_ || !modified_ || bodyPending_)
         return std::nullopt;
     commitComposition();
-    return noteFiles().saveRecoveryCopy(noteId(record_), rtf::write(*body_), error);
+    return keepRecoveryCopy(error);
+}
+
+std::optional<QString> TfrmStikko_sub::keepRecoveryCopy(QString* error) {
+    if (deleted_ || readOnly_ || !modified_ || bodyPending_)
+        return std::nullopt;
+    // The body as shown, a syllable being composed with it.
+    const std::unique_ptr<QTextDocument> shown = reDoc ? reDoc->documentAsShown() : nullptr;
+    const QByteArray rtf = rtf::write(shown ? *shown : *body_);
+    // The copy of this run of failures is kept current; one of an earlier run is never
+    // replaced (a new one is made beside it).
+    if (!recoveryPath_.isEmpty()) {
+        if (writeFileAtomically(recoveryPath_, rtf, error))
+            return recoveryPath_;
+        recoveryPath_.clear();
+    }
+    if (const std::optional<QString> path = noteFiles().saveRecoveryCopy(noteId(record_), rtf, error)) {
+        recoveryPath_ = *path;
+        return path;
+    }
+    return std::nullopt;
+}
+
+void TfrmStikko_sub::bodyFailedNow(const QString& reason) {
+    bodyFailed_ = true;
+    const QString path = noteFiles().bodyPath(noteId(record_));
+    // What could not be written goes to the recovery folder at once, and again at every
+    // failed try, so that a crash meanwhile loses none of it.
+    QString error;
+    if (const std::optional<QString> copy = keepRecoveryCopy(&error))
+        qWarning("stikko: could not save %s; its text is kept in %s until it can", qPrintable(path),
+                 qPrintable(*copy));
+    else if (modified_)
+        qWarning("stikko: could not save %s, nor a copy in %s (%s)", qPrintable(path),
+                 qPrintable(noteFiles().recoveryFolder()), qPrintable(error));
+    writeFailed(path, reason);
 }
 
 bool TfrmStikko_sub::saveOnClose() {
@@ -184,6 +317,11 @@ bool TfrmStikko_sub::saveOnClose() {
     if (ok)
         closed_ = true;
     return ok;
+}
+
+bool TfrmStikko_sub::saveAtEnd() {
+    gestures_->endCursor();
+    return saveOnClose();
 }
 
 bool TfrmStikko_sub::closeAs(NoteClosing how) {

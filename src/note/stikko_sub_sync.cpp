@@ -14,6 +14,9 @@ namespace stikko {
 void TfrmStikko_sub::followFiles() {
     if (closed_ || deleted_ || readOnly_ || following_)
         return;
+    // The files as they are once the body's read and write under way are done.
+    finishBodyRead();
+    finishBodyWrite();
     const QByteArray id = noteId(record_).toByteArray();
     const QString bodyPath = noteFiles().bodyPath(id);
     const bool recordChanged = noteFiles().changedElsewhere(noteFiles().recordPath(id));
@@ -30,8 +33,7 @@ void TfrmStikko_sub::followFiles() {
         QString error;
         copy = noteFiles().copyAsNewNote(id, &error);
         if (!copy) {
-            bodyFailed_ = true;
-            writeFailed(bodyPath, error);
+            bodyFailedNow(error);
             return;
         }
     }

@@ -24,11 +24,20 @@ Environment*& installed() {
 QString withSlash(const QString& folder) {
     return folder.endsWith(u'/') || folder.isEmpty() ? folder : folder + u'/';
 }
-// Whether the notes can be kept in `folder`: its data/ can be written, or made.
+// True when `folder` holds a note's file (a name ending in .ini or .rtf).
+bool holdsNoteFiles(const QString& folder) {
+    const QStringList names = QDir(folder).entryList({QStringLiteral("*.ini"), QStringLiteral("*.rtf")},
+                                                     QDir::Files | QDir::NoDotAndDotDot);
+    return !names.isEmpty();
+}
+// Whether the notes are kept in `folder`: its data/ can be written, or made; or it holds notes
+// already, which are then used as they are (read-only) rather than left for another folder.
+// Only a folder whose data/ never held notes (an installed program's) leaves the notes to the
+// user's data folder.
 bool canKeepNotesIn(const QString& folder) {
     const QFileInfo data(folder + QStringLiteral("data"));
     if (data.exists())
-        return data.isDir() && data.isWritable();
+        return data.isDir() && (data.isWritable() || holdsNoteFiles(data.filePath()));
     return QFileInfo(folder).isWritable();
 }
 bool hasGuiApplication() {

@@ -70,9 +70,10 @@ QString programFolder();
 void setProgramFolder(const QString& folder);
 
 // The folder that holds data/, the defaults file system/default_config.ini and whatever else
-// is kept beside data/. It is the program folder, unless the program cannot write there (an
-// installed program): then it is the user's data folder ($XDG_DATA_HOME/stikko/), laid out the
-// same way. Always ends in '/'.
+// is kept beside data/. It is the program folder, unless the program cannot write there and
+// its data/ holds no notes (an installed program): then it is the user's data folder
+// ($XDG_DATA_HOME/stikko/), laid out the same way. A data/ with notes that cannot be written
+// stays the one used. Always ends in '/'.
 QString storageFolder();
 // Fixes the storage folder; empty = the program folder.
 void setStorageFolder(const QString& folder);

@@ -79,6 +79,25 @@ QByteArray encode(QStringView text) {
     return encoder.encode(text);
 }
 
+QStringView headWithin(QStringView text, qsizetype limit) {
+    if (isAscii(text))
+        return text.left(std::max<qsizetype>(limit, 0));
+    // Each character on its own: one without a CP949 form takes the one byte of its '?'.
+    QStringEncoder encoder(codecName());
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const qsizetype length =
+            text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate() ? 2 : 1;
+        const QStringView character = text.sliced(end, length);
+        bytes += character.front().unicode() < 0x80 ? 1 : QByteArray(encoder.encode(character)).size();
+        if (bytes > limit)
+            break;
+        end += length;
+    }
+    return text.left(end);
+}
+
 bool isValid(QByteArrayView bytes) {
     if (isAscii(bytes))
         return true;

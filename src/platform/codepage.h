@@ -22,6 +22,9 @@ QString decode(QByteArrayView bytes);
 QByteArray encode(QStringView text);
 // True when `bytes` decode as CP949 without error.
 bool isValid(QByteArrayView bytes);
+// The longest head of `text` whose CP949 form (as encode gives it) takes at most `limit`
+// bytes; a character, surrogate pair included, is never split.
+QStringView headWithin(QStringView text, qsizetype limit);
 
 // Copies `bytes` into a fixed field of `capacity` bytes (terminator included): cut so it
 // never overruns and never ends on the lead byte of a split character; always terminated.

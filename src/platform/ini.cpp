@@ -38,7 +38,7 @@ bool sameName(QByteArrayView a, QByteArrayView b) {
 }
 
 // [begin, end) of `text` without blanks at either end.
-void trimRange(const QByteArray& text, qsizetype& begin, qsizetype& end) {
+void trimRange(QByteArrayView text, qsizetype& begin, qsizetype& end) {
     while (begin < end && isBlank(text[begin]))
         ++begin;
     while (end > begin && isBlank(text[end - 1]))
@@ -82,6 +82,19 @@ QByteArray sharedEol(QByteArrayView eol) {
     return {};
 }
 
+// The line that starts at `pos`: where its text ends, and where the next line starts (after a
+// "\n", "\r" or "\r\n").
+std::pair<qsizetype, qsizetype> lineAt(QByteArrayView bytes, qsizetype pos) {
+    const qsizetype size = bytes.size();
+    qsizetype end = pos;
+    while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
+        ++end;
+    qsizetype next = end;
+    if (end < size)
+        next = (bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') ? end + 2 : end + 1;
+    return {end, next};
+}
+
 } // namespace
 
 IniFile::IniFile(const QString& path) : path_(path) {
@@ -118,13 +131,7 @@ void IniFile::parse(const QByteArray& bytes) {
     const qsizetype size = bytes.size();
     lines_.reserve(lines_.size() + std::count(bytes.begin(), bytes.end(), '\n') + 1);
     while (pos < size) {
-        qsizetype end = pos;
-        while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
-            ++end;
-        qsizetype next = end;
-        if (end < size) {
-            next = (bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') ? end + 2 : end + 1;
-        }
+        const auto [end, next] = lineAt(bytes, pos);
         QByteArray eol = sharedEol(QByteArrayView(bytes).sliced(end, next - end));
         if (!newlineKnown && !eol.isEmpty()) {
             newline_ = eol;
@@ -139,14 +146,18 @@ IniFile::Line IniFile::makeLine(QByteArray text, QByteArray eol) {
     Line line;
     line.text = std::move(text);
     line.eol = std::move(eol);
-    const QByteArray& t = line.text;
+    classify(line.text, line);
+    return line;
+}
+
+void IniFile::classify(QByteArrayView t, Line& line) {
     qsizetype begin = 0;
     qsizetype end = t.size();
     trimRange(t, begin, end);
     if (begin == end)
         line.kind = Kind::Blank;
     if (begin == end || t[begin] == ';')
-        return line;
+        return;
     if (t[begin] == '[') {
         qsizetype nameBegin = begin + 1;
         qsizetype nameEnd = t.indexOf(']', nameBegin);
@@ -156,11 +167,11 @@ IniFile::Line IniFile::makeLine(QByteArray text, QByteArray eol) {
         line.kind = Kind::Section;
         line.nameStart = nameBegin;
         line.nameLength = nameEnd - nameBegin;
-        return line;
+        return;
     }
     const qsizetype eq = t.indexOf('=', begin);
     if (eq < 0 || eq >= end)
-        return line;
+        return;
     qsizetype keyBegin = begin;
     qsizetype keyEnd = eq;
     trimRange(t, keyBegin, keyEnd);
@@ -172,7 +183,45 @@ IniFile::Line IniFile::makeLine(QByteArray text, QByteArray eol) {
     line.nameLength = keyEnd - keyBegin;
     line.valueStart = valueBegin;
     line.valueLength = valueEnd - valueBegin;
-    return line;
+}
+
+void IniFile::lookUp(QByteArrayView bytes, std::span<Lookup> lookups) {
+    // Where each lookup stands: before its section, in the first section of that name (the
+    // one read), or past it (later sections of the same name are not read).
+    enum class Place : uint8_t { Before, Inside, Past };
+    std::vector<Place> places(lookups.size(), Place::Before);
+    for (Lookup& lookup : lookups)
+        lookup.value.reset();
+    std::size_t settled = 0;
+    qsizetype pos = bytes.startsWith(kBom) ? 3 : 0;
+    while (pos < bytes.size() && settled < lookups.size()) {
+        const auto [end, next] = lineAt(bytes, pos);
+        const QByteArrayView text = bytes.sliced(pos, end - pos);
+        pos = next;
+        Line line;
+        classify(text, line);
+        if (line.kind == Kind::Section) {
+            const QByteArrayView name = text.sliced(line.nameStart, line.nameLength);
+            for (std::size_t i = 0; i < lookups.size(); ++i) {
+                if (places[i] == Place::Inside) {
+                    places[i] = Place::Past;
+                    if (!lookups[i].value)
+                        ++settled;
+                } else if (places[i] == Place::Before && sameName(name, lookups[i].section)) {
+                    places[i] = Place::Inside;
+                }
+            }
+        } else if (line.kind == Kind::Key) {
+            const QByteArrayView name = text.sliced(line.nameStart, line.nameLength);
+            for (std::size_t i = 0; i < lookups.size(); ++i) {
+                if (places[i] == Place::Inside && !lookups[i].value && name.size() == lookups[i].key.size() &&
+                    sameName(name, lookups[i].key)) {
+                    lookups[i].value = text.sliced(line.valueStart, line.valueLength);
+                    ++settled;
+                }
+            }
+        }
+    }
 }
 
 qsizetype IniFile::findSection(QByteArrayView section) const {
@@ -211,6 +260,14 @@ QByteArray IniFile::readString(QByteArrayView section, QByteArrayView key, QByte
         return fallback.toByteArray();
     const Line& line = lines_[i];
     return line.text.mid(line.valueStart, line.valueLength);
+}
+
+std::optional<QByteArrayView> IniFile::value(QByteArrayView section, QByteArrayView key) const {
+    const qsizetype i = findKey(section, key);
+    if (i < 0)
+        return std::nullopt;
+    const Line& line = lines_[i];
+    return QByteArrayView(line.text).sliced(line.valueStart, line.valueLength);
 }
 
 int32_t IniFile::readInteger(QByteArrayView section, QByteArrayView key, int32_t fallback) const {

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 
 namespace stikko {
 
@@ -39,6 +40,8 @@ class IniFile {
 
     bool hasKey(QByteArrayView section, QByteArrayView key) const;
     QByteArray readString(QByteArrayView section, QByteArrayView key, QByteArrayView fallback = {}) const;
+    // The value readString would give, as a view into the document; nothing for a missing key.
+    std::optional<QByteArrayView> value(QByteArrayView section, QByteArrayView key) const;
     int32_t readInteger(QByteArrayView section, QByteArrayView key, int32_t fallback) const;
 
     // Line breaks in a value would end it early and smuggle in new lines; they become blanks.
@@ -60,6 +63,17 @@ class IniFile {
     // A decimal 32-bit integer with an optional sign and blanks around it; nothing else.
     static std::optional<int32_t> parseInteger(QByteArrayView text);
 
+    // One value looked up in a document's bytes without parsing the document: `value` is what
+    // readString(section, key) would give, or nothing where hasKey would say false.
+    struct Lookup {
+        QByteArrayView section;
+        QByteArrayView key;
+        std::optional<QByteArrayView> value; // a view into the bytes
+    };
+    // Fills every lookup's value in one pass over `bytes`, which stops once each is settled.
+    // Safe on any thread. Costs no copy: for the few keys a list of many files needs.
+    static void lookUp(QByteArrayView bytes, std::span<Lookup> lookups);
+
   private:
     enum class Kind : uint8_t { Other, Blank, Section, Key }; // Blank: nothing but blanks
     struct Line {
@@ -73,6 +87,8 @@ class IniFile {
     IniFile() = default;
     void parse(const QByteArray& bytes);
     static Line makeLine(QByteArray text, QByteArray eol);
+    // Sets `line`'s kind and the places of its name and value in `text`.
+    static void classify(QByteArrayView text, Line& line);
     // Index of the header line of the first section named `section`, or -1.
     qsizetype findSection(QByteArrayView section) const;
     static bool isKey(const Line& line, QByteArrayView key);

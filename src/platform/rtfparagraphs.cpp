@@ -1,5 +1,5 @@
-// The output side of the RTF reader: a paragraph's runs, bullet and properties become a block of
-// the document when the paragraph ends; fonts and code pages come from the font table.
+// The output side of the RTF reader: a paragraph's runs, pictures, list and properties become a
+// block of the document when the paragraph ends; fonts and code pages come from the font table.
 
 #include "platform/rtfreader_p.h"
 
@@ -31,39 +31,215 @@ void Reader::flushPending() {
     decodePending();
     if (!pendingText_.isEmpty()) {
         std::vector<Run>& runs = pendingSink_ == Dest::PnText ? pnRuns_ : bodyRuns_;
-        runs.push_back(Run{std::move(pendingText_), pendingProps_});
+        storeRun(runs, std::move(pendingText_), pendingProps_);
         pendingText_.clear();
     }
     pendingActive_ = false;
 }
 
-bool Reader::isBullet(const ParaProps& para) const {
-    if (para.pn != Numbering::None)
-        return para.pn == Numbering::Bullet;
-    if (para.ls <= 0)
-        return false;
-    const auto listId = listIdByLs_.constFind(para.ls);
-    if (listId == listIdByLs_.constEnd())
-        return false;
-    const auto index = listById_.constFind(*listId);
-    if (index == listById_.constEnd())
-        return false;
-    return lists_[static_cast<std::size_t>(*index)].nfc[para.level] == 23; // 23: the bullet level format
+namespace {
+
+enum class CharClass : std::uint8_t { Weak, Latin, EastAsian };
+
+// Hangul, kana and CJK characters (and their punctuation and full-width forms) take the
+// properties of double-byte text; letters of other scripts those of the rest; spaces, digits,
+// punctuation and symbols side with the text around them, as word processors decide.
+CharClass classOf(char32_t c) {
+    if ((c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0x2FF0 && c <= 0x9FFF) ||
+        (c >= 0xA960 && c <= 0xA97F) || (c >= 0xAC00 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFAFF) ||
+        (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF))
+        return CharClass::EastAsian;
+    return QChar::isLetter(c) ? CharClass::Latin : CharClass::Weak;
+}
+
+} // namespace
+
+void Reader::storeRun(std::vector<Run>& runs, QString text, const CharProps& props) {
+    pictAwaitsBeside_ = false;
+    const CharProps plain = plainProps(props);
+    const EastAsian& ea = props.eastAsian;
+    CharProps asian = plain;
+    if (ea.font >= 0 && font(ea.font))
+        asian.font = ea.font;
+    if (ea.halfPoints > 0)
+        asian.halfPoints = ea.halfPoints;
+    if (ea.bold >= 0)
+        asian.bold = ea.bold != 0;
+    if (ea.italic >= 0)
+        asian.italic = ea.italic != 0;
+    if (ea.underline >= 0)
+        asian.underline = ea.underline != 0;
+    if (asian == plain) {
+        runs.push_back(Run{std::move(text), plain});
+        return;
+    }
+    // Split where the text changes between double-byte and other characters; characters that
+    // side with either join the part they stand in (at the start, the part they begin), and a
+    // run of nothing else goes by what the writer declared it (\dbch).
+    const QStringView view(text);
+    const auto push = [&](qsizetype from, qsizetype to, CharClass cls) {
+        const bool isAsian =
+            cls == CharClass::EastAsian || (cls == CharClass::Weak && props.script == Script::Double);
+        runs.push_back(Run{view.sliced(from, to - from).toString(), isAsian ? asian : plain});
+    };
+    qsizetype start = 0;
+    CharClass current = CharClass::Weak;
+    for (qsizetype i = 0; i < view.size();) {
+        char32_t c = view[i].unicode();
+        qsizetype width = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < view.size() && view[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(view[i], view[i + 1]);
+            width = 2;
+        }
+        const CharClass cls = classOf(c);
+        if (cls != CharClass::Weak) {
+            if (current == CharClass::Weak) {
+                current = cls;
+            } else if (cls != current) {
+                push(start, i, current);
+                start = i;
+                current = cls;
+            }
+        }
+        i += width;
+    }
+    push(start, view.size(), current);
+}
+
+namespace {
+// The text before or after a list's numbers: one line of plain characters.
+QString numberText(const QString& text) {
+    return sanitized(text).remove(u'\t').remove(QChar::LineSeparator);
+}
+} // namespace
+
+Reader::ListInfo Reader::listInfo(const ParaProps& para) const {
+    ListInfo info;
+    // A list of the list table, when the paragraph names one that is there.
+    if (para.ls > 0) {
+        const auto listId = listIdByLs_.constFind(para.ls);
+        const auto index =
+            listId == listIdByLs_.constEnd() ? listById_.constEnd() : listById_.constFind(*listId);
+        if (index != listById_.constEnd()) {
+            info.ls = para.ls;
+            info.level = clampInt(para.level, 0, 8);
+            const ListLevel& level = lists_[static_cast<std::size_t>(*index)].levels[info.level];
+            QTextListFormat::Style style = QTextListFormat::ListDecimal;
+            switch (level.nfc) {
+            case 23: // bullet
+                info.kind = Numbering::Bullet;
+                return info;
+            case 0:
+                style = QTextListFormat::ListDecimal;
+                break;
+            case 1:
+                style = QTextListFormat::ListUpperRoman;
+                break;
+            case 2:
+                style = QTextListFormat::ListLowerRoman;
+                break;
+            case 3:
+                style = QTextListFormat::ListUpperAlpha;
+                break;
+            case 4:
+                style = QTextListFormat::ListLowerAlpha;
+                break;
+            default: // other number systems, and none
+                info.kind = Numbering::Other;
+                return info;
+            }
+            info.kind = level.template_ ? Numbering::Number : Numbering::Other;
+            info.format.setStyle(style);
+            info.format.setNumberPrefix(numberText(level.prefix));
+            info.format.setNumberSuffix(numberText(level.suffix));
+            info.start = level.start;
+            return info;
+        }
+    }
+    const PnProps& pn = para.pn;
+    info.kind = pn.kind == Numbering::Number && !pn.styleKnown ? Numbering::Other : pn.kind;
+    if (info.kind == Numbering::Number) {
+        info.format.setStyle(pn.style);
+        info.format.setNumberPrefix(numberText(pn.before));
+        info.format.setNumberSuffix(numberText(pn.after));
+        info.start = pn.start;
+    }
+    return info;
+}
+
+namespace {
+bool sameNumbers(const QTextList* list, const QTextListFormat& format) {
+    const QTextListFormat f = list->format();
+    return f.style() == format.style() && f.numberPrefix() == format.numberPrefix() &&
+           f.numberSuffix() == format.numberSuffix();
+}
+qint64 listKey(int ls, int level) {
+    return qint64(ls) << 4 | level;
+}
+// What tells lists numbered by \pn apart: the style and the text around the numbers.
+QString lookOf(const QTextListFormat& f) {
+    return QString::number(f.style()) + u'\x1f' + f.numberPrefix() + u'\x1f' + f.numberSuffix();
+}
+} // namespace
+
+bool Reader::placeNumbered(const ListInfo& info, OpenList** open) {
+    // The document model numbers every list from 1. An item joins the list it continues:
+    // the same list and level of the list table, or (\pn) the numbered paragraph just before
+    // it, or the last list numbered alike when its number says it resumes that one. A list
+    // that would start elsewhere than at 1 keeps its numbers as text.
+    if (info.ls > 0) {
+        for (int level = info.level + 1; level < 9; ++level)
+            tableLists_.remove(listKey(info.ls, level)); // deeper levels count anew after it
+        OpenList& slot = tableLists_[listKey(info.ls, info.level)];
+        if (slot.list && sameNumbers(slot.list, info.format)) {
+            *open = &slot;
+            return true;
+        }
+        slot = OpenList{};
+        *open = &slot;
+        return info.start == 1;
+    }
+    const QString look = lookOf(info.format);
+    OpenList& slot = pnLists_[look];
+    if (slot.list && (pnLast_ == look || slot.items == info.start - 1)) {
+        *open = &slot;
+        return true;
+    }
+    slot = OpenList{};
+    *open = &slot;
+    return info.start == 1;
 }
 
 void Reader::endParagraph() {
     flushPending();
     const ParaProps& para = top().para;
-    const bool bullet = isBullet(para);
-    if (!bullet && !pnRuns_.empty()) {
-        // An unrecognised number keeps its literal text at the start of the paragraph.
+    ListInfo info = listInfo(para);
+    OpenList* open = nullptr;
+    if (info.kind == Numbering::Number && !placeNumbered(info, &open))
+        info.kind = Numbering::Other;
+    const bool item = info.kind == Numbering::Bullet || info.kind == Numbering::Number;
+    if (!item && !pnRuns_.empty()) {
+        // A number the model cannot show keeps its literal text at the start of the paragraph.
         pnRuns_.insert(pnRuns_.end(), std::make_move_iterator(bodyRuns_.begin()),
                        std::make_move_iterator(bodyRuns_.end()));
         bodyRuns_.swap(pnRuns_);
     }
-    emitBlock(para, bullet, top().chr, bodyRuns_);
+    emitBlock(para, info, plainProps(top().chr), bodyRuns_);
+    if (info.kind == Numbering::Number) {
+        QTextBlock block = cursor_.block();
+        if (open->list) {
+            open->list->add(block);
+        } else {
+            info.format.setIndent(1);
+            open->list = cursor_.createList(info.format);
+        }
+        ++open->items;
+    }
+    pnLast_ = info.kind == Numbering::Number && info.ls == 0 ? lookOf(info.format) : QString();
     bodyRuns_.clear();
     pnRuns_.clear();
+    pictures_.clear();
+    pictAwaitsBeside_ = false;
 }
 
 void Reader::finish() {
@@ -74,9 +250,11 @@ void Reader::finish() {
     // writers put after the closing brace, line ends) do not.
     const auto hasText = [](const std::vector<Run>& runs) {
         return std::any_of(runs.begin(), runs.end(),
-                           [](const Run& run) { return !sanitized(run.text).isEmpty(); });
+                           [](const Run& run) { return run.picture >= 0 || !sanitized(run.text).isEmpty(); });
     };
-    if (hasText(bodyRuns_) || (!isBullet(top().para) && hasText(pnRuns_)))
+    const Numbering kind = listInfo(top().para).kind;
+    const bool item = kind == Numbering::Bullet || kind == Numbering::Number;
+    if (hasText(bodyRuns_) || (!item && hasText(pnRuns_)))
         endParagraph();
 }
 
@@ -123,6 +301,10 @@ const QTextCharFormat& Reader::charFormat(const CharProps& props) {
     if (found != formats_.end())
         return found->second;
     QTextCharFormat format;
+    if (props.link > 0 && props.link <= static_cast<int>(links_.size())) {
+        format.setAnchor(true);
+        format.setAnchorHref(links_[static_cast<std::size_t>(props.link - 1)]);
+    }
     if (const FontEntry* entry = font(props.font < 0 ? deff_ : props.font); entry && !entry->name.isEmpty())
         format.setFontFamilies({entry->name});
     format.setFontPointSize(props.halfPoints / 2.0);
@@ -141,14 +323,19 @@ const QTextCharFormat& Reader::charFormat(const CharProps& props) {
     };
     if (const Colour* fg = colour(props.fg))
         format.setForeground(QColor(fg->rgb));
+    else if (format.isAnchor())
+        format.setForeground(QColor(0, 0, 255)); // a link looks like one unless it has a colour
+    if (format.isAnchor())
+        format.setFontUnderline(true);
     if (const Colour* bg = colour(props.bg))
         format.setBackground(QColor(bg->rgb));
     return formats_.emplace(props, format).first->second;
 }
 
-void Reader::emitBlock(const ParaProps& para, bool bullet, const CharProps& mark,
+void Reader::emitBlock(const ParaProps& para, const ListInfo& list, const CharProps& mark,
                        const std::vector<Run>& runs) {
-    const QTextBlockFormat format = blockFormat(para, bullet);
+    const bool bullet = list.kind == Numbering::Bullet;
+    const QTextBlockFormat format = blockFormat(para, bullet || list.kind == Numbering::Number);
     if (blocks_ == 0) {
         cursor_.setBlockFormat(format);
         cursor_.setBlockCharFormat(charFormat(mark));
@@ -169,10 +356,27 @@ void Reader::emitBlock(const ParaProps& para, bool bullet, const CharProps& mark
         list_ = nullptr;
     }
     for (const Run& run : runs) {
+        if (run.picture >= 0) {
+            Picture& picture = pictures_[static_cast<std::size_t>(run.picture)];
+            completePicture(picture);
+            QTextCharFormat pictureChar = charFormat(run.props);
+            pictureChar.merge(pictureFormat(picture, *cursor_.document()));
+            cursor_.insertImage(pictureChar.toImageFormat());
+            picture = Picture{}; // its bytes live in the document now
+            continue;
+        }
         const QString text = sanitized(run.text);
         if (!text.isEmpty())
             cursor_.insertText(text, charFormat(run.props));
     }
+}
+
+int Reader::codePageOfText(const CharProps& props) {
+    // Double-byte text is in the code page of its own font when the writer gave it one.
+    if (props.script == Script::Double && !props.rtl && props.eastAsian.font >= 0 &&
+        font(props.eastAsian.font))
+        return codePageOf(props.eastAsian.font);
+    return codePageOf(props.font);
 }
 
 const FontEntry* Reader::font(int number) const {

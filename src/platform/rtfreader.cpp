@@ -17,17 +17,17 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
         std::unordered_map<std::string_view, Keyword> t;
         // Destinations whose content is not body text.
         for (std::string_view name :
-             {"annotation",  "atnauthor", "atnid",      "atrfend",       "atrfstart",    "author",
-              "background",  "bkmkend",   "bkmkstart",  "buptim",        "category",     "colorschememapping",
-              "comment",     "company",   "creatim",    "datastore",     "docvar",       "doccomm",
-              "fldinst",     "filetbl",   "footer",     "footerf",       "footerl",      "footerr",
-              "footnote",    "ftncn",     "ftnsep",     "ftnsepc",       "generator",    "header",
-              "headerf",     "headerl",   "headerr",    "info",          "keywords",     "latentstyles",
-              "listpicture", "mmathPr",   "nonshppict", "object",        "objdata",      "operator",
-              "pgdsctbl",    "pict",      "printim",    "private",       "revtbl",       "revtim",
-              "rsidtbl",     "rxe",       "shp",        "shpinst",       "shppict",      "sp",
-              "stylesheet",  "subject",   "tc",         "themedata",     "title",        "txe",
-              "xe",          "xmlnstbl",  "userprops",  "wgrffmtfilter", "passwordhash", "protusertbl"})
+             {"annotation",  "atnauthor",   "atnid",     "atrfend",   "atrfstart",     "author",
+              "background",  "bkmkend",     "bkmkstart", "buptim",    "category",      "colorschememapping",
+              "comment",     "company",     "creatim",   "datastore", "docvar",        "doccomm",
+              "filetbl",     "footer",      "footerf",   "footerl",   "footerr",       "footnote",
+              "ftncn",       "ftnsep",      "ftnsepc",   "generator", "header",        "headerf",
+              "headerl",     "headerr",     "info",      "keywords",  "latentstyles",  "listpicture",
+              "mmathPr",     "objdata",     "operator",  "pgdsctbl",  "printim",       "private",
+              "revtbl",      "revtim",      "rsidtbl",   "rxe",       "shp",           "shpinst",
+              "sp",          "stylesheet",  "subject",   "tc",        "themedata",     "title",
+              "txe",         "xe",          "xmlnstbl",  "userprops", "wgrffmtfilter", "passwordhash",
+              "protusertbl", "levelnumbers"})
             t.emplace(name, Keyword{Kw::SkipDest});
         const std::pair<std::string_view, Kw> words[] = {
             {"fonttbl", Kw::Fonttbl},
@@ -37,11 +37,33 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
             {"pn", Kw::Pn},
             {"pntext", Kw::Pntext},
             {"listtext", Kw::Pntext},
-            {"pntxtb", Kw::Pntxt},
-            {"pntxta", Kw::Pntxt},
+            {"pntxtb", Kw::Pntxtb},
+            {"pntxta", Kw::Pntxta},
             {"upr", Kw::Upr},
             {"ud", Kw::Ud},
             {"fldrslt", Kw::Fldrslt},
+            {"fldinst", Kw::Fldinst},
+            {"field", Kw::Field},
+            {"pict", Kw::Pict},
+            {"shppict", Kw::Shppict},
+            {"nonshppict", Kw::Nonshppict},
+            {"object", Kw::Object},
+            {"result", Kw::Result},
+            {"leveltext", Kw::Leveltext},
+            {"loch", Kw::Loch},
+            {"hich", Kw::Hich},
+            {"dbch", Kw::Dbch},
+            {"rtlch", Kw::Rtlch},
+            {"ltrch", Kw::Ltrch},
+            {"af", Kw::Af},
+            {"afs", Kw::Afs},
+            {"ab", Kw::Ab},
+            {"ai", Kw::Ai},
+            {"aul", Kw::Aul},
+            {"auld", Kw::Aul},
+            {"auldb", Kw::Aul},
+            {"aulw", Kw::Aul},
+            {"aulnone", Kw::Aulnone},
             {"ansi", Kw::Ansi},
             {"mac", Kw::Mac},
             {"pc", Kw::Pc},
@@ -95,9 +117,11 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
             {"ls", Kw::Ls},
             {"ilvl", Kw::Ilvl},
             {"pnlvlblt", Kw::Pnlvlblt},
-            {"pnlvlbody", Kw::Pnlvlother},
+            {"pnlvlbody", Kw::Pnlvlbody},
             {"pnlvlcont", Kw::Pnlvlother},
             {"pnlvl", Kw::Pnlvlother},
+            {"pnstart", Kw::Pnstart},
+            {"levelstartat", Kw::Levelstartat},
             {"list", Kw::List},
             {"listlevel", Kw::Listlevel},
             {"levelnfc", Kw::Levelnfc},
@@ -126,6 +150,26 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
         };
         for (const auto& [name, ch] : chars)
             t.emplace(name, Keyword{Kw::Char, ch});
+        // Number styles of \pn; those the document model lacks keep their literal numbers.
+        const std::pair<std::string_view, QTextListFormat::Style> styles[] = {
+            {"pndec", QTextListFormat::ListDecimal},      {"pnlcltr", QTextListFormat::ListLowerAlpha},
+            {"pnucltr", QTextListFormat::ListUpperAlpha}, {"pnlcrm", QTextListFormat::ListLowerRoman},
+            {"pnucrm", QTextListFormat::ListUpperRoman},
+        };
+        for (const auto& [name, style] : styles)
+            t.emplace(name, Keyword{Kw::Pnstyle, static_cast<char16_t>(-style)});
+        for (std::string_view name :
+             {"pncard",    "pnord",     "pnordt",    "pnaiu",    "pnaiud",   "pnaiueo",  "pnaiueod",
+              "pnchosung", "pndbnum",   "pndbnumd",  "pndbnumk", "pndbnuml", "pndbnumt", "pndecd",
+              "pnganada",  "pngbnum",   "pngbnumd",  "pngbnumk", "pngbnuml", "pniroha",  "pnirohad",
+              "pnzodiac",  "pnzodiacd", "pnzodiacl", "pnbidia",  "pnbidib",  "pnuldash", "pnuldashd"})
+            t.emplace(name, Keyword{Kw::Pnstyle, 0});
+        // A picture's header: its sizes and its form.
+        for (std::string_view name :
+             {"picw", "pich", "picwgoal", "pichgoal", "picscalex", "picscaley", "pngblip", "jpegblip",
+              "emfblip", "wmetafile", "dibitmap", "wbitmap", "macpict", "pmmetafile", "wbmbitspixel",
+              "wbmplanes", "wbmwidthbytes", "picbmp", "picbpp"})
+            t.emplace(name, Keyword{Kw::PictWord});
         return t;
     }();
     return table;
@@ -140,10 +184,19 @@ bool isDestination(Kw kw) {
     case Kw::Listoverridetable:
     case Kw::Pn:
     case Kw::Pntext:
-    case Kw::Pntxt:
+    case Kw::Pntxtb:
+    case Kw::Pntxta:
     case Kw::Upr:
     case Kw::Ud:
     case Kw::Fldrslt:
+    case Kw::Fldinst:
+    case Kw::Field:
+    case Kw::Pict:
+    case Kw::Shppict:
+    case Kw::Nonshppict:
+    case Kw::Object:
+    case Kw::Result:
+    case Kw::Leveltext:
         return true;
     default:
         return false;
@@ -308,11 +361,22 @@ qsizetype Reader::controlWord(const char* p, qsizetype n, qsizetype i) {
         ++j;
     const int param = clampInt(negative ? -value : value, INT32_MIN + 1, INT32_MAX);
     if (name == "bin") {
-        // Raw bytes follow: never parsed, never text; they count as one character to skip.
+        // Raw bytes follow: never parsed, never text (but a picture's bytes); they count as one
+        // character to skip. A length beyond the input is a lie: the word is dropped and what
+        // follows read as RTF, so no text after it is lost.
         const std::int64_t length = hasParam && param > 0 ? param : 0;
+        State& s = top();
+        s.fresh = s.starred = false;
+        if (length > n - j) {
+            if (s.dest == Dest::Pict)
+                pict_.broken = true;
+            return j;
+        }
         if (skip_ > 0)
             --skip_;
-        return static_cast<qsizetype>(std::min<std::int64_t>(n, j + length));
+        else if (s.dest == Dest::Pict)
+            pictBinary(p + j, static_cast<qsizetype>(length));
+        return j + static_cast<qsizetype>(length);
     }
     if (skip_ > 0) {
         --skip_;
@@ -371,13 +435,33 @@ void Reader::closeGroup() {
     }
     if (stack_.size() <= 1)
         return; // a brace too many: ignore it and read on, recovering what text follows
-    const State popped = stack_.back();
+    const State popped = std::move(stack_.back());
     stack_.pop_back();
     State& now = top();
-    if (popped.dest == Dest::Pn && now.dest != Dest::Pn)
-        now.para.pn = popped.para.pn; // numbering set inside {\pn ...} belongs to the paragraph
-    if (popped.dest == Dest::FontTable && now.dest != Dest::FontTable)
+    if (popped.dest == now.dest)
+        return;
+    switch (popped.dest) {
+    case Dest::Pn: // numbering set inside {\pn ...} belongs to the paragraph
+        if (now.dest == Dest::Body)
+            now.para.pn = popped.para.pn;
+        break;
+    case Dest::PnBefore:
+    case Dest::PnAfter:
+        now.para.pn.before = popped.para.pn.before;
+        now.para.pn.after = popped.para.pn.after;
+        break;
+    case Dest::FontTable:
         finishFont();
+        break;
+    case Dest::Pict:
+        finishPict();
+        break;
+    case Dest::LevelText:
+        finishLevelText();
+        break;
+    default:
+        break;
+    }
 }
 
 void Reader::word(std::string_view name, bool hasParam, int param) {
@@ -389,15 +473,26 @@ void Reader::word(std::string_view name, bool hasParam, int param) {
     const Keyword key = found == table.end() ? Keyword{Kw::Unknown} : found->second;
     const Kw kw = key.kw;
 
-    if (s.dest == Dest::Skip && kw != Kw::Ud)
+    // Skipped groups wake only for what they hold to be read: the Unicode text of \upr, the
+    // picture beside a preferred one, the result an object shows.
+    if (s.dest == Dest::Skip && kw != Kw::Ud && !(kw == Kw::Pict && s.pictRole == PictRole::Beside) &&
+        !(kw == Kw::Result && s.inObject))
         return;
     if (starred && !isDestination(kw)) {
         s.dest = Dest::Skip;
         return;
     }
+    const Word w{key, s, s.dest, hasParam, param, name};
+    if (s.dest == Dest::Pict) {
+        // A picture's group holds its header words and its bytes; any group inside is no part of it.
+        if (kw == Kw::PictWord)
+            pictWord(w);
+        else if (isDestination(kw))
+            s.dest = Dest::Skip;
+        return;
+    }
     // Each kind of word has its own handler; a word none of them knows is left alone.
-    const Word w{key, s, s.dest, hasParam, param};
-    if (!destinationWord(w) && !tableWord(w) && !listWord(w) && !formatWord(w))
+    if (!destinationWord(w) && !tableWord(w) && !listWord(w) && !formatWord(w) && !scriptWord(w))
         textWord(w);
 }
 
@@ -427,18 +522,58 @@ bool Reader::destinationWord(const Word& w) {
     case Kw::Pntext:
         s.dest = dest == Dest::Body ? Dest::PnText : Dest::Skip;
         break;
-    case Kw::Pntxt:
-        s.dest = Dest::Skip;
+    case Kw::Pntxtb:
+    case Kw::Pntxta:
+        s.dest = dest != Dest::Pn ? Dest::Skip : w.key.kw == Kw::Pntxtb ? Dest::PnBefore : Dest::PnAfter;
         break;
     case Kw::Upr:
-        s.uprOuter = dest;
+        s.outer = dest;
         s.dest = Dest::Skip;
         break;
     case Kw::Ud:
-        s.dest = s.uprOuter;
+        s.dest = s.outer;
+        break;
+    case Kw::Field:
+        s.field = static_cast<std::int32_t>(fields_.size());
+        fields_.emplace_back();
+        break;
+    case Kw::Fldinst:
+        s.dest = dest == Dest::Body && s.field >= 0 ? Dest::FieldInst : Dest::Skip;
         break;
     case Kw::Fldrslt:
-        break; // the field's visible result is ordinary text
+        fieldResult(s); // the field's visible result is ordinary text, a link's with its address
+        break;
+    case Kw::Pict:
+        if (dest == Dest::Body || (dest == Dest::Skip && s.pictRole == PictRole::Beside)) {
+            s.dest = Dest::Pict;
+            pict_ = PictDraft{};
+            pict_.role = s.pictRole;
+        } else {
+            s.dest = Dest::Skip;
+        }
+        break;
+    case Kw::Shppict:
+        s.pictRole = PictRole::Preferred;
+        break;
+    case Kw::Nonshppict:
+        s.pictRole = PictRole::Beside;
+        s.dest = Dest::Skip;
+        break;
+    case Kw::Object: // an embedded object: nothing of it but the picture it shows
+        s.outer = dest;
+        s.dest = Dest::Skip;
+        s.inObject = true;
+        break;
+    case Kw::Result:
+        if (s.inObject) {
+            s.dest = s.outer;
+            s.inObject = false;
+        }
+        break;
+    case Kw::Leveltext:
+        s.dest = dest == Dest::ListTable ? Dest::LevelText : Dest::Skip;
+        levelText_.clear();
+        break;
     default:
         return false;
     }
@@ -527,7 +662,11 @@ bool Reader::listWord(const Word& w) {
         break;
     case Kw::Levelnfc:
         if (dest == Dest::ListTable && !lists_.empty() && listLevel_ >= 0 && listLevel_ < 9)
-            lists_.back().nfc[listLevel_] = w.param;
+            lists_.back().levels[listLevel_].nfc = w.param;
+        break;
+    case Kw::Levelstartat:
+        if (dest == Dest::ListTable && !lists_.empty() && listLevel_ >= 0 && listLevel_ < 9)
+            lists_.back().levels[listLevel_].start = w.param;
         break;
     case Kw::Listid:
         if (dest == Dest::ListTable && !lists_.empty()) {
@@ -557,8 +696,9 @@ bool Reader::formatWord(const Word& w) {
     switch (w.key.kw) {
     // Character properties.
     case Kw::Plain: {
-        CharProps fresh;
-        s.chr = fresh;
+        const std::int32_t link = s.chr.link; // \plain inside a link's result keeps it a link
+        s.chr = CharProps{};
+        s.chr.link = link;
         break;
     }
     case Kw::B:
@@ -640,13 +780,82 @@ bool Reader::formatWord(const Word& w) {
         s.para.level = clampInt(w.param, 0, 8);
         break;
     case Kw::Pnlvlblt:
-        s.para.pn = Numbering::Bullet;
+        s.para.pn.kind = Numbering::Bullet;
+        break;
+    case Kw::Pnlvlbody:
+        s.para.pn.kind = Numbering::Number;
         break;
     case Kw::Pnlvlother:
-        s.para.pn = Numbering::Other;
+        s.para.pn.kind = Numbering::Other;
+        break;
+    case Kw::Pnstyle:
+        s.para.pn.style = static_cast<QTextListFormat::Style>(-static_cast<int>(w.key.ch));
+        s.para.pn.styleKnown = w.key.ch != 0;
+        break;
+    case Kw::Pnstart:
+        s.para.pn.start = w.param;
         break;
     default:
         return false;
+    }
+    return true;
+}
+
+bool Reader::scriptWord(const Word& w) {
+    CharProps& chr = w.state.chr;
+    const bool on = !w.hasParam || w.param != 0;
+    switch (w.key.kw) {
+    case Kw::Loch:
+        chr.script = Script::Low;
+        return true;
+    case Kw::Hich:
+        chr.script = Script::High;
+        return true;
+    case Kw::Dbch:
+        chr.script = Script::Double;
+        return true;
+    case Kw::Rtlch:
+        chr.rtl = true;
+        return true;
+    case Kw::Ltrch:
+        chr.rtl = false;
+        return true;
+    case Kw::Af:
+    case Kw::Afs:
+    case Kw::Ab:
+    case Kw::Ai:
+    case Kw::Aul:
+    case Kw::Aulnone:
+        break;
+    default:
+        return false;
+    }
+    // Associated properties: under \dbch those of double-byte text. Under \loch and \hich they
+    // repeat the plain ones; under \rtlch they are right-to-left text's, which has none apart.
+    if (chr.rtl || chr.script != Script::Double)
+        return true;
+    EastAsian& ea = chr.eastAsian;
+    switch (w.key.kw) {
+    case Kw::Af:
+        if (w.hasParam && w.param >= 0)
+            ea.font = w.param;
+        break;
+    case Kw::Afs:
+        if (w.hasParam && w.param > 0)
+            ea.halfPoints = clampInt(w.param, kMinHalfPoints, kMaxHalfPoints);
+        break;
+    case Kw::Ab:
+        ea.bold = on;
+        break;
+    case Kw::Ai:
+        ea.italic = on;
+        break;
+    case Kw::Aul:
+        ea.underline = on;
+        break;
+    default:
+        ea.underline = 0;
+        break;
     }
     return true;
 }
@@ -655,6 +864,10 @@ bool Reader::textWord(const Word& w) {
     State& s = w.state;
     const Dest dest = w.dest;
     const bool inText = dest == Dest::Body || dest == Dest::PnText;
+    // Destinations that gather characters besides the text: a field's instruction, a number's
+    // text, a list level's template.
+    const bool takesChars = inText || dest == Dest::FieldInst || dest == Dest::PnBefore ||
+                            dest == Dest::PnAfter || dest == Dest::LevelText;
     switch (w.key.kw) {
     case Kw::Par:
         if (dest == Dest::Body)
@@ -670,7 +883,7 @@ bool Reader::textWord(const Word& w) {
             textChar(u'\t');
         break;
     case Kw::Char:
-        if (inText)
+        if (takesChars)
             textChar(w.key.ch);
         break;
     case Kw::U: {
@@ -680,7 +893,7 @@ bool Reader::textWord(const Word& w) {
         if (code < 0)
             code += 0x10000;
         const char32_t ch = code >= 0 && code <= 0x10FFFF ? static_cast<char32_t>(code) : 0xFFFD;
-        if (inText || dest == Dest::FontTable)
+        if (takesChars || dest == Dest::FontTable)
             textChar(ch);
         skip_ = s.uc;
         break;
@@ -704,7 +917,7 @@ void Reader::textBytes(const char* p, qsizetype len, bool escaped) {
     case Dest::PnText: {
         if (!begin(s.dest))
             return;
-        const int codePage = codePageOf(s.chr.font);
+        const int codePage = codePageOfText(s.chr);
         if (codePage != pendingCodePage_ && !pendingBytes_.isEmpty())
             decodePending();
         pendingCodePage_ = codePage;
@@ -733,6 +946,40 @@ void Reader::textBytes(const char* p, qsizetype len, bool escaped) {
             resetFormats();
         }
         break;
+    case Dest::Pict:
+        if (escaped)
+            pict_.broken = true; // picture bytes are hex digits, never escaped bytes
+        else
+            pictHex(p, len);
+        break;
+    case Dest::FieldInst:
+    case Dest::PnBefore:
+    case Dest::PnAfter: {
+        const QString text = decoders_.decode(codePageOfText(s.chr), QByteArrayView(p, len));
+        if (s.dest == Dest::FieldInst)
+            fieldText(text);
+        else {
+            QString& number = s.dest == Dest::PnBefore ? s.para.pn.before : s.para.pn.after;
+            number.append(text.left(std::max<qsizetype>(0, kMaxNumberText - number.size())));
+        }
+        break;
+    }
+    case Dest::LevelText:
+        // The template's first byte is its length and bytes below 9 stand for the numbers: those
+        // are byte values. The rest is text, in the code page.
+        for (qsizetype k = 0; k < len;) {
+            if (levelText_.isEmpty() || static_cast<unsigned char>(p[k]) < 0x20) {
+                levelText(QString(QChar(static_cast<unsigned char>(p[k]))));
+                ++k;
+                continue;
+            }
+            qsizetype end = k;
+            while (end < len && static_cast<unsigned char>(p[end]) >= 0x20)
+                ++end;
+            levelText(decoders_.decode(codePageOfText(s.chr), QByteArrayView(p + k, end - k)));
+            k = end;
+        }
+        break;
     default:
         break;
     }
@@ -749,6 +996,27 @@ void Reader::textChar(char32_t ch) {
         count = 2;
     } else {
         units[0] = static_cast<char16_t>(ch);
+    }
+    const QStringView text(units, count);
+    switch (s.dest) {
+    case Dest::Pict:
+        pict_.broken = true;
+        return;
+    case Dest::FieldInst:
+        fieldText(text);
+        return;
+    case Dest::PnBefore:
+    case Dest::PnAfter: {
+        QString& number = s.dest == Dest::PnBefore ? s.para.pn.before : s.para.pn.after;
+        if (number.size() < kMaxNumberText)
+            number.append(text);
+        return;
+    }
+    case Dest::LevelText:
+        levelText(text);
+        return;
+    default:
+        break;
     }
     if (s.dest == Dest::FontTable) {
         if (!fontOpen_)

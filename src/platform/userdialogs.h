@@ -2,6 +2,7 @@
 // The modal dialogs the program puts before the user: a Yes/No question, an error or a message to
 // acknowledge, the font and colour dialogs and the choice of a sound file. Everything asks
 // through dialogs(), so a test gives the answers (env::Override) instead of a box blocking it.
+// Each opens over the window of its `parent` (none for null) and above every note.
 
 #include <QColor>
 #include <QFont>
@@ -32,6 +33,10 @@ class Dialogs {
 
 // The dialogs in use: the standard ones unless an env::Override holds others.
 Dialogs& dialogs();
+
+// Makes `window` (a dialog, before it is shown) open above the notes, notes kept on top
+// included: every box and dialog of the program does.
+void keepAboveNotes(QWidget* window);
 
 namespace detail {
 // The installed dialogs (null = the standard ones); env::Override sets it.

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <limits>
 #include <sys/stat.h>
+#include <system_error>
 #include <utility>
 
 namespace stikko {
@@ -21,10 +22,12 @@ namespace {
 enum class Kind { Other, Note, Conflict };
 
 Kind kindOf(const QString& name) {
-    if (name.startsWith(u'.') || isTemporaryFileName(name))
-        return Kind::Other;
+    // A note file's name (it ends in ".ini" or ".rtf") is never a writer's temporary one (which
+    // ends in six letters and digits): the cheap look first, it settles most names.
     if (NoteFiles::noteFileName(name))
         return Kind::Note;
+    if (name.startsWith(u'.') || isTemporaryFileName(name))
+        return Kind::Other;
     if (NoteFiles::conflictCopyName(name))
         return Kind::Conflict;
     return Kind::Other;
@@ -107,29 +110,90 @@ bool DataFolderWatcher::start(QString* error) {
     clock_.start();
 
     // What is there now: the notes the program is about to read, and conflict copies that came
-    // while it was not running.
-    if (watch_->folderWatched()) {
-        for (const QString& name : listNames(folder_)) {
-            switch (kindOf(name)) {
-            case Kind::Note:
-                if (const std::optional<NoteFileName> file = NoteFiles::noteFileName(name); !file->body)
-                    known_.insert(file->id);
-                break;
-            case Kind::Conflict:
-                // Came while the program was not running: no other one is taking care of it.
-                conflicts_.insert(name, now() + graceTime_.count());
-                waitedFor_.insert(name);
-                break;
-            case Kind::Other:
-                break;
-            }
-        }
+    // while it was not running. A folder of many thousands takes a while to list, so that is
+    // done on a thread of its own (after the listing delay); names reported meanwhile wait
+    // for it.
+    listed_ = !watch_->folderWatched();
+    if (!listed_) {
+        const quint64 generation = ++listings_;
+        if (listingDelay_.count() <= 0)
+            startListing();
+        else
+            QTimer::singleShot(listingDelay_, this, [this, generation] {
+                if (generation == listings_ && !listed_ && !lister_.joinable())
+                    startListing();
+            });
     }
     armGrace();
     return true;
 }
 
+void DataFolderWatcher::setListingDelay(std::chrono::milliseconds delay) {
+    listingDelay_ = delay;
+}
+
+void DataFolderWatcher::startListing() {
+    auto listing = std::make_shared<Listing>();
+    listing_ = listing;
+    const auto list = [folder = folder_, listing] { listing->list(folder); };
+    try {
+        lister_ = std::thread([this, list, generation = listings_] {
+            list();
+            QMetaObject::invokeMethod(
+                this, [this, generation] { listingDone(generation); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        list();
+        listingDone(listings_);
+    }
+}
+
+void DataFolderWatcher::Listing::list(const QString& folder) {
+    // Names as the folder gives them: a note's file is told by its bytes, without a stat or
+    // decoding.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    while (const dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        if (entry->d_type == DT_DIR)
+            continue;
+        if (const std::optional<NoteFileName> file = NoteFiles::noteFileName(QByteArrayView(entry->d_name))) {
+            if (!file->body)
+                records.insert(file->id);
+            continue;
+        }
+        const QString name = QFile::decodeName(entry->d_name);
+        if (kindOf(name) == Kind::Conflict)
+            conflicts << name;
+    }
+    if (dir)
+        ::closedir(dir);
+}
+
+void DataFolderWatcher::listingDone(quint64 generation) {
+    if (generation != listings_ || listed_)
+        return;
+    if (lister_.joinable())
+        lister_.join();
+    const std::shared_ptr<Listing> listing = std::exchange(listing_, nullptr);
+    listed_ = true;
+    if (known_.isEmpty())
+        known_.swap(listing->records);
+    else
+        known_.unite(listing->records);
+    for (const QString& name : std::as_const(listing->conflicts)) {
+        // Came while the program was not running: no other one is taking care of it.
+        conflicts_.insert(name, now() + graceTime_.count());
+        waitedFor_.insert(name);
+    }
+    // What was reported meanwhile.
+    eventsRead();
+}
+
 void DataFolderWatcher::stop() {
+    if (lister_.joinable())
+        lister_.join();
+    listing_.reset();
+    ++listings_;
+    listed_ = true;
     watch_->stop();
     gather_->stop();
     grace_->stop();
@@ -152,6 +216,8 @@ void DataFolderWatcher::dataFolderLost() {
 }
 
 void DataFolderWatcher::eventsRead() {
+    if (!listed_)
+        return; // looked at once the folder is listed
     dropOwnWrites();
     if ((rescanDue_ || !dirty_.isEmpty()) && !gather_->isActive())
         gather_->start(gatherTime_);
@@ -238,7 +304,11 @@ DataFolderWatcher::Look DataFolderWatcher::look(const QString& name, bool* uncha
     stamps_.insert(name, stamp);
     Look result = Look::Foreign;
     const std::optional<SeenContent> seen = files_.lastSeen(path);
-    if (seen && seen->size == stamp.size) {
+    const SeenContent::Stamp now{quint64(info.st_dev), quint64(info.st_ino), stamp.mtimeNs};
+    if (seen && seen->size == stamp.size && seen->stamp == now) {
+        // A large file the program saw there, untouched since (same inode, size and time).
+        result = Look::Same;
+    } else if (seen && seen->size == stamp.size) {
         // The size the program saw: only the bytes tell.
         ++counters_.reads;
         QFile file(path);
@@ -261,6 +331,8 @@ bool DataFolderWatcher::complete(const QString& name) {
 }
 
 void DataFolderWatcher::process() {
+    if (!listed_)
+        return;
     if (rescanDue_) {
         rescanDue_ = false;
         rescan(std::exchange(folderCameBack_, false));
@@ -361,6 +433,8 @@ void DataFolderWatcher::forget(const QByteArray& id) {
 
 void DataFolderWatcher::graceTimeout() {
     ++counters_.wakeups;
+    if (!listed_)
+        return;
     const qint64 moment = now();
     // Taken out first: a slot may run an event loop that comes back here.
     const auto takeDue = [moment](auto& pending) {

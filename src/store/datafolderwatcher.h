@@ -23,9 +23,11 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <thread>
 
 class QTimer;
 
@@ -60,6 +62,10 @@ class DataFolderWatcher : public QObject {
     // program is not running.
     void setTimings(std::chrono::milliseconds gather, std::chrono::milliseconds grace,
                     std::chrono::milliseconds othersCopy = std::chrono::seconds(60));
+    // How long start() waits before it lists the folder (on a thread of its own), so that a
+    // start with many notes is not slowed by it; what is reported meanwhile waits for the
+    // listing. None by default.
+    void setListingDelay(std::chrono::milliseconds delay);
 
     // What the watcher has cost so far: times it woke (the kernel's descriptor or one of its two
     // single-shot timers), names it looked at (one stat each) and files it read.
@@ -111,6 +117,14 @@ class DataFolderWatcher : public QObject {
     void settle(const QByteArray& id, Touched touched);
     void graceTimeout();
     void armGrace();
+    // The listing of the folder at start: set off, and taken in when done.
+    void startListing();
+    void listingDone(quint64 generation);
+    struct Listing {
+        QSet<QByteArray> records;
+        QStringList conflicts;
+        void list(const QString& folder);
+    };
     // Drops what the watcher keeps about a note that is gone.
     void forget(const QByteArray& id);
     // Looks at one note file: whether it is gone, still what the program saw, or someone else's.
@@ -140,6 +154,11 @@ class DataFolderWatcher : public QObject {
     QHash<QString, qint64> conflicts_;   // conflict copies waiting to settle
     QSet<QString> waitedFor_;            // and those that need wait no longer
     Counters counters_;
+    std::thread lister_;
+    std::shared_ptr<Listing> listing_;
+    std::chrono::milliseconds listingDelay_{0};
+    quint64 listings_ = 0;
+    bool listed_ = true; // the listing of the start is in: known_ holds every note
 };
 
 } // namespace stikko

@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/ini.h"
 #include "platform/rtf.h"
+#include "store/notecatalogue.h"
 #include "store/subfunction.h"
 
 #include <QCoreApplication>
@@ -60,6 +61,52 @@ std::optional<QByteArray> readBytes(const QString& path, FileState& state) {
     std::optional<QByteArray> bytes = readWholeFile(path, rtf::kMaxFileSize);
     state = bytes ? FileState::Loaded : FileState::Unreadable;
     return bytes;
+}
+
+// Files larger than this carry a stamp when seen (see SeenContent::stamp).
+constexpr qint64 kStampedSize = qint64(1) << 20;
+
+std::optional<SeenContent::Stamp> stampOf(const struct stat& info) {
+    return SeenContent::Stamp{quint64(info.st_dev), quint64(info.st_ino),
+                              qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+// True when the file `info` describes is the one `seen` was stamped from, untouched since.
+bool stampHolds(const struct stat& info, const SeenContent& seen) {
+    return seen.stamp && S_ISREG(info.st_mode) && qint64(info.st_size) == seen.size &&
+           stampOf(info) == seen.stamp;
+}
+
+// `seen` for `bytes` just written to `path` or read from it; a large file's stamp is taken
+// when the stat before the read (`before`, if given) and the one now agree with each other
+// and with the bytes, so that a file replaced meanwhile is never taken for what was seen.
+SeenContent seenAt(const QString& path, QByteArrayView bytes, const struct stat* before = nullptr) {
+    SeenContent seen = SeenContent::of(bytes);
+    if (seen.size <= kStampedSize)
+        return seen;
+    struct stat now {};
+    if (::stat(QFile::encodeName(path).constData(), &now) != 0 || !S_ISREG(now.st_mode) ||
+        qint64(now.st_size) != seen.size)
+        return seen;
+    if (before && (stampOf(*before) != stampOf(now) || before->st_size != now.st_size))
+        return seen;
+    seen.stamp = stampOf(now);
+    return seen;
+}
+
+// True when `path` holds what `seen` says (or no file, when it says none): a stat, and a read
+// only when the size fits and no stamp tells.
+bool fileHolds(const QString& path, const SeenContent& seen) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return (errno == ENOENT || errno == ENOTDIR) && seen.isAbsent();
+    if (seen.isAbsent() || !S_ISREG(info.st_mode) || info.st_size != seen.size)
+        return false;
+    if (stampHolds(info, seen))
+        return true;
+    FileState state = FileState::Missing;
+    const std::optional<QByteArray> bytes = readBytes(path, state);
+    return bytes && SeenContent::of(*bytes) == seen;
 }
 
 QString seenKey(const QString& path) {
@@ -256,6 +303,27 @@ std::optional<NoteFileName> NoteFiles::noteFileName(QStringView name) {
     return std::nullopt;
 }
 
+std::optional<NoteFileName> NoteFiles::noteFileName(QByteArrayView rawName) {
+    const bool ascii =
+        std::all_of(rawName.begin(), rawName.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    if (!ascii)
+        return noteFileName(QStringView(QFile::decodeName(rawName.toByteArray())));
+    // As idInName, on the bytes: printable ASCII is its own code-page form.
+    for (const auto& [suffix, body] :
+         {std::pair{QByteArrayView(".ini"), false}, {QByteArrayView(".rtf"), true}}) {
+        if (rawName.startsWith('.') || rawName.contains(QByteArrayView("default")))
+            return std::nullopt;
+        const qsizetype cut = rawName.indexOf(suffix);
+        if (cut < 0 || cut != rawName.size() - suffix.size())
+            continue;
+        const QByteArrayView id = rawName.first(cut);
+        if (!isNoteId(id))
+            return std::nullopt;
+        return NoteFileName{id.toByteArray(), body};
+    }
+    return std::nullopt;
+}
+
 std::optional<ConflictCopyName> NoteFiles::conflictCopyName(QStringView name) {
     static const QRegularExpression pattern(
         QStringLiteral("^(.+)\\.(sync-conflict-([0-9]{8})-([0-9]{6})(?:-([A-Z0-9]{7}))?)\\.(ini|rtf)$"));
@@ -290,16 +358,7 @@ std::optional<SeenContent> NoteFiles::lastSeen(const QString& path) const {
 
 bool NoteFiles::holdsWhatItSaw(const QString& path) const {
     const std::optional<SeenContent> seen = lastSeen(path);
-    if (!seen)
-        return false;
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return (errno == ENOENT || errno == ENOTDIR) && seen->isAbsent();
-    if (seen->isAbsent() || !S_ISREG(info.st_mode) || info.st_size != seen->size)
-        return false;
-    FileState state = FileState::Missing;
-    const std::optional<QByteArray> bytes = readBytes(path, state);
-    return bytes && SeenContent::of(*bytes) == *seen;
+    return seen && fileHolds(path, *seen);
 }
 
 bool NoteFiles::changedElsewhere(const QString& path) const {
@@ -313,15 +372,19 @@ bool NoteFiles::changedElsewhere(const QString& path) const {
         return false;
     if (seen->isAbsent() || info.st_size != seen->size)
         return true;
+    if (stampHolds(info, *seen))
+        return false;
     FileState state = FileState::Missing;
     const std::optional<QByteArray> bytes = readBytes(path, state);
     return bytes && SeenContent::of(*bytes) != *seen;
 }
 
 std::optional<QByteArray> NoteFiles::readFile(const QString& path, FileState& state) {
+    struct stat before {};
+    const bool stated = ::stat(QFile::encodeName(path).constData(), &before) == 0;
     std::optional<QByteArray> bytes = readBytes(path, state);
     if (bytes) {
-        remember(path, SeenContent::of(*bytes));
+        remember(path, seenAt(path, *bytes, stated ? &before : nullptr));
     } else if (state == FileState::Missing) {
         // Found missing after the program removed it: still its own removal.
         const std::optional<SeenContent> seen = lastSeen(path);
@@ -339,9 +402,24 @@ bool NoteFiles::writeFile(const QString& path, QByteArrayView bytes, QString* er
 }
 
 void NoteFiles::wrote(const QString& path, QByteArrayView bytes) {
-    const SeenContent seen = SeenContent::of(bytes);
+    written(path, seenAt(path, bytes), bytes);
+}
+
+void NoteFiles::written(const QString& path, const SeenContent& seen, std::optional<QByteArrayView> record) {
     remember(path, seen);
     written_.insert(seenKey(path), seen);
+    // The list of notes follows what the program writes into the data folder.
+    const QString folder = dataFolder();
+    if (path.startsWith(folder)) {
+        if (const std::optional<NoteFileName> file = noteFileName(QStringView(path).sliced(folder.size()))) {
+            if (file->body)
+                catalogue_->bodyWritten(file->id);
+            else if (record)
+                catalogue_->recordWritten(file->id, *record);
+            else
+                catalogue_->reread(file->id);
+        }
+    }
 }
 
 FileState NoteFiles::loadRecord(NoteRecord& record) {
@@ -416,7 +494,12 @@ struct NoteFiles::RecordGroup {
     std::thread worker;
 };
 
-NoteFiles::NoteFiles() : callbacks_(std::make_unique<QObject>()) {}
+NoteFiles::NoteFiles()
+    : callbacks_(std::make_unique<QObject>()), catalogue_(std::make_unique<NoteCatalogue>(*this)) {}
+
+NoteCatalogue& NoteFiles::catalogue() {
+    return *catalogue_;
+}
 
 NoteFiles::~NoteFiles() {
     // A group never finished is dropped: its temporaries go, the files stay as they were.
@@ -546,6 +629,67 @@ bool NoteFiles::saveBody(QByteArrayView id, QByteArrayView rtf, QString* error, 
     return writeFile(path, rtf, error);
 }
 
+NoteFiles::BodyRead NoteFiles::readBody(const QString& path) {
+    BodyRead read;
+    read.path = path;
+    struct stat before {};
+    const bool stated = ::stat(QFile::encodeName(path).constData(), &before) == 0;
+    if (std::optional<QByteArray> bytes = readBytes(path, read.load.state)) {
+        read.seen = seenAt(path, *bytes, stated ? &before : nullptr);
+        read.load.rtf = std::move(*bytes);
+    }
+    return read;
+}
+
+void NoteFiles::bodyRead(const BodyRead& read) {
+    if (read.load.state == FileState::Loaded) {
+        remember(read.path, read.seen);
+    } else if (read.load.state == FileState::Missing) {
+        // As readFile: found missing after the program removed it is still its own removal.
+        const std::optional<SeenContent> seen = lastSeen(read.path);
+        if (!seen || !seen->removed)
+            remember(read.path, SeenContent::absent());
+    }
+}
+
+std::optional<NoteFiles::BodyWrite> NoteFiles::prepareBodyWrite(QByteArrayView id, QString* error,
+                                                                bool* changedElsewhere) {
+    if (!isNoteId(id)) {
+        if (error)
+            *error = QStringLiteral("no valid note id");
+        return std::nullopt;
+    }
+    BodyWrite write;
+    write.path = bodyPath(id);
+    if (this->changedElsewhere(write.path)) {
+        if (error)
+            *error = QStringLiteral("%1 was changed elsewhere since it was read").arg(write.path);
+        if (changedElsewhere)
+            *changedElsewhere = true;
+        return std::nullopt;
+    }
+    write.expected = lastSeen(write.path);
+    return write;
+}
+
+void NoteFiles::writeBody(BodyWrite& write, QByteArrayView rtf) {
+    // What came meanwhile from elsewhere (a synchroniser) is not written over: it is taken first.
+    if (write.expected && !fileHolds(write.path, *write.expected)) {
+        write.changedElsewhere = true;
+        write.error = QStringLiteral("%1 was changed elsewhere since it was read").arg(write.path);
+        return;
+    }
+    write.saved = writeFileAtomically(write.path, rtf, &write.error);
+    if (write.saved)
+        write.written = seenAt(write.path, rtf);
+}
+
+bool NoteFiles::bodyWritten(const BodyWrite& write) {
+    if (write.saved)
+        written(write.path, write.written, std::nullopt);
+    return write.saved;
+}
+
 bool NoteFiles::remove(QByteArrayView id) {
     if (!isNoteId(id))
         return false;
@@ -563,6 +707,7 @@ bool NoteFiles::remove(QByteArrayView id) {
             gone = false;
         }
     }
+    catalogue_->removed(id);
     return gone;
 }
 

@@ -23,6 +23,7 @@ class QObject;
 namespace stikko {
 
 struct AtomicWrite;
+class NoteCatalogue;
 struct NoteRecord;
 
 // What reading one of a note's files found.
@@ -43,11 +44,25 @@ struct SeenContent {
     qint64 size = -1;                     // -1: there was no file
     std::array<unsigned char, 32> hash{}; // BLAKE2b-256 of the bytes
     bool removed = false;                 // no file, because the program removed it itself
+    // For a large file (a body of megabytes): what a stat said of it as it was read or
+    // written. A file that still has this inode, size and modification time holds the same
+    // bytes (a rename brings another inode, a write in place another time), so it is not read
+    // and hashed again to tell.
+    struct Stamp {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 mtimeNs = 0;
+        friend bool operator==(const Stamp&, const Stamp&) = default;
+    };
+    std::optional<Stamp> stamp;
 
     static SeenContent of(QByteArrayView bytes);
     static SeenContent absent() { return {}; }
     bool isAbsent() const { return size < 0; }
-    friend bool operator==(const SeenContent&, const SeenContent&) = default;
+    // The same bytes (or no file) seen: the stamps do not count.
+    friend bool operator==(const SeenContent& a, const SeenContent& b) {
+        return a.size == b.size && a.hash == b.hash && a.removed == b.removed;
+    }
 };
 
 // One of a note's files as a name in the data folder.
@@ -82,6 +97,10 @@ class NoteFiles {
     // True when `id` can name a note: not empty, fits a record's id field, has an exact code-page
     // form, and cannot lead out of the data folder.
     static bool isNoteId(QByteArrayView id);
+    // The list of stored notes with what their records say (notecatalogue.h), which this class
+    // keeps told of its writes and removals.
+    NoteCatalogue& catalogue();
+
     // The stored notes: for every "<id>.ini" in the data folder (the name ends in exactly that,
     // does not begin with '.' and does not contain "default"), its id, in ascending order of the
     // file names. Names that are no valid id are left out.
@@ -93,6 +112,9 @@ class NoteFiles {
     // every other name (hidden files, temporary files of writers and synchronisers, names with
     // "default", conflict copies, upper-case extensions).
     static std::optional<NoteFileName> noteFileName(QStringView name);
+    // The same for a name as the file system gives it (its bytes, as readdir lists it), with
+    // no decoding for the plain ASCII names the program gives its notes: for folders of many.
+    static std::optional<NoteFileName> noteFileName(QByteArrayView rawName);
     // The conflict copy a name in the data folder is, if it is one of a note file.
     static std::optional<ConflictCopyName> conflictCopyName(QStringView name);
 
@@ -196,6 +218,35 @@ class NoteFiles {
     bool saveBody(QByteArrayView id, QByteArrayView rtf, QString* error = nullptr,
                   bool* changedElsewhere = nullptr);
 
+    // A body read on another thread (a large one, which takes a while; or every body, to know
+    // its text in the background): readBody reads it anywhere and remembers nothing, bodyRead
+    // takes in here what was seen, as loadBody would have, for a note that shows it.
+    struct BodyRead {
+        QString path;
+        BodyLoad load;
+        SeenContent seen;
+    };
+    static BodyRead readBody(const QString& path);
+    void bodyRead(const BodyRead& read);
+    // A body written on another thread: prepared here with the checks saveBody makes (nothing,
+    // with `error` and `changedElsewhere` set as saveBody sets them, when it must not be
+    // written), written anywhere by writeBody, taken in here by bodyWritten.
+    struct BodyWrite {
+        QString path;
+        std::optional<SeenContent> expected; // what the file held when it was prepared
+        bool saved = false;
+        bool changedElsewhere = false;
+        QString error;
+        SeenContent written;
+    };
+    std::optional<BodyWrite> prepareBodyWrite(QByteArrayView id, QString* error = nullptr,
+                                              bool* changedElsewhere = nullptr);
+    // Writes `rtf` as the write prepared, unless the file no longer holds what it held then
+    // (changed elsewhere meanwhile: nothing is written).
+    static void writeBody(BodyWrite& write, QByteArrayView rtf);
+    // Takes in what writeBody did; what saveBody would have returned.
+    bool bodyWritten(const BodyWrite& write);
+
     // Moves both files of a note to the desktop's trash, or removes them where there is no
     // trash. True when neither file is left in the data folder.
     bool remove(QByteArrayView id);
@@ -217,6 +268,8 @@ class NoteFiles {
     bool writeFile(const QString& path, QByteArrayView bytes, QString* error);
     // Remembers that `bytes` were written to `path`: the program's own write, not a change.
     void wrote(const QString& path, QByteArrayView bytes);
+    // The same for a write whose bytes were seen elsewhere (`record`: a record's bytes).
+    void written(const QString& path, const SeenContent& seen, std::optional<QByteArrayView> record);
     // Everything saveRecord does before writing: reads the file afresh, refuses one that is
     // unreadable or changed elsewhere (false, with `error` and `changedElsewhere` set as
     // saveRecord sets them), remembers what it read, and makes `write` the write that puts
@@ -243,6 +296,7 @@ class NoteFiles {
     // What a group's worker posts its word to, on the thread that made this object: going
     // with it, it takes along a word not delivered yet.
     std::unique_ptr<QObject> callbacks_;
+    std::unique_ptr<NoteCatalogue> catalogue_;
 };
 
 // The program's one NoteFiles.

@@ -196,62 +196,113 @@ void LoadNoteRecord(NoteRecord& record, const char* source) {
     ReadNoteRecord(record, IniFile(resolveFile(source, record)));
 }
 
-void ReadNoteRecord(NoteRecord& record, const IniFile& ini) {
-    // `record` may be the defaults record itself: take the fallbacks from a copy made first.
-    const NoteRecord defaults = DefaultsRecord();
+namespace {
 
-    const QSize area = env::workArea();
-    // The clock is read once, and its text made only for a key that is missing.
-    const QDateTime now = env::now();
-    QByteArray sound = cp949::fieldBytes(defaults.sound_file).toByteArray();
-    if (!sound.contains(".wav"))
-        sound = encodedFolder(env::programFolder()).value_or(QByteArray()) + kSoundFolder + "alram.wav";
+// What a missing key reads as, worked out when a record first lacks a key (most records have
+// them all).
+class Fallbacks {
+  public:
+    // `record` is the record being filled, which may be the defaults record itself: its
+    // fallbacks are then copied before any field of it changes.
+    explicit Fallbacks(const NoteRecord& record) {
+        if (&record == &DefaultsRecord())
+            get();
+    }
+    const Fallbacks& get() const {
+        if (!ready_) {
+            defaults_ = DefaultsRecord();
+            area_ = env::workArea();
+            now_ = env::now();
+            sound_ = cp949::fieldBytes(defaults_.sound_file).toByteArray();
+            if (!sound_.contains(".wav"))
+                sound_ =
+                    encodedFolder(env::programFolder()).value_or(QByteArray()) + kSoundFolder + "alram.wav";
+            ready_ = true;
+        }
+        return *this;
+    }
+    const NoteRecord& defaults() const { return get().defaults_; }
+    QSize area() const { return get().area_; }
+    const QDateTime& now() const { return get().now_; }
+    const QByteArray& sound() const { return get().sound_; }
 
-    for (const KeyDef& def : kKeys) {
-        if (def.fallback == Fallback::NotRead)
-            continue;
-        if (def.text) {
-            QByteArray fallback;
+  private:
+    mutable bool ready_ = false;
+    mutable NoteRecord defaults_{};
+    mutable QSize area_;
+    mutable QDateTime now_;
+    mutable QByteArray sound_;
+};
+
+// One field of `record` from the value its file holds for it, or its fallback when it holds none.
+void readField(NoteRecord& record, const KeyDef& def, std::optional<QByteArrayView> value,
+               const Fallbacks& fallbacks) {
+    if (def.text) {
+        QByteArray fallback;
+        if (!value) {
             switch (def.fallback) {
             case Fallback::Defaults:
-                fallback = fieldBytes(defaults, def).toByteArray();
+                fallback = fieldBytes(fallbacks.defaults(), def).toByteArray();
                 break;
             case Fallback::SoundFile:
-                fallback = sound;
+                fallback = fallbacks.sound();
                 break;
             case Fallback::Today:
-                if (!ini.hasKey(def.section, def.key))
-                    fallback = stampText(now, false);
+                fallback = stampText(fallbacks.now(), false);
                 break;
             case Fallback::Now:
-                if (!ini.hasKey(def.section, def.key))
-                    fallback = stampText(now, true);
+                fallback = stampText(fallbacks.now(), true);
                 break;
             default:
                 break;
             }
-            cp949::copyToField(textField(record, def), def.size,
-                               ini.readString(def.section, def.key, fallback));
-        } else {
-            int32_t fallback = 0;
-            switch (def.fallback) {
-            case Fallback::Defaults:
-                fallback = intField(defaults, def);
-                break;
-            case Fallback::One:
-                fallback = 1;
-                break;
-            case Fallback::WorkAreaX:
-                fallback = area.width() - 300;
-                break;
-            case Fallback::WorkAreaY:
-                fallback = area.height() - 200;
-                break;
-            default:
-                break;
-            }
-            intField(record, def) = ini.readInteger(def.section, def.key, fallback);
         }
+        cp949::copyToField(textField(record, def), def.size, value ? *value : QByteArrayView(fallback));
+        return;
+    }
+    const std::optional<int32_t> number = value ? IniFile::parseInteger(*value) : std::nullopt;
+    if (number) {
+        intField(record, def) = *number;
+        return;
+    }
+    int32_t fallback = 0;
+    switch (def.fallback) {
+    case Fallback::Defaults:
+        fallback = intField(fallbacks.defaults(), def);
+        break;
+    case Fallback::One:
+        fallback = 1;
+        break;
+    case Fallback::WorkAreaX:
+        fallback = fallbacks.area().width() - 300;
+        break;
+    case Fallback::WorkAreaY:
+        fallback = fallbacks.area().height() - 200;
+        break;
+    default:
+        break;
+    }
+    intField(record, def) = fallback;
+}
+
+} // namespace
+
+void ReadNoteRecord(NoteRecord& record, const IniFile& ini) {
+    const Fallbacks fallbacks(record);
+    for (const KeyDef& def : kKeys) {
+        if (def.fallback != Fallback::NotRead)
+            readField(record, def, ini.value(def.section, def.key), fallbacks);
+    }
+}
+
+void ReadNoteFields(NoteRecord& record, std::span<const RecordValue> values) {
+    const Fallbacks fallbacks(record);
+    for (const RecordValue& value : values) {
+        const auto def = std::find_if(std::begin(kKeys), std::end(kKeys), [&value](const KeyDef& key) {
+            return value.key == QByteArrayView(key.key) && value.section == QByteArrayView(key.section);
+        });
+        if (def != std::end(kKeys) && def->fallback != Fallback::NotRead)
+            readField(record, *def, value.value, fallbacks);
     }
 }
 
@@ -342,6 +393,20 @@ const char* TruncateText(const char* text, int limit) {
     std::memmove(buffer, buffer + begin, end - begin);
     std::memset(buffer + (end - begin), 0, sizeof buffer - (end - begin));
     return buffer;
+}
+
+QString NoteTitle(int lineCount, QStringView first, QStringView second) {
+    constexpr int kLimit = 30; // bytes of the line's CP949 form
+    const QString fallback = QStringLiteral("Orbindo Stikko");
+    if (lineCount <= 0)
+        return fallback;
+    QStringView title = cp949::headWithin(lineCount >= 2 ? second : first, kLimit);
+    // Blanks and control characters are the only characters whose CP949 form is a byte <= 32.
+    while (!title.isEmpty() && title.front().unicode() <= 32)
+        title = title.sliced(1);
+    while (!title.isEmpty() && title.back().unicode() <= 32)
+        title.chop(1);
+    return title.isEmpty() ? fallback : title.toString();
 }
 
 QByteArray MakeNoteId(const QDateTime& moment) {

@@ -11,10 +11,10 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 namespace stikko {
-
-class IniFile;
 
 struct NoteRecord {
     char oid[21];
@@ -85,8 +85,19 @@ bool SaveNoteRecord(const char* target, NoteRecord record);
 // The two halves of LoadNoteRecord and SaveNoteRecord, for a document already in memory:
 // fill `record` from `ini` with the fallbacks, and write `record`'s keys into `ini` (the
 // alarm keys only when `ownFile`).
+class IniFile;
 void ReadNoteRecord(NoteRecord& record, const IniFile& ini);
 void WriteNoteRecord(IniFile& ini, const NoteRecord& record, bool ownFile);
+// The value a record file holds for one of its keys (the program's own section and key names),
+// or nothing where it has no such key.
+struct RecordValue {
+    QByteArrayView section;
+    QByteArrayView key;
+    std::optional<QByteArrayView> value;
+};
+// The fields of some keys only, as ReadNoteRecord fills them: each from its value, or its
+// fallback where the file has none.
+void ReadNoteFields(NoteRecord& record, std::span<const RecordValue> values);
 
 // Copies the settings part of a record (colours, opacity, tool bar, alarm and sound: what the
 // settings dialog edits) from `from` into `to`.
@@ -106,6 +117,15 @@ void ListFiles(const QString& folder, const QString& pattern, QStringList& list)
 // `text` cut to at most `limit` bytes without splitting a double-byte character, then trimmed
 // of bytes <= 32 at both ends. The result lives in one buffer shared by all calls.
 const char* TruncateText(const char* text, int limit);
+
+// The title a note's text gives: the second of its lines when it has two or more, else the
+// first, cut where TruncateText cuts the line's CP949 form at 30 bytes and trimmed alike;
+// "Orbindo Stikko" when nothing is left or there is no line. `lineCount` counts the text's
+// paragraphs, less a last one that is empty (a text that ends in a line break has no line
+// after it: a new note's caret line below its date line is no line yet).
+// The title is text: a character without a CP949 form ("–", an emoji) stays itself, and the
+// record keeps the title's CP949 form (cp949::encode), which is what TruncateText gives.
+QString NoteTitle(int lineCount, QStringView first, QStringView second);
 
 // The record that LoadNoteRecord takes its fallbacks from (the data module's defaults).
 // Null means an all-zero record.

@@ -160,14 +160,15 @@ void TXPStyle::ToolBarDrawButton(XPCanvas& canvas, Edges bounds, const XPToolBar
                 button.hasMenuItem, button.rightToLeft, font_, format);
 }
 
-void TXPStyle::ToolBarDrawSeparator(XPCanvas& canvas, Edges R, const XPToolBarLook& bar, bool divider) const {
+void TXPStyle::ToolBarDrawSeparator(XPCanvas& canvas, Edges R, const XPToolBarLook& bar, int tag) const {
     SetGlobalColor(canvas.depth());
     if (!bar.transparent) {
         canvas.setBrush(palette_.HighColorMode ? NewColor(bar.color, 16, canvas.depth())
                                                : colors::resolve(bar.color));
         canvas.fillRect(R);
     }
-    if (!divider)
+    // The gap only, unless the separator's tag asks for the line.
+    if (tag <= 0)
         return;
     canvas.setPen(GetShadeColor(bar.color, 30));
     const int x = R.left + R.width() / 2;

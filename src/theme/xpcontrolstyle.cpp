@@ -48,6 +48,22 @@ template <typename Paint> void onCanvas(QPainter* painter, int depth, Paint pain
 }
 
 // A tool bar paints its own background unless it says it has none.
+// The tag of the separator drawn by `widget` on `bar`: the separator widget's own, else that of
+// the separator action it stands for.
+int separatorTag(const QToolBar* bar, const QWidget* widget) {
+    if (widget == nullptr || widget == bar)
+        return 0;
+    if (widget->property("Tag").isValid())
+        return objectTag(widget);
+    if (bar != nullptr) {
+        for (QAction* action : bar->actions()) {
+            if (action->isSeparator() && bar->widgetForAction(action) == widget)
+                return objectTag(action);
+        }
+    }
+    return 0;
+}
+
 bool isTransparentBar(const QWidget* bar) {
     return bar->testAttribute(Qt::WA_NoSystemBackground);
 }
@@ -189,8 +205,13 @@ bool TXPStyle::drawPrimitiveXP(PrimitiveElement element, const QStyleOption* opt
         XPToolBarLook look;
         look.color = backgroundOf(bar);
         look.transparent = isTransparentBar(bar);
+        // A separator paints itself naming its bar, on a painter of its own.
+        const auto* separator = dynamic_cast<const QWidget*>(painter->device());
+        const int tag =
+            separatorTag(qobject_cast<const QToolBar*>(bar),
+                         separator != nullptr && separator->parentWidget() == bar ? separator : widget);
         onCanvas(painter, depth,
-                 [&](XPCanvas& c) { ToolBarDrawSeparator(c, Edges::of(option->rect), look, true); });
+                 [&](XPCanvas& c) { ToolBarDrawSeparator(c, Edges::of(option->rect), look, tag); });
         return true;
     }
     const TControlSubClass* wrapper = activeWrapper(widget);

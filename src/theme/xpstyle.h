@@ -388,12 +388,13 @@ class TXPStyle : public QProxyStyle {
     static Edges comboButtonRect(Edges rect, bool rightToLeft);
 
     // Bars: a selected menu-bar item, a tool-bar button in the XPToolState `state`, the gap
-    // of a tool-bar separator, and a band of a control bar.
+    // of a tool-bar separator (with a vertical line through it when its `tag` is above 0), and
+    // a band of a control bar.
     void DrawTopMenuItem(XPSender sender, XPCanvas& canvas, Edges rect, ColorValue barColor,
                          bool rightToLeft) const;
     void ToolBarDrawButton(XPCanvas& canvas, Edges rect, const XPToolBarLook& bar,
                            const XPToolButtonLook& button, int state) const;
-    void ToolBarDrawSeparator(XPCanvas& canvas, Edges rect, const XPToolBarLook& bar, bool divider) const;
+    void ToolBarDrawSeparator(XPCanvas& canvas, Edges rect, const XPToolBarLook& bar, int tag) const;
     void ControlBarPaint(XPCanvas& canvas, Edges rect, ColorValue barColor) const;
 
     // The wrapper of a control the style paints; null for others.

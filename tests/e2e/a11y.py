@@ -3,9 +3,11 @@
 accessibility bus (AT-SPI), as a screen reader would; tests/e2e/lib.sh then clicks it.
 
     a11y.py menu-item TEXT    prints "X Y", the item's centre on the screen
-    a11y.py button NAME       the same for a button of the program's windows (the notes' tool
+    a11y.py button NAME [WINDOW]
+                              the same for a button of the program's windows (the notes' tool
                               bars and title bars draw theirs themselves, each still a button
-                              of its own here); fails when none is shown under that name
+                              of its own here), of the window titled WINDOW when given; fails
+                              when none is shown under that name
     a11y.py list-items NAME   prints the names of the items of the list NAME that is shown, one
                               a line; fails when no such list is shown
     a11y.py selection         prints the text selected in the text control that has the
@@ -73,7 +75,7 @@ def menu_item(text):
     sys.exit(f"a11y.py: no menu item '{text}'; the menu has: {names}")
 
 
-def button(name):
+def button(name, window=None):
     found = []
 
     def walk(node, depth):
@@ -88,10 +90,15 @@ def button(name):
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
         app = desktop.get_child_at_index(i)
-        if app is not None and app.get_name() == "Orbindo Stikko":
-            walk(app, 0)
+        if app is None or app.get_name() != "Orbindo Stikko":
+            continue
+        for j in range(app.get_child_count()):
+            frame = app.get_child_at_index(j)
+            if frame is not None and (window is None or frame.get_name() == window):
+                walk(frame, 1)
     if not found:
-        sys.exit(f"a11y.py: no button '{name}' is shown")
+        where = f" in the window '{window}'" if window is not None else ""
+        sys.exit(f"a11y.py: no button '{name}' is shown{where}")
     box = found[0].get_extents(Atspi.CoordType.SCREEN)
     print(box.x + box.width // 2, box.y + box.height // 2)
 
@@ -150,8 +157,8 @@ def selection():
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "menu-item":
         menu_item(sys.argv[2])
-    elif len(sys.argv) == 3 and sys.argv[1] == "button":
-        button(sys.argv[2])
+    elif len(sys.argv) in (3, 4) and sys.argv[1] == "button":
+        button(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else None)
     elif len(sys.argv) == 3 and sys.argv[1] == "list-items":
         list_items(sys.argv[2])
     elif len(sys.argv) == 2 and sys.argv[1] == "selection":

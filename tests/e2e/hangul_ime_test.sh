@@ -217,8 +217,10 @@ type_round() {
     kill -TERM "$STIKKO_PID"
     e2e_wait_stikko_end 20
 
-    expect_body $A "DATE|한글 메모|자차|"
-    expect_body $B "DATE|가나 다라|마바|사아|한글|"
+    # Below each date line, the empty line the new note's caret waited on (typing went on new
+    # lines).
+    expect_body $A "DATE||한글 메모|자차|"
+    expect_body $B "DATE||가나 다라|마바|사아|한글|"
     [[ "$(e2e_ini_value "$E2E_DATA/$A.ini" isshow)" -eq 0 ]] || e2e_fail "$QT_IM_MODULE: note A was not hidden"
     e2e_log "$QT_IM_MODULE: ok"
 }

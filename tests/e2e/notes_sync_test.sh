@@ -82,8 +82,7 @@ type_into() {
 e2e_click_tray 1
 in_a e2e_wait_notes 1
 note_a=$(e2e_note_windows | sed -n 1p)
-e2e_keys "$note_a" ctrl+End Return
-e2e_type "$note_a" "made in A" 20
+e2e_type "$note_a" "made in A" 20 # below the date line, where the caret waits
 wait_titled "made in A" 5 >/dev/null
 started=$SECONDS
 note_b=$(in_b wait_titled "made in A")
@@ -117,8 +116,9 @@ note_a=$(e2e_note_windows | sed -n 1p)
 e2e_wait_for 15 compgen -G "$PROG_B/data/*.rtf" >/dev/null || fail "the new note's body did not reach B"
 st_wait_in_sync 15
 note_b=$(in_b wait_titled "$(xdotool getwindowname "$note_a")")
-type_into "$note_a" "ctrl+End Return" "typed in A"
-type_into "$note_b" "ctrl+End Return" "typed in B"
+# At the end: the empty line below the date line.
+type_into "$note_a" "ctrl+End" "typed in A"
+type_into "$note_b" "ctrl+End" "typed in B"
 started=$SECONDS
 both_sides_have_both() {
     in_a titled "typed in A" && in_a titled "typed in B" && in_b titled "typed in A" && in_b titled "typed in B" &&

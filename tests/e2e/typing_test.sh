@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # Text typed into a new note, Korean included, is in its body file after exit from the tray
-# menu, and at the next start the notes come back at their places with their text.
+# menu, and at the next start the notes come back at their places with their text. A new note
+# takes what is typed at once on the line below its date line.
 source "$(dirname "$0")/lib.sh"
 
 e2e_start_desktop
 e2e_start_stikko
 
-# Into the body, on a line of its own below the date line.
+# Into a new note's body, at its end: the empty line below the date line.
 type_into() {
     local wid=$1 text=$2
     e2e_click_body "$wid"
-    e2e_keys "$wid" ctrl+End Return
+    e2e_keys "$wid" ctrl+End
     e2e_type "$wid" "$text"
 }
 
 e2e_click_tray 1
 e2e_wait_notes 1
 first="$(e2e_note_windows | sed -n 1p)"
-type_into "$first" "Hello tray"
+first_id="$(e2e_ids | sed -n 1p)"
+# Typed at once, without a click: the caret waits below the date line.
+e2e_type "$first" "Hello tray"
 e2e_keys "$first" Return
 e2e_type "$first" "한글 메모 입력" 60
 e2e_wait_for 5 bash -c "xdotool getwindowname $first | grep -q 'Hello tray'" ||
@@ -54,6 +57,9 @@ done
 for expected in "Hello tray" "한글 메모 입력" "둘째 메모 second" "작성일:"; do
     grep -qF "$expected" <<<"$all_text" || e2e_fail "'$expected' is not in the saved bodies: $all_text"
 done
+first_text="$(e2e_rtf_text "$E2E_DATA/$first_id.rtf")"
+[[ "$(sed -n 1p <<<"$first_text")" == 작성일:* && "$(sed -n 2p <<<"$first_text")" == "Hello tray" ]] ||
+    e2e_fail "the text typed at once is not the line below the date line: $first_text"
 
 # Next start: both notes where they were, with their titles.
 e2e_start_stikko

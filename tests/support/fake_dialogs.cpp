@@ -2,16 +2,25 @@
 
 namespace stikko::test {
 
-bool FakeDialogs::askYesNo(QWidget*, const QString& caption, const QString& text) {
+namespace {
+QWidget* windowOf(QWidget* parent) {
+    return parent ? parent->window() : nullptr;
+}
+} // namespace
+
+bool FakeDialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text) {
+    shownOver << windowOf(parent);
     questions << caption + QLatin1Char('|') + text;
     return yes;
 }
 
-void FakeDialogs::showError(QWidget*, const QString& text) {
+void FakeDialogs::showError(QWidget* parent, const QString& text) {
+    shownOver << windowOf(parent);
     errors << text;
 }
 
-void FakeDialogs::showMessage(QWidget*, const QString& text) {
+void FakeDialogs::showMessage(QWidget* parent, const QString& text) {
+    shownOver << windowOf(parent);
     messages << text;
 }
 

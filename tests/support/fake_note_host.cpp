@@ -43,7 +43,7 @@ void FakeNoteHost::openPrintPreview(TfrmStikko_sub* note) {
         bodyAtPrint = body.toPlainText();
 }
 
-void FakeNoteHost::OpenWebAddress(const QString& address) {
+void FakeNoteHost::OpenWebAddress(const QString& address, QWidget*) {
     addresses << address;
 }
 

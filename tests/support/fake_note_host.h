@@ -21,7 +21,7 @@ class FakeNoteHost : public NoteHost {
     void noteWindowGone(TfrmStikko_sub* note) override;
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override;
     void openPrintPreview(TfrmStikko_sub* note) override;
-    void OpenWebAddress(const QString& address) override;
+    void OpenWebAddress(const QString& address, QWidget* parent) override;
     void reportWriteFailure(const QString& path, const QString& reason = {}) override;
     void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub*) override { ++rang; }

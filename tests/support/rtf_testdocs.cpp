@@ -1,5 +1,7 @@
 #include "rtf_testdocs.h"
 
+#include "platform/rtfpicture.h"
+
 #include <QColor>
 #include <QRandomGenerator>
 #include <QTextBlock>
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace stikko::test {
 
@@ -30,6 +33,22 @@ const char16_t* const kPieces[] = {
 
 const char* const kFamilies[] = {"굴림체", "굴림", "Arial", "돋움", "Courier New"};
 
+const char16_t* const kAddresses[] = {u"https://example.com/", u"http://example.com/a b?c=1&d={x}#top",
+                                      u"mailto:someone@example.com", u"ftp://example.com/\\file;1",
+                                      u"https://예시.한국/경로"};
+
+// A number style, its text before and after, as word processors and the rich-edit control number.
+struct Numbers {
+    QTextListFormat::Style style;
+    const char16_t* prefix;
+    const char16_t* suffix;
+};
+const Numbers kNumbers[] = {
+    {QTextListFormat::ListDecimal, u"", u"."},    {QTextListFormat::ListDecimal, u"(", u")"},
+    {QTextListFormat::ListLowerAlpha, u"", u")"}, {QTextListFormat::ListUpperRoman, u"", u"."},
+    {QTextListFormat::ListUpperAlpha, u"", u"."}, {QTextListFormat::ListLowerRoman, u"", u""},
+};
+
 } // namespace
 
 void fillRandomDocument(QTextDocument& document, unsigned seed) {
@@ -45,6 +64,7 @@ void fillRandomDocument(QTextDocument& document, unsigned seed) {
     for (int b = 0; b < blocks; ++b) {
         QTextBlockFormat blockFormat;
         const bool bullet = chance(30);
+        const bool numbered = bullet && chance(40);
         if (chance(30)) {
             const Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight,
                                             Qt::AlignJustify};
@@ -101,21 +121,51 @@ void fillRandomDocument(QTextDocument& document, unsigned seed) {
         } else {
             cursor.insertBlock(blockFormat, charFormat);
         }
-        if (bullet) {
-            if (list && chance(80))
-                list->add(cursor.block());
-            else
-                list = cursor.createList(QTextListFormat::ListDisc);
-        } else {
+        // A list goes on in the paragraph after it, or starts anew; a numbered one may also go
+        // on after other paragraphs.
+        const bool numberedList = list && list->format().style() != QTextListFormat::ListDisc;
+        if (bullet && list && numbered == numberedList && chance(80)) {
+            list->add(cursor.block());
+        } else if (numbered) {
+            const Numbers& n = kNumbers[rng.bounded(int(std::size(kNumbers)))];
+            QTextListFormat listFormat;
+            listFormat.setStyle(n.style);
+            listFormat.setNumberPrefix(QString::fromUtf16(n.prefix));
+            listFormat.setNumberSuffix(QString::fromUtf16(n.suffix));
+            list = cursor.createList(listFormat);
+        } else if (bullet) {
+            list = cursor.createList(QTextListFormat::ListDisc);
+        } else if (!numberedList || chance(70)) {
             list = nullptr;
         }
         const int runs = chance(20) ? 0 : 1 + rng.bounded(5);
         for (int r = 0; r < runs; ++r) {
+            if (chance(5)) {
+                // A small picture of two colours, stored as PNG or (rarely) JPEG.
+                QImage image(1 + rng.bounded(6), 1 + rng.bounded(4), QImage::Format_RGB32);
+                image.fill(QColor::fromRgb(rng.bounded(2) * 255, 128, rng.bounded(256)));
+                image.setPixel(0, 0, qRgb(0, 0, 0));
+                std::optional<rtf::Picture> picture = rtf::pictureFromImage(image);
+                if (picture && chance(50))
+                    picture->size = picture->size * 2.5;
+                cursor.setCharFormat(randomFormat());
+                rtf::insertPicture(cursor, *picture);
+                continue;
+            }
             QString text;
             const int pieces = 1 + rng.bounded(3);
             for (int p = 0; p < pieces; ++p)
                 text += QString::fromUtf16(kPieces[rng.bounded(int(std::size(kPieces)))]);
-            cursor.insertText(text, randomFormat());
+            QTextCharFormat format = randomFormat();
+            if (chance(10)) {
+                // A link, in the look it is read back with when it has none of its own.
+                format.setAnchor(true);
+                format.setAnchorHref(QString::fromUtf16(kAddresses[rng.bounded(int(std::size(kAddresses)))]));
+                format.setFontUnderline(true);
+                if (format.foreground().style() == Qt::NoBrush)
+                    format.setForeground(QColor(0, 0, 255));
+            }
+            cursor.insertText(text, format);
         }
     }
 }
@@ -129,14 +179,26 @@ QString describeFormat(const QTextCharFormat& format, const QFont& defaultFont) 
         return b.style() == Qt::NoBrush ? QStringLiteral("none") : b.color().name();
     };
     return QStringLiteral("%1 %2pt%3%4%5%6 fg=%7 bg=%8 v=%9")
-        .arg(font.families().value(0, font.family()))
-        .arg(points)
-        .arg(font.weight() >= QFont::DemiBold ? " b" : "")
-        .arg(font.italic() ? " i" : "")
-        .arg(font.underline() ? " u" : "")
-        .arg(font.strikeOut() ? " s" : "")
-        .arg(brush(format.foreground()), brush(format.background()))
-        .arg(format.verticalAlignment());
+               .arg(font.families().value(0, font.family()))
+               .arg(points)
+               .arg(font.weight() >= QFont::DemiBold ? " b" : "")
+               .arg(font.italic() ? " i" : "")
+               .arg(font.underline() ? " u" : "")
+               .arg(font.strikeOut() ? " s" : "")
+               .arg(brush(format.foreground()), brush(format.background()))
+               .arg(format.verticalAlignment()) +
+           (format.isAnchor() ? QStringLiteral(" link=") + format.anchorHref() : QString());
+}
+
+QString describePicture(const QTextFormat& format) {
+    const std::optional<rtf::Picture> picture = rtf::pictureOf(format);
+    if (!picture)
+        return QStringLiteral("[no picture]");
+    return QStringLiteral("[picture %1 %2x%3 %4]")
+        .arg(QString::fromLatin1(picture->stored.kind))
+        .arg(picture->size.width())
+        .arg(picture->size.height())
+        .arg(picture->drawable ? QColor(picture->shown.pixel(0, 0)).name() : QStringLiteral("undrawn"));
 }
 
 QString visible(const QString& text) {
@@ -160,6 +222,13 @@ QString describeDocument(const QTextDocument& document) {
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QTextBlockFormat f = block.blockFormat();
         const Qt::Alignment align = f.alignment() & Qt::AlignHorizontal_Mask;
+        QString list;
+        if (const QTextList* textList = block.textList()) {
+            const QTextListFormat::Style style = textList->format().style();
+            list = style == QTextListFormat::ListDisc
+                       ? QStringLiteral(" bullet")
+                       : QStringLiteral(" number=") + textList->itemText(block);
+        }
         out += QStringLiteral("[align=%1 left=%2 indent=%3 right=%4 top=%5 bottom=%6%7]")
                    .arg(int(align == Qt::AlignLeading ? Qt::AlignLeft : align))
                    .arg(f.leftMargin())
@@ -167,7 +236,7 @@ QString describeDocument(const QTextDocument& document) {
                    .arg(f.rightMargin())
                    .arg(f.topMargin())
                    .arg(f.bottomMargin())
-                   .arg(block.textList() ? " bullet" : "");
+                   .arg(list);
         if (block.length() <= 1) {
             out += QStringLiteral(" empty{%1}").arg(describeFormat(block.charFormat(), defaultFont));
         } else {
@@ -178,6 +247,11 @@ QString describeDocument(const QTextDocument& document) {
                 if (format != lastFormat)
                     out += QStringLiteral(" {%1}").arg(format);
                 lastFormat = format;
+                if (fragment.charFormat().isImageFormat()) {
+                    for (qsizetype i = 0; i < fragment.length(); ++i)
+                        out += describePicture(fragment.charFormat());
+                    continue;
+                }
                 out += visible(fragment.text());
             }
         }

@@ -24,8 +24,8 @@ QSize TestEnv::fixedWorkArea() {
 }
 
 TestEnv::TestEnv()
-    : oldDataHome_(qgetenv("XDG_DATA_HOME")), oldStateHome_(qgetenv("XDG_STATE_HOME")), now_(fixedNow()),
-      workArea_(fixedWorkArea()) {
+    : oldDataHome_(qgetenv("XDG_DATA_HOME")), oldStateHome_(qgetenv("XDG_STATE_HOME")),
+      oldCacheHome_(qgetenv("XDG_CACHE_HOME")), now_(fixedNow()), workArea_(fixedWorkArea()) {
     QDir root(dir_.path());
     root.mkpath(QStringLiteral("data"));
     root.mkpath(QStringLiteral("system"));
@@ -34,11 +34,13 @@ TestEnv::TestEnv()
     // Deleted notes and recovered text must not land in the real user's folders.
     qputenv("XDG_DATA_HOME", QFile::encodeName(xdgDataDir()));
     qputenv("XDG_STATE_HOME", QFile::encodeName(xdgStateDir()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(xdgCacheDir()));
 }
 
 TestEnv::~TestEnv() {
-    for (const auto& [name, old] :
-         {std::pair{"XDG_DATA_HOME", oldDataHome_}, {"XDG_STATE_HOME", oldStateHome_}}) {
+    for (const auto& [name, old] : {std::pair{"XDG_DATA_HOME", oldDataHome_},
+                                    {"XDG_STATE_HOME", oldStateHome_},
+                                    {"XDG_CACHE_HOME", oldCacheHome_}}) {
         if (old.isNull())
             qunsetenv(name);
         else

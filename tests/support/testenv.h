@@ -44,6 +44,8 @@ class TestEnv : public env::Environment {
     // holds the recovery folder), both inside the temporary folder while the object lives.
     QString xdgDataDir() const { return folder() + QStringLiteral("xdg-data/"); }
     QString xdgStateDir() const { return folder() + QStringLiteral("xdg-state/"); }
+    // The user's XDG cache folder (which holds the notes shown at the last end).
+    QString xdgCacheDir() const { return folder() + QStringLiteral("xdg-cache/"); }
     QString systemDir() const { return folder() + QStringLiteral("system/"); }
     // The program folder + `relative` (e.g. "data/x.ini").
     QString path(const QString& relative) const { return folder() + relative; }
@@ -82,7 +84,7 @@ class TestEnv : public env::Environment {
 
   private:
     QTemporaryDir dir_;
-    QByteArray oldDataHome_, oldStateHome_;
+    QByteArray oldDataHome_, oldStateHome_, oldCacheHome_;
     QDateTime now_;
     qint64 steady_ = 0;
     QSize workArea_;

@@ -41,6 +41,16 @@ class AppLifecycleTest : public QObject {
         QVERIFY(second.holder().contains(QString::number(QCoreApplication::applicationPid())));
         first.reset();
         QCOMPARE(second.acquire(), FolderLock::Result::Acquired);
+
+        // Another program folder whose data/ is this one through a symbolic link: the same lock.
+        QTemporaryDir other;
+        QVERIFY(QDir(program.path()).mkpath(QStringLiteral("data")));
+        QVERIFY(
+            QFile::link(program.path() + QStringLiteral("/data"), other.path() + QStringLiteral("/data")));
+        const QString linked = other.path() + QStringLiteral("/./data/");
+        QCOMPARE(FolderLock::lockPathFor(linked), FolderLock::lockPathFor(data));
+        FolderLock third(linked);
+        QCOMPARE(third.acquire(), FolderLock::Result::HeldElsewhere);
     }
 
     void secondInstance_isRefused_untilTheFirstEnds() {

@@ -28,6 +28,8 @@ class IniTest : public QObject {
     void valueWithLineBreak_staysOneLine();
     void sameWithoutValues_data();
     void sameWithoutValues();
+    void lookUp_findsWhatTheParserReads_data();
+    void lookUp_findsWhatTheParserReads();
     void save_replacesFileAtomically();
     void save_failsWithoutFolderOrOverDirectory();
     void save_failedWrite_leavesOldFileIntact();
@@ -220,6 +222,46 @@ void IniTest::sameWithoutValues() {
     QCOMPARE(emptied(x) == emptied(y), same);
     QCOMPARE(x.sameWithoutValues(y, "v", {"path", "absent"}), same);
     QCOMPARE(y.sameWithoutValues(x, "v", {"path", "absent"}), same);
+}
+
+void IniTest::lookUp_findsWhatTheParserReads_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray nul(1, '\0');
+    QTest::newRow("plain") << QByteArray("[s]\nk=1\nt=title\n[a]\nk=2\n");
+    QTest::newRow("case, blanks, CRLF") << QByteArray("[ S ]\r\n  K = 1 \r\nT=\r\n[A]\r\nk =2");
+    QTest::newRow("duplicates") << QByteArray("[s]\nk=1\nk=2\n[a]\n[S]\nk=3\nt=4\n[a]\nk=5\n");
+    QTest::newRow("comments, odd lines, CR only")
+        << QByteArray(";[a]\r[s]\r;k=0\rjunk\r=x\rk\rk==1\r[a\rk=2\r");
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[s]\nk=1\n");
+    QTest::newRow("keys before any section") << QByteArray("k=0\nt=0\n[s]\nt=1\n");
+    QTest::newRow("missing") << QByteArray("[x]\nk=1\n");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("nul and high bytes")
+        << "[s]\nk=a" + nul + "b\n\xB0\xA1=\xC0\n[a]\nt\xFF=1\nk=" + nul + "\n";
+}
+
+void IniTest::lookUp_findsWhatTheParserReads() {
+    QFETCH(QByteArray, bytes);
+    const IniFile ini = IniFile::fromBytes(bytes);
+    std::vector<IniFile::Lookup> lookups;
+    for (const char* section : {"s", "a", "none"})
+        for (const char* key : {"k", "t", "", "\xB0\xA1"})
+            lookups.push_back({section, key, {}});
+    // The same lookups in any order, each alone and all together, find the same.
+    for (const bool together : {true, false}) {
+        if (together) {
+            IniFile::lookUp(bytes, lookups);
+        } else {
+            for (IniFile::Lookup& lookup : lookups)
+                IniFile::lookUp(bytes, std::span(&lookup, 1));
+        }
+        for (const IniFile::Lookup& lookup : lookups) {
+            const QByteArray what = lookup.section.toByteArray() + '/' + lookup.key.toByteArray();
+            QVERIFY2(lookup.value.has_value() == ini.hasKey(lookup.section, lookup.key), what.constData());
+            if (lookup.value)
+                QCOMPARE(lookup.value->toByteArray(), ini.readString(lookup.section, lookup.key));
+        }
+    }
 }
 
 void IniTest::save_replacesFileAtomically() {

@@ -2,6 +2,7 @@
 #include "platform/codepage.h"
 #include "platform/rtf.h"
 #include "store/dm.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 #include "support/testenv.h"
@@ -9,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace stikko;
 using stikko::test::describe;
@@ -140,6 +143,7 @@ class SubfunctionTest : public QObject {
     void listFiles_onlyNoteFiles();
     void noteFiles_listExactIds_andSayWhatLoadingFound();
     void noteFiles_neverWriteOverWhatTheyCouldNotRead_andTrashWhatTheyRemove();
+    void catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChange();
     void noteFiles_backgroundSave_toldWhileTheyLive_neverOnceGone();
     void truncateText_data();
     void truncateText();
@@ -499,6 +503,90 @@ void SubfunctionTest::noteFiles_neverWriteOverWhatTheyCouldNotRead_andTrashWhatT
     QVERIFY(QFileInfo::exists(trash + QStringLiteral("info/%1.ini.trashinfo").arg(kId)));
     QVERIFY(noteFiles().remove(kId)); // nothing left to remove is no failure
     QVERIFY(!noteFiles().remove("../x"));
+}
+
+void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChange() {
+    const QByteArray big = QByteArray("[VALUE_SECTION]\ntitle=") + QByteArray(300, 'x') + "\n";
+    const QList<std::pair<const char*, QByteArray>> records = {
+        {"a1", "[VALUE_SECTION]\ntitle=\xB8\xDE\xB8\xF0\nisshow=1\n[VALUE_ALRAM_SECTION]\nisalram=1\n"
+               "alram_datetime=2004-02-05 07:30:00\n"},
+        {"B2", "\xEF\xBB\xBF[value_section]\r\nIsShow = 0 \r\n"},
+        {"c3", "[VALUE_SECTION]\nisshow=yes\n"},                          // not a number: shown
+        {"d4", "[VALUE_SECTION]\nisshow=2\n[VALUE_SECTION]\nisshow=0\n"}, // the first section counts
+        {"e5", "; only a comment\n"},                                     // every fallback
+        {"f6", big},                                                      // a title cut to its field
+    };
+    for (const auto& [id, bytes] : records)
+        QVERIFY(env_->writeFile(QStringLiteral("data/%1.ini").arg(QLatin1String(id)), bytes));
+    // A record larger than any body is unreadable (sparse: it costs no disk).
+    QFile huge(env_->dataDir() + QStringLiteral("g7.ini"));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(rtf::kMaxFileSize + 1));
+    huge.close();
+    // Records that are no files are never opened: a fifo would block the scan for good.
+    QVERIFY(QDir().mkpath(env_->dataDir() + QStringLiteral("dir.ini")));
+    QVERIFY(::mkfifo(QFile::encodeName(env_->dataDir() + QStringLiteral("fifo.ini")).constData(), 0600) == 0);
+    for (const char* other : {"X.INI", "default_config.ini", ".hidden.ini", "h8.rtf"})
+        QVERIFY(env_->writeFile(QStringLiteral("data/") + other, "[VALUE_SECTION]\nisshow=1\n"));
+
+    NoteCatalogue& catalogue = noteFiles().catalogue();
+    const NoteCatalogue::Reading scan = catalogue.startScan();
+    QCOMPARE(scan.size(), qsizetype(7));
+    QByteArrayList ids;
+    for (qsizetype i = 0; i < scan.size(); ++i) {
+        const NoteFacts facts = scan.at(i);
+        ids << facts.id;
+        NoteRecord whole;
+        InitNoteRecord(whole, facts.id.constData());
+        QCOMPARE(facts.readable, noteFiles().loadRecord(whole) == FileState::Loaded);
+        QCOMPARE(facts.isshow, whole.isshow);
+        QCOMPARE(facts.isalram, whole.isalram);
+        QCOMPARE(facts.title, QByteArray(whole.title));
+        QCOMPARE(facts.alarmMoment, QByteArray(whole.alram_datetime));
+    }
+    QCOMPARE(ids, noteFiles().listIds());
+    QCOMPARE(ids, (QByteArrayList{"a1", "B2", "c3", "d4", "e5", "f6", "g7"}));
+    QCOMPARE(catalogue.notes().size(), 7);
+    QStringList unusable = catalogue.takeUnusableRecords();
+    unusable.sort();
+    QCOMPARE(unusable, (QStringList{"dir.ini", "fifo.ini"}));
+    QVERIFY(catalogue.takeUnusableRecords().isEmpty()); // told once
+
+    // The program's own writes and removals, and what others did once looked at again.
+    QSignalSpy added(&catalogue, &NoteCatalogue::noteAdded);
+    QSignalSpy changed(&catalogue, &NoteCatalogue::noteChanged);
+    QSignalSpy removed(&catalogue, &NoteCatalogue::noteRemoved);
+    NoteRecord note = sampleNote();
+    QVERIFY(noteFiles().saveRecord(note));
+    QCOMPARE(added.count(), 1);
+    QCOMPARE(catalogue.notes().first().id, QByteArray(kId)); // in its place among the others
+    note.isshow = note.isshow == 0 ? 1 : 0;
+    QVERIFY(noteFiles().saveRecord(note));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(catalogue.find(kId)->isshow, note.isshow);
+    QVERIFY(noteFiles().remove("a1"));
+    QCOMPARE(removed.count(), 1);
+    QVERIFY(!catalogue.find("a1"));
+    QVERIFY(env_->writeFile(QStringLiteral("data/B2.ini"), "[VALUE_SECTION]\nisshow=1\ntitle=elsewhere\n"));
+    catalogue.reread("B2");
+    QCOMPARE(catalogue.find("B2")->title, QByteArray("elsewhere"));
+    QVERIFY(QFile::remove(env_->dataDir() + QStringLiteral("c3.ini")));
+    QVERIFY(env_->writeFile(QStringLiteral("data/i9.ini"), "[VALUE_SECTION]\nisshow=1\n"));
+    catalogue.refresh();
+    QVERIFY(!catalogue.find("c3"));
+    QVERIFY(catalogue.find("i9"));
+    QCOMPARE(added.count(), 2);
+    QCOMPARE(removed.count(), 2);
+
+    // The shown ones are remembered for the next start, of this folder only.
+    catalogue.rememberShown();
+    QByteArrayList shown{"B2", "d4", "e5", "f6", "g7", "i9"};
+    if (note.isshow != 0)
+        shown.prepend(kId);
+    QCOMPARE(catalogue.rememberedShown(), shown);
+    const QString remembered = catalogue.rememberedShownPath();
+    QVERIFY(remembered.startsWith(env_->xdgCacheDir()));
+    QVERIFY(QFile::remove(remembered) && QFile::copy(env_->dataDir() + QStringLiteral("B2.ini"), remembered));
+    QVERIFY(catalogue.rememberedShown().isEmpty());
 }
 
 // A group of records written on a worker: its word comes back through the event loop while

@@ -2,6 +2,7 @@
 
 #include "dialogs/stikko_admin.h"
 #include "platform/codepage.h"
+#include "platform/rtf.h"
 #include "store/noteregistry.h"
 #include "support/testenv.h"
 
@@ -11,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QStyle>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QtTest>
 #include <cstring>
@@ -155,6 +157,32 @@ class AdminTest : public QObject {
             for (int y = 8; y < 27 && !whiteText; ++y)
                 whiteText = pixel(image, x, y) == QColor(Qt::white);
         QVERIFY(whiteText);
+    }
+
+    // A title with characters outside CP949 is stored with '?' for them; the list shows the
+    // title the body gives when it is that one, else the stored one as it is.
+    void titleOutsideCp949_isShownAsTheBodyHasIt() {
+        auto bodyOf = [](const QString& text) {
+            QTextDocument document;
+            document.setPlainText(text);
+            return rtf::write(document);
+        };
+        env_->writeFile("data/20040101_080000_00.ini", noteIni(cp949::encode(u"회의 – 3시"), 1, 0, ""));
+        env_->writeFile("data/20040101_080000_00.rtf",
+                        bodyOf(QStringLiteral("작성일:04/01/01\n회의 – 3시\n메모")));
+        env_->writeFile("data/20040102_080000_00.ini", noteIni("a?b", 1, 0, ""));
+        env_->writeFile("data/20040102_080000_00.rtf", bodyOf(QStringLiteral("first\nsomething else")));
+        env_->writeFile("data/20040103_080000_00.ini", noteIni(cp949::encode(u"🎉 파티"), 0, 0, ""));
+        env_->writeFile("data/20040103_080000_00.rtf", bodyOf(QStringLiteral("🎉 파티")));
+        QCOMPARE(cp949::encode(u"회의 – 3시"), cp949::encode(u"회의 ? 3시"));
+
+        RecordingRegistry registry;
+        auto form = openManager(registry);
+        QListWidget* list = form->clbStikko;
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("회의 – 3시") + expectedLine("", "").mid(10));
+        QCOMPARE(list->item(1)->text(), expectedLine("a?b", ""));
+        QCOMPARE(list->item(2)->text(), QStringLiteral("🎉 파티") + expectedLine("", "").mid(6));
     }
 
     void fillListReadsTheDataFolder() {

@@ -1,18 +1,23 @@
 // The formatting and editing commands of a note: the style toggles and their indicators, the
-// font and colour dialogs, bullets, undo and the clipboard; and that formatting is a change
-// that is saved and read back.
+// font and colour dialogs, bullets, undo, the clipboard and drops (pictures among them), links;
+// and that formatting is a change that is saved and read back.
 
 #include "support/notefixture.h"
 
+#include "note/bodysnapshot.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
 #include "platform/codepage.h"
+#include "platform/rtf.h"
+#include "platform/rtfpicture.h"
 #include "store/dm.h"
+#include "support/rtf_testdocs.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
@@ -203,6 +208,44 @@ class NoteEditingTest : public QObject {
         QVERIFY(formatAt(doc, 5).fontPointSize() != 20.0);
     }
 
+    // The dialog opens on the face that shows the text (the dialog lists installed faces, and
+    // 굴림 is shown through its stand-in); confirmed unchanged, it leaves the family the file
+    // names and the size it gives, and so does the colour command.
+    void fontDialog_unchanged_keepsTheFilesFamilyAndSize() {
+        QVERIFY(f->env.writeFile(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId)),
+                                 "{\\rtf1\\ansi\\ansicpg949\\deff0{\\fonttbl{\\f0\\fnil\\fcharset129 "
+                                 "\\'b1\\'bc\\'b8\\'b2;}}\\f0\\fs21 first line\\par}"));
+        TfrmStikko_sub* note = open(kId);
+        select(note, 0, 5);
+        f->env.dialogs.font.reset();
+        note->run(NoteCommand::Font);
+        const QFont shown = f->env.dialogs.fontShown;
+        QCOMPARE(shown.family(), QStringLiteral("NanumGothic"));
+        QCOMPARE(shown.pointSizeF(), 10.5);
+        // Confirmed as the dialog gives it back: its family, in whole points.
+        QFont same(shown.family());
+        same.setPointSize(11);
+        f->env.dialogs.font = same;
+        note->run(NoteCommand::Font);
+        f->env.dialogs.color = QColor(0, 0, 255);
+        note->run(NoteCommand::TextColor);
+        QTextDocument* doc = note->editor()->document();
+        QCOMPARE(formatAt(doc, 1).foreground().color(), QColor(0, 0, 255));
+        QVERIFY(note->saveBody());
+        const QByteArray rtf = readAll(f->rtfPath());
+        QVERIFY2(rtf.contains("\\'b1\\'bc\\'b8\\'b2;") && !rtf.contains("Nanum") && !rtf.contains("Sans"),
+                 rtf.constData());
+        QVERIFY2(rtf.contains("\\fs21") && !rtf.contains("\\fs22"), rtf.constData());
+
+        // A change made in the dialog is applied, and only that.
+        QFont bigger = same;
+        bigger.setPointSize(14);
+        f->env.dialogs.font = bigger;
+        note->run(NoteCommand::Font);
+        QCOMPARE(formatAt(doc, 1).fontPointSize(), 14.0);
+        QCOMPARE(formatAt(doc, 1).fontFamilies().toStringList().value(0), QStringLiteral("굴림"));
+    }
+
     void colourDialog_appliesColourOnly_cancelLeavesFocus() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("abcdef"));
         select(note, 0, 3);
@@ -284,13 +327,21 @@ class NoteEditingTest : public QObject {
         QVERIFY(!appShortcutFired);
     }
 
-    void undo_revertsLastEdit() {
+    // Undo from the tool bar; redo from the keys of both desktops' habits.
+    void undo_revertsLastEdit_ctrlYAndCtrlShiftZRedo() {
         TfrmStikko_sub* note = open(kId, QStringLiteral("keep"));
+        QVERIFY(focusEditor(note));
         note->editor()->document()->clearUndoRedoStacks();
-        note->editor()->moveCursor(QTextCursor::End);
-        note->editor()->insertPlainText(QStringLiteral(" extra"));
+        NoteFixture::typeAtEnd(note, QStringLiteral(" one"));
         clickTool(note, "sbUndo");
         QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
+        QTest::keyClick(note->editor(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep one"));
+        QTest::keyClick(note->editor(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep"));
+        QTest::keyClick(note->editor(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("keep one"));
+        QVERIFY(note->isModified());
     }
 
     void clipboard_keepsFormattingBetweenNotes_andTalksToOtherPrograms() {
@@ -303,6 +354,7 @@ class NoteEditingTest : public QObject {
         QVERIFY(offered);
         QCOMPARE(offered->text(), QStringLiteral("bold plain"));
         QVERIFY(offered->hasHtml());
+        QVERIFY(offered->formats().contains(u"text/rtf"_qs)); // listed, for other programs to ask for
 
         TfrmStikko_sub* b = open(kOtherId, QString());
         b->editor()->clear();
@@ -336,6 +388,145 @@ class NoteEditingTest : public QObject {
         b->run(NoteCommand::Cut);
         QCOMPARE(b->editor()->toPlainText(), QStringLiteral("text"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("just "));
+    }
+
+    // A body copied a slice at a time while it is being edited comes out, once the copy is
+    // complete, as the document is then: written, it gives the same bytes.
+    void bodySnapshot_takenInSlicesWhileEdited_isTheDocumentAsItIsThen() {
+        for (unsigned seed = 1; seed <= 120; ++seed) {
+            QTextDocument document;
+            document.setDefaultFont(noteDefaultFont());
+            fillRandomDocument(document, seed);
+            if (seed % 10 == 0) {
+                // A picture in the text: its image goes along.
+                QImage image(7, 5, QImage::Format_RGB32);
+                image.fill(QColor(0, 0, 255));
+                QTextCursor cursor(&document);
+                cursor.movePosition(QTextCursor::End);
+                rtf::insertPicture(cursor, *rtf::pictureFromImage(image));
+            }
+            BodyCapture capture(&document);
+            unsigned edits = seed;
+            int steps = 0;
+            while (!capture.step(0)) {
+                // An edit now and then, before or after what is copied so far.
+                if (++steps % 2 == 0 && edits % 5 != 0) {
+                    QTextCursor cursor(&document);
+                    const int at = int((edits * 7919u) % unsigned(document.characterCount()));
+                    cursor.setPosition(at);
+                    switch (edits % 4) {
+                    case 0:
+                        cursor.insertText(QStringLiteral("끼움 "));
+                        break;
+                    case 1:
+                        cursor.setPosition(std::min(at + 3, document.characterCount() - 1),
+                                           QTextCursor::KeepAnchor);
+                        cursor.removeSelectedText();
+                        break;
+                    case 2: {
+                        QTextCharFormat bold;
+                        bold.setFontWeight(QFont::Bold);
+                        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+                        cursor.mergeCharFormat(bold);
+                        break;
+                    }
+                    default:
+                        cursor.insertBlock();
+                        cursor.createList(QTextListFormat::ListDisc);
+                    }
+                }
+                edits = edits * 1103515245u + 12345u;
+                QVERIFY(steps < 100000);
+            }
+            const std::unique_ptr<QTextDocument> copy = capture.take().toDocument();
+            QCOMPARE(rtf::write(*copy), rtf::write(document));
+            QCOMPARE(describeDocument(*copy), describeDocument(document));
+        }
+    }
+
+    void picturesAndLinks_comeInByPasteAndDrop_openAndSurviveReopen() {
+        TfrmStikko_sub* a = open(kId, QStringLiteral("see here"));
+        NoteEditor* editor = a->editor();
+        const auto solid = [](QColor colour, QSize size) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(colour);
+            return image;
+        };
+        const auto pictures = [](QTextDocument* doc) {
+            QList<QRgb> colours;
+            for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+                for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it)
+                    if (const auto p = rtf::pictureOf(it.fragment().charFormat()); p && p->drawable)
+                        colours << p->shown.pixel(0, 0);
+            return colours;
+        };
+
+        // A copied image (its web address beside it as HTML: the image wins).
+        auto* copied = new QMimeData;
+        copied->setImageData(solid(Qt::red, QSize(30, 20)));
+        copied->setHtml(QStringLiteral("<img src=\"https://example.com/x.png\">"));
+        QGuiApplication::clipboard()->setMimeData(copied);
+        editor->moveCursor(QTextCursor::End);
+        a->run(NoteCommand::Paste);
+        // A picture file dropped from a file manager.
+        const QString bluePath = f->env.folder() + QStringLiteral("blue.png");
+        QVERIFY(solid(Qt::blue, QSize(40, 10)).save(bluePath));
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(bluePath)});
+        dropped.setText(bluePath);
+        const QPoint end = editor->cursorRect().center();
+        QDragEnterEvent enter(end, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor->viewport(), &enter);
+        QDropEvent drop(end, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor->viewport(), &drop);
+        // HTML whose picture is a local file; and RTF with a link from another program.
+        const QString greenPath = f->env.folder() + QStringLiteral("green.png");
+        QVERIFY(solid(Qt::green, QSize(8, 8)).save(greenPath));
+        editor->moveCursor(QTextCursor::End);
+        auto* html = new QMimeData;
+        html->setHtml(QStringLiteral("<img src=\"%1\">").arg(QUrl::fromLocalFile(greenPath).toString()));
+        QGuiApplication::clipboard()->setMimeData(html);
+        a->run(NoteCommand::Paste);
+        QCOMPARE(pictures(editor->document()),
+                 (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0)}));
+        editor->moveCursor(QTextCursor::End);
+        auto* linked = new QMimeData;
+        linked->setData(
+            QStringLiteral("text/rtf"),
+            "{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \"https://example.com/a\"}{\\fldrslt link}}}");
+        QGuiApplication::clipboard()->setMimeData(linked);
+        a->run(NoteCommand::Paste);
+        QTRY_COMPARE(a->titleCaption(), u"see herelink"_qs); // the pictures are no text of the title
+
+        // A click on the link opens its address through the host; a drag over it does not.
+        QTextCursor onLink = editor->document()->find(QStringLiteral("link"));
+        QVERIFY(!onLink.isNull());
+        onLink.setPosition(onLink.selectionStart() + 2);
+        const QPoint linkAt = editor->cursorRect(onLink).center();
+        QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, linkAt);
+        QCOMPARE(f->host.addresses, QStringList{u"https://example.com/a"_qs});
+        QTest::mousePress(editor->viewport(), Qt::LeftButton, {}, linkAt);
+        QTest::mouseRelease(editor->viewport(), Qt::LeftButton, {},
+                            editor->cursorRect().center() + QPoint(0, 40));
+        QCOMPARE(f->host.addresses.size(), 1);
+
+        // Copied to another note, all of it comes along (through the note's own RTF).
+        editor->selectAll();
+        a->run(NoteCommand::Copy);
+        TfrmStikko_sub* b = open(kOtherId, QString());
+        b->editor()->clear();
+        b->run(NoteCommand::Paste);
+        QCOMPARE(pictures(b->editor()->document()).size(), 3);
+        QVERIFY(b->editor()->document()->find(QStringLiteral("link")).charFormat().isAnchor());
+
+        // Saved and read again: the pictures and the link's address.
+        QVERIFY(a->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        TfrmStikko_sub* again = open(kId);
+        QTextDocument* doc = again->editor()->document();
+        QCOMPARE(pictures(doc), (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0)}));
+        QCOMPARE(doc->find(QStringLiteral("link")).charFormat().anchorHref(), u"https://example.com/a"_qs);
+        QVERIFY(doc->toPlainText().startsWith(u"see here"_qs));
     }
 
     void everyFormat_survivesCloseAndReopen() {

@@ -5,6 +5,7 @@
 
 #include "support/notefixture.h"
 
+#include "note/bodyreader.h"
 #include "note/notedefaults.h"
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
@@ -286,6 +287,46 @@ class NoteWindowTest : public QObject {
         QVERIFY(colors::fromQColor(note->grab().toImage().pixelColor(1, 1)) != NewColor(base, 60));
     }
 
+    // A button held down with the left button looks pressed until the button comes up, also
+    // with the pointer gone from it, and released elsewhere it does nothing. The other mouse
+    // buttons do not press it.
+    void toolbarButton_pressedLookHeldWhileHeld() {
+        open();
+        note->show();
+        NoteToolbar* bar = note->toolbar();
+        QSignalSpy triggered(bar, &NoteToolbar::triggered);
+        const QRect copy = toolRect(note, "sbCopy");
+        const QPoint away(toolRect(note, "sbPaste").right() + 4, copy.center().y()); // between buttons
+        QVERIFY(bar->controlAt(away) < 0);
+        const auto look = [&] { return bar->grab(copy).toImage(); };
+        const QImage rest = look();
+        QTest::mouseMove(bar, copy.center() - QPoint(1, 0)); // the first move enters the bar
+        QTest::mouseMove(bar, copy.center());
+        QCOMPARE(bar->hotControl(), bar->controlAt(copy.center()));
+        const QImage hot = look();
+        QVERIFY(hot != rest);
+        QTest::mousePress(bar, Qt::RightButton, {}, copy.center());
+        QCOMPARE(look(), hot);
+        QTest::mouseRelease(bar, Qt::RightButton, {}, copy.center());
+        QTest::mousePress(bar, Qt::LeftButton, {}, copy.center());
+        const QImage pressed = look();
+        QVERIFY(pressed != hot);
+        QTest::mouseMove(bar, away);
+        const QImage heldAway = look();
+        QVERIFY(heldAway != rest && heldAway != hot);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, away);
+        QCOMPARE(look(), rest);
+        QCOMPARE(triggered.size(), 0);
+        // The style off: the same in the program's own look.
+        note->xpStyle()->SetActive(false);
+        const QImage plainRest = look();
+        QTest::mousePress(bar, Qt::LeftButton, {}, copy.center());
+        QTest::mouseMove(bar, away);
+        QVERIFY(look() != plainRest);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, away);
+        QCOMPARE(look(), plainRest);
+    }
+
     void menus_haveCaptionsShortcutsAndOrder() {
         open();
         auto describe = [](QMenu* menu) {
@@ -318,7 +359,8 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->pos(), QPoint(1280 - 300, 770 - 200));
         QCOMPARE(note->record().scr_width, 275);
         QCOMPARE(note->record().titlebk_color, 5467961);
-        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        // The date line, and the caret on the line below it.
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:04/02/01 오전 09:05:03\n"));
         QVERIFY(note->isModified()); // the date line is a change: the body file comes
                                      // at close
         QCOMPARE(note->titleCaption(), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
@@ -326,51 +368,75 @@ class NoteWindowTest : public QObject {
         QVERIFY(QFileInfo::exists(f->iniPath()));
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("작성일:04/02/01 오전 09:05:03"));
+        // What is typed at once is the second line, and the title.
+        QTest::keyClicks(note->editor(), QStringLiteral("typed right away"));
+        QCOMPARE(note->editor()->toPlainText(),
+                 QStringLiteral("작성일:04/02/01 오전 09:05:03\ntyped right away"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("typed right away"));
 
         // An afternoon date uses the other designator and a two-digit 12-hour
-        // clock.
+        // clock. Left as it is, a new note keeps the date line as its title when it comes back.
         delete note.data();
         const char other[] = "20040201_150405_00";
         f->env.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5)));
         open(other);
-        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05\n"));
+        delete note.data();
+        open(other);
+        QCOMPARE(note->editor()->toPlainText(), QStringLiteral("작성일:26/12/07 오후 03:04:05\n"));
+        QCOMPARE(note->titleCaption(), QStringLiteral("작성일:26/12/07 오후 03:04:05"));
     }
 
     void title_followsSecondLine_data() {
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("stored"); // the record's title, read back from the file
         const QString hangul40 = QString(40, QChar(0xAC00));
-        QTest::newRow("second line") << "작성일:xx\n장보기 목록"
-                                     << "장보기 목록";
-        QTest::newRow("one line") << "only line"
-                                  << "only line";
-        QTest::newRow("blank second line") << "first\n   "
-                                           << "Orbindo Stikko";
-        QTest::newRow("empty second line") << "first\n\nthird"
-                                           << "Orbindo Stikko";
-        QTest::newRow("40 syllables cut to 15") << "d\n" + hangul40 << QString(15, QChar(0xAC00));
-        QTest::newRow("letter then syllables: 29 bytes")
-            << "d\na" + hangul40 << "a" + QString(14, QChar(0xAC00));
-        QTest::newRow("surrounding blanks trimmed") << "d\n  memo \t"
-                                                    << "memo";
+        auto row = [](const char* name, const QString& body, const QString& title,
+                      const QString& stored = {}) {
+            QTest::newRow(name) << body << title << (stored.isNull() ? title : stored);
+        };
+        row("second line", "작성일:xx\n장보기 목록", "장보기 목록");
+        row("one line", "only line", "only line");
+        row("blank second line", "first\n   ", "Orbindo Stikko");
+        row("empty second line", "first\n\nthird", "Orbindo Stikko");
+        row("a line break at the end begins no line", "first\n", "first");
+        row("40 syllables cut to 15", "d\n" + hangul40, QString(15, QChar(0xAC00)));
+        row("letter then syllables: 29 bytes", "d\na" + hangul40, "a" + QString(14, QChar(0xAC00)));
+        row("surrounding blanks trimmed", "d\n  memo \t", "memo");
+        // Characters without a CP949 form show as they are; the file keeps '?' for them, each
+        // one byte of the 30.
+        row("dash outside CP949", "d\n회의 – 3시", "회의 – 3시", "회의 ? 3시");
+        row("emoji", "d\n🎉 파티 🎉", "🎉 파티 🎉", "? 파티 ?");
+        row("emoji cut as its '?'", "d\n" + QString(14, QChar(0xAC00)) + "x🎉🎉",
+            QString(14, QChar(0xAC00)) + "x🎉", QString(14, QChar(0xAC00)) + "x?");
+        row("emoji alone", "d\n🎉", "🎉", "?");
     }
     void title_followsSecondLine() {
         QFETCH(QString, body);
         QFETCH(QString, title);
+        QFETCH(QString, stored);
         open();
         note->editor()->setPlainText(body);
         QCOMPARE(note->titleCaption(), title);
         QCOMPARE(note->windowTitle(), title);
         QVERIFY(fire(note->autosaveTimer())); // the title is written with the body
-        QCOMPARE(cp949::fieldText(f->stored().title), title);
+        note->finishBodyWrite();              // written in the background
+        QCOMPARE(cp949::fieldText(f->stored().title), stored);
+        // Opened again, the title comes from the text, not from its form in the file.
+        delete note.data();
+        open();
+        QCOMPARE(note->windowTitle(), title);
+        QCOMPARE(cp949::fieldText(f->stored().title), stored);
     }
 
     void title_typingOnLineTwoRetitles_furtherDownDoesNot() {
         open();
-        typeAtEnd(QStringLiteral("\n장보기"));
+        typeAtEnd(QStringLiteral("장보기")); // on the new note's empty second line
         QCOMPARE(note->titleCaption(), QStringLiteral("장보기"));
         const QByteArray before = readAll(f->iniPath());
         QVERIFY(fire(note->autosaveTimer())); // with the body, not at every key
+        note->finishBodyWrite();              // written in the background
         QVERIFY(readAll(f->iniPath()) != before);
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("장보기"));
         typeAtEnd(QStringLiteral("\nthird line"));
@@ -387,6 +453,7 @@ class NoteWindowTest : public QObject {
         note->editor()->clear();
         QCOMPARE(note->titleCaption(), QStringLiteral("Orbindo Stikko"));
         QVERIFY(fire(note->autosaveTimer()));
+        note->finishBodyWrite(); // written in the background
         QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("Orbindo Stikko"));
     }
 
@@ -588,7 +655,7 @@ class NoteWindowTest : public QObject {
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
     }
 
-    void autosave_writesBodyTwoSecondsAfterLastChange() {
+    void autosave_writesBodyAMomentAfterLastChange() {
         open();
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
         typeAtEnd(QStringLiteral("\n자동 저장"));
@@ -599,6 +666,7 @@ class NoteWindowTest : public QObject {
         QCOMPARE(note->autosaveTimer()->interval(), int(AutosaveSchedule::kQuietMs));
         f->env.advance(AutosaveSchedule::kQuietMs);
         QVERIFY(fire(note->autosaveTimer()));
+        note->finishBodyWrite(); // written in the background
         QVERIFY(QFileInfo::exists(f->rtfPath()));
         QVERIFY(!note->isModified());
         QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("자동 저장")));
@@ -606,6 +674,67 @@ class NoteWindowTest : public QObject {
         QVERIFY(QFile::remove(f->rtfPath()));
         QVERIFY(note->close());
         QVERIFY(!QFileInfo::exists(f->rtfPath()));
+    }
+
+    // A body of megabytes is read and made into a document on a thread of its own: the note is
+    // there at once, takes its text when it has it, and meanwhile neither takes typing nor
+    // writes anything of its body.
+    void largeBody_isReadInTheBackground_andTakenWhole() {
+        QVERIFY(f->store(kId, [](NoteRecord& r) { cp949::copyToField(r.title, QByteArrayView("stored")); }));
+        QByteArray rtf = "{\\rtf1\\ansi\\ansicpg949 first\\par second\\par ";
+        while (rtf.size() < BodyReader::kBackgroundBytes)
+            rtf += "\\'b8\\'de\\'b8\\'f0 and more words for the line\\par ";
+        rtf += "last line}";
+        QVERIFY(f->env.writeFile(QStringLiteral("data/%1.rtf").arg(QLatin1String(kId)), rtf));
+        open();
+        QVERIFY(note->bodyPending());
+        QVERIFY(note->body()->isEmpty());
+        QCOMPARE(note->titleCaption(), QStringLiteral("stored"));
+        typeAtEnd(QStringLiteral("typed before"));
+        QVERIFY(!note->isModified());
+        QTRY_VERIFY_WITH_TIMEOUT(!note->bodyPending(), 30000);
+        QVERIFY(note->body()->toPlainText().endsWith(QStringLiteral("last line")));
+        QVERIFY(!note->body()->toPlainText().contains(QStringLiteral("typed before")));
+        QCOMPARE(cp949::fieldText(f->stored().title), QStringLiteral("second"));
+        QVERIFY(!note->isModified() && !note->editor()->isReadOnly());
+        // Typed into now, it is written as any body is.
+        typeAtEnd(QStringLiteral("\n끝"));
+        QVERIFY(note->saveBody());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("last line\n끝")));
+
+        // Saved while still being read: the read is waited for, and nothing is lost.
+        note->close();
+        flushDeletes();
+        open();
+        QVERIFY(note->bodyPending());
+        QVERIFY(note->saveBody());
+        QVERIFY(!note->bodyPending());
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("last line\n끝")));
+    }
+
+    // The autosave writes the body on a thread of its own: typing goes on meanwhile, and what
+    // is typed after the body was copied is written next.
+    void autosave_writesInTheBackground_whatComesMeanwhileIsWrittenNext() {
+        open();
+        typeAtEnd(QStringLiteral("\n첫째"));
+        f->env.advance(AutosaveSchedule::kQuietMs);
+        QVERIFY(fire(note->autosaveTimer()));
+        QTextCursor(note->body()).insertText(QStringLiteral("둘째")); // before the write is told
+        QTRY_VERIFY(bodyText(f->rtfPath()).contains(QStringLiteral("첫째")));
+        QVERIFY(!bodyText(f->rtfPath()).contains(QStringLiteral("둘째")));
+        QTRY_VERIFY(note->isModified() && note->autosaveTimer()->isActive());
+        f->env.advance(AutosaveSchedule::kCeilingMs);
+        QVERIFY(fire(note->autosaveTimer()));
+        QTRY_VERIFY(!note->isModified());
+        QVERIFY(bodyText(f->rtfPath()).startsWith(QStringLiteral("둘째")));
+        // Deleting the note while its body is written: the write lands first, and the files
+        // are gone after.
+        typeAtEnd(QStringLiteral("\n셋째"));
+        QVERIFY(fire(note->autosaveTimer()));
+        f->env.dialogs.yes = true;
+        note->run(NoteCommand::Delete);
+        flushDeletes();
+        QVERIFY(!QFileInfo::exists(f->rtfPath()) && !QFileInfo::exists(f->iniPath()));
     }
 
     void composingSyllable_isCommittedBeforeSaveCommandAndFocusLoss() {
@@ -684,27 +813,49 @@ class NoteWindowTest : public QObject {
         typeAtEnd(QStringLiteral("\n먼저 저장됨"));
         QVERIFY(note->saveBody());
         const QByteArray saved = readAll(f->rtfPath());
-        const auto diskFull = [](int, const char*, qint64) -> qint64 {
-            errno = ENOSPC;
-            return -1;
+        // The data folder's disk is full; the recovery folder lies elsewhere.
+        const auto diskFull = [](int fd, const char* data, qint64 size) -> qint64 {
+            if (QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd))
+                    .contains(QLatin1String("/data/"))) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return ::write(fd, data, size_t(size));
         };
+        const QString recovery = noteFiles().recoveryFolder() + QLatin1String(kId) + QStringLiteral(".rtf");
+        // A copy an earlier run left: never replaced.
+        QVERIFY(QDir().mkpath(noteFiles().recoveryFolder()));
+        QVERIFY(f->env.writeFile(QStringLiteral("xdg-state/stikko/recovery/%1.rtf").arg(QLatin1String(kId)),
+                                 "earlier"));
         f->env.writer = diskFull;
         typeAtEnd(QStringLiteral("\n잃으면 안 됨"));
         QVERIFY(!note->saveBody());
+        // The text that could not be written is copied at once, beside the earlier copy.
+        QStringList copies = noteFiles().recoveryFiles();
+        QCOMPARE(copies.size(), 2);
+        QCOMPARE(readAll(recovery), QByteArray("earlier"));
+        copies.removeAll(recovery);
+        QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨")));
+        // ... and kept current at every failed try.
+        typeAtEnd(QStringLiteral(" 또"));
         QVERIFY(!note->saveBody());
+        QCOMPARE(noteFiles().recoveryFiles().size(), 2);
+        QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨 또")));
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
         QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->isVisible() && note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
         QVERIFY(note->autosaveTimer()->isActive());
         QCOMPARE(readAll(f->rtfPath()), saved);
 
-        // Space again: the next try writes it and the mark goes.
+        // Space again: the next try writes it, the mark goes, and so does the copy.
         f->env.writer = {};
         f->env.advance(AutosaveSchedule::kRetryMs);
         QVERIFY(fire(note->autosaveTimer()));
+        note->finishBodyWrite(); // written in the background
         QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
-        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨")));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨 또")));
         QVERIFY(!note->isModified());
+        QCOMPARE(noteFiles().recoveryFiles(), QStringList{recovery});
 
         // A new run of failures is told again.
         f->env.writer = diskFull;

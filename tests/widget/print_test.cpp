@@ -5,6 +5,7 @@
 #include "platform/appenv.h"
 #include "support/testenv.h"
 
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintPreviewDialog>
@@ -89,9 +90,7 @@ QString pdfText(const QString& pdf) {
                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     if (!process.waitForFinished(30000))
         return {};
-    // The Korean fonts' blank glyph also serves control characters, and the PDF's glyph-to-text
-    // map names the first of them: read it as the blank it is.
-    return QString::fromUtf8(process.readAllStandardOutput()).replace(QChar(1), QChar(u' '));
+    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // A body of `count` numbered lines.
@@ -197,7 +196,9 @@ class PrintTest : public QObject {
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("note.pdf"));
         QTextDocument body;
+        body.setDefaultFont(QFont(QStringLiteral("NanumGothic"), 10));
         fillLines(body, 300);
+        QTextCursor(&body).insertText(QStringLiteral("typed right away 작성일:26/12/07 오후 11:26:48\n"));
         QPrinter printer(QPrinter::HighResolution);
         SetUpReportPrinter(printer);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -209,8 +210,13 @@ class PrintTest : public QObject {
                  QStringLiteral("2026-12-07 오후 3:04:05"));
         QVERIFY(PrintReport(printer, {QStringLiteral("장보기 목록"), date, &body}));
 
+        // The text keeps its spaces (the Korean fonts' blank glyph also serves the control
+        // characters, which the PDF writer would name for it).
         const QString text = pdfText(pdf);
         QVERIFY2(text.contains(QStringLiteral("장보기 목록")), qPrintable(text.left(200)));
+        QVERIFY2(text.contains(QStringLiteral("typed right away 작성일:26/12/07 오후 11:26:48")),
+                 qPrintable(text.left(300)));
+        QVERIFY(!text.contains(QChar(1)));
         QVERIFY(text.contains(date));
         QVERIFY(text.contains(QStringLiteral("line 001 본문")));
         QVERIFY(!text.contains(QStringLiteral("line 300")));
@@ -257,6 +263,30 @@ class PrintTest : public QObject {
         QVERIFY(seen);
         QCOMPARE(frmStikko_print, nullptr);
         QVERIFY(env_->dialogs.errors.isEmpty());
+    }
+
+    // A printer that fails while the preview prints is told, as the print command tells its
+    // own failures.
+    void printerFailingInThePreview_isTold() {
+        storeBody("plain body");
+        QWidget owner;
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("no such folder/note.pdf"));
+        QTimer::singleShot(0, [&] {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            QVERIFY(env_->dialogs.errors.isEmpty()); // the preview's own pages were drawn
+            QPrinter* printer = preview->printer();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            emit preview->paintRequested(printer);
+            preview->reject();
+        });
+        QVERIFY(ShowPrintPreview(&owner, QStringLiteral("제목"), kId));
+        QCOMPARE(env_->dialogs.errors.size(), 1);
+        QVERIFY2(env_->dialogs.errors[0].contains(QStringLiteral("no such folder")),
+                 qPrintable(env_->dialogs.errors[0]));
+        QVERIFY(!QFileInfo::exists(pdf));
     }
 
     void unreadableBodyIsReportedOnceAndLeavesNoForm() {

@@ -45,7 +45,7 @@ class QuietHost : public NoteHost {
     void noteWindowGone(TfrmStikko_sub*) override {}
     void openNoteSettingsDialog(TfrmStikko_sub* note, int page) override { RunNoteSettings(note, page); }
     void openPrintPreview(TfrmStikko_sub*) override {}
-    void OpenWebAddress(const QString&) override {}
+    void OpenWebAddress(const QString&, QWidget*) override {}
     void reportWriteFailure(const QString&, const QString&) override {}
     void reportReadFailure(const QString&) override {}
     void noteRinging(TfrmStikko_sub*) override {}
@@ -147,19 +147,41 @@ class ConfigDialogTest : public QObject {
         env_.reset();
     }
 
-    void notePicture_isDecodedJpeg() {
+    // The note picture is a decoded JPEG, drawn a second time at twice the pixels for screens
+    // at a pixel ratio of 2; the check box beside it stays inside the page.
+    void notePicture_isDecodedJpeg_andTheToolbarChoiceFitsBesideIt() {
         QVERIFY(QImageReader::supportedImageFormats().contains("jpeg"));
         QImageReader reader(QStringLiteral(":/dialogs/config_note.jpg"));
         QCOMPARE(reader.format(), QByteArray("jpeg"));
+        const QImage twice = QImageReader(QStringLiteral(":/dialogs/config_note@2x.jpg"), "jpeg").read();
+        QCOMPARE(twice.size(), QSize(470, 350));
 
         TfrmStikko_config dialog(nullptr);
         const QPixmap shown = dialog.imgNote->pixmap();
         QCOMPARE(shown.size(), QSize(235, 175));
         // The picture's title bar is the note's green; a failed decode would leave nothing.
-        const QColor titleBar = shown.toImage().pixelColor(40, 16);
+        // The one at twice the pixels is the same picture.
+        const QImage once = shown.toImage();
+        for (const QPoint at : {QPoint(40, 16), QPoint(40, 80), QPoint(160, 160)}) {
+            const QColor a = once.pixelColor(at);
+            const QColor b = twice.pixelColor(at * 2 + QPoint(1, 1));
+            QVERIFY2(std::abs(a.red() - b.red()) < 24 && std::abs(a.green() - b.green()) < 24 &&
+                         std::abs(a.blue() - b.blue()) < 24,
+                     qPrintable(a.name() + QLatin1Char(' ') + b.name()));
+        }
+        const QColor titleBar = once.pixelColor(40, 16);
         QVERIFY2(std::abs(titleBar.red() - 57) < 16 && std::abs(titleBar.green() - 111) < 16 &&
                      std::abs(titleBar.blue() - 83) < 16,
                  qPrintable(titleBar.name()));
+
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QRect box = dialog.cbToolbar->geometry();
+        QVERIFY2(dialog.cbToolbar->parentWidget()->rect().contains(box),
+                 qPrintable(QStringLiteral("%1 wide at %2").arg(box.width()).arg(box.x())));
+        QVERIFY(box.width() >= dialog.cbToolbar->sizeHint().width());
+        QVERIFY(dialog.labHand->geometry().right() < box.left());
+        QVERIFY(dialog.labHand->geometry().left() > dialog.imgNote->geometry().right());
     }
 
     void defaultsMode_twoPagesCaptionBottomRight_fileWithoutAlarmKeys() {

@@ -13,6 +13,7 @@
 #include "platform/rtf.h"
 #include "store/datafolderwatcher.h"
 #include "store/dm.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/noteindex.h"
 #include "store/subfunction.h"
@@ -337,6 +338,103 @@ class StikkoMainTest : public QObject {
         QVERIFY(!QFile::exists(dataPath(QStringLiteral("20240104_000000_00.ini"))));
     }
 
+    // A start opens at once the notes shown at the last end, as far as their records still say
+    // so, and then those the scan of every record finds shown since.
+    void start_opensTheNotesShownLastTime_thenThoseShownSince() {
+        const char* const gone = "20240101_000000_00";
+        const char* const hidden = "20240102_000000_00";
+        const char* const shown = "20240103_000000_00";
+        const char* const made = "20240104_000000_00";
+        storeNote(gone, 1);
+        storeNote(hidden, 1);
+        storeNote(shown, 0);
+        // Named as a record but a folder and a fifo: told once, never opened (a fifo would
+        // block the start for good).
+        QVERIFY(QDir().mkpath(dataPath(QStringLiteral("20240100_000000_00.ini"))));
+        QVERIFY(::mkfifo(QFile::encodeName(dataPath(QStringLiteral("20240109_000000_00.ini"))).constData(),
+                         0600) == 0);
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), 2);
+        NoteCatalogue& catalogue = noteFiles().catalogue();
+        QTRY_VERIFY(!catalogue.scanning());
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("20240100_000000_00.ini")));
+        QVERIFY(form->lastTrayMessage.contains(QStringLiteral("20240109_000000_00.ini")));
+        form->lastTrayMessage.clear();
+        QCOMPARE(catalogue.rememberedShown(), (QByteArrayList{gone, hidden}));
+        form->FormClose();
+        form.reset();
+        flushDeletes();
+
+        // While the program is not running, another computer changes them all.
+        QVERIFY(QFile::remove(dataPath(QLatin1String(gone) + QStringLiteral(".ini"))));
+        storeNote(hidden, 0);
+        storeNote(shown, 1);
+        storeNote(made, 1);
+        const QByteArray hiddenBefore =
+            test::readAll(dataPath(QLatin1String(hidden) + QStringLiteral(".ini")));
+
+        form = std::make_unique<TfrmStikko_main>();
+        form->FormCreate();
+        QVERIFY(form->noteList.isEmpty()); // what was remembered says nothing any more
+        QVERIFY(!QFile::exists(dataPath(QLatin1String(gone) + QStringLiteral(".ini"))));
+        QTRY_COMPARE_WITH_TIMEOUT(form->noteList.size(), 2, 10000);
+        QCOMPARE(idOf(form->noteList.at(0)), QByteArray(shown));
+        QCOMPARE(idOf(form->noteList.at(1)), QByteArray(made));
+        QTRY_VERIFY(!form->openingNotes() && !noteFiles().recordsPending());
+        QCOMPARE(test::readAll(dataPath(QLatin1String(hidden) + QStringLiteral(".ini"))), hiddenBefore);
+        QCOMPARE(catalogue.rememberedShown(), (QByteArrayList{shown, made}));
+        QVERIFY(form->lastTrayMessage.isEmpty()); // told once
+        form->nnAllshowClick();
+        QCOMPARE(form->noteList.size(), 3);
+    }
+
+    // Thousands of shown notes open a slice at a time: between two slices the program answers
+    // the user, and its end does not wait for the notes not opened yet.
+    void manyShownNotes_openASliceAtATime_andTheUserIsAnsweredMeanwhile() {
+        const int total = TfrmStikko_main::kOpenedAtOnce + 40;
+        for (int i = 0; i < total; ++i) {
+            storeNote(QStringLiteral("20240101_%1_00").arg(i, 6, 10, QLatin1Char('0')).toLatin1().constData(),
+                      1, i % 900, i % 500);
+        }
+        form->FormCreate();
+        QCOMPARE(form->noteList.size(), TfrmStikko_main::kOpenedAtOnce);
+        QVERIFY(form->openingNotes());
+        QSignalSpy opened(form.get(), &TfrmStikko_main::notesOpened);
+        qsizetype openWhenClicked = -1;
+        QTimer::singleShot(0, form.get(), [&] {
+            openWhenClicked = form->noteList.size();
+            form->rxTrayClick();
+        });
+        QVERIFY(opened.wait(60000));
+        QVERIFY(openWhenClicked >= TfrmStikko_main::kOpenedAtOnce && openWhenClicked < total);
+        QCOMPARE(form->noteList.size(), total + 1);
+        const QByteArray made = idOf(form->noteList.at(openWhenClicked));
+        QVERIFY(!made.startsWith("20240101_"));
+        QCOMPARE(readNote(made).isshow, 1);
+
+        // An end while notes are still being opened: the ones not opened yet are left as
+        // their files say.
+        form->FormClose();
+        form.reset();
+        flushDeletes();
+        const QString last =
+            dataPath(QStringLiteral("20240101_%1_00.ini").arg(total - 1, 6, 10, QLatin1Char('0')));
+        const QByteArray lastBefore = test::readAll(last);
+        form = std::make_unique<TfrmStikko_main>();
+        form->FormCreate();
+        QVERIFY(form->openingNotes());
+        form->FormClose();
+        QVERIFY(!form->openingNotes());
+        QTest::qWait(50); // a slice that was due would have run by now
+        QCOMPARE(form->noteList.size(), 0);
+        QCOMPARE(test::readAll(last), lastBefore);
+        for (int i = 0; i < total; ++i) {
+            QCOMPARE(
+                readNote(QStringLiteral("20240101_%1_00").arg(i, 6, 10, QLatin1Char('0')).toLatin1()).isshow,
+                1);
+        }
+    }
+
     // A start writes a note's record once when its file lacks something, and leaves a file
     // that already holds the record alone.
     void startUp_writesOnlyRecordsThatChange_eachOnce() {
@@ -568,6 +666,7 @@ class StikkoMainTest : public QObject {
         QCOMPARE(form->noteList.size(), 1);
         QPointer<TfrmStikko_sub> noteA = form->noteList.first();
         QVERIFY(test::fire(noteA->autosaveTimer())); // its new body is on disk: nothing unsaved
+        noteA->finishBodyWrite();                    // written in the background
 
         // Made elsewhere, then renamed into data/ by another process.
         const QString staging = env_->path(QStringLiteral("elsewhere/"));
@@ -828,19 +927,23 @@ class StikkoMainTest : public QObject {
         QVERIFY(test::bodyText(copy).endsWith(QStringLiteral("잃으면 안 되는 줄")));
         QCOMPARE(noteFiles().recoveryFiles(), QStringList{copy});
 
-        // Once the files can be written again, the form's own end saves the note.
+        // A start after a crash here would say where the copy waits.
+        {
+            TfrmStikko_main next;
+            next.reportRecoveryFiles();
+            QVERIFY(next.lastTrayMessage.contains(
+                QDir::toNativeSeparators(state + QStringLiteral("stikko/recovery/"))));
+        }
+
+        // Once the files can be written again, the form's own end saves the note, and the copy
+        // kept meanwhile goes.
         QVERIFY(QDir().rmdir(ini) && QDir().rmdir(rtf));
         form.reset();
         flushDeletes();
         QVERIFY(stuck.isNull());
         QCOMPARE(readNote("20240101_000000_00").isshow, 1);
         QVERIFY(test::bodyText(rtf).endsWith(QStringLiteral("잃으면 안 되는 줄")));
-
-        // The next start says where the copy waits.
-        form = std::make_unique<TfrmStikko_main>();
-        form->reportRecoveryFiles();
-        QVERIFY(form->lastTrayMessage.contains(
-            QDir::toNativeSeparators(state + QStringLiteral("stikko/recovery/"))));
+        QVERIFY(noteFiles().recoveryFiles().isEmpty());
     }
 
     void homePage_usesTheDefaults_onlyWhenLongerThanFour() {
@@ -853,18 +956,26 @@ class StikkoMainTest : public QObject {
         cp949::copyToField(dm->defaults.left_homepage, QStringView(u"www.example.org/메모"));
         form->nnHomepageClick();
         // Only web addresses go to the desktop; files and other schemes never start anything.
-        form->OpenWebAddress(QStringLiteral("file:///bin/sh"));
-        form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"));
-        form->OpenWebAddress(QStringLiteral("javascript:alert(1)"));
-        form->OpenWebAddress(QStringLiteral("   "));
+        form->OpenWebAddress(QStringLiteral("file:///bin/sh"), nullptr);
+        form->OpenWebAddress(QStringLiteral("/usr/bin/xterm"), nullptr);
+        form->OpenWebAddress(QStringLiteral("javascript:alert(1)"), nullptr);
+        form->OpenWebAddress(QStringLiteral("   "), nullptr);
         QCOMPARE(env_->dialogs.errors.size(), 4); // each refused with a message
         QVERIFY(env_->dialogs.errors.at(2).contains(QStringLiteral("javascript:alert(1)")));
+        // Refused for a note's link picture, the message is the note's: it opens over it.
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("javascript:alert(2)"));
+        form->rxTrayClick();
+        TfrmStikko_sub* note = form->noteList.last();
+        emit note->titleBar()->pictureClicked(NoteTitleBar::Picture::Zem, Qt::LeftButton);
+        QCOMPARE(env_->dialogs.errors.size(), 5);
+        QCOMPARE(env_->dialogs.shownOver.last(), note);
+        cp949::copyToField(dm->defaults.left_homepage, QByteArrayView("abcd"));
         // Web and mail addresses open.
         QDesktopServices::setUrlHandler(QStringLiteral("ftp"), &catcher, "open");
         QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
-        form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"));
-        form->OpenWebAddress(QStringLiteral("mailto:me@example.org"));
-        QCOMPARE(env_->dialogs.errors.size(), 4);
+        form->OpenWebAddress(QStringLiteral("ftp://ftp.example.org/pub"), nullptr);
+        form->OpenWebAddress(QStringLiteral("mailto:me@example.org"), nullptr);
+        QCOMPARE(env_->dialogs.errors.size(), 5);
 
         for (const char* scheme : {"http", "https", "ftp", "mailto"})
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));

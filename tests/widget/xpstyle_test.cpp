@@ -565,6 +565,29 @@ class XPStyleTest : public QObject {
         QCOMPARE(at(band, b.left(), b.center().y()), p.SelectionFrameColor);
         QCOMPARE(at(band, b.left() + 1, b.bottom() - 1), p.CheckBoxFillColor);
 
+        // Separators: a line through the middle only for one whose tag is above 0.
+        const auto separatorOf = [](QToolBar* bar) -> QWidget* {
+            for (QAction* action : bar->actions()) {
+                if (action->isSeparator())
+                    return bar->widgetForAction(action);
+            }
+            return nullptr;
+        };
+        QWidget* tagged = separatorOf(gallery.toolBar);
+        QVERIFY(tagged);
+        const QRect s = tagged->geometry();
+        const int middle = s.left() + s.width() / 2;
+        QCOMPARE(at(band, middle, s.center().y()), GetShadeColor(c, 30));
+        QCOMPARE(at(band, middle - 1, s.center().y()), NewColor(c, 16));
+        QWidget* untagged = separatorOf(gallery.captionBar);
+        QVERIFY(untagged);
+        const QImage gap = shotOf(untagged);
+        const ColorValue captionColor =
+            colors::fromQColor(gallery.captionBar->palette().color(QPalette::Window));
+        for (int x = 0; x < gap.width(); ++x)
+            QVERIFY2(at(gap, x, gap.height() / 2) != GetShadeColor(captionColor, 30),
+                     qPrintable(QString::number(x)));
+
         // An open menu-bar item: framed, open at the bottom, with a soft shadow at its right.
         QImage item(80, 20, QImage::Format_RGB32);
         item.fill(Qt::white);

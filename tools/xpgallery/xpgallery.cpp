@@ -97,7 +97,8 @@ XPGallery::XPGallery(QWidget* parent) : QMainWindow(parent) {
     tbPaste = toolButton(toolBar, 5, QStringLiteral("붙이기"));
     tbPaste->setMenu(sampleMenu(tbPaste));
     tbPaste->setPopupMode(QToolButton::MenuButtonPopup);
-    toolBar->addSeparator();
+    // A separator with a line through it: its tag is above 0 (the caption bar's is a gap).
+    toolBar->addSeparator()->setProperty("Tag", 1);
     tbCut = toolButton(toolBar, 4, QStringLiteral("자르기"));
     tbCut->setEnabled(false);
     tbMenu = toolButton(toolBar, -1, QStringLiteral("메뉴"));
@@ -109,6 +110,7 @@ XPGallery::XPGallery(QWidget* parent) : QMainWindow(parent) {
     captionBar->setIconSize(QSize(16, 16));
     captionBar->setAttribute(Qt::WA_NoSystemBackground); // its buttons are drawn on the band itself
     toolButton(captionBar, 10, QStringLiteral("인쇄"));
+    captionBar->addSeparator();
     QToolButton* alarm = toolButton(captionBar, 14, QStringLiteral("알람"));
     alarm->defaultAction()->setCheckable(true);
     alarm->defaultAction()->setChecked(true);
