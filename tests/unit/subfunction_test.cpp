@@ -510,7 +510,7 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
     const QList<std::pair<const char*, QByteArray>> records = {
         {"a1", "[VALUE_SECTION]\ntitle=\xB8\xDE\xB8\xF0\nisshow=1\n[VALUE_ALRAM_SECTION]\nisalram=1\n"
                "alram_datetime=2004-02-05 07:30:00\n"},
-        {"B2", "\xEF\xBB\xBF[value_section]\r\nIsShow = 0 \r\n"},
+        {"B2", "\xEF\xBB\xBF[value_section]\r\nIsShow = 0 \r\nismini=1\r\n"},
         {"c3", "[VALUE_SECTION]\nisshow=yes\n"},                          // not a number: shown
         {"d4", "[VALUE_SECTION]\nisshow=2\n[VALUE_SECTION]\nisshow=0\n"}, // the first section counts
         {"e5", "; only a comment\n"},                                     // every fallback
@@ -530,6 +530,7 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
 
     NoteCatalogue& catalogue = noteFiles().catalogue();
     const NoteCatalogue::Reading scan = catalogue.startScan();
+    QVERIFY(!catalogue.complete());
     QCOMPARE(scan.size(), qsizetype(7));
     QByteArrayList ids;
     for (qsizetype i = 0; i < scan.size(); ++i) {
@@ -539,13 +540,17 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
         InitNoteRecord(whole, facts.id.constData());
         QCOMPARE(facts.readable, noteFiles().loadRecord(whole) == FileState::Loaded);
         QCOMPARE(facts.isshow, whole.isshow);
+        QCOMPARE(facts.ismini, whole.ismini);
         QCOMPARE(facts.isalram, whole.isalram);
         QCOMPARE(facts.title, QByteArray(whole.title));
+        QCOMPARE(facts.titled, facts.id == "a1" || facts.id == "f6");
         QCOMPARE(facts.alarmMoment, QByteArray(whole.alram_datetime));
     }
     QCOMPARE(ids, noteFiles().listIds());
     QCOMPARE(ids, (QByteArrayList{"a1", "B2", "c3", "d4", "e5", "f6", "g7"}));
     QCOMPARE(catalogue.notes().size(), 7);
+    QVERIFY(catalogue.complete());
+    QCOMPARE(catalogue.find("B2")->ismini, 1);
     QStringList unusable = catalogue.takeUnusableRecords();
     unusable.sort();
     QCOMPARE(unusable, (QStringList{"dir.ini", "fifo.ini"}));
