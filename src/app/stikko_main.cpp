@@ -78,10 +78,6 @@ constexpr int kIdStepMs = 10, kIdTries = 6000;
 // up this long.
 constexpr int kMessagePlaceTries = 10, kMessagePlaceWaitMs = 200, kMessageShownMs = 15000;
 
-// The notes are read into the index this long after start-up, when the first windows are up
-// (or at once, when the find window opens before).
-constexpr int kIndexStartMs = 1500;
-
 } // namespace
 
 struct TfrmStikko_main::Opening {
@@ -101,10 +97,10 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Orbindo Stikko"));
     setWindowState(Qt::WindowMinimized);
     index_ = new NoteIndex(this);
-    indexStart_ = new QTimer(this);
-    indexStart_->setSingleShot(true);
-    indexStart_->setInterval(kIndexStartMs);
-    connect(indexStart_, &QTimer::timeout, this, &TfrmStikko_main::startIndex);
+    storedChangesDue_ = new QTimer(this);
+    storedChangesDue_->setSingleShot(true);
+    storedChangesDue_->setInterval(0);
+    connect(storedChangesDue_, &QTimer::timeout, this, &TfrmStikko_main::followStoredNotes);
     buildTray();
     xpStyle = new TXPStyle(this);
     configureFormStyle(*xpStyle, xcPopupMenu, xccGroupBox);
@@ -120,7 +116,12 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
         if (!opening_) {
             catchUpWithScan();
         }
+        startIndex();
     });
+    const NoteCatalogue* catalogue = &noteFiles().catalogue();
+    connect(catalogue, &NoteCatalogue::noteAdded, this, &TfrmStikko_main::storedNoteChanged);
+    connect(catalogue, &NoteCatalogue::noteChanged, this, &TfrmStikko_main::storedNoteChanged);
+    connect(catalogue, &NoteCatalogue::noteRemoved, this, &TfrmStikko_main::storedNoteChanged);
 }
 
 TfrmStikko_main::~TfrmStikko_main() {
@@ -266,8 +267,6 @@ void TfrmStikko_main::FormCreate() {
     // Watched before the notes are read: nothing that happens meanwhile goes unseen.
     startWatching();
     LoadAllNotes(0);
-    // The index waits until the windows are up.
-    indexStart_->start();
 }
 
 void TfrmStikko_main::FormClose() {
@@ -275,7 +274,6 @@ void TfrmStikko_main::FormClose() {
         return;
     }
     ending_ = true;
-    indexStart_->stop();
     // Notes not opened yet stay as their files say.
     opening_.reset();
     // A change that comes now is still taken by the note that saves over it.
@@ -543,6 +541,8 @@ void TfrmStikko_main::openMoreNotes(bool first) {
         catchUpWithScan();
         if (!opening_) {
             emit notesOpened();
+            // The notes' bodies are read into the index once the windows are up.
+            startIndex();
         }
     }
 }

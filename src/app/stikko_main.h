@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -98,12 +99,15 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     void openFindWindow(const std::optional<QString>& words);
     TfrmStikko_find* findWindow() const { return findWindow_; }
 
-    // Every stored note's text for the find window (stikko_main_find.cpp). Read after start-up
-    // on a thread of its own (startIndex), and kept in step with what happens to the notes.
+    // Every stored note's text for the find window (stikko_main_find.cpp). Its bodies are read
+    // on a thread of its own once the list of stored notes is read and the start's notes are
+    // open (startIndex), and it follows that list's every change.
     NoteIndex* noteIndex() const { return index_; }
     NoteIndexReader* noteIndexReader() const { return indexReader_; }
-    // Starts reading the notes into the index now, if that has not started yet.
-    void startIndex();
+    // Starts reading the notes' bodies into the index, if that has not started yet and the
+    // list of stored notes is complete; `evenWhileOpening`: also while the start still opens
+    // notes (the find window is wanted now).
+    void startIndex(bool evenWhileOpening = false);
 
     // Whether the desktop has a notification area is looked at now and every few seconds;
     // without one the fallback window offers the icon's commands, and it hides again when one
@@ -212,19 +216,22 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     void tellRingingNotes();
 
     // Keeping the index in step (stikko_main_find.cpp).
-    // What the index last took from an open note's window.
+    // What the index last took from an open note's window: the text typed in it not saved yet,
+    // and whether it rings.
     struct IndexedWindow {
         int revision = -1;
-        QByteArray title;
-        bool folded = false;
         bool ringing = false;
         friend bool operator==(const IndexedWindow&, const IndexedWindow&) = default;
     };
-    IndexedNote indexedFrom(TfrmStikko_sub* note, bool changedNow) const;
-    // A note window closed as `how` says: the index takes its last text, or lets it go.
+    // What the list of stored notes says of note `id` (with the ringing of its `window`, if
+    // it is open), or nothing when it holds no such note.
+    std::optional<IndexedNote> indexedFacts(const QByteArray& id, const TfrmStikko_sub* window) const;
+    // The list of stored notes told of a change to note `id`: taken in at the next turn of
+    // the event loop, with the others told meanwhile.
+    void storedNoteChanged(const QByteArray& id);
+    void followStoredNotes();
+    // A note window closed as `how` says: a deleted note leaves the index.
     void indexClosed(TfrmStikko_sub* note, NoteClosing how);
-    // Something came from elsewhere for note `id`: a note without a window is read again.
-    void indexFromElsewhere(const QByteArray& id);
 
     // The data folder as other programs change it (stikko_main_sync.cpp).
     void startWatching();
@@ -257,8 +264,9 @@ class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     DataFolderWatcher* watcher_ = nullptr;
     NoteIndex* index_ = nullptr;
     NoteIndexReader* indexReader_ = nullptr;
-    QTimer* indexStart_ = nullptr;
     QHash<const TfrmStikko_sub*, IndexedWindow> indexed_;
+    QSet<QByteArray> storedChanges_; // told by the list of stored notes, not taken in yet
+    QTimer* storedChangesDue_ = nullptr;
     QPointer<TfrmStikko_find> findWindow_;
     std::vector<Command> deferredCommands_; // arrived while the note manager was open
     QStringList ringingTitles_;             // notes that started ringing, not yet told

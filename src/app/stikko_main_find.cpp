@@ -1,22 +1,24 @@
 // Finding notes and making them from anywhere: the find window, the index of every note's text
 // that it searches, and the commands a later start of the program hands over.
 //
-// The index learns of the notes from three sides. The reader reads every note's files after
-// start-up on a thread of its own, and a note again when another program changed it (the
-// data folder's watcher). The windows of the open notes are looked at before each search:
-// their text as shown, typing not yet saved included. And what the program does to a note
-// without asking a window (hiding, deleting) is told as it happens.
+// The index is built on the list of stored notes (NoteCatalogue), which the start reads on a
+// thread of its own and which is told of everything that happens to the notes: the program's
+// writes and removals by NoteFiles, what other programs do by the data folder's watcher. Once
+// that list is read and the start's notes are open, the reader reads every body into the index
+// on a thread of its own; each change the list tells of afterwards gives the note its new
+// title and marks at once and has its body read again. The text typed in an open note and not
+// saved yet is taken from its window before each search.
 
 #include "app/stikko_main.h"
 #include "note/notealarm.h"
 #include "platform/codepage.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/noteindex.h"
 #include "store/noteindexreader.h"
 
 #include <QClipboard>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextDocument>
 #include <QTimer>
@@ -25,38 +27,79 @@ namespace stikko {
 
 // --- The index ---------------------------------------------------------------------------
 
-void TfrmStikko_main::startIndex() {
-    indexStart_->stop();
-    if (indexReader_ != nullptr || ending_) {
+void TfrmStikko_main::startIndex(bool evenWhileOpening) {
+    NoteCatalogue& catalogue = noteFiles().catalogue();
+    if (indexReader_ != nullptr || ending_ || !catalogue.complete() || (opening_ && !evenWhileOpening)) {
         return;
     }
     indexReader_ = new NoteIndexReader(*index_, noteFiles().dataFolder(), this);
-    indexReader_->readAll();
+    std::vector<IndexedNote> notes;
+    const QList<NoteFacts> stored = catalogue.notes();
+    notes.reserve(std::size_t(stored.size()));
+    for (const NoteFacts& facts : stored) {
+        notes.push_back(NoteIndexReader::noteOf(facts));
+    }
+    // What the list told of before is in what it says now.
+    storedChanges_.clear();
+    indexReader_->readAll(std::move(notes));
 }
 
-IndexedNote TfrmStikko_main::indexedFrom(TfrmStikko_sub* note, bool changedNow) const {
-    const NoteRecord& record = note->record();
-    IndexedNote indexed;
-    indexed.id = noteId(record).toByteArray();
-    indexed.title = cp949::fieldText(record.title);
-    indexed.text = note->body()->toPlainText();
-    indexed.hidden = record.isshow == 0;
-    indexed.folded = record.ismini == 1;
-    indexed.ringing = note->alarm()->ringing();
-    indexed.unreadable = note->readOnly();
-    // The last change: now for text changed here; else what the index knew, or the body file's
-    // time (a note the reader has not come to yet). By the system's clock, as the files' times.
-    const IndexedNote* known = index_->note(indexed.id);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (changedNow || note->isModified()) {
-        indexed.lastChange = now;
-    } else if (known != nullptr) {
-        indexed.lastChange = known->lastChange;
-    } else {
-        const QFileInfo body(noteFiles().bodyPath(indexed.id));
-        indexed.lastChange = body.exists() ? body.lastModified().toMSecsSinceEpoch() : now;
+std::optional<IndexedNote> TfrmStikko_main::indexedFacts(const QByteArray& id,
+                                                         const TfrmStikko_sub* window) const {
+    const std::optional<NoteFacts> facts = noteFiles().catalogue().find(id);
+    if (!facts) {
+        return std::nullopt;
     }
-    return indexed;
+    IndexedNote note = NoteIndexReader::noteOf(*facts);
+    note.ringing = window != nullptr && window->alarm()->ringing();
+    return note;
+}
+
+void TfrmStikko_main::storedNoteChanged(const QByteArray& id) {
+    // Before the bodies are read, the list as it is then is read whole.
+    if (indexReader_ == nullptr) {
+        return;
+    }
+    storedChanges_.insert(id);
+    storedChangesDue_->start();
+}
+
+void TfrmStikko_main::followStoredNotes() {
+    if (ending_ || indexReader_ == nullptr) {
+        return;
+    }
+    const QSet<QByteArray> changed = std::exchange(storedChanges_, {});
+    // The open windows by id, when many notes changed at once (show-all, a synchroniser).
+    constexpr qsizetype kLookedUpOneByOne = 8;
+    QHash<QByteArray, TfrmStikko_sub*> windows;
+    if (changed.size() > kLookedUpOneByOne) {
+        for (TfrmStikko_sub* note : std::as_const(noteList)) {
+            windows.insert(noteId(note->record()).toByteArray(), note);
+        }
+    }
+    std::vector<IndexedNote> toRead;
+    for (const QByteArray& id : changed) {
+        const TfrmStikko_sub* window =
+            changed.size() > kLookedUpOneByOne ? windows.value(id) : FindNoteWindow(id.constData());
+        const std::optional<IndexedNote> facts = indexedFacts(id, window);
+        if (!facts) {
+            index_->remove(id);
+            continue;
+        }
+        const IndexedNote* known = index_->note(id);
+        const bool bodyChanged = known == nullptr || known->bodyStamp != facts->bodyStamp;
+        index_->putFacts(*facts);
+        if (!bodyChanged) {
+            continue; // its record alone: the text stands
+        }
+        // Its body as the file holds it now; an open window's text not saved yet is taken
+        // again before the next search, and stands over what is read.
+        if (window != nullptr) {
+            indexed_.remove(window);
+        }
+        toRead.push_back(*facts);
+    }
+    indexReader_->read(std::move(toRead));
 }
 
 void TfrmStikko_main::refreshIndex() {
@@ -64,18 +107,36 @@ void TfrmStikko_main::refreshIndex() {
         if (note->isClosed() || note->isDeleted()) {
             continue;
         }
-        const NoteRecord& record = note->record();
-        const IndexedWindow now{note->body()->revision(), cp949::fieldBytes(record.title).toByteArray(),
-                                record.ismini == 1, note->alarm()->ringing()};
+        const IndexedWindow now{note->body()->revision(), note->alarm()->ringing()};
         const auto seen = indexed_.constFind(note);
         if (seen != indexed_.cend() && *seen == now) {
             continue;
         }
-        if (seen == indexed_.cend() || seen->revision != now.revision) {
-            index_->put(indexedFrom(note, seen != indexed_.cend()));
-        } else {
-            index_->putMarks(noteId(record).toByteArray(), cp949::decode(now.title), record.isshow == 0,
-                             now.folded, now.ringing);
+        const QByteArray id = noteId(note->record()).toByteArray();
+        std::optional<IndexedNote> indexed = indexedFacts(id, note);
+        if (!indexed) {
+            // Not stored yet (its files are being written): as its window says.
+            const NoteRecord& record = note->record();
+            indexed = IndexedNote{.id = id,
+                                  .title = cp949::fieldText(record.title),
+                                  .lastChange = QDateTime::currentMSecsSinceEpoch(),
+                                  .hidden = record.isshow == 0,
+                                  .folded = record.ismini == 1,
+                                  .ringing = now.ringing};
+        }
+        if (note->isModified()) {
+            // Typed in and not saved yet: the text as shown, changed now (by the system's
+            // clock, as the files' times are).
+            indexed->text = note->body()->toPlainText();
+            indexed->lastChange = QDateTime::currentMSecsSinceEpoch();
+            if (const IndexedNote* known = index_->note(id)) {
+                indexed->unreadable = known->unreadable;
+            }
+            index_->put(*indexed);
+        } else if (const IndexedNote* known = index_->note(id);
+                   known == nullptr || known->ringing != now.ringing) {
+            // Its text is what its body holds, which the reader reads.
+            index_->putFacts(*indexed);
         }
         indexed_.insert(note, now);
     }
@@ -83,19 +144,9 @@ void TfrmStikko_main::refreshIndex() {
 
 void TfrmStikko_main::indexClosed(TfrmStikko_sub* note, NoteClosing how) {
     indexed_.remove(note);
+    // A note kept has been saved as it closed: the list of stored notes tells of it.
     if (how == NoteClosing::Deleted) {
         index_->remove(noteId(note->record()).toByteArray());
-        return;
-    }
-    // Its text as it was saved, and its record's word on whether it is shown.
-    index_->put(indexedFrom(note, false));
-}
-
-void TfrmStikko_main::indexFromElsewhere(const QByteArray& id) {
-    // An open note's window took the change; its text is looked at before the next search.
-    // A note the reader has not read yet is read with the rest.
-    if (indexReader_ != nullptr && FindNoteWindow(id.constData()) == nullptr) {
-        indexReader_->read(id);
     }
 }
 
@@ -113,7 +164,7 @@ void TfrmStikko_main::openFindWindow(const std::optional<QString>& words) {
     if (ending_) {
         return;
     }
-    startIndex();
+    startIndex(true);
     if (findWindow_ == nullptr) {
         findWindow_ = new TfrmStikko_find(*index_, *this, this);
     }

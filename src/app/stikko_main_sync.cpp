@@ -5,6 +5,7 @@
 
 #include "app/stikko_main.h"
 #include "store/datafolderwatcher.h"
+#include "store/notecatalogue.h"
 #include "store/notefiles.h"
 
 namespace stikko {
@@ -12,18 +13,20 @@ namespace stikko {
 void TfrmStikko_main::startWatching() {
     if (watcher_ == nullptr) {
         watcher_ = new DataFolderWatcher(noteFiles(), this);
-        // The index of the notes' text follows each of them too.
-        connect(watcher_, &DataFolderWatcher::noteAdded, this, [this](const QByteArray& id) {
+        // The list of stored notes looks at each of them first: what follows it (the index of
+        // the notes' text) learns of them from there.
+        NoteCatalogue* catalogue = &noteFiles().catalogue();
+        connect(watcher_, &DataFolderWatcher::noteAdded, this, [this, catalogue](const QByteArray& id) {
+            catalogue->reread(id);
             showNoteFromElsewhere(id);
-            indexFromElsewhere(id);
         });
-        connect(watcher_, &DataFolderWatcher::noteChanged, this, [this](const QByteArray& id) {
+        connect(watcher_, &DataFolderWatcher::noteChanged, this, [this, catalogue](const QByteArray& id) {
+            catalogue->reread(id);
             noteChangedElsewhere(id);
-            indexFromElsewhere(id);
         });
-        connect(watcher_, &DataFolderWatcher::noteRemoved, this, [this](const QByteArray& id) {
+        connect(watcher_, &DataFolderWatcher::noteRemoved, this, [this, catalogue](const QByteArray& id) {
+            catalogue->reread(id);
             noteRemovedElsewhere(id);
-            indexFromElsewhere(id);
         });
         connect(watcher_, &DataFolderWatcher::conflictCopyFound, this, &TfrmStikko_main::conflictCopyFound);
     }
@@ -87,9 +90,6 @@ void TfrmStikko_main::conflictCopyFound(const QString& fileName) {
     }
     if (!id->isEmpty() && FindNoteWindow(id->constData()) == nullptr) {
         tellCopyMade(*id);
-    }
-    if (!id->isEmpty()) {
-        indexFromElsewhere(*id);
     }
 }
 

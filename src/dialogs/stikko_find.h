@@ -27,7 +27,8 @@ class TXPStyle;
 class FindHost {
   public:
     virtual ~FindHost() = default;
-    // Brings the index in step with the notes open now (their text as shown), before a search.
+    // Brings the index in step with the notes open now (the text typed in them and not saved
+    // yet, and whether they ring), before a search.
     virtual void refreshIndex() = 0;
     // Opens note `id` (a hidden one is shown as the note manager shows it), brings it to the
     // front with the keyboard focus and selects the first match of `query` in its body. False

@@ -46,24 +46,34 @@ void NoteIndex::drop(const QByteArray& id) {
 void NoteIndex::put(IndexedNote note) {
     Entry entry = entryFor(std::move(note));
     entry.stamp = ++clock_;
+    entry.factsStamp = entry.stamp;
     removedAt_.remove(entry.note.id);
     store(std::move(entry));
     emit changed();
 }
 
-void NoteIndex::putMarks(const QByteArray& id, const QString& title, bool hidden, bool folded, bool ringing) {
-    const auto slot = slots_.constFind(id);
-    if (slot == slots_.cend())
+void NoteIndex::putFacts(const IndexedNote& note) {
+    const auto slot = slots_.constFind(note.id);
+    if (slot == slots_.cend()) {
+        // Its text is still to be read: what the reader brings of it is taken.
+        IndexedNote facts = note;
+        facts.text.clear();
+        Entry entry = entryFor(std::move(facts));
+        entry.factsStamp = ++clock_;
+        removedAt_.remove(entry.note.id);
+        store(std::move(entry));
+        emit changed();
         return;
-    Entry& entry = entries_[std::size_t(*slot)];
-    if (entry.note.title != title) {
-        entry.title = search::prepare(title);
-        entry.note.title = entry.title.text;
     }
-    entry.note.hidden = hidden;
-    entry.note.folded = folded;
-    entry.note.ringing = ringing;
-    entry.stamp = ++clock_;
+    Entry& entry = entries_[std::size_t(*slot)];
+    // The title is short; the text, which may not be, stays as it was prepared.
+    entry.title = search::prepare(note.title);
+    entry.note.title = entry.title.text;
+    entry.note.lastChange = note.lastChange;
+    entry.note.hidden = note.hidden;
+    entry.note.folded = note.folded;
+    entry.note.ringing = note.ringing;
+    entry.factsStamp = ++clock_;
     emit changed();
 }
 
@@ -73,23 +83,30 @@ void NoteIndex::remove(const QByteArray& id) {
     emit changed();
 }
 
-void NoteIndex::putRead(std::vector<Entry> entries, const QByteArrayList& gone, quint64 askedAt) {
+void NoteIndex::putRead(std::vector<Entry> entries, quint64 askedAt) {
     // The program's word since the read was asked for is newer than what the read found.
-    const auto spokenSince = [this, askedAt](const QByteArray& id) {
-        const auto slot = slots_.constFind(id);
-        if (slot != slots_.cend() && entries_[std::size_t(*slot)].stamp > askedAt)
-            return true;
-        return removedAt_.value(id, 0) > askedAt;
-    };
     for (Entry& entry : entries) {
-        if (spokenSince(entry.note.id))
+        if (removedAt_.value(entry.note.id, 0) > askedAt)
             continue;
         entry.stamp = 0;
-        store(std::move(entry));
-    }
-    for (const QByteArray& id : gone) {
-        if (!spokenSince(id))
-            drop(id);
+        entry.factsStamp = 0;
+        const auto slot = slots_.constFind(entry.note.id);
+        if (slot == slots_.cend()) {
+            store(std::move(entry));
+            continue;
+        }
+        Entry& known = entries_[std::size_t(*slot)];
+        if (known.stamp > askedAt)
+            continue;
+        if (known.factsStamp > askedAt) {
+            // The text read, with the title and marks said since.
+            known.text = std::move(entry.text);
+            known.note.text = known.text.text;
+            known.note.unreadable = entry.note.unreadable;
+            known.note.bodyStamp = entry.note.bodyStamp;
+            continue;
+        }
+        known = std::move(entry);
     }
     emit changed();
 }

@@ -2,12 +2,12 @@
 // Every stored note's text in memory, shown and hidden, for finding notes as fast as the user
 // types. The index knows only what it is told: a note's id, title, plain text, last change and
 // marks (hidden, folded, ringing, unreadable), or that it is gone. Two tell it:
-// - the program, about what it does itself (a note made, typed in, hidden, deleted): its word
-//   is the newest there is;
-// - NoteIndexReader, which reads the note files on a worker thread (all of them after
-//   start-up, and one again when another program changed it). What it brings was read from
-//   the disk some time ago: it never replaces what the program said of that note since it was
-//   asked.
+// - the program: what the list of stored notes (NoteCatalogue) says of a note as it changes,
+//   and the text of a note being typed in: its word is the newest there is;
+// - NoteIndexReader, which reads the notes' bodies on a worker thread (all of them once the
+//   list is read at start, and one again whenever its files changed). What it brings was read
+//   from the disk some time ago: it never replaces what the program said of that note since
+//   it was asked.
 // The index writes nothing anywhere.
 
 #include "store/notesearch.h"
@@ -31,6 +31,7 @@ struct IndexedNote {
     bool folded = false;
     bool ringing = false;
     bool unreadable = false; // a file of it could not be read: it is listed with what could be
+    qint64 bodyStamp = 0;    // the body file's modification time (ns) when its text was read
 };
 
 // One note a search found.
@@ -58,24 +59,28 @@ class NoteIndex : public QObject {
         IndexedNote note;
         search::Prepared title;
         search::Prepared text;
-        quint64 stamp = 0; // when the program last said something of it (0: it never did)
+        // When the program last said something of it (0: it never did): of its text, and of
+        // the rest.
+        quint64 stamp = 0;
+        quint64 factsStamp = 0;
     };
     static Entry entryFor(IndexedNote note);
 
     // --- What the program says ---------------------------------------------------------
     // Adds the note or replaces what is known of it.
     void put(IndexedNote note);
-    // Replaces the title and the marks only; nothing for a note the index does not hold.
-    void putMarks(const QByteArray& id, const QString& title, bool hidden, bool folded, bool ringing);
+    // Replaces what is known of the note but its text (and whether that could be read); a
+    // note the index does not hold is added without text, for the reader to bring.
+    void putFacts(const IndexedNote& note);
     void remove(const QByteArray& id);
 
     // --- What the reader brings --------------------------------------------------------
     // A moment to compare with: what the program says after it is newer than a read asked for
     // now.
     quint64 now() const { return clock_; }
-    // Notes read from their files as asked at `askedAt`; `gone`: notes whose files were not
-    // there. What the program said of a note since `askedAt` stands.
-    void putRead(std::vector<Entry> entries, const QByteArrayList& gone, quint64 askedAt);
+    // Notes read from their files as asked at `askedAt`. What the program said of a note
+    // since then stands (its text, or the rest), and a note it removed since stays removed.
+    void putRead(std::vector<Entry> entries, quint64 askedAt);
     // Every stored note has been read once: until then a search may miss some.
     bool complete() const { return complete_; }
     void setComplete(bool complete);

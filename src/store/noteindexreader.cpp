@@ -2,16 +2,13 @@
 
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
-#include "platform/ini.h"
 #include "platform/rtf.h"
-#include "store/notefiles.h"
 
 #include <QFile>
-#include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <dirent.h>
 #include <sys/stat.h>
+#include <system_error>
 
 namespace stikko {
 
@@ -21,39 +18,10 @@ namespace {
 // come, and the GUI thread takes each handful in a moment.
 constexpr qsizetype kBatch = 64;
 
-constexpr char kValueSection[] = "VALUE_SECTION";
-
 std::chrono::nanoseconds threadTime() {
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
-// The file's last change in milliseconds since the epoch; nothing when there is no such
-// file, and -1 when it cannot be looked at.
-std::optional<qint64> lastChangeOf(const QString& path) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? std::nullopt : std::optional<qint64>(-1);
-    return qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
-}
-
-// The ids of the notes in `folder`, by the names of their record files, in ascending order.
-QByteArrayList listIds(const QString& folder) {
-    QByteArrayList ids;
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return ids;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_type == DT_DIR)
-            continue;
-        const std::optional<NoteFileName> name = NoteFiles::noteFileName(QFile::decodeName(entry->d_name));
-        if (name && !name->body)
-            ids << name->id;
-    }
-    ::closedir(dir);
-    std::sort(ids.begin(), ids.end());
-    return ids;
 }
 
 } // namespace
@@ -71,22 +39,48 @@ NoteIndexReader::~NoteIndexReader() {
         worker_.join();
 }
 
-void NoteIndexReader::readAll() {
-    readingAll_ = true;
-    index_.setComplete(false);
-    const std::lock_guard lock(mutex_);
-    jobs_.push_back({true, {}, index_.now()});
-    if (!worker_.joinable())
-        worker_ = std::thread([this] { work(); });
-    wake_.notify_one();
+IndexedNote NoteIndexReader::noteOf(const NoteFacts& facts) {
+    IndexedNote note;
+    note.id = facts.id;
+    // A record without a title is listed as the find window lists such a note, by its text.
+    note.title = facts.titled ? cp949::decode(facts.title) : QString();
+    note.lastChange = facts.changedMs;
+    note.hidden = !facts.shown();
+    note.folded = facts.ismini != 0;
+    note.unreadable = !facts.readable;
+    note.bodyStamp = facts.bodyChangedNs;
+    return note;
 }
 
-void NoteIndexReader::read(const QByteArray& id) {
-    const std::lock_guard lock(mutex_);
-    jobs_.push_back({false, id, index_.now()});
-    if (!worker_.joinable())
-        worker_ = std::thread([this] { work(); });
-    wake_.notify_one();
+void NoteIndexReader::readAll(std::vector<IndexedNote> notes) {
+    readingAll_ = true;
+    index_.setComplete(false);
+    ask({true, std::move(notes), index_.now()});
+}
+
+void NoteIndexReader::read(std::vector<IndexedNote> notes) {
+    if (!notes.empty())
+        ask({false, std::move(notes), index_.now()});
+}
+
+void NoteIndexReader::ask(Job job) {
+    {
+        const std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+        if (worker_.joinable()) {
+            wake_.notify_one();
+            return;
+        }
+        try {
+            worker_ = std::thread([this] { work(); });
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had: the bodies are read here and now.
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+    }
+    run(job);
 }
 
 void NoteIndexReader::work() {
@@ -100,63 +94,46 @@ void NoteIndexReader::work() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        if (job.all)
-            runAll(job.askedAt);
-        else
-            runOne(job);
+        run(job);
     }
 }
 
-void NoteIndexReader::runAll(quint64 askedAt) {
+void NoteIndexReader::run(Job& job) {
     const std::chrono::nanoseconds started = threadTime();
-    const QByteArrayList ids = listIds(folder_);
+    const qsizetype total = qsizetype(job.notes.size());
     std::vector<NoteIndex::Entry> entries;
-    QByteArrayList gone;
     qsizetype done = 0;
-    for (const QByteArray& id : ids) {
+    for (IndexedNote& note : job.notes) {
         {
             const std::lock_guard lock(mutex_);
             if (stop_)
                 return;
         }
-        bool isGone = false;
-        IndexedNote note = readNote(folder_, id, &isGone);
-        if (isGone)
-            gone << id;
-        else
-            entries.push_back(NoteIndex::entryFor(std::move(note)));
+        readBody(folder_, note);
+        entries.push_back(NoteIndex::entryFor(std::move(note)));
         ++done;
-        if (qsizetype(entries.size()) + gone.size() >= kBatch && done < ids.size()) {
-            deliver(std::exchange(entries, {}), std::exchange(gone, {}), askedAt, done, ids.size(), false);
-        }
+        if (qsizetype(entries.size()) >= kBatch && done < total)
+            deliver(std::exchange(entries, {}), job.askedAt, job.all ? done : -1, total, false);
+    }
+    if (!job.all) {
+        deliver(std::move(entries), job.askedAt, -1, -1, false);
+        return;
     }
     const std::chrono::nanoseconds took = threadTime() - started;
     QMetaObject::invokeMethod(
         this, [this, took] { lastReadAllTime_ = took; }, Qt::QueuedConnection);
-    deliver(std::move(entries), std::move(gone), askedAt, done, ids.size(), true);
+    deliver(std::move(entries), job.askedAt, done, total, true);
 }
 
-void NoteIndexReader::runOne(const Job& job) {
-    bool isGone = false;
-    IndexedNote note = readNote(folder_, job.id, &isGone);
-    std::vector<NoteIndex::Entry> entries;
-    QByteArrayList gone;
-    if (isGone)
-        gone << job.id;
-    else
-        entries.push_back(NoteIndex::entryFor(std::move(note)));
-    deliver(std::move(entries), std::move(gone), job.askedAt, -1, -1, false);
-}
-
-void NoteIndexReader::deliver(std::vector<NoteIndex::Entry> entries, QByteArrayList gone, quint64 askedAt,
-                              qsizetype done, qsizetype total, bool last) {
+void NoteIndexReader::deliver(std::vector<NoteIndex::Entry> entries, quint64 askedAt, qsizetype done,
+                              qsizetype total, bool last) {
     // Queued to this object: what is still on its way when the reader goes is dropped with it.
     QMetaObject::invokeMethod(
         this,
-        [this, entries = std::move(entries), gone = std::move(gone), askedAt, done, total, last]() mutable {
+        [this, entries = std::move(entries), askedAt, done, total, last]() mutable {
             if (done >= 0)
                 index_.setProgress(done, total);
-            index_.putRead(std::move(entries), gone, askedAt);
+            index_.putRead(std::move(entries), askedAt);
             if (last) {
                 readingAll_ = false;
                 index_.setComplete(true);
@@ -166,42 +143,24 @@ void NoteIndexReader::deliver(std::vector<NoteIndex::Entry> entries, QByteArrayL
         Qt::QueuedConnection);
 }
 
-IndexedNote NoteIndexReader::readNote(const QString& dataFolder, const QByteArray& id, bool* gone) {
-    IndexedNote note;
-    note.id = id;
-    *gone = false;
-    const QString name = dataFolder + cp949::decode(id);
-    const QString recordPath = name + QStringLiteral(".ini");
-    const QString bodyPath = name + QStringLiteral(".rtf");
-
-    const std::optional<qint64> recordChanged = lastChangeOf(recordPath);
-    if (!recordChanged) {
-        *gone = true;
-        return note;
-    }
-    note.lastChange = std::max<qint64>(0, *recordChanged);
-    if (const std::optional<QByteArray> record = readWholeFile(recordPath, rtf::kMaxFileSize)) {
-        const IniFile ini = IniFile::fromBytes(*record);
-        note.title = cp949::decode(ini.readString(kValueSection, "title"));
-        // A note without the key is shown; one whose window is folded shows its title only.
-        note.hidden = ini.readInteger(kValueSection, "isshow", 1) == 0;
-        note.folded = ini.readInteger(kValueSection, "ismini", 0) != 0;
-    } else {
-        note.unreadable = true;
-        note.title = cp949::decode(id);
-    }
-
-    // The last change of the text: a body is written only when it changed.
-    if (const std::optional<qint64> bodyChanged = lastChangeOf(bodyPath)) {
-        note.lastChange = std::max<qint64>(note.lastChange, *bodyChanged < 0 ? 0 : *bodyChanged);
-        if (const std::optional<QByteArray> body = readWholeFile(bodyPath, rtf::kMaxFileSize)) {
-            note.text = rtf::plainText(*body);
-            note.text.squeeze();
-        } else {
+void NoteIndexReader::readBody(const QString& dataFolder, IndexedNote& note) {
+    const QString path = dataFolder + cp949::decode(note.id) + QStringLiteral(".rtf");
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        // A note without a body has no text; one that cannot be looked at is marked.
+        if (errno != ENOENT && errno != ENOTDIR)
             note.unreadable = true;
-        }
+        return;
     }
-    return note;
+    // Only a plain file is read: a fifo would hold the reader for good.
+    const std::optional<QByteArray> body =
+        S_ISREG(info.st_mode) ? readWholeFile(path, rtf::kMaxFileSize) : std::nullopt;
+    if (!body) {
+        note.unreadable = true;
+        return;
+    }
+    note.text = rtf::plainText(*body);
+    note.text.squeeze();
 }
 
 } // namespace stikko

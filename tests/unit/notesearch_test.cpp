@@ -1,6 +1,8 @@
 // Finding notes: what a typed query matches (Korean as it is being typed, initial consonants,
 // NFC, letter case, several words), and the index that holds every note's text, with what it
 // is told by the program and what the reader brings from the files.
+#include "store/notecatalogue.h"
+#include "store/notefiles.h"
 #include "store/noteindex.h"
 #include "store/noteindexreader.h"
 #include "store/notesearch.h"
@@ -151,14 +153,18 @@ class NoteSearchTest : public QObject {
         QCOMPARE(ids(index.search(Query(u"회의록 결정"_qs))), (QByteArrayList{"b"}));
         QVERIFY(!index.search(Query(u"회의록 결정"_qs))[0].inTitle);
         index.remove("b");
-        index.putMarks("a", u"장보기 2"_qs, true, true, false);
+        // New title and marks, the text kept.
+        IndexedNote facts = noteOf("a", u"장보기 2"_qs, {}, 300);
+        facts.hidden = facts.folded = true;
+        index.putFacts(facts);
         QCOMPARE(ids(index.search(Query(u"회의"_qs))), (QByteArrayList{"a", "c"}));
         QVERIFY(index.note("a")->hidden && index.note("a")->folded);
         QCOMPARE(index.note("a")->title, u"장보기 2"_qs);
     }
 
     // What the reader read before the program said something of a note is older: it neither
-    // replaces nor brings back what the program said since.
+    // replaces nor brings back what the program said since. Title and marks said since keep
+    // the text read.
     void index_readerNeverOverrulesTheProgram() {
         NoteIndex index;
         index.put(noteOf("typed", u"t"_qs, u"새로 친 글"_qs, 1));
@@ -170,21 +176,32 @@ class NoteSearchTest : public QObject {
         read.push_back(NoteIndex::entryFor(noteOf("typed", u"t"_qs, u"디스크의 옛 글"_qs, 1)));
         read.push_back(NoteIndex::entryFor(noteOf("deleted", u"d"_qs, u"지운 메모"_qs, 1)));
         read.push_back(NoteIndex::entryFor(noteOf("other", u"o"_qs, u"다른 메모"_qs, 1)));
-        index.putRead(std::move(read), {}, asked);
+        IndexedNote renamed = noteOf("renamed", u"새 제목"_qs, {}, 5);
+        renamed.hidden = true;
+        index.putFacts(renamed); // not held yet: listed without text until it is read
+        QCOMPARE(ids(index.search(Query(u"새 제목"_qs))), QByteArrayList{"renamed"});
+        read.push_back(NoteIndex::entryFor(noteOf("renamed", u"옛 제목"_qs, u"읽은 글"_qs, 1)));
+        index.putRead(std::move(read), asked);
         QCOMPARE(index.note("typed")->text, u"더 새로 친 글"_qs);
         QVERIFY(!index.contains("deleted"));
         QVERIFY(index.contains("other"));
+        const IndexedNote* both = index.note("renamed");
+        QVERIFY(both && both->hidden);
+        QCOMPARE(both->text, u"읽은 글"_qs);
+        QCOMPARE(both->title, u"새 제목"_qs);
+        QCOMPARE(both->lastChange, 5);
+        QCOMPARE(ids(index.search(Query(u"새 읽은"_qs))), QByteArrayList{"renamed"});
         // A later read is newer than all of that.
         std::vector<NoteIndex::Entry> later;
         later.push_back(NoteIndex::entryFor(noteOf("typed", u"t"_qs, u"다른 컴퓨터의 글"_qs, 3)));
-        index.putRead(std::move(later), {"other"}, index.now());
+        index.putRead(std::move(later), index.now());
         QCOMPARE(index.note("typed")->text, u"다른 컴퓨터의 글"_qs);
-        QVERIFY(!index.contains("other"));
     }
 
-    // The reader lists every note of the folder with its text, title and marks; a body it
-    // cannot read is listed with a mark and left as it is.
-    void reader_readsTheFolder_andMarksWhatItCannotRead() {
+    // The reader reads the bodies of the notes the list of stored notes holds, with the title
+    // and marks that list read from their records; a body it cannot read is listed with a mark
+    // and left as it is.
+    void reader_readsTheBodiesOfTheListedNotes_andMarksWhatItCannotRead() {
         test::TestEnv env;
         const QString data = env.dataDir();
         QVERIFY(write(data + u"20040201_090503_01.ini"_qs, "[VALUE_SECTION]\ntitle=first\nisshow=0\n"));
@@ -192,33 +209,39 @@ class NoteSearchTest : public QObject {
                       "{\\rtf1\\ansi\\ansicpg949 \\'c7\\'d1\\'b1\\'db\\par Second line\\par}"));
         QVERIFY(write(data + u"20040201_090503_02.ini"_qs, "[VALUE_SECTION]\ntitle=second\nismini=1\n"));
         QVERIFY(QDir(data).mkdir(u"20040201_090503_02.rtf"_qs)); // there, but no file to read
-        QVERIFY(write(data + u"20040201_090503_03.rtf"_qs, "{\\rtf1 no record, no note\\par}"));
-        QVERIFY(write(data + u"default_config.ini"_qs, "[VALUE_SECTION]\ntitle=x\n"));
+        QVERIFY(write(data + u"20040201_090503_03.ini"_qs, "[VALUE_SECTION]\ntitle=third\n")); // no body
+        QVERIFY(write(data + u"20040201_090503_04.rtf"_qs, "{\\rtf1 no record, no note\\par}"));
 
+        NoteCatalogue& catalogue = noteFiles().catalogue();
+        catalogue.startScan();
+        std::vector<IndexedNote> listed;
+        for (const NoteFacts& facts : catalogue.notes())
+            listed.push_back(NoteIndexReader::noteOf(facts));
+        QCOMPARE(listed.size(), 3u);
         NoteIndex index;
         NoteIndexReader reader(index, data);
         QSignalSpy done(&reader, &NoteIndexReader::readAllDone);
-        reader.readAll();
+        reader.readAll(std::move(listed));
         QVERIFY(!index.complete());
         QVERIFY(done.wait(5000));
         QVERIFY(index.complete());
-        QCOMPARE(index.size(), 2);
+        QCOMPARE(index.size(), 3);
         const IndexedNote* first = index.note("20040201_090503_01");
         QVERIFY(first && first->hidden && !first->folded && !first->unreadable);
         QCOMPARE(first->text, u"한글\nSecond line"_qs);
+        QCOMPARE(first->title, u"first"_qs);
         const IndexedNote* second = index.note("20040201_090503_02");
         QVERIFY(second && second->unreadable && second->folded && !second->hidden);
         QCOMPARE(second->title, u"second"_qs);
         QVERIFY(QFileInfo(data + u"20040201_090503_02.rtf"_qs).isDir());
+        const IndexedNote* third = index.note("20040201_090503_03");
+        QVERIFY(third && !third->unreadable && third->text.isEmpty());
 
-        // One note read again: changed, then gone.
-        QSignalSpy changed(&index, &NoteIndex::changed);
+        // One note read again once the list has looked at its files.
         QVERIFY(write(data + u"20040201_090503_01.rtf"_qs, "{\\rtf1 changed elsewhere\\par}"));
-        reader.read("20040201_090503_01");
+        catalogue.reread("20040201_090503_01");
+        reader.read({NoteIndexReader::noteOf(*catalogue.find("20040201_090503_01"))});
         QTRY_COMPARE(index.note("20040201_090503_01")->text, u"changed elsewhere"_qs);
-        QVERIFY(QFile::remove(data + u"20040201_090503_01.ini"_qs));
-        reader.read("20040201_090503_01");
-        QTRY_VERIFY(!index.contains("20040201_090503_01"));
     }
 };
 

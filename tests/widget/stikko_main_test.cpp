@@ -772,10 +772,13 @@ class StikkoMainTest : public QObject {
         storeBody(other, QStringLiteral("작성일\n한겨울 계획"));
         form->FormCreate();
         form->finishOpenedRecords();
+        // The bodies are read by themselves once the notes are listed and the shown ones open.
+        QTRY_VERIFY(form->noteIndex()->complete());
+        QCOMPARE(form->noteIndex()->size(), 3);
+        QVERIFY(form->noteIndex()->note(other)->hidden);
         form->nnFindClick();
         TfrmStikko_find* find = form->findWindow();
         QVERIFY(find != nullptr && find->isVisible());
-        QTRY_VERIFY(form->noteIndex()->complete());
         const auto rows = [find] {
             QByteArrayList ids;
             for (int row = 0; row < find->model()->rowCount(); ++row)
@@ -809,10 +812,19 @@ class StikkoMainTest : public QObject {
         form->FindNoteWindow(shown)->editor()->setPlainText(QStringLiteral("작성일\n장보기\n한글 교재"));
         find->search();
         QCOMPARE(rows(), (QByteArrayList{shown, hidden}));
+        // Typed in with no search to take it from the window: once saved, its text is read from
+        // its body, as the list of stored notes tells of the write.
+        find->close();
+        TfrmStikko_sub* shownNote = form->FindNoteWindow(shown);
+        shownNote->editor()->setPlainText(QStringLiteral("작성일\n장보기\n저장한 글"));
+        QTRY_VERIFY(!shownNote->isModified());
+        QTRY_COMPARE(form->noteIndex()->note(shown)->text, QStringLiteral("작성일\n장보기\n저장한 글"));
+        form->openFindWindow(std::nullopt);
+        QCOMPARE(rows(), QByteArrayList{hidden});
         form->CloseNoteWindow(hidden);
         form->DeleteNote(shown);
-        QTRY_COMPARE(rows(), QByteArrayList{hidden});
-        QVERIFY(find->model()->noteAt(0)->hidden);
+        QVERIFY(!form->noteIndex()->contains(shown));
+        QTRY_VERIFY(rows() == QByteArrayList{hidden} && find->model()->noteAt(0)->hidden);
 
         // A hidden note changed by another program is read again; one it removes leaves.
         form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300));
