@@ -224,8 +224,10 @@ bool TfrmStikko_sub::appendText(const QString& text) {
     commitComposition();
     QTextCursor cursor(body_);
     cursor.movePosition(QTextCursor::End);
-    // On lines of its own: the first of them is the title of a new note (its line 2).
-    cursor.insertText(body_->isEmpty() ? text : QStringLiteral("\n") + text);
+    // On lines of its own: the first of them is the title of a new note (its line 2). An
+    // empty last line (where a new note's caret waits below its date line) takes it.
+    const bool emptyLine = body_->isEmpty() || cursor.block().length() <= 1;
+    cursor.insertText(emptyLine ? text : QStringLiteral("\n") + text);
     UpdateTitleFromText();
     // Written now, not a moment later: nobody is typing, and the text came from elsewhere.
     autosaveTimeout();
