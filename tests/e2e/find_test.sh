@@ -35,7 +35,12 @@ e2e_wait_notes 1
 
 found_rows() { /usr/bin/python3 "$E2E_LIB_DIR/a11y.py" list-items "찾은 메모" 2>/dev/null; }
 has_rows() { [[ "$(found_rows | wc -l)" -eq "$1" ]]; }
-rows_have() { found_rows | grep -q -- "$1"; }
+# Read whole first: grep -q ending at the first match would cut the listing short, failing it.
+rows_have() {
+    local rows
+    rows="$(found_rows)"
+    grep -q -- "$1" <<<"$rows"
+}
 find_window() { e2e_note_windows '^메모 찾기$' | sed -n 1p | grep .; }
 shoot() {
     [[ -n "${E2E_ARTIFACTS:-}" ]] || return 0
