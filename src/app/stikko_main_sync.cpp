@@ -13,22 +13,19 @@ namespace stikko {
 void TfrmStikko_main::startWatching() {
     if (watcher_ == nullptr) {
         watcher_ = new DataFolderWatcher(noteFiles(), this);
-        // The list of stored notes looks at each of them first: what follows it (the index of
-        // the notes' text) learns of them from there.
-        NoteCatalogue* catalogue = &noteFiles().catalogue();
-        connect(watcher_, &DataFolderWatcher::noteAdded, this, [this, catalogue](const QByteArray& id) {
-            catalogue->reread(id);
-            showNoteFromElsewhere(id);
-        });
-        connect(watcher_, &DataFolderWatcher::noteChanged, this, [this, catalogue](const QByteArray& id) {
-            catalogue->reread(id);
-            noteChangedElsewhere(id);
-        });
-        connect(watcher_, &DataFolderWatcher::noteRemoved, this, [this, catalogue](const QByteArray& id) {
-            catalogue->reread(id);
-            noteRemovedElsewhere(id);
-        });
+        connect(watcher_, &DataFolderWatcher::noteAdded, this, &TfrmStikko_main::showNoteFromElsewhere);
+        connect(watcher_, &DataFolderWatcher::noteChanged, this,
+                [this](const QByteArray& id) { noteChangedElsewhere(id); });
+        connect(watcher_, &DataFolderWatcher::noteRemoved, this, &TfrmStikko_main::noteRemovedElsewhere);
         connect(watcher_, &DataFolderWatcher::conflictCopyFound, this, &TfrmStikko_main::conflictCopyFound);
+        // The list of stored notes follows what other programs do as it follows the program's
+        // own writes: whoever keeps to the list (the manager, the find index) hears of it from
+        // there, shown or hidden.
+        NoteCatalogue* catalogue = &noteFiles().catalogue();
+        const auto reread = [catalogue](const QByteArray& id) { catalogue->reread(id); };
+        connect(watcher_, &DataFolderWatcher::noteAdded, catalogue, reread);
+        connect(watcher_, &DataFolderWatcher::noteChanged, catalogue, reread);
+        connect(watcher_, &DataFolderWatcher::noteRemoved, catalogue, reread);
     }
     watcher_->setListingDelay(watchListingDelay);
     QString error;

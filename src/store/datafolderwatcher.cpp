@@ -234,7 +234,8 @@ void DataFolderWatcher::dropOwnWrites() {
         const std::optional<NoteFileName> file = NoteFiles::noteFileName(*it);
         const QString path = folder_ + *it;
         const std::optional<SeenContent> seen = file ? files_.lastSeen(path) : std::nullopt;
-        if (seen && !seen->isAbsent() && known_.contains(file->id) && files_.holdsWhatItSaw(path))
+        if (seen && !seen->isAbsent() && known_.contains(file->id) && !files_.bodyWriteUnderWay(path) &&
+            files_.holdsWhatItSaw(path))
             it = dirty_.erase(it);
         else
             ++it;
@@ -353,6 +354,13 @@ void DataFolderWatcher::process() {
         const std::optional<NoteFileName> file = NoteFiles::noteFileName(name);
         if (!file || writing_.contains(name))
             continue;
+        if (files_.bodyWriteUnderWay(folder_ + name)) {
+            // The program's own write, renamed into place before the program took it in: told
+            // as a change, the note would wait for the write (seconds for a large body) only to
+            // find its own bytes. Looked at again once the write is taken in.
+            writing_.insert(name, now() + gatherTime_.count());
+            continue;
+        }
         bool unchanged = false;
         const Look result = look(name, &unchanged);
         if (unchanged)

@@ -361,6 +361,10 @@ bool NoteFiles::holdsWhatItSaw(const QString& path) const {
     return seen && fileHolds(path, *seen);
 }
 
+bool NoteFiles::bodyWriteUnderWay(const QString& path) const {
+    return bodyWrites_.contains(seenKey(path));
+}
+
 bool NoteFiles::changedElsewhere(const QString& path) const {
     const std::optional<SeenContent> seen = lastSeen(path);
     if (!seen)
@@ -669,6 +673,7 @@ std::optional<NoteFiles::BodyWrite> NoteFiles::prepareBodyWrite(QByteArrayView i
         return std::nullopt;
     }
     write.expected = lastSeen(write.path);
+    ++bodyWrites_[seenKey(write.path)];
     return write;
 }
 
@@ -685,6 +690,8 @@ void NoteFiles::writeBody(BodyWrite& write, QByteArrayView rtf) {
 }
 
 bool NoteFiles::bodyWritten(const BodyWrite& write) {
+    if (const auto it = bodyWrites_.find(seenKey(write.path)); it != bodyWrites_.end() && --*it <= 0)
+        bodyWrites_.erase(it);
     if (write.saved)
         written(write.path, write.written, std::nullopt);
     return write.saved;

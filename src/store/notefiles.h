@@ -246,6 +246,9 @@ class NoteFiles {
     static void writeBody(BodyWrite& write, QByteArrayView rtf);
     // Takes in what writeBody did; what saveBody would have returned.
     bool bodyWritten(const BodyWrite& write);
+    // True from prepareBodyWrite until bodyWritten for the file at `path`: what is there may
+    // be the program's own write, not taken in yet.
+    bool bodyWriteUnderWay(const QString& path) const;
 
     // Moves both files of a note to the desktop's trash, or removes them where there is no
     // trash. True when neither file is left in the data folder.
@@ -291,6 +294,7 @@ class NoteFiles {
     // Keyed by the cleaned path: what the program last saw, and what it last wrote.
     QHash<QString, SeenContent> seen_;
     QHash<QString, SeenContent> written_;
+    QHash<QString, int> bodyWrites_; // bodies written in the background now: how many writes each
     std::unique_ptr<RecordGroup> group_;
     quint64 groups_ = 0; // groups started so far
     // What a group's worker posts its word to, on the thread that made this object: going

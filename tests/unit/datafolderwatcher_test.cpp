@@ -117,6 +117,12 @@ void DataFolderWatcherTest::othersChanges_reportedPerNote_ownWritesAndTemporarie
     a.scr_x = 20;
     QVERIFY(files.saveRecord(a));
     QVERIFY(files.saveBody(kA, body("a2")));
+    // A body written in the background is in place a while before the program takes it in.
+    std::optional<NoteFiles::BodyWrite> write = files.prepareBodyWrite(kA);
+    QVERIFY(write);
+    NoteFiles::writeBody(*write, body("a2 written in the background"));
+    QVERIFY(write->saved && passSentinel(changed, 10));
+    QVERIFY(files.bodyWritten(*write));
     QVERIFY(syncWrite(data_, QStringLiteral("%1.rtf").arg(kB), body("b")));
     QVERIFY(env_->writeFile(QStringLiteral("data/.syncthing.%1.ini.tmp").arg(kC), record(kC, 1)));
     QVERIFY(env_->writeFile(QStringLiteral("data/.%1.rtf.~3f2a").arg(kC), body("c")));

@@ -700,6 +700,9 @@ class StikkoMainTest : public QObject {
         deliver();
 
         QTRY_COMPARE(form->noteList.size(), 3);
+        // The list of stored notes (the manager's, the find index's) hears of it too.
+        NoteCatalogue& catalogue = noteFiles().catalogue();
+        QTRY_VERIFY(catalogue.find(c) && catalogue.find(b) && catalogue.find(b)->shown());
         QTRY_COMPARE(noteA->pos(), QPoint(300, 20));
         QCOMPARE(noteA->editor()->toPlainText(), QStringLiteral("from\nthe other computer"));
         QCOMPARE(noteA->titleCaption(), QStringLiteral("the other computer"));
@@ -739,6 +742,7 @@ class StikkoMainTest : public QObject {
                                                      dataPath(QLatin1String(a) + QStringLiteral(".rtf"))}),
             0);
         QTRY_VERIFY(form->FindNoteWindow(c) == nullptr && form->FindNoteWindow(a) == nullptr);
+        QTRY_VERIFY(!catalogue.find(a) && catalogue.find(c) && !catalogue.find(c)->shown());
         flushDeletes();
         QVERIFY(noteA.isNull());
 
