@@ -462,6 +462,11 @@ std::optional<NoteFacts> NoteCatalogue::find(QByteArrayView id) {
     return entries_[std::size_t(*it)].facts;
 }
 
+bool NoteCatalogue::complete() {
+    followFolder(); // a list of another folder is no list of this one
+    return complete_;
+}
+
 QStringList NoteCatalogue::takeUnusableRecords() {
     followFolder();
     for (const QString& name : std::as_const(unusable_))

@@ -89,9 +89,9 @@ class NoteCatalogue : public QObject {
     // a scan still running is waited for first.
     QList<NoteFacts> notes();
     std::optional<NoteFacts> find(QByteArrayView id);
-    // The list holds every stored note: a scan of this folder has ended (and the list has
-    // followed every change told since).
-    bool complete() const { return complete_; }
+    // The list holds every stored note: a scan of the data folder in use has ended (and the
+    // list has followed every change told since).
+    bool complete();
     // Lists the folder again and looks at each note's files (a stat each); a record whose file
     // changed is read again. What changed is told as by the watcher's reports.
     void refresh();

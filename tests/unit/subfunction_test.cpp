@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <sys/stat.h>
@@ -592,6 +593,12 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
     QVERIFY(remembered.startsWith(env_->xdgCacheDir()));
     QVERIFY(QFile::remove(remembered) && QFile::copy(env_->dataDir() + QStringLiteral("B2.ini"), remembered));
     QVERIFY(catalogue.rememberedShown().isEmpty());
+
+    // The list of one folder is no complete list of another.
+    const QTemporaryDir elsewhere;
+    env::setProgramFolder(elsewhere.path());
+    QVERIFY(!catalogue.complete());
+    env::setProgramFolder(env_->folder());
 }
 
 // A group of records written on a worker: its word comes back through the event loop while
