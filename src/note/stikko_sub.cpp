@@ -148,6 +148,14 @@ void TfrmStikko_sub::buildControls() {
     timAutosave = new QTimer(this);
     timAutosave->setSingleShot(true);
     connect(timAutosave, &QTimer::timeout, this, &TfrmStikko_sub::autosaveTimeout);
+    recoveryCopy_ = new QTimer(this);
+    recoveryCopy_->setObjectName(QStringLiteral("recoveryCopy"));
+    recoveryCopy_->setSingleShot(true);
+    connect(recoveryCopy_, &QTimer::timeout, this, [this] {
+        recoveryCopyDueFrom_ = -1;
+        if (bodyFailed_ && !closed_)
+            keepRecoveryCopy(nullptr);
+    });
 }
 
 void TfrmStikko_sub::buildTitleBar() {

@@ -372,6 +372,8 @@ class TfrmStikko_sub : public QWidget {
     bool writeAgain_ = false;          // the autosave came while a write was under way
     bool finishingWrite_ = false;
     QString recoveryPath_;             // the copy of the body kept while its writes fail
+    QTimer* recoveryCopy_ = nullptr;   // ... made again a moment after a change meanwhile
+    qint64 recoveryCopyDueFrom_ = -1;  // ... counted from the first change it lacks
     BodyReader* bodyReader_ = nullptr; // made for the first large body
     bool bodyPending_ = false;         // the body is being read in the background
     bool pendingNewBody_ = false;      // ... and a missing one gets the date line

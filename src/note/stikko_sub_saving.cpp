@@ -19,12 +19,23 @@
 #include <QFile>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 
 namespace stikko {
 
 void TfrmStikko_sub::scheduleAutosave() {
     const qint64 now = env::steadyMs();
     timAutosave->start(int(std::max<qint64>(0, autosave_.changed(now) - now)));
+    // While the body cannot be written the next try waits, but its copy in the recovery folder
+    // follows the typing as the file would: a crash meanwhile costs no more typing than with
+    // the body saved.
+    if (bodyFailed_) {
+        if (recoveryCopyDueFrom_ < 0)
+            recoveryCopyDueFrom_ = now;
+        const qint64 due =
+            std::min(now + AutosaveSchedule::kQuietMs, recoveryCopyDueFrom_ + AutosaveSchedule::kCeilingMs);
+        recoveryCopy_->start(int(std::max<qint64>(0, due - now)));
+    }
 }
 
 void TfrmStikko_sub::writeFailed(const QString& path, const QString& reason) {
@@ -279,6 +290,8 @@ std::optional<QString> TfrmStikko_sub::keepRecoveryCopy(QString* error) {
 
 void TfrmStikko_sub::bodyFailedNow(const QString& reason) {
     bodyFailed_ = true;
+    recoveryCopy_->stop();
+    recoveryCopyDueFrom_ = -1;
     const QString path = noteFiles().bodyPath(noteId(record_));
     // What could not be written goes to the recovery folder at once, and again at every
     // failed try, so that a crash meanwhile loses none of it.

@@ -841,6 +841,13 @@ class NoteWindowTest : public QObject {
         QVERIFY(!note->saveBody());
         QCOMPARE(noteFiles().recoveryFiles().size(), 2);
         QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨 또")));
+        // ... and follows the typing between the tries, as the body would.
+        typeAtEnd(QStringLiteral(" 그리고"));
+        auto* copyTimer = note->findChild<QTimer*>(QStringLiteral("recoveryCopy"));
+        QVERIFY(copyTimer && copyTimer->remainingTime() <= AutosaveSchedule::kCeilingMs);
+        QVERIFY(note->autosaveTimer()->remainingTime() > AutosaveSchedule::kCeilingMs); // the try waits
+        QVERIFY(fire(copyTimer));
+        QVERIFY(bodyText(copies.first()).endsWith(QStringLiteral("잃으면 안 됨 또 그리고")));
         QVERIFY(!note->close()); // the close-time save fails too: the note stays open
         QCOMPARE(f->host.failures, QStringList{noteFiles().bodyPath(kId)});
         QVERIFY(note->isVisible() && note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
@@ -853,7 +860,7 @@ class NoteWindowTest : public QObject {
         QVERIFY(fire(note->autosaveTimer()));
         note->finishBodyWrite(); // written in the background
         QVERIFY(!note->titleBar()->isPictureShown(NoteTitleBar::Picture::Mark));
-        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨 또")));
+        QVERIFY(bodyText(f->rtfPath()).endsWith(QStringLiteral("잃으면 안 됨 또 그리고")));
         QVERIFY(!note->isModified());
         QCOMPARE(noteFiles().recoveryFiles(), QStringList{recovery});
 
