@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/commandline.h"
 #include "app/folder_lock.h"
 #include "app/instance_channel.h"
 #include "app/single_instance.h"
@@ -23,13 +24,17 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSessionManager>
+#include <QTimer>
 #include <QTranslator>
 #include <QtDebug>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <optional>
+#include <unistd.h>
 
 namespace stikko {
 
@@ -64,16 +69,21 @@ QByteArray platformForSession(const QByteArray& sessionType, const QByteArray& w
 
 namespace {
 
-// True when another instance runs: it was asked for a new note (as a click on its icon would
-// ask), and this one is to end. Done without touching the display.
-bool handedToRunningInstance(SingleInstance& instance, int argc, char** argv) {
+// The exit status when another instance runs: it was handed `command` (plain start: a new
+// note, as a click on its icon makes), and this one is to end. Nothing when this one is the
+// only one. Done without touching the display.
+std::optional<int> handedToRunningInstance(SingleInstance& instance, int argc, char** argv,
+                                           const std::optional<Command>& command) {
     switch (instance.acquire()) {
     case SingleInstance::Result::HeldElsewhere: {
         QCoreApplication requestOnly(argc, argv);
-        if (!InstanceChannel::requestNewNote(instance.channelPath(), kRequestTimeoutMs))
+        if (!InstanceChannel::send(instance.channelPath(), command.value_or(Command{}), kRequestTimeoutMs)) {
             qWarning("stikko: already running, but it did not answer at %s",
                      qPrintable(instance.channelPath()));
-        return true;
+            // A command that was not carried out says so; a plain start never failed.
+            return command ? 1 : 0;
+        }
+        return 0;
     }
     case SingleInstance::Result::Unavailable:
         // Better two instances than no notes at all.
@@ -82,7 +92,65 @@ bool handedToRunningInstance(SingleInstance& instance, int argc, char** argv) {
     case SingleInstance::Result::Acquired:
         break;
     }
-    return false;
+    return std::nullopt;
+}
+
+// Standard input as the text of a new note; nothing (and a line on stderr) when it is longer
+// than a note takes from there or cannot be read.
+std::optional<QString> readStandardInput() {
+    QByteArray bytes;
+    char chunk[65536];
+    while (bytes.size() <= kMaxInputBytes) {
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got == 0)
+            return noteTextFrom(bytes);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "stikko: 표준 입력을 읽지 못해 메모를 만들지 않았습니다\n");
+            return std::nullopt;
+        }
+        bytes.append(chunk, qsizetype(got));
+    }
+    std::fprintf(stderr, "stikko: 표준 입력이 1 MB를 넘어 메모를 만들지 않았습니다\n");
+    return std::nullopt;
+}
+
+// What the command line asks before anything starts: the command to carry out (nothing for a
+// plain start), or the exit status when it asks only for a text or is wrong.
+std::optional<Command> commandFrom(int argc, char** argv, std::optional<int>& exitNow) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine line = parseCommandLine(arguments);
+    switch (line.outcome) {
+    case CommandLine::Outcome::Help:
+        std::fputs(usage().toLocal8Bit().constData(), stdout);
+        exitNow = 0;
+        return std::nullopt;
+    case CommandLine::Outcome::Version:
+        std::printf("stikko %s\n", STIKKO_VERSION);
+        exitNow = 0;
+        return std::nullopt;
+    case CommandLine::Outcome::Error:
+        std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
+        exitNow = 2;
+        return std::nullopt;
+    case CommandLine::Outcome::Start:
+        return std::nullopt;
+    case CommandLine::Outcome::Run:
+        break;
+    }
+    if (line.textFromStdin) {
+        const std::optional<QString> text = readStandardInput();
+        if (!text) {
+            exitNow = 1;
+            return std::nullopt;
+        }
+        line.command.text = *text;
+        line.command.hasText = true;
+    }
+    return line.command;
 }
 
 // The application's names, icon, fonts, language and folders.
@@ -137,11 +205,18 @@ bool takeDataFolder(FolderLock& folderLock, const QString& dataFolder) {
 } // namespace
 
 int runStikko(int argc, char** argv) {
-    // Before anything else: a later start hands a request for a new note to the running
+    // The command line first: help, the version and a wrong argument end here, before
+    // anything starts.
+    std::optional<int> exitNow;
+    const std::optional<Command> command = commandFrom(argc, argv, exitNow);
+    if (exitNow)
+        return *exitNow;
+
+    // Then a later start hands its command (or a request for a new note) to the running
     // instance and ends.
     SingleInstance instance;
-    if (handedToRunningInstance(instance, argc, argv))
-        return 0;
+    if (const std::optional<int> handed = handedToRunningInstance(instance, argc, argv, command))
+        return *handed;
 
     const QByteArray platform = platformForSession(qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
                                                    qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
@@ -191,12 +266,12 @@ int runStikko(int argc, char** argv) {
     // Any other way out of the event loop still saves the notes first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, form, &TfrmStikko_main::FormClose);
 
-    // Later starts ask for a new note; they may come while the notes are being opened, and
-    // wait until the event loop runs.
+    // Later starts hand their commands over; they may come while the notes are being opened,
+    // and wait until the event loop runs.
     InstanceChannel channel(instance.channelPath());
     if (instance.held() && !channel.listen())
         qWarning("stikko: later starts cannot reach this one at %s", qPrintable(instance.channelPath()));
-    QObject::connect(&channel, &InstanceChannel::newNoteRequested, form, &TfrmStikko_main::newNoteRequested);
+    QObject::connect(&channel, &InstanceChannel::commandReceived, form, &TfrmStikko_main::runCommand);
 
     // The first start in a data folder explains the program in a note of its own, which the
     // start-up load then opens with the others.
@@ -216,6 +291,9 @@ int runStikko(int argc, char** argv) {
                                       "기억할 수 없습니다. 메모장은 데스크톱이 정한 곳에 나타납니다."));
     }
     form->reportRecoveryFiles();
+    // This start's own command, once the notes are up.
+    if (command)
+        QTimer::singleShot(0, form, [form, c = *command] { form->runCommand(c); });
 
     if (!form->isEnding()) {
         app.exec();

@@ -7,7 +7,8 @@
 
 namespace stikko {
 
-// Returns the process exit code, which is always 0.
+// Returns the process exit code: 0, 2 for a command line that is wrong (nothing was started),
+// 1 for a command that could not be carried out.
 int runStikko(int argc, char** argv);
 
 // Qt's own dialogs (Yes/No, colour, font, file, print preview) in Korean, from Qt's

@@ -64,6 +64,9 @@ FallbackWindow::FallbackWindow(QMenu* commands, QWidget* parent) : QWidget(paren
     };
     line();
     for (QAction* action : commands->actions()) {
+        // The window's first button makes the new note.
+        if (action->objectName() == QLatin1String("nnNewNote"))
+            continue;
         if (action->isSeparator()) {
             line();
             continue;

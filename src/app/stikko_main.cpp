@@ -17,6 +17,8 @@
 #include "store/dm.h"
 #include "store/notecatalogue.h"
 #include "store/notefiles.h"
+#include "store/noteindex.h"
+#include "store/noteindexreader.h"
 #include "theme/icons.h"
 #include "theme/xpstyle.h"
 
@@ -94,6 +96,11 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
     frmStikko_main = this;
     setWindowTitle(QStringLiteral("Orbindo Stikko"));
     setWindowState(Qt::WindowMinimized);
+    index_ = new NoteIndex(this);
+    storedChangesDue_ = new QTimer(this);
+    storedChangesDue_->setSingleShot(true);
+    storedChangesDue_->setInterval(0);
+    connect(storedChangesDue_, &QTimer::timeout, this, &TfrmStikko_main::followStoredNotes);
     buildTray();
     xpStyle = new TXPStyle(this);
     configureFormStyle(*xpStyle, xcPopupMenu, xccGroupBox);
@@ -109,10 +116,18 @@ TfrmStikko_main::TfrmStikko_main(QWidget* parent) : QWidget(parent) {
         if (!opening_) {
             catchUpWithScan();
         }
+        startIndex();
     });
+    const NoteCatalogue* catalogue = &noteFiles().catalogue();
+    connect(catalogue, &NoteCatalogue::noteAdded, this, &TfrmStikko_main::storedNoteChanged);
+    connect(catalogue, &NoteCatalogue::noteChanged, this, &TfrmStikko_main::storedNoteChanged);
+    connect(catalogue, &NoteCatalogue::noteRemoved, this, &TfrmStikko_main::storedNoteChanged);
 }
 
 TfrmStikko_main::~TfrmStikko_main() {
+    // The index's reader stops between two notes; nothing it read is wanted any more.
+    delete indexReader_;
+    indexReader_ = nullptr;
     finishOpenedRecords();
     // The note windows go first, while this form can still answer them: a window reports its
     // going to its host, which must not be half destroyed by then.
@@ -141,6 +156,11 @@ void TfrmStikko_main::buildTray() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
+    nnNewNote = add("새 메모", -1, &TfrmStikko_main::rxTrayClick);
+    nnNewNote->setObjectName(QStringLiteral("nnNewNote"));
+    nnFind = add("메모 찾기...", -1, &TfrmStikko_main::nnFindClick);
+    nnFind->setObjectName(QStringLiteral("nnFind"));
+    puMain->addSeparator();
     nnConfig = add("기본 환경 설정", 13, &TfrmStikko_main::nnConfigClick);
     puMain->addSeparator();
     nnAlladmin = add("전체 메모장 상태 보기", 18, &TfrmStikko_main::nnAlladminClick);
@@ -343,6 +363,7 @@ bool TfrmStikko_main::DeleteNote(const char* id) {
     if (TfrmStikko_sub* note = FindNoteWindow(id)) {
         closeNote(note, NoteClosing::Deleted);
     }
+    index_->remove(bytes.toByteArray());
     return true;
 }
 
@@ -520,6 +541,8 @@ void TfrmStikko_main::openMoreNotes(bool first) {
         catchUpWithScan();
         if (!opening_) {
             emit notesOpened();
+            // The notes' bodies are read into the index once the windows are up.
+            startIndex();
         }
     }
 }
@@ -573,7 +596,10 @@ TfrmStikko_sub* TfrmStikko_main::openNote(const NoteRecord& record, FileState st
                                           bool writeRecord) {
     auto* note = new TfrmStikko_sub(this, this);
     // Whatever way a window goes, it leaves the list; the pointer is only compared here.
-    connect(note, &QObject::destroyed, this, [this, note] { noteList.removeAll(note); });
+    connect(note, &QObject::destroyed, this, [this, note] {
+        noteList.removeAll(note);
+        indexed_.remove(note);
+    });
     // A stored note in a data folder that cannot be written shows as it is; a new one tries,
     // and says so when it cannot.
     if (dataReadOnly_ && state != FileState::Missing) {
@@ -600,6 +626,7 @@ bool TfrmStikko_main::closeNote(TfrmStikko_sub* note, NoteClosing how) {
     if (!note->closeAs(how)) {
         return false;
     }
+    indexClosed(note, how);
     // This very window leaves the list: another whose id shares the prefix stays.
     noteList.removeAll(note);
     note->deleteLater();
@@ -608,13 +635,18 @@ bool TfrmStikko_main::closeNote(TfrmStikko_sub* note, NoteClosing how) {
 
 void TfrmStikko_main::noteWindowGone(TfrmStikko_sub* note) {
     noteList.removeAll(note);
+    indexClosed(note, note->isDeleted() ? NoteClosing::Deleted : NoteClosing::Kept);
 }
 
 // ---- tray commands ---------------------------------------------------------------------
 
 void TfrmStikko_main::rxTrayClick() {
+    makeNote();
+}
+
+TfrmStikko_sub* TfrmStikko_main::makeNote() {
     if (noteManagerOpen() || ending_) {
-        return;
+        return nullptr;
     }
     NoteRecord record{};
     NewNoteRecord(record);
@@ -625,6 +657,7 @@ void TfrmStikko_main::rxTrayClick() {
     TfrmStikko_sub* note = openNote(record, FileState::Missing);
     // In front of every window, notes kept on top included, and ready for typing.
     note->bringToFront(true);
+    return note;
 }
 
 QPoint TfrmStikko_main::newNotePlace(int w, int h) const {
@@ -671,6 +704,10 @@ void TfrmStikko_main::nnAlladminClick() {
         return;
     }
     RunNoteManager(this, *this, [this](bool enabled) { setTrayEnabled(enabled); });
+    // The commands that came meanwhile.
+    for (const Command& command : std::exchange(deferredCommands_, {})) {
+        runCommand(command);
+    }
 }
 
 void TfrmStikko_main::nnAllhideClick() {

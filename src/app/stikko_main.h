@@ -3,14 +3,18 @@
 // windows, the commands that act on all notes at once, and the services a note window asks of
 // the program (NoteHost). It is never shown; it exists to own the notes and the icon.
 
+#include "app/commandline.h"
+#include "dialogs/stikko_find.h"
 #include "note/notehost.h"
 #include "note/stikko_sub.h"
 #include "store/notecatalogue.h"
 #include "store/notefiles.h"
 #include "store/subfunction.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -27,9 +31,11 @@ namespace stikko {
 
 class DataFolderWatcher;
 class FallbackWindow;
+class NoteIndex;
+class NoteIndexReader;
 class TXPStyle;
 
-class TfrmStikko_main : public QWidget, public NoteHost {
+class TfrmStikko_main : public QWidget, public NoteHost, public FindHost {
     Q_OBJECT
   public:
     explicit TfrmStikko_main(QWidget* parent = nullptr);
@@ -85,6 +91,23 @@ class TfrmStikko_main : public QWidget, public NoteHost {
 
     // A later start of the program asked for a new note: made as by a click on the icon.
     void newNoteRequested();
+    // A command from the command line (this start's own, or a later start's): carried out as
+    // its tray-menu item would be; while the note manager is open, once it has closed.
+    void runCommand(const Command& command);
+    // The find window, opened or brought to the front; with `words`, its field holds them.
+    void nnFindClick();
+    void openFindWindow(const std::optional<QString>& words);
+    TfrmStikko_find* findWindow() const { return findWindow_; }
+
+    // Every stored note's text for the find window (stikko_main_find.cpp). Its bodies are read
+    // on a thread of its own once the list of stored notes is read and the start's notes are
+    // open (startIndex), and it follows that list's every change.
+    NoteIndex* noteIndex() const { return index_; }
+    NoteIndexReader* noteIndexReader() const { return indexReader_; }
+    // Starts reading the notes' bodies into the index, if that has not started yet and the
+    // list of stored notes is complete; `evenWhileOpening`: also while the start still opens
+    // notes (the find window is wanted now).
+    void startIndex(bool evenWhileOpening = false);
 
     // Whether the desktop has a notification area is looked at now and every few seconds;
     // without one the fallback window offers the icon's commands, and it hides again when one
@@ -113,6 +136,11 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub* note) override;
     void openCopyFromElsewhere(TfrmStikko_sub* note, const QByteArray& copyId) override;
+    void openFindWindow() override;
+
+    // FindHost
+    void refreshIndex() override;
+    bool showFoundNote(const QByteArray& id, const search::Query& query) override;
     // Tells where the bodies that an earlier run could not save are waiting, if any are.
     void reportRecoveryFiles();
     // Tells, once each, of names in the data folder that would be records but are no plain
@@ -121,6 +149,8 @@ class TfrmStikko_main : public QWidget, public NoteHost {
 
     QSystemTrayIcon* rxTray = nullptr;
     QMenu* puMain = nullptr;
+    QAction* nnNewNote = nullptr;
+    QAction* nnFind = nullptr;
     QAction* nnConfig = nullptr;
     QAction* nnAlladmin = nullptr;
     QAction* nnAllhide = nullptr;
@@ -159,6 +189,9 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     // Opens the notes the catalogue's scan found shown that the start did not open.
     void catchUpWithScan();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
+    // A new note, made and placed as a click on the icon makes it; null while that refuses.
+    TfrmStikko_sub* makeNote();
+    void newNoteFromSelection();
     // A new window for `record` (made, or read from the note's file with `state`), opened
     // and listed; one from elsewhere is opened without writing anything. Without
     // `writeRecord` the window's record is left for the caller to write (writeOpenedRecords).
@@ -181,6 +214,24 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     void saveRecoveryCopies();
 
     void tellRingingNotes();
+
+    // Keeping the index in step (stikko_main_find.cpp).
+    // What the index last took from an open note's window: the text typed in it not saved yet,
+    // and whether it rings.
+    struct IndexedWindow {
+        int revision = -1;
+        bool ringing = false;
+        friend bool operator==(const IndexedWindow&, const IndexedWindow&) = default;
+    };
+    // What the list of stored notes says of note `id` (with the ringing of its `window`, if
+    // it is open), or nothing when it holds no such note.
+    std::optional<IndexedNote> indexedFacts(const QByteArray& id, const TfrmStikko_sub* window) const;
+    // The list of stored notes told of a change to note `id`: taken in at the next turn of
+    // the event loop, with the others told meanwhile.
+    void storedNoteChanged(const QByteArray& id);
+    void followStoredNotes();
+    // A note window closed as `how` says: a deleted note leaves the index.
+    void indexClosed(TfrmStikko_sub* note, NoteClosing how);
 
     // The data folder as other programs change it (stikko_main_sync.cpp).
     void startWatching();
@@ -211,7 +262,14 @@ class TfrmStikko_main : public QWidget, public NoteHost {
     CatchUp catchUp_ = CatchUp::None;
     QTimer* trayWatch_ = nullptr;
     DataFolderWatcher* watcher_ = nullptr;
-    QStringList ringingTitles_; // notes that started ringing, not yet told
+    NoteIndex* index_ = nullptr;
+    NoteIndexReader* indexReader_ = nullptr;
+    QHash<const TfrmStikko_sub*, IndexedWindow> indexed_;
+    QSet<QByteArray> storedChanges_; // told by the list of stored notes, not taken in yet
+    QTimer* storedChangesDue_ = nullptr;
+    QPointer<TfrmStikko_find> findWindow_;
+    std::vector<Command> deferredCommands_; // arrived while the note manager was open
+    QStringList ringingTitles_;             // notes that started ringing, not yet told
     bool trayPresent_ = true;
     bool trayEnabled_ = true;
     // The desktop's tray host would draw the tray menu itself; it is opened here instead.

@@ -8,6 +8,7 @@
 // picture.
 
 #include <QKeyCombination>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -33,7 +34,9 @@ enum class NoteCommand : std::uint8_t {
     Underline,
     TextColor,
     Undo,
+    Find, // the find window, for every note
 };
+inline constexpr std::size_t kNoteCommandCount = std::size_t(NoteCommand::Find) + 1;
 
 inline constexpr QKeyCombination kNoKey{};
 

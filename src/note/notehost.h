@@ -30,6 +30,9 @@ class NoteHost : public NoteRegistry {
     // not open is refused with a message over `parent`'s window (none for null).
     virtual void OpenWebAddress(const QString& address, QWidget* parent) = 0;
 
+    // The find window, opened or brought to the front (a note's Ctrl+Shift+F).
+    virtual void openFindWindow() = 0;
+
     // The note has started to ring; the desktop is told which note it is.
     virtual void noteRinging(TfrmStikko_sub* note) = 0;
 

@@ -165,6 +165,14 @@ class TfrmStikko_sub : public QWidget {
     NoteAlarm* alarm() const { return alarm_; }
     // Commits text the input method is still composing in the body.
     void commitComposition();
+    // Shows the body's characters from `start` on, `length` of them, selected in the editor and
+    // scrolled into view; a folded note unfolds first (its record is written, as unfolding by
+    // hand writes it).
+    void selectText(int start, int length);
+    // Adds `text` on lines of its own at the end of the body, as typing there would, and writes
+    // the body and the record at once. False when they could not be written (the user has been
+    // told, and the note retries as after any failed write) or the note is read-only.
+    bool appendText(const QString& text);
 
     // --- Commands --------------------------------------------------------------------
     // Carries out a command of the table (notecommands.h), as its menu item, tool-bar control
@@ -269,6 +277,7 @@ class TfrmStikko_sub : public QWidget {
     void print();
     void hideNote();
     void deleteNote();
+    void openFind();
     void toggleBullets();
     void chooseFont();
     void toggleBold();
@@ -342,10 +351,10 @@ class TfrmStikko_sub : public QWidget {
     bool closed_ = false;
     bool deleted_ = false;
     bool stayOnTop_ = false;
-    std::array<bool, std::size_t(NoteCommand::Undo) + 1> shownStates_{}; // see showState
-    bool frontHeld_ = false;        // bringToFront keeps the window above the others
-    bool frontVisited_ = false;     // the window was active while held in front
-    QTimer* placeCheck_ = nullptr;  // made with the first move the window system reports
+    std::array<bool, kNoteCommandCount> shownStates_{}; // see showState
+    bool frontHeld_ = false;                            // bringToFront keeps the window above the others
+    bool frontVisited_ = false;                         // the window was active while held in front
+    QTimer* placeCheck_ = nullptr;                      // made with the first move the window system reports
     bool readOnly_ = false;         // a file could not be read: nothing is written over it
     bool recordUnreadable_ = false; // ... and that file is the record: it is not written either
     bool folderReadOnly_ = false;   // ... because the data folder cannot be written

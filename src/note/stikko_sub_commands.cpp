@@ -48,14 +48,15 @@ const NoteCommandInfo& commandInfo(NoteCommand command) {
         {C::Underline, u"밑줄", 6, Qt::CTRL | Qt::Key_U, &W::toggleUnderline, true, true},
         {C::TextColor, u"글자색", 0, kNoKey, &W::chooseTextColor, false, true},
         {C::Undo, u"되돌리기", 2, kNoKey, &W::undoEdit, false, true},
+        {C::Find, u"메모 찾기...", -1, Qt::CTRL | Qt::SHIFT | Qt::Key_F, &W::openFind, false, false},
     };
-    static_assert(std::size(table) == std::size_t(C::Undo) + 1, "one row a command, in their order");
+    static_assert(std::size(table) == kNoteCommandCount, "one row a command, in their order");
     return table[std::size_t(command)];
 }
 
 namespace {
 
-constexpr std::size_t kCommandCount = std::size_t(NoteCommand::Undo) + 1;
+constexpr std::size_t kCommandCount = kNoteCommandCount;
 
 struct KeyTable {
     std::array<QKeyCombination, kCommandCount> keys{};
@@ -246,6 +247,11 @@ void TfrmStikko_sub::hideNote() {
     // The host closes and may destroy this window; the id must outlive it.
     const QByteArray id = noteId(record_).toByteArray();
     host_->CloseNoteWindow(id.constData());
+}
+
+void TfrmStikko_sub::openFind() {
+    if (host_)
+        host_->openFindWindow();
 }
 
 void TfrmStikko_sub::deleteNote() {

@@ -11,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
+#include <algorithm>
 
 namespace stikko {
 
@@ -201,6 +202,36 @@ void TfrmStikko_sub::copy() {
 
 void TfrmStikko_sub::paste() {
     editor()->paste();
+}
+
+// --- Text put in from outside -----------------------------------------------------------
+
+void TfrmStikko_sub::selectText(int start, int length) {
+    if (record_.ismini == 1)
+        foldOrUnfold(); // a folded note shows no text
+    ensureEditor(Qt::OtherFocusReason);
+    const int last = body_->characterCount() - 1;
+    QTextCursor cursor(body_);
+    cursor.setPosition(std::clamp(start, 0, last));
+    cursor.setPosition(std::clamp(start + std::max(length, 0), 0, last), QTextCursor::KeepAnchor);
+    reDoc->setTextCursor(cursor);
+    reDoc->ensureCursorVisible();
+}
+
+bool TfrmStikko_sub::appendText(const QString& text) {
+    if (readOnly_ || closed_ || deleted_)
+        return false;
+    commitComposition();
+    QTextCursor cursor(body_);
+    cursor.movePosition(QTextCursor::End);
+    // On lines of its own: the first of them is the title of a new note (its line 2). An
+    // empty last line (where a new note's caret waits below its date line) takes it.
+    const bool emptyLine = body_->isEmpty() || cursor.block().length() <= 1;
+    cursor.insertText(emptyLine ? text : QStringLiteral("\n") + text);
+    UpdateTitleFromText();
+    // Written now, not a moment later: nobody is typing, and the text came from elsewhere.
+    autosaveTimeout();
+    return !modified_ && !hasUnsavedFailure();
 }
 
 } // namespace stikko

@@ -15,6 +15,12 @@ bool loadFile(const QString& path, QTextDocument& document) {
     return true;
 }
 
+QString plainText(const QByteArray& bytes) {
+    QTextDocument document;
+    read(bytes, document);
+    return document.toPlainText();
+}
+
 bool saveFile(const QString& path, const QTextDocument& document, QString* error) {
     return writeFileAtomically(path, write(document), error);
 }

@@ -16,6 +16,10 @@ void read(const QByteArray& bytes, QTextDocument& document);
 // The document as RTF bytes.
 QByteArray write(const QTextDocument& document);
 
+// The text `bytes` hold without their formatting, as read() reads it, each paragraph ending
+// in '\n' but the last. Safe on any thread.
+QString plainText(const QByteArray& bytes);
+
 // A note body is a few kilobytes; a file larger than this is not one and is not read.
 inline constexpr qint64 kMaxFileSize = qint64(256) << 20;
 

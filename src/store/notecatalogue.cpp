@@ -20,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <string_view>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -31,13 +32,16 @@ namespace stikko {
 namespace {
 
 // The keys the list reads from each record.
-constexpr std::array<std::pair<const char*, const char*>, 4> kFactKeys = {{
+constexpr std::array<std::pair<const char*, const char*>, 5> kFactKeys = {{
     {"VALUE_SECTION", "isshow"},
+    {"VALUE_SECTION", "ismini"},
     {"VALUE_SECTION", "title"},
     {"VALUE_ALRAM_SECTION", "isalram"},
     {"VALUE_ALRAM_SECTION", "alram_datetime"},
 }};
 using RawValues = std::array<std::optional<QByteArray>, kFactKeys.size()>;
+constexpr std::size_t kTitleKey = 2;
+static_assert(std::string_view(kFactKeys[kTitleKey].second) == "title");
 
 // A record as large as a body may be is still read whole, as a note's opening reads it.
 constexpr qint64 kMaxRecordBytes = rtf::kMaxFileSize;
@@ -95,8 +99,10 @@ NoteFacts factsOf(const QByteArray& id, const RawValues& raw, bool readable, qin
     facts.id = id;
     facts.readable = readable;
     facts.isshow = record.isshow;
+    facts.ismini = record.ismini;
     facts.isalram = record.isalram;
     facts.title = cp949::fieldBytes(record.title).toByteArray();
+    facts.titled = raw[kTitleKey].has_value();
     facts.alarmMoment = cp949::fieldBytes(record.alram_datetime).toByteArray();
     facts.changedMs = changedMs;
     return facts;
@@ -356,6 +362,7 @@ void NoteCatalogue::followFolder() {
         scan_.reset();
     }
     folder_ = folder;
+    complete_ = false;
     entries_.clear();
     index_.clear();
     touched_.clear();
@@ -420,9 +427,11 @@ void NoteCatalogue::finishScan() {
         entry.bodyMtimeNs = found.bodyMtimeNs;
         entry.facts = factsOf(found.id, found.read.values, found.read.readable,
                               msOf(std::max(entry.record.mtimeNs, entry.bodyMtimeNs)));
+        entry.facts.bodyChangedNs = entry.bodyMtimeNs;
         entries_.push_back(std::move(entry));
     }
     reindex();
+    complete_ = true;
     for (const QString& name : std::as_const(scan->unusable)) {
         if (!told_.contains(name) && !unusable_.contains(name))
             unusable_ << name;
@@ -451,6 +460,11 @@ std::optional<NoteFacts> NoteCatalogue::find(QByteArrayView id) {
     if (it == index_.constEnd())
         return std::nullopt;
     return entries_[std::size_t(*it)].facts;
+}
+
+bool NoteCatalogue::complete() {
+    followFolder(); // a list of another folder is no list of this one
+    return complete_;
 }
 
 QStringList NoteCatalogue::takeUnusableRecords() {
@@ -572,6 +586,7 @@ void NoteCatalogue::update(const QByteArray& id) {
 
 void NoteCatalogue::put(Entry entry, bool tell) {
     const QByteArray id = entry.facts.id;
+    entry.facts.bodyChangedNs = entry.bodyMtimeNs;
     if (const auto it = index_.constFind(id); it != index_.constEnd()) {
         Entry& old = entries_[std::size_t(*it)];
         if (old.facts.shown() != entry.facts.shown())

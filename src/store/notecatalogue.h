@@ -42,10 +42,13 @@ struct NoteFacts {
     bool readable = true; // its record could be read; else the fields below are the fallbacks
     // As the note's record says, with the fallbacks of a record read whole (isshow 1, ...).
     int32_t isshow = 1;
+    int32_t ismini = 0; // folded to its title bar
     int32_t isalram = 0;
-    QByteArray title;       // code page 949
-    QByteArray alarmMoment; // alram_datetime
-    qint64 changedMs = 0;   // the later modification time of its record and its body
+    QByteArray title;         // code page 949
+    bool titled = false;      // the record has a title of its own (else `title` is the fallback)
+    QByteArray alarmMoment;   // alram_datetime
+    qint64 changedMs = 0;     // the later modification time of its record and its body
+    qint64 bodyChangedNs = 0; // its body's modification time (0: no body)
 
     bool shown() const { return isshow != 0; }
     QDateTime changed() const { return QDateTime::fromMSecsSinceEpoch(changedMs); }
@@ -86,6 +89,9 @@ class NoteCatalogue : public QObject {
     // a scan still running is waited for first.
     QList<NoteFacts> notes();
     std::optional<NoteFacts> find(QByteArrayView id);
+    // The list holds every stored note: a scan of the data folder in use has ended (and the
+    // list has followed every change told since).
+    bool complete();
     // Lists the folder again and looks at each note's files (a stat each); a record whose file
     // changed is read again. What changed is told as by the watcher's reports.
     void refresh();
@@ -146,6 +152,7 @@ class NoteCatalogue : public QObject {
     QTimer* remember_ = nullptr;         // rememberShown a moment after a change
     std::shared_ptr<Scan> scan_;
     quint64 scans_ = 0;
+    bool complete_ = false;
 };
 
 } // namespace stikko

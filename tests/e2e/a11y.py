@@ -16,6 +16,10 @@ accessibility bus (AT-SPI), as a screen reader would; tests/e2e/lib.sh then clic
                               more columns after their title); STATES are its states joined
                               by commas ("active,enabled,checked,..."); fails when there is
                               none
+    a11y.py list-items NAME   prints the names of the items of the list NAME that is shown, one
+                              a line; fails when no such list is shown
+    a11y.py selection         prints the text selected in the text control that has the
+                              keyboard focus; fails when none has it
 
 A pop-up menu is no child of its application in the accessibility tree; it makes itself known
 when one of its items takes the focus. So this presses Down once (the menu has the keyboard
@@ -107,21 +111,16 @@ def button(name, window=None):
     print(box.x + box.width // 2, box.y + box.height // 2)
 
 
-def boxes(role, name, pid=None):
+def program_nodes(keep, pid=None, depth_limit=14):
+    """The nodes of the program's accessibility tree (of process PID when given) for which
+    keep(node) is true."""
     found = []
 
-    def named(node):
-        text = node.get_name() or ""
-        return text == name or (text.startswith(name) and text[len(name)].isspace())
-
     def walk(node, depth):
-        if node is None or depth > 14:
+        if node is None or depth > depth_limit:
             return
-        if (node.get_role_name() == role and named(node)
-                and node.get_state_set().contains(Atspi.StateType.SHOWING)):
-            states = node.get_state_set().get_states()
-            found.append((node.get_extents(Atspi.CoordType.SCREEN),
-                          ",".join(s.value_nick for s in states)))
+        if keep(node):
+            found.append(node)
         for i in range(node.get_child_count()):
             walk(node.get_child_at_index(i), depth + 1)
 
@@ -132,10 +131,53 @@ def boxes(role, name, pid=None):
             continue
         if pid is None or app.get_process_id() == int(pid):
             walk(app, 0)
+    return found
+
+
+def boxes(role, name, pid=None):
+    def named(node):
+        text = node.get_name() or ""
+        return text == name or (text.startswith(name) and text[len(name)].isspace())
+
+    found = program_nodes(lambda node: node.get_role_name() == role and named(node)
+                          and node.get_state_set().contains(Atspi.StateType.SHOWING), pid)
     if not found:
         sys.exit(f"a11y.py: no {role} '{name}' is shown")
-    for box, states in found:
+    for node in found:
+        box = node.get_extents(Atspi.CoordType.SCREEN)
+        states = ",".join(s.value_nick for s in node.get_state_set().get_states())
         print(box.x, box.y, box.width, box.height, states or "-")
+
+
+def list_items(name):
+    def shown_list(node):
+        return (node.get_role() in (Atspi.Role.LIST, Atspi.Role.LIST_BOX, Atspi.Role.TABLE)
+                and node.get_name() == name
+                and node.get_state_set().contains(Atspi.StateType.SHOWING))
+
+    lists = program_nodes(shown_list)
+    if not lists:
+        sys.exit(f"a11y.py: no list '{name}' is shown")
+    box = lists[0]
+    for i in range(box.get_child_count()):
+        item = box.get_child_at_index(i)
+        if item is not None and item.get_role() in (Atspi.Role.LIST_ITEM, Atspi.Role.TABLE_CELL):
+            print(item.get_name())
+
+
+def selection():
+    def focused_text(node):
+        return (node.get_state_set().contains(Atspi.StateType.FOCUSED)
+                and node.get_text_iface() is not None)
+
+    texts = program_nodes(focused_text)
+    if not texts:
+        sys.exit("a11y.py: no text control has the keyboard focus")
+    text = texts[0]
+    if Atspi.Text.get_n_selections(text) < 1:
+        sys.exit("a11y.py: nothing is selected in the text that has the focus")
+    chosen = Atspi.Text.get_selection(text, 0)
+    print(Atspi.Text.get_text(text, chosen.start_offset, chosen.end_offset))
 
 
 def main():
@@ -145,6 +187,10 @@ def main():
         button(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else None)
     elif len(sys.argv) in (4, 5) and sys.argv[1] == "boxes":
         boxes(*sys.argv[2:])
+    elif len(sys.argv) == 3 and sys.argv[1] == "list-items":
+        list_items(sys.argv[2])
+    elif len(sys.argv) == 2 and sys.argv[1] == "selection":
+        selection()
     else:
         sys.exit(__doc__)
 

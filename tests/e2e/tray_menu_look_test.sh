@@ -36,7 +36,7 @@ expect_pixel() {
     [[ "$got" == "$want" ]] || e2e_fail "$what at $x,$y is #$got, not #$want"
 }
 
-# Hovers the second row of the open menu and checks the look; the menu's top-left corner must
+# Hovers the third row of the open menu and checks the look; the menu's top-left corner must
 # be at `want_x`,`want_y` when they are given.
 check_menu_look() {
     local want_x=${1:-} want_y=${2:-} mx my mw mh
@@ -46,10 +46,10 @@ check_menu_look() {
     if [[ -n "$want_x" ]]; then
         ((mx == want_x && my == want_y)) || e2e_fail "menu at $mx,$my, not at the pointer $want_x,$want_y"
     fi
-    # Eight 24-pixel rows and five 4-pixel separators inside a 3-pixel frame.
-    ((mh == 3 + 8 * 24 + 5 * 4 + 3)) || e2e_fail "menu is $mh pixels high"
+    # Ten 24-pixel rows and six 4-pixel separators inside a 3-pixel frame.
+    ((mh == 3 + 10 * 24 + 6 * 4 + 3)) || e2e_fail "menu is $mh pixels high"
     local top=$((my + 3)) left=$((mx + 3)) right=$((mx + mw - 4))
-    local hot=$((top + 24 + 4)) # the second row, below the first row and a separator
+    local hot=$((top + 2 * 24 + 4)) # the third row, below the first two rows and a separator
     xdotool mousemove $((right - 10)) $((hot + 12))
     sleep 0.5
     import -window root "$E2E_TMP/shot.png"

@@ -25,6 +25,7 @@ class FakeNoteHost : public NoteHost {
     void reportWriteFailure(const QString& path, const QString& reason = {}) override;
     void reportReadFailure(const QString& path) override;
     void noteRinging(TfrmStikko_sub*) override { ++rang; }
+    void openFindWindow() override { ++findsOpened; }
     void openCopyFromElsewhere(TfrmStikko_sub*, const QByteArray& copyId) override { copies << copyId; }
 
     // The window that hide and delete act on.
@@ -38,6 +39,7 @@ class FakeNoteHost : public NoteHost {
     int printed = 0;
     int gone = 0;
     int rang = 0;
+    int findsOpened = 0;
     // The text the print preview found in the body file when it was opened.
     QString bodyAtPrint;
 };

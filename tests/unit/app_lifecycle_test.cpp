@@ -1,8 +1,11 @@
 // The program's life outside the windows: the single-instance marker and the folder lock, the
 // termination signals turned into an orderly request on the event loop, the platform chosen for
-// the session, the folder the notes are kept in, and Qt's dialogs in Korean.
+// the session, the folder the notes are kept in, Qt's dialogs in Korean, and the command line
+// with the channel that carries its commands to the running program.
 #include "app/application.h"
+#include "app/commandline.h"
 #include "app/folder_lock.h"
+#include "app/instance_channel.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "platform/appenv.h"
@@ -10,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QLocale>
 #include <QProcess>
 #include <QSignalSpy>
@@ -18,6 +22,8 @@
 #include <csignal>
 
 using namespace stikko;
+using Kind = Command::Kind;
+using Outcome = CommandLine::Outcome;
 
 class AppLifecycleTest : public QObject {
     Q_OBJECT
@@ -167,6 +173,99 @@ class AppLifecycleTest : public QObject {
             QVERIFY(spy.wait(2000) || spy.count() > 0);
             QCOMPARE(spy.takeFirst().at(0).toInt(), number);
         }
+    }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("said"); // in the error line, or "stdin" for --new -
+        const auto row = [](const char* name, const QStringList& arguments, Outcome outcome, Kind kind = {},
+                            const QString& text = {}, const QString& said = {}) {
+            QTest::newRow(name) << arguments << int(outcome) << int(kind) << text << said;
+        };
+        row("nothing", {}, Outcome::Start);
+        row("new", {u"--new"_qs}, Outcome::Run, Kind::NewNote);
+        row("new with text", {u"--new"_qs, u"장 보기"_qs, u"milk"_qs}, Outcome::Run, Kind::NewNote,
+            u"장 보기 milk"_qs);
+        row("new from stdin", {u"--new"_qs, u"-"_qs}, Outcome::Run, Kind::NewNote, {}, u"stdin"_qs);
+        row("new, text after --", {u"--new"_qs, u"--"_qs, u"-5°C"_qs, u"-"_qs}, Outcome::Run, Kind::NewNote,
+            u"-5°C -"_qs);
+        row("stdin among words", {u"--new"_qs, u"-"_qs, u"x"_qs}, Outcome::Error, {}, {}, u"'-'"_qs);
+        row("find", {u"--find"_qs, u"한글"_qs, u"메모"_qs}, Outcome::Run, Kind::Find, u"한글 메모"_qs);
+        row("selection", {u"--new-from-selection"_qs}, Outcome::Run, Kind::NewFromSelection);
+        row("manager", {u"--manager"_qs}, Outcome::Run, Kind::Manager);
+        row("help wins", {u"--new"_qs, u"x"_qs, u"--help"_qs}, Outcome::Help);
+        row("version", {u"--version"_qs}, Outcome::Version);
+        row("unknown option", {u"--frobnicate"_qs}, Outcome::Error, {}, {}, u"'--frobnicate'"_qs);
+        row("option with a value", {u"--new=x"_qs}, Outcome::Error, {}, {}, u"'--new=x'"_qs);
+        row("no option", {u"memo"_qs}, Outcome::Error, {}, {}, u"'memo'"_qs);
+        row("argument of a command without", {u"--hide-all"_qs, u"now"_qs}, Outcome::Error, {}, {},
+            u"'now'"_qs);
+        row("two commands", {u"--new"_qs, u"--find"_qs}, Outcome::Error, {}, {}, u"'--find'"_qs);
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, outcome);
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, said);
+        const CommandLine line = parseCommandLine(arguments);
+        QCOMPARE(int(line.outcome), outcome);
+        if (line.outcome == Outcome::Error) {
+            QVERIFY2(line.error.contains(said), qPrintable(line.error));
+            QVERIFY(!line.error.contains(u'\n'));
+        } else if (line.outcome == Outcome::Run) {
+            QCOMPARE(int(line.command.kind), kind);
+            QCOMPARE(line.command.text, text);
+            QCOMPARE(line.textFromStdin, said == u"stdin"_qs);
+        }
+    }
+
+    // A request is a line and a text of the length it names; anything else is no request.
+    void channel_takesBoundedRequestsOnly() {
+        for (const Command& command :
+             {Command{}, Command{Kind::NewNote, u"메모\n둘째 줄"_qs, true}, Command{Kind::Find, u""_qs, true},
+              Command{Kind::ShowAll, {}, false}}) {
+            bool complete = false;
+            QCOMPARE(InstanceChannel::decode(InstanceChannel::encode(command), &complete), command);
+            QVERIFY(complete);
+        }
+        QCOMPARE(InstanceChannel::encode(Command{}), QByteArray(InstanceChannel::kNewNote));
+        // Text from outside: no control characters but tabs and line ends, no invalid UTF-8.
+        const char raw[] = "a\0b\tc\r\nd\re\x07\xff";
+        QCOMPARE(noteTextFrom(QByteArray(raw, sizeof raw - 1)), u"ab\tc\nd\ne\uFFFD"_qs);
+        const auto refused = [](const QByteArray& bytes) {
+            bool complete = false;
+            return !InstanceChannel::decode(bytes, &complete) && complete;
+        };
+        QVERIFY(refused("find 3\nabcd"));
+        QVERIFY(refused("find -3\nabc"));
+        QVERIFY(refused("find 99999999\n"));
+        QVERIFY(refused("manager 1\nx"));
+        QVERIFY(refused("format-disk\n"));
+        QVERIFY(refused(QByteArray(InstanceChannel::kMaxLine + 1, 'x')));
+        bool complete = true;
+        QVERIFY(!InstanceChannel::decode("find 3\nab", &complete) && !complete);
+
+        // A running channel answers a request and drops a client whose request cannot be one.
+        QTemporaryDir runtime;
+        InstanceChannel channel(runtime.path() + u"/channel"_qs);
+        QVERIFY(channel.listen());
+        QSignalSpy received(&channel, &InstanceChannel::commandReceived);
+        QLocalSocket good;
+        good.connectToServer(runtime.path() + u"/channel"_qs);
+        good.write(InstanceChannel::encode(Command{Kind::Find, u"한글"_qs, true}));
+        QTRY_VERIFY(good.canReadLine());
+        QCOMPARE(good.readLine(), QByteArray(InstanceChannel::kDone));
+        QTRY_COMPARE(received.count(), 1);
+        QCOMPARE(received.at(0).at(0).value<Command>().text, u"한글"_qs);
+        QLocalSocket flood;
+        flood.connectToServer(runtime.path() + u"/channel"_qs);
+        flood.write("find 3145900\n" + QByteArray(1 << 16, 'x'));
+        QTRY_COMPARE(flood.state(), QLocalSocket::UnconnectedState);
+        QCOMPARE(received.count(), 1);
     }
 };
 

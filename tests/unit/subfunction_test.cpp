@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <sys/stat.h>
@@ -510,7 +511,7 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
     const QList<std::pair<const char*, QByteArray>> records = {
         {"a1", "[VALUE_SECTION]\ntitle=\xB8\xDE\xB8\xF0\nisshow=1\n[VALUE_ALRAM_SECTION]\nisalram=1\n"
                "alram_datetime=2004-02-05 07:30:00\n"},
-        {"B2", "\xEF\xBB\xBF[value_section]\r\nIsShow = 0 \r\n"},
+        {"B2", "\xEF\xBB\xBF[value_section]\r\nIsShow = 0 \r\nismini=1\r\n"},
         {"c3", "[VALUE_SECTION]\nisshow=yes\n"},                          // not a number: shown
         {"d4", "[VALUE_SECTION]\nisshow=2\n[VALUE_SECTION]\nisshow=0\n"}, // the first section counts
         {"e5", "; only a comment\n"},                                     // every fallback
@@ -530,6 +531,7 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
 
     NoteCatalogue& catalogue = noteFiles().catalogue();
     const NoteCatalogue::Reading scan = catalogue.startScan();
+    QVERIFY(!catalogue.complete());
     QCOMPARE(scan.size(), qsizetype(7));
     QByteArrayList ids;
     for (qsizetype i = 0; i < scan.size(); ++i) {
@@ -539,13 +541,17 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
         InitNoteRecord(whole, facts.id.constData());
         QCOMPARE(facts.readable, noteFiles().loadRecord(whole) == FileState::Loaded);
         QCOMPARE(facts.isshow, whole.isshow);
+        QCOMPARE(facts.ismini, whole.ismini);
         QCOMPARE(facts.isalram, whole.isalram);
         QCOMPARE(facts.title, QByteArray(whole.title));
+        QCOMPARE(facts.titled, facts.id == "a1" || facts.id == "f6");
         QCOMPARE(facts.alarmMoment, QByteArray(whole.alram_datetime));
     }
     QCOMPARE(ids, noteFiles().listIds());
     QCOMPARE(ids, (QByteArrayList{"a1", "B2", "c3", "d4", "e5", "f6", "g7"}));
     QCOMPARE(catalogue.notes().size(), 7);
+    QVERIFY(catalogue.complete());
+    QCOMPARE(catalogue.find("B2")->ismini, 1);
     QStringList unusable = catalogue.takeUnusableRecords();
     unusable.sort();
     QCOMPARE(unusable, (QStringList{"dir.ini", "fifo.ini"}));
@@ -587,6 +593,12 @@ void SubfunctionTest::catalogue_saysWhatRecordsReadWholeSay_andFollowsEveryChang
     QVERIFY(remembered.startsWith(env_->xdgCacheDir()));
     QVERIFY(QFile::remove(remembered) && QFile::copy(env_->dataDir() + QStringLiteral("B2.ini"), remembered));
     QVERIFY(catalogue.rememberedShown().isEmpty());
+
+    // The list of one folder is no complete list of another.
+    const QTemporaryDir elsewhere;
+    env::setProgramFolder(elsewhere.path());
+    QVERIFY(!catalogue.complete());
+    env::setProgramFolder(env_->folder());
 }
 
 // A group of records written on a worker: its word comes back through the event loop while

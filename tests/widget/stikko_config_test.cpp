@@ -49,6 +49,7 @@ class QuietHost : public NoteHost {
     void reportWriteFailure(const QString&, const QString&) override {}
     void reportReadFailure(const QString&) override {}
     void noteRinging(TfrmStikko_sub*) override {}
+    void openFindWindow() override {}
     void openCopyFromElsewhere(TfrmStikko_sub*, const QByteArray&) override {}
 };
 

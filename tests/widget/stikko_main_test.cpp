@@ -3,6 +3,7 @@
 #include "app/stikko_logo.h"
 #include "app/stikko_main.h"
 #include "app/welcome_note.h"
+#include "dialogs/stikko_find.h"
 #include "note/notetitlebar.h"
 #include "note/notetoolbar.h"
 #include "note/notewidgets.h"
@@ -15,6 +16,7 @@
 #include "store/dm.h"
 #include "store/notecatalogue.h"
 #include "store/notefiles.h"
+#include "store/noteindex.h"
 #include "store/subfunction.h"
 #include "support/testenv.h"
 #include "theme/xpstyle.h"
@@ -24,7 +26,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMap>
 #include <QMenu>
 #include <QPointer>
@@ -135,6 +139,9 @@ class StikkoMainTest : public QObject {
             {QStringLiteral("전체 메모장 상태 보기"), [&] { return shown("stikko::TfrmStikko_admin"); }},
             {QStringLiteral("Orbindo Stikko  정보"), [&] { return shown("stikko::TfrmStikko_logo"); }},
             {QStringLiteral("제작사 홈페이지 방문"), [&] { return catcher.urls.size() == 1; }},
+            {QStringLiteral("새 메모"), [&] { return form->noteList.size() == 2; }},
+            {QStringLiteral("메모 찾기..."),
+             [&] { return form->findWindow() != nullptr && form->findWindow()->isVisible(); }},
             {QStringLiteral("종료"), [&] { return ended.count() == 1 && form->noteList.isEmpty(); }},
         };
         QSet<QString> items, known;
@@ -782,6 +789,95 @@ class StikkoMainTest : public QObject {
         }
         QVERIFY(!QFile::exists(dataPath(QLatin1String(a) + QStringLiteral(".ini"))));
         QVERIFY(!QFile::exists(dataPath(QLatin1String(a) + QStringLiteral(".rtf"))));
+    }
+
+    // The find window follows the syllable being composed, shows a hidden note found as the
+    // manager shows it, with its match selected, and its list follows what happens to the notes.
+    void findWindow_followsComposing_andShowsTheHiddenNoteFound() {
+        const auto storeBody = [](const char* id, const QString& text) {
+            QTextDocument document;
+            document.setPlainText(text);
+            QVERIFY(rtf::saveFile(dataPath(QLatin1String(id) + QStringLiteral(".rtf")), document));
+        };
+        const char* const shown = "20240101_000000_00";
+        const char* const hidden = "20240102_000000_00";
+        const char* const other = "20240103_000000_00";
+        storeNote(shown, 1);
+        storeNote(hidden, 0, 300, 40);
+        storeNote(other, 0);
+        storeBody(shown, QStringLiteral("작성일\n장보기\n우유"));
+        storeBody(hidden, QStringLiteral("작성일\n회의록\n맞춤법과 한글 정리"));
+        storeBody(other, QStringLiteral("작성일\n한겨울 계획"));
+        form->FormCreate();
+        form->finishOpenedRecords();
+        // The bodies are read by themselves once the notes are listed and the shown ones open.
+        QTRY_VERIFY(form->noteIndex()->complete());
+        QCOMPARE(form->noteIndex()->size(), 3);
+        QVERIFY(form->noteIndex()->note(other)->hidden);
+        form->nnFindClick();
+        TfrmStikko_find* find = form->findWindow();
+        QVERIFY(find != nullptr && find->isVisible());
+        const auto rows = [find] {
+            QByteArrayList ids;
+            for (int row = 0; row < find->model()->rowCount(); ++row)
+                ids << find->model()->noteAt(row)->id;
+            return ids;
+        };
+        const auto compose = [find](const QString& commit, const QString& preedit) {
+            QInputMethodEvent event(preedit, {});
+            event.setCommitString(commit);
+            QApplication::sendEvent(find->edQuery, &event);
+        };
+        compose({}, QStringLiteral("한"));
+        QCOMPARE(rows(), (QByteArrayList{other, hidden}));
+        compose(QStringLiteral("한"), QStringLiteral("그"));
+        QCOMPARE(rows(), QByteArrayList{hidden});
+        compose(QStringLiteral("그"), {});
+        QCOMPARE(find->edQuery->text(), QStringLiteral("한그"));
+        QCOMPARE(rows(), QByteArrayList{hidden});
+
+        QTest::keyClick(find->edQuery, Qt::Key_Return);
+        TfrmStikko_sub* found = form->FindNoteWindow(hidden);
+        QVERIFY(found != nullptr && !find->isVisible());
+        QCOMPARE(found->pos(), QPoint(300, 40));
+        QCOMPARE(readNote(hidden).isshow, 1);
+        QCOMPARE(found->editor()->textCursor().selectedText(), QStringLiteral("한글"));
+
+        // Opened again: the same query, selected; text typed in an open note counts at once,
+        // a hidden note is marked, a deleted one leaves.
+        form->openFindWindow(std::nullopt);
+        QCOMPARE(find->edQuery->selectedText(), QStringLiteral("한그"));
+        form->FindNoteWindow(shown)->editor()->setPlainText(QStringLiteral("작성일\n장보기\n한글 교재"));
+        find->search();
+        QCOMPARE(rows(), (QByteArrayList{shown, hidden}));
+        // Typed in with no search to take it from the window: once saved, its text is read from
+        // its body, as the list of stored notes tells of the write.
+        find->close();
+        TfrmStikko_sub* shownNote = form->FindNoteWindow(shown);
+        shownNote->editor()->setPlainText(QStringLiteral("작성일\n장보기\n저장한 글"));
+        QTRY_VERIFY(!shownNote->isModified());
+        QTRY_COMPARE(form->noteIndex()->note(shown)->text, QStringLiteral("작성일\n장보기\n저장한 글"));
+        form->openFindWindow(std::nullopt);
+        QCOMPARE(rows(), QByteArrayList{hidden});
+        form->CloseNoteWindow(hidden);
+        form->DeleteNote(shown);
+        QVERIFY(!form->noteIndex()->contains(shown));
+        QTRY_VERIFY(rows() == QByteArrayList{hidden} && find->model()->noteAt(0)->hidden);
+
+        // A hidden note changed by another program is read again; one it removes leaves.
+        form->dataFolderWatcher()->setTimings(std::chrono::milliseconds(10), std::chrono::milliseconds(300));
+        QTextDocument elsewhere;
+        elsewhere.setPlainText(QStringLiteral("작성일\n한글 산책"));
+        const QString staged = env_->path(QStringLiteral("staged.rtf"));
+        QVERIFY(rtf::saveFile(staged, elsewhere));
+        QVERIFY(::rename(
+                    QFile::encodeName(staged).constData(),
+                    QFile::encodeName(dataPath(QLatin1String(other) + QStringLiteral(".rtf"))).constData()) ==
+                0);
+        QTRY_COMPARE(rows(), (QByteArrayList{other, hidden}));
+        QVERIFY(find->model()->noteAt(0)->text.contains(QStringLiteral("한글 산책")));
+        QVERIFY(QFile::remove(dataPath(QLatin1String(other) + QStringLiteral(".ini"))));
+        QTRY_COMPARE(rows(), QByteArrayList{hidden});
     }
 
     void delete_removesBothFiles_withOrWithoutAWindow() {
