@@ -236,6 +236,12 @@ int runStikko(int argc, char** argv) {
     if (!takeDataFolder(folderLock, dataFolder))
         return 0;
 
+    // The first start in a data folder explains the program in a note of its own, which the
+    // start-up load then opens with the others: made before the records are read.
+    QString welcomeError;
+    if (makeWelcomeNote(&welcomeError) == WelcomeNote::NotWritten)
+        qWarning("stikko: the welcome note was not made: %s", qPrintable(welcomeError));
+
     // Without the notes shown at the last end to open at once, the records are read on a
     // thread of their own while the program builds its tray and reads its defaults; the
     // start-up load opens the shown notes as they are found.
@@ -273,11 +279,6 @@ int runStikko(int argc, char** argv) {
         qWarning("stikko: later starts cannot reach this one at %s", qPrintable(instance.channelPath()));
     QObject::connect(&channel, &InstanceChannel::commandReceived, form, &TfrmStikko_main::runCommand);
 
-    // The first start in a data folder explains the program in a note of its own, which the
-    // start-up load then opens with the others.
-    QString welcomeError;
-    if (makeWelcomeNote(&welcomeError) == WelcomeNote::NotWritten)
-        qWarning("stikko: the welcome note was not made: %s", qPrintable(welcomeError));
     // Listing a data folder of many thousands would take the second core from the windows
     // being drawn; the watcher lists it a moment later.
     form->watchListingDelay = std::chrono::seconds(1);
