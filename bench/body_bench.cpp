@@ -5,6 +5,7 @@
 // takes from the key to the disk (the most a crash could cost) and how many writes a minute of
 // steady typing makes.
 
+#include "app/application.h"
 #include "app/stikko_main.h"
 #include "note/notewidgets.h"
 #include "note/stikko_sub.h"
@@ -225,6 +226,7 @@ BENCHMARK(BM_TypingToDisk)->Iterations(1)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
+    tuneHeap(); // as the program does
     QApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     benchmark::Initialize(&argc, argv);

@@ -11,6 +11,10 @@ namespace stikko {
 // 1 for a command that could not be carried out.
 int runStikko(int argc, char** argv);
 
+// Sets up the C library's heap for the program's large bodies (see its definition); called
+// first thing in the program and in whatever stands in for it (the benchmarks).
+void tuneHeap();
+
 // Qt's own dialogs (Yes/No, colour, font, file, print preview) in Korean, from Qt's
 // translations; false when they are not installed (the dialogs then stay in English).
 bool installQtTranslations();
